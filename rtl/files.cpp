@@ -1,0 +1,35 @@
+#include "rtl/files.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace rtl {
+
+String ExecutableFileName() {
+    std::error_code ec;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? String() : Utf8ToString(path.string());
+}
+
+String ExtractFilePath(StringView FileName) {
+    const auto slash = FileName.rfind(PathDelim);
+    return slash == StringView::npos ? String() : String(FileName.substr(0, slash + 1));
+}
+
+String ExtractFileName(StringView FileName) {
+    const auto slash = FileName.rfind(PathDelim);
+    return String(slash == StringView::npos ? FileName : FileName.substr(slash + 1));
+}
+
+String IncludeTrailingPathDelimiter(StringView Path) {
+    String out(Path);
+    if (out.empty() || out.back() != PathDelim) out += PathDelim;
+    return out;
+}
+
+bool FileExists(StringView FileName) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::path(StringToUtf8(FileName)), ec);
+}
+
+}  // namespace rtl
