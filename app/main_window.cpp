@@ -1,0 +1,115 @@
+#include "app/main_window.h"
+
+#include "rtl/files.h"
+#include "toolkit/application.h"
+#include "toolkit/status_bar.h"
+#include "toolkit/std_controls.h"
+#include "views/db_grid.h"
+#include "views/db_memo.h"
+
+namespace app {
+namespace {
+
+template <class T>
+T* Make(TForm2* Form, const char16_t* Name) {
+    auto* component = new T(Form);
+    component->SetName(Name);
+    if constexpr (std::is_base_of_v<toolkit::TControl, T>) component->SetParent(Form);
+    return component;
+}
+
+}  // namespace
+
+TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
+    using namespace toolkit;
+    SetName(u"Form2");
+    SetCaption(u"ORVEN Қазақ тілінің орфографиялық электрондық базасы");
+    SetFontPixelHeight(11);
+    SetPosition(0, 0);
+    SetClientSize(665, 439);
+
+    Label1 = Make<TLabel>(this, u"Label1");
+    Label1->SetBounds(8, 200, 89, 19);
+    Label1->SetCaption(u"Дұрыс жазылуы");
+    Label1->SetAlignment(TAlignment::taCenter);
+
+    DBGrid1 = Make<views::TDBGrid>(this, u"DBGrid1");
+    DBGrid1->SetBounds(8, 39, 612, 147);
+    DBGrid1->SetTabOrder(0);
+    DBGrid1->SetTitleFontPixelHeight(11);
+    DBGrid1->SetOptions({views::dgTitles, views::dgIndicator, views::dgColumnResize, views::dgColLines,
+                         views::dgRowLines, views::dgTabs, views::dgRowSelect, views::dgConfirmDelete,
+                         views::dgCancelOnExit, views::dgTitleClick, views::dgTitleHotTrack});
+    views::TColumn& word = DBGrid1->AddColumn(u"lx_word");
+    word.SetTitleCaption(u"Сөз");
+    word.SetWidth(149);
+    views::TColumn& title = DBGrid1->AddColumn(u"lx_title");
+    title.SetTitleCaption(u"Сөздік");
+    title.SetWidth(241);
+
+    StatusBar1 = Make<TStatusBar>(this, u"StatusBar1");
+    StatusBar1->SetBounds(0, 420, 665, 19);
+    StatusBar1->SetAlign(TAlign::alBottom);
+    StatusBar1->AddPanel(250);
+    StatusBar1->AddPanel(50);
+
+    BitBtn1 = Make<TBitBtn>(this, u"BitBtn1");
+    BitBtn1->SetBounds(533, 12, 87, 21);
+    BitBtn1->SetCaption(u"Іздеу");
+    BitBtn1->SetTabOrder(1);
+
+    Edit1 = Make<TEdit>(this, u"Edit1");
+    Edit1->SetBounds(8, 12, 513, 21);
+    Edit1->SetTextHint(u"Іздейтін сөзіңізді енгізіңіз ...");
+    Edit1->SetTabOrder(2);
+
+    RadioGroup1 = Make<TRadioGroup>(this, u"RadioGroup1");
+    RadioGroup1->SetBounds(1, 48, 7, 9);
+    RadioGroup1->SetCaption(u"Іздеу түрі");
+    RadioGroup1->SetColumns(3);
+    RadioGroup1->SetItems({u"Ішінде кездеседі", u"Осы сөзден басталады", u"Нақты сөзге тең"});
+    RadioGroup1->SetItemIndex(0);
+    RadioGroup1->SetTabOrder(3);
+
+    DBMemo1 = Make<views::TDBMemo>(this, u"DBMemo1");
+    DBMemo1->SetBounds(8, 223, 612, 134);
+    DBMemo1->SetDataField(u"lx_text");
+    DBMemo1->SetReadOnly(true);
+    DBMemo1->SetScrollBars(TScrollStyle::ssVertical);
+    DBMemo1->SetAlignment(TAlignment::taCenter);
+    DBMemo1->SetFontPixelHeight(16);
+    DBMemo1->SetTabOrder(4);
+
+    SQLConnection1 = Make<rtl::TComponent>(this, u"SQLConnection1");
+    SQLQuery1 = Make<rtl::TComponent>(this, u"SQLQuery1");
+    DataSource1 = Make<rtl::TComponent>(this, u"DataSource1");
+    DataSetProvider1 = Make<rtl::TComponent>(this, u"DataSetProvider1");
+    ClientDataSet1 = Make<rtl::TComponent>(this, u"ClientDataSet1");
+
+    OnResize = [this](rtl::TComponent* Sender) { FormResize(Sender); };
+}
+
+int HalfRoundedToEven(int Width) {
+    const int half = Width / 2;
+    const bool exactHalf = Width % 2 != 0;
+    return exactHalf && half % 2 != 0 ? half + 1 : half;
+}
+
+void TForm2::FormResize(rtl::TComponent*) {
+    const int w = Width();
+    const int h = Height();
+    DBGrid1->SetWidth(w - 50);
+    DBGrid1->SetHeight(h - (DBGrid1->Top() + 250));
+    DBMemo1->SetWidth(w - 50);
+    DBMemo1->SetHeight(160);
+    DBMemo1->SetTop(h - 245);
+    const int half = HalfRoundedToEven(DBGrid1->Width());
+    DBGrid1->Columns(0).SetWidth(half);
+    DBGrid1->Columns(1).SetWidth(half - 70);
+}
+
+rtl::String TForm2::ExecutableFolder() const {
+    return rtl::ExtractFilePath(toolkit::Application().ExeName());
+}
+
+}  // namespace app

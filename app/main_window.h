@@ -1,0 +1,51 @@
+#pragma once
+// TForm2: the dictionary's main window. It owns every control and data
+// component of the program; its handlers are the program's own behaviour.
+
+#include "toolkit/forms.h"
+
+namespace toolkit {
+class TLabel;
+class TStatusBar;
+class TBitBtn;
+class TEdit;
+class TRadioGroup;
+}  // namespace toolkit
+
+namespace views {
+class TDBGrid;
+class TDBMemo;
+}  // namespace views
+
+namespace app {
+
+class TForm2 : public toolkit::TForm {
+public:
+    explicit TForm2(rtl::TComponent* AOwner);
+
+    // Components, not owned here: the form's component list owns them.
+    views::TDBGrid* DBGrid1 = nullptr;
+    toolkit::TStatusBar* StatusBar1 = nullptr;
+    toolkit::TBitBtn* BitBtn1 = nullptr;
+    toolkit::TEdit* Edit1 = nullptr;
+    toolkit::TRadioGroup* RadioGroup1 = nullptr;
+    rtl::TComponent* SQLConnection1 = nullptr;
+    rtl::TComponent* SQLQuery1 = nullptr;
+    rtl::TComponent* DataSource1 = nullptr;
+    rtl::TComponent* DataSetProvider1 = nullptr;
+    rtl::TComponent* ClientDataSet1 = nullptr;
+    views::TDBMemo* DBMemo1 = nullptr;
+    toolkit::TLabel* Label1 = nullptr;
+
+    // Lays the grid, the memo and the grid's columns out for the window's
+    // outer size.
+    void FormResize(rtl::TComponent* Sender);
+
+    // The folder of the running executable, with its trailing delimiter.
+    rtl::String ExecutableFolder() const;
+};
+
+// Half of Width rounded to the nearest integer, an exact half to the even one.
+int HalfRoundedToEven(int Width);
+
+}  // namespace app

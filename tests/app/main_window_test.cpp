@@ -1,0 +1,151 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTableWidget>
+#include <QTest>
+#include <QWidget>
+
+#include "toolkit/application.h"
+#include "toolkit/status_bar.h"
+#include "toolkit/std_controls.h"
+#include "views/db_grid.h"
+#include "views/db_memo.h"
+
+using app::TForm2;
+using rtl::String;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { Form = std::make_unique<TForm2>(nullptr); }
+
+    void ShowAndActivate() {
+        Form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
+    }
+
+    std::unique_ptr<TForm2> Form;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, HasTwelveComponentsInDesignOrder) {
+    const char16_t* names[] = {u"Label1",         u"DBGrid1",   u"StatusBar1",    u"BitBtn1",
+                               u"Edit1",          u"RadioGroup1", u"DBMemo1",     u"SQLConnection1",
+                               u"SQLQuery1",      u"DataSource1", u"DataSetProvider1", u"ClientDataSet1"};
+    ASSERT_EQ(Form->ComponentCount(), 12);
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(Form->Components(i)->Name(), names[i]) << i;
+}
+
+TEST_F(MainWindowTest, ControlsHaveDesignTextsAndPlaces) {
+    EXPECT_EQ(Form->Caption(), u"ORVEN Қазақ тілінің орфографиялық электрондық базасы");
+    EXPECT_EQ(Form->Label1->Caption(), u"Дұрыс жазылуы");
+    EXPECT_EQ(Form->BitBtn1->Caption(), u"Іздеу");
+    EXPECT_EQ(Form->Edit1->Text(), u"");
+    EXPECT_EQ(Form->RadioGroup1->Caption(), u"Іздеу түрі");
+    EXPECT_EQ(Form->RadioGroup1->Items(),
+              (std::vector<String>{u"Ішінде кездеседі", u"Осы сөзден басталады", u"Нақты сөзге тең"}));
+    EXPECT_EQ(Form->RadioGroup1->Columns(), 3);
+    EXPECT_EQ(Form->RadioGroup1->ItemIndex(), 0);
+    EXPECT_EQ(Form->DBGrid1->ColumnCount(), 2);
+    EXPECT_EQ(Form->DBGrid1->Columns(0).FieldName(), u"lx_word");
+    EXPECT_EQ(Form->DBGrid1->Columns(0).TitleCaption(), u"Сөз");
+    EXPECT_EQ(Form->DBGrid1->Columns(1).FieldName(), u"lx_title");
+    EXPECT_EQ(Form->DBGrid1->Columns(1).TitleCaption(), u"Сөздік");
+    EXPECT_EQ(Form->DBMemo1->DataField(), u"lx_text");
+    EXPECT_TRUE(Form->DBMemo1->ReadOnly());
+    EXPECT_EQ(Form->StatusBar1->PanelCount(), 2);
+    EXPECT_EQ(Form->StatusBar1->PanelWidth(0), 250);
+    EXPECT_EQ(Form->StatusBar1->PanelText(0), u"");
+    EXPECT_EQ(Form->StatusBar1->PanelText(1), u"");
+    EXPECT_EQ(Form->ClientWidth(), 665);
+    EXPECT_EQ(Form->ClientHeight(), 439);
+
+    struct Place {
+        toolkit::TControl* control;
+        int left, top, width, height, tabOrder;
+    } places[] = {
+        {Form->Label1, 8, 200, 89, 19, -1},      {Form->DBGrid1, 8, 39, 612, 147, 0},
+        {Form->StatusBar1, 0, 420, 665, 19, -1}, {Form->BitBtn1, 533, 12, 87, 21, 1},
+        {Form->Edit1, 8, 12, 513, 21, 2},        {Form->RadioGroup1, 1, 48, 7, 9, 3},
+        {Form->DBMemo1, 8, 223, 612, 134, 4},
+    };
+    for (const auto& p : places) {
+        SCOPED_TRACE(rtl::StringToUtf8(p.control->Name()));
+        EXPECT_EQ(p.control->Left(), p.left);
+        EXPECT_EQ(p.control->Top(), p.top);
+        EXPECT_EQ(p.control->Width(), p.width);
+        EXPECT_EQ(p.control->Height(), p.height);
+        EXPECT_EQ(p.control->TabOrder(), p.tabOrder);
+        EXPECT_EQ(p.control->Widget()->objectName().toStdU16String(), p.control->Name());
+    }
+    EXPECT_EQ(Form->DBGrid1->Columns(0).Width(), 149);
+    EXPECT_EQ(Form->DBGrid1->Columns(1).Width(), 241);
+}
+
+TEST_F(MainWindowTest, ResizeLaysOutGridMemoAndColumns) {
+    ShowAndActivate();
+    Form->SetOuterSize(700, 500);
+    ASSERT_EQ(Form->Width(), 700);
+    ASSERT_EQ(Form->Height(), 500);
+    EXPECT_EQ(Form->DBGrid1->Width(), 650);
+    EXPECT_EQ(Form->DBGrid1->Height(), 211);
+    EXPECT_EQ(Form->DBGrid1->Top(), 39);
+    EXPECT_EQ(Form->DBMemo1->Width(), 650);
+    EXPECT_EQ(Form->DBMemo1->Height(), 160);
+    EXPECT_EQ(Form->DBMemo1->Top(), 255);
+    EXPECT_EQ(Form->DBGrid1->Columns(0).Width(), 325);
+    EXPECT_EQ(Form->DBGrid1->Columns(1).Width(), 255);
+    // Nothing else moves; the status bar stays at the bottom edge.
+    EXPECT_EQ(Form->Edit1->Left(), 8);
+    EXPECT_EQ(Form->BitBtn1->Left(), 533);
+    EXPECT_EQ(Form->Label1->Top(), 200);
+    EXPECT_EQ(Form->StatusBar1->Top(), Form->ClientHeight() - 19);
+    EXPECT_EQ(Form->StatusBar1->Width(), Form->ClientWidth());
+}
+
+TEST_F(MainWindowTest, OddGridWidthsRoundHalfToEven) {
+    ShowAndActivate();
+    struct Case {
+        int outerWidth, gridWidth, column0, column1;
+    } cases[] = {{701, 651, 326, 256}, {703, 653, 326, 256}, {613, 563, 282, 212}, {615, 565, 282, 212}};
+    for (const auto& c : cases) {
+        Form->SetOuterSize(c.outerWidth, 500);
+        EXPECT_EQ(Form->DBGrid1->Width(), c.gridWidth);
+        EXPECT_EQ(Form->DBGrid1->Columns(0).Width(), c.column0) << c.gridWidth;
+        EXPECT_EQ(Form->DBGrid1->Columns(1).Width(), c.column1) << c.gridWidth;
+    }
+}
+
+TEST(HalfRoundedToEven, Table) {
+    const int cases[][2] = {{0, 0}, {1, 0}, {3, 2}, {5, 2}, {7, 4}, {650, 325}, {651, 326}, {653, 326}};
+    for (const auto& c : cases) EXPECT_EQ(app::HalfRoundedToEven(c[0]), c[1]) << c[0];
+}
+
+TEST_F(MainWindowTest, TinyWindowDoesNotBreakLayout) {
+    ShowAndActivate();
+    Form->SetOuterSize(120, 200);  // grid height and column 1 width come out negative
+    EXPECT_EQ(Form->DBGrid1->Height(), 0);
+    EXPECT_EQ(Form->DBGrid1->Width(), 70);
+    EXPECT_EQ(Form->DBMemo1->Top(), -45);
+}
+
+TEST_F(MainWindowTest, FocusStartsInGridAndTabFollowsTabOrder) {
+    ShowAndActivate();
+    EXPECT_TRUE(Form->DBGrid1->Focused());
+    toolkit::TControl* order[] = {Form->BitBtn1, Form->Edit1, Form->RadioGroup1, Form->DBMemo1};
+    for (toolkit::TControl* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_TRUE(next->Focused()) << rtl::StringToUtf8(next->Name());
+    }
+}
+
+TEST_F(MainWindowTest, ExecutableFolderComesFromTheApplication) {
+    const String saved = toolkit::Application().ExeName();
+    toolkit::Application().SetExeName(u"/tmp/Сөздік папкасы/kalimdar");
+    EXPECT_EQ(Form->ExecutableFolder(), u"/tmp/Сөздік папкасы/");
+    toolkit::Application().SetExeName(saved);
+}

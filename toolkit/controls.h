@@ -1,0 +1,77 @@
+#pragma once
+// TControl: a component with a window-toolkit widget, placed on a form by
+// left, top, width and height. Handlers run through CallHandler, so an
+// exception leaving one reaches the application object, never the event loop.
+
+#include <functional>
+#include <memory>
+
+#include "rtl/component.h"
+
+class QWidget;
+class QFont;
+
+namespace toolkit {
+
+using rtl::String;
+using rtl::TComponent;
+
+using TNotifyEvent = std::function<void(TComponent* Sender)>;
+
+// Runs Handler (when assigned) and routes any exception to the application.
+void CallHandler(const TNotifyEvent& Handler, TComponent* Sender);
+
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+class TForm;
+
+class TControl : public TComponent {
+public:
+    ~TControl() override;
+
+    // The form whose client area holds the control.
+    TForm* ParentForm() const { return FParentForm; }
+    void SetParent(TForm* Form);
+
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    void SetLeft(int Value);
+    void SetTop(int Value);
+    void SetWidth(int Value);
+    void SetHeight(int Value);
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+
+    TAlign Align() const { return FAlign; }
+    void SetAlign(TAlign Value);
+
+    // Position in the form's keyboard order; -1 for controls that take no focus.
+    int TabOrder() const { return FTabOrder; }
+    void SetTabOrder(int Value);
+    virtual bool CanFocus() const;
+    void SetFocus();
+    bool Focused() const;
+
+    void SetName(const String& NewName) override;
+
+    // The widget that draws the control; it lives as long as the control.
+    QWidget* Widget() const { return FWidget.get(); }
+    // The widget that takes the keyboard focus (the control's own by default).
+    virtual QWidget* FocusWidget() const;
+
+protected:
+    TControl(TComponent* AOwner, std::unique_ptr<QWidget> AWidget);
+
+private:
+    std::unique_ptr<QWidget> FWidget;
+    TForm* FParentForm = nullptr;
+    TAlign FAlign = TAlign::alNone;
+    int FTabOrder = -1;
+};
+
+// The font of the design ("Tahoma", or a font with every Kazakh Cyrillic
+// letter where Tahoma is missing) at the given character height in pixels.
+QFont DesignFont(int PixelHeight);
+
+}  // namespace toolkit

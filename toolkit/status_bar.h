@@ -1,0 +1,34 @@
+#pragma once
+// TStatusBar: a bar of text panels, docked at the bottom of its form; the last
+// panel always reaches the bar's right edge.
+
+#include <vector>
+
+#include "toolkit/controls.h"
+
+namespace toolkit {
+
+class TStatusBar : public TControl {
+public:
+    explicit TStatusBar(TComponent* AOwner);
+
+    // Adds a panel of the given width; gives its index.
+    int AddPanel(int Width);
+    int PanelCount() const { return static_cast<int>(FPanels.size()); }
+    const String& PanelText(int Index) const;
+    void SetPanelText(int Index, const String& Text);
+    int PanelWidth(int Index) const;
+    // Where panel Index starts and how wide it shows (the last one to the edge).
+    int PanelLeft(int Index) const;
+    int PanelShownWidth(int Index) const;
+
+private:
+    struct Panel {
+        int Width;
+        String Text;
+    };
+    const Panel& At(int Index) const;
+    std::vector<Panel> FPanels;
+};
+
+}  // namespace toolkit
