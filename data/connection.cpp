@@ -1,0 +1,77 @@
+#include "data/connection.h"
+
+#include <algorithm>
+
+#include "data/dataset.h"
+
+namespace data {
+
+TScreenCursorProc ScreenCursorProc;
+
+TCustomConnection::TCustomConnection(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
+
+TCustomConnection::~TCustomConnection() {
+    Destroying();
+    FClients.clear();
+    FDataSets.clear();
+}
+
+void TCustomConnection::SetConnected(bool Value) {
+    if (ComponentState().Contains(rtl::csLoading)) {
+        if (Value) FStreamedConnected = true;
+        return;
+    }
+    if (Value == GetConnected()) return;
+    const bool destroying = ComponentState().Contains(rtl::csDestroying);
+    if (Value) {
+        Fire(BeforeConnect);
+        DoConnect();
+        SendConnectEvent(true);
+        Fire(AfterConnect);
+    } else {
+        if (!destroying) Fire(BeforeDisconnect);
+        SendConnectEvent(false);
+        DoDisconnect();
+        if (!destroying) Fire(AfterDisconnect);
+    }
+}
+
+void TCustomConnection::Loaded() {
+    rtl::TComponent::Loaded();
+    if (!FStreamedConnected) return;
+    FStreamedConnected = false;
+    try {
+        SetConnected(true);
+    } catch (const rtl::Exception&) {
+        // At design time a failed connection is shown, not raised; there is no
+        // designer here, so the failure propagates.
+        if (!ComponentState().Contains(rtl::csDesigning)) throw;
+    }
+}
+
+void TCustomConnection::SendConnectEvent(bool Connecting) {
+    // Copy: a client told of the change may unregister itself.
+    std::vector<TClientEntry> clients = FClients;
+    for (const TClientEntry& c : clients) {
+        if (c.Event) c.Event(*this, Connecting);
+        if (auto* ds = dynamic_cast<TDataSet*>(c.Component)) ds->DataEvent(deConnectChange, Connecting);
+    }
+}
+
+void TCustomConnection::RegisterClient(rtl::TComponent* Client, TConnectChangeEvent ConnectEvent) {
+    if (auto* ds = dynamic_cast<TDataSet*>(Client)) FDataSets.push_back(ds);
+    FClients.push_back({Client, std::move(ConnectEvent)});
+}
+
+void TCustomConnection::UnRegisterClient(rtl::TComponent* Client) {
+    auto it = std::find_if(FClients.begin(), FClients.end(), [&](const TClientEntry& c) { return c.Component == Client; });
+    if (it != FClients.end()) FClients.erase(it);
+    auto d = std::find(FDataSets.begin(), FDataSets.end(), Client);
+    if (d != FDataSets.end()) FDataSets.erase(d);
+}
+
+TDataSet* TCustomConnection::GetDataSet(int Index) { return FDataSets.at(Index); }
+
+int TCustomConnection::GetDataSetCount() { return static_cast<int>(FDataSets.size()); }
+
+}  // namespace data

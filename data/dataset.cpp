@@ -1,0 +1,1169 @@
+#include "data/dataset.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "data/data_links.h"
+#include "rtl/stream.h"
+#include "rtl/string_list.h"
+
+namespace data {
+
+namespace {
+
+bool IsEditMode(TDataSetState State) { return State == dsEdit || State == dsInsert || State == dsSetKey; }
+
+// Restores a flag or counter on scope exit, whatever happens.
+template <class F>
+class Finally {
+public:
+    explicit Finally(F f) : FFunc(std::move(f)) {}
+    ~Finally() noexcept(false) {
+        if (FActive) FFunc();
+    }
+    void Dismiss() { FActive = false; }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    F FFunc;
+    bool FActive = true;
+};
+
+}  // namespace
+
+TDataSet::TDataSet(rtl::TComponent* AOwner)
+    : rtl::TComponent(AOwner),
+      FFields(std::make_unique<TFields>(this)),
+      FAggFields(std::make_unique<TFields>(this)),
+      FFieldDefs(std::make_unique<TFieldDefs>(this)) {
+    FAggFields->SetValidFieldKinds({fkAggregate});
+    FFields->SetValidFieldKinds({fkData, fkCalculated, fkLookup, fkInternalCalc});
+}
+
+TDataSet::~TDataSet() {
+    Destroying();
+    // Concrete datasets close in their own destructor (InternalClose is
+    // theirs); what is still open here only gets its buffers released.
+    if (Active() || FState == dsOpening) {
+        FState = dsInactive;
+        ClearBuffers();
+        for (TRecordBuffer& b : FBuffers) FreeRecordBuffer(b);
+        FBuffers.clear();
+    }
+    while (!FDataSources.empty()) FDataSources.back()->SetDataSet(nullptr);
+    FFields->Clear();
+    FAggFields->Clear();
+}
+
+// --- opening and closing ---
+
+void TDataSet::SetActive(bool Value) {
+    if (ComponentState().Contains(rtl::csLoading)) {
+        FStreamedActive = Value;
+        return;
+    }
+    if (Active() == Value) return;
+    if (Value) {
+        DoBeforeOpen();
+        try {
+            OpenCursor(false);
+        } catch (...) {
+            if (FState != dsOpening) OpenCursorComplete();
+            throw;
+        }
+        if (FState != dsOpening) OpenCursorComplete();
+    } else {
+        const bool destroying = ComponentState().Contains(rtl::csDestroying);
+        if (!destroying) DoBeforeClose();
+        if (FState == dsEdit || FState == dsInsert || FState == dsSetKey) Cancel();
+        SetState(dsInactive);
+        CloseCursor();
+        if (!destroying) DoAfterClose();
+    }
+}
+
+void TDataSet::Loaded() {
+    rtl::TComponent::Loaded();
+    if (!FStreamedActive) return;
+    try {
+        SetActive(true);
+    } catch (const rtl::Exception&) {
+        if (!ComponentState().Contains(rtl::csDesigning)) throw;
+        InternalHandleException();
+    }
+}
+
+void TDataSet::OpenCursor(bool InfoQuery) {
+    if (InfoQuery) InternalInitFieldDefs();
+    else if (FState != dsOpening) DoInternalOpen();
+}
+
+void TDataSet::DoInternalOpen() {
+    FAutomaticFieldsScope = true;
+    InternalOpen();
+    FInternalOpenComplete = true;
+    UpdateBufferCount();
+    FBOF = true;
+}
+
+void TDataSet::OpenCursorComplete() {
+    auto complete = [this] {
+        if (FInternalOpenComplete) {
+            SetState(dsBrowse);
+            DoAfterOpen();
+        } else {
+            SetState(dsInactive);
+            CloseCursor();
+        }
+    };
+    try {
+        if (FState == dsOpening) DoInternalOpen();
+    } catch (...) {
+        complete();
+        throw;
+    }
+    complete();
+}
+
+void TDataSet::DoAfterOpen() {
+    Fire(AfterOpen);
+    if (!IsEmpty()) DoAfterScroll();
+}
+
+void TDataSet::CloseCursor() {
+    SetBlockReadSizeValue(0);
+    FInternalOpenComplete = false;
+    FreeFieldBuffers();
+    ClearBuffers();
+    SetBufListSize(0);
+    InternalClose();
+    FBufferCount = 0;
+    FAutomaticFieldsScope = false;
+}
+
+void TDataSet::CheckActive() {
+    if (FState == dsInactive) DatabaseError(SDataSetClosed, this);
+}
+
+void TDataSet::CheckInactive() {
+    if (!Active()) return;
+    if (ComponentState().Contains(rtl::csUpdating) || ComponentState().Contains(rtl::csDesigning)) Close();
+    else DatabaseError(SDataSetOpen, this);
+}
+
+void TDataSet::CheckBiDirectional() {
+    if (FIsUniDirectional) DatabaseError(SDataSetUnidirectional, this);
+}
+
+void TDataSet::SetState(TDataSetState Value) {
+    if (FState == Value) return;
+    FState = Value;
+    FModified = false;
+    DataEvent(deUpdateState, 0);
+}
+
+TDataSetState TDataSet::SetTempState(TDataSetState Value) {
+    TDataSetState old = FState;
+    FState = Value;
+    ++FDisableCount;
+    FModified = false;
+    return old;
+}
+
+void TDataSet::RestoreState(TDataSetState Value) {
+    FState = Value;
+    --FDisableCount;
+}
+
+// --- the record buffer window ---
+
+void TDataSet::ClearBuffers() {
+    FRecordCount = 0;
+    FActiveRecord = 0;
+    FCurrentRecord = -1;
+    FBOF = true;
+    FEOF = true;
+}
+
+void TDataSet::ActivateBuffers() {
+    FRecordCount = 1;
+    FActiveRecord = 0;
+    FCurrentRecord = 0;
+    FBOF = false;
+    FEOF = false;
+}
+
+void TDataSet::MoveBuffer(int CurIndex, int NewIndex) {
+    if (FIsUniDirectional || CurIndex == NewIndex) return;
+    TRecordBuffer buffer = FBuffers[CurIndex];
+    if (CurIndex < NewIndex)
+        std::move(FBuffers.begin() + CurIndex + 1, FBuffers.begin() + NewIndex + 1, FBuffers.begin() + CurIndex);
+    else
+        std::move_backward(FBuffers.begin() + NewIndex, FBuffers.begin() + CurIndex, FBuffers.begin() + CurIndex + 1);
+    FBuffers[NewIndex] = buffer;
+}
+
+void TDataSet::SetBufListSize(int Value) {
+    const int old = static_cast<int>(FBuffers.size());
+    if (Value > old) {
+        FBuffers.reserve(Value);
+        try {
+            while (static_cast<int>(FBuffers.size()) < Value) {
+                FBuffers.push_back(nullptr);
+                FBuffers.back() = AllocRecordBuffer();
+            }
+        } catch (...) {
+            // Release what this call allocated, then report.
+            while (static_cast<int>(FBuffers.size()) > old) {
+                FreeRecordBuffer(FBuffers.back());
+                FBuffers.pop_back();
+            }
+            throw;
+        }
+    } else {
+        while (static_cast<int>(FBuffers.size()) > Value) {
+            FreeRecordBuffer(FBuffers.back());
+            FBuffers.pop_back();
+        }
+    }
+}
+
+void TDataSet::SetBufferCount(int Value) {
+    if (Value == FBufferCount) return;
+    if (Value < FBufferCount && FRecordCount > 0) {
+        int top = FActiveRecord;
+        for (TDataLink* link = FFirstDataLink; link; link = link->FNext)
+            if (link->Active() && link->FFirstRecord < top) top = link->FFirstRecord;
+        const int entries = static_cast<int>(FBuffers.size());
+        if (top + Value >= entries) top = entries - Value - 1;
+        if (top > 0) {
+            for (int i = 0; i < Value; ++i) MoveBuffer(top + i, i);
+            FActiveRecord -= top;
+            if (FCurrentRecord != -1) FCurrentRecord -= top;
+            for (TDataLink* link = FFirstDataLink; link; link = link->FNext)
+                if (link->Active()) link->FFirstRecord -= top;
+        }
+        if (FRecordCount > Value) FRecordCount = Value;
+    }
+    SetBufListSize(Value + 1);
+    FBufferCount = Value;
+    if (!ComponentState().Contains(rtl::csDestroying)) {
+        GetNextRecords();
+        int prior = GetPriorRecords();
+        if (prior > 0)
+            for (TDataLink* link = FFirstDataLink; link; link = link->FNext)
+                if (link->Active()) link->FFirstRecord += prior;
+    }
+}
+
+void TDataSet::UpdateBufferCount() {
+    if (!IsCursorOpen()) return;
+    int count = 1;
+    FFirstDataLink = nullptr;
+    TDataLink** tail = &FFirstDataLink;
+    for (TDataSource* source : FDataSources)
+        for (TDataLink* link : source->FDataLinks) {
+            link->FNext = nullptr;
+            *tail = link;
+            tail = &link->FNext;
+            count = std::max(count, link->BufferCount());
+        }
+    SetBufferCount(count);
+}
+
+void TDataSet::SetCurrentRecord(int Index) {
+    if (FCurrentRecord == Index) return;
+    if (!FIsUniDirectional) {
+        TRecordBuffer buffer = FBuffers[Index];
+        switch (GetBookmarkFlag(buffer)) {
+        case bfCurrent:
+        case bfInserted: InternalSetToRecord(buffer); break;
+        case bfBOF: InternalFirst(); break;
+        case bfEOF: InternalLast(); break;
+        }
+    }
+    FCurrentRecord = Index;
+}
+
+void TDataSet::UpdateCursorPos() {
+    if (FRecordCount > 0) SetCurrentRecord(FActiveRecord);
+}
+
+TRecordBuffer TDataSet::ActiveBuffer() const {
+    return FActiveRecord < static_cast<int>(FBuffers.size()) ? FBuffers[FActiveRecord] : nullptr;
+}
+
+TRecordBuffer TDataSet::GetBuffer(int Index) const {
+    return Index >= 0 && Index < static_cast<int>(FBuffers.size()) ? FBuffers[Index] : nullptr;
+}
+
+bool TDataSet::GetNextRecord() {
+    TGetMode mode = gmNext;
+    if (FRecordCount > 0) {
+        SetCurrentRecord(FRecordCount - 1);
+        if (FState == dsInsert && FCurrentRecord == FActiveRecord && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+            mode = gmCurrent;
+    }
+    bool ok = GetRecord(FBuffers[FRecordCount], mode, true) == grOK;
+    if (ok) {
+        if (FRecordCount == 0) ActivateBuffers();
+        else if (FRecordCount < FBufferCount) ++FRecordCount;
+        else MoveBuffer(0, FRecordCount);
+        FCurrentRecord = FRecordCount - 1;
+    } else {
+        CursorPosChanged();
+    }
+    return ok;
+}
+
+bool TDataSet::GetPriorRecord() {
+    CheckBiDirectional();
+    if (FRecordCount > 0) SetCurrentRecord(0);
+    bool ok = GetRecord(FBuffers[FRecordCount], gmPrior, true) == grOK;
+    if (ok) {
+        if (FRecordCount == 0) {
+            ActivateBuffers();
+        } else {
+            MoveBuffer(FRecordCount, 0);
+            if (FRecordCount < FBufferCount) {
+                ++FRecordCount;
+                ++FActiveRecord;
+            }
+        }
+        FCurrentRecord = 0;
+    } else {
+        CursorPosChanged();
+    }
+    return ok;
+}
+
+int TDataSet::GetNextRecords() {
+    int n = 0;
+    while (FRecordCount < FBufferCount && GetNextRecord()) ++n;
+    return n;
+}
+
+int TDataSet::GetPriorRecords() {
+    if (FIsUniDirectional) return 0;
+    int n = 0;
+    while (FRecordCount < FBufferCount && GetPriorRecord()) ++n;
+    return n;
+}
+
+// --- navigation ---
+
+int TDataSet::MoveBy(int Distance) {
+    CheckBrowseMode();
+    DoBeforeScroll();
+    if (!((Distance > 0 && !FEOF) || (Distance < 0 && !FBOF))) return 0;
+    FBOF = false;
+    FEOF = false;
+    const int oldRecordCount = FRecordCount;
+    int scrollCount = 0;
+    int result = 0;
+    auto finish = [&] {
+        if (FRecordCount != oldRecordCount) DataEvent(deDataSetChange, 0);
+        else DataEvent(deDataSetScroll, scrollCount);
+        DoAfterScroll();
+    };
+    try {
+        if (Distance > 0) {
+            while (Distance > 0) {
+                if (FActiveRecord < FRecordCount - 1) {
+                    ++FActiveRecord;
+                } else {
+                    const bool full = FRecordCount >= FBufferCount;
+                    if (!GetNextRecord()) {
+                        FEOF = true;
+                        break;
+                    }
+                    if (full) --scrollCount;
+                    if (FActiveRecord < FRecordCount - 1) ++FActiveRecord;
+                }
+                --Distance;
+                ++result;
+            }
+        } else {
+            while (Distance < 0) {
+                if (FActiveRecord > 0) {
+                    --FActiveRecord;
+                } else {
+                    const bool full = FRecordCount >= FBufferCount;
+                    if (!GetPriorRecord()) {
+                        FBOF = true;
+                        break;
+                    }
+                    if (full) ++scrollCount;
+                    if (FActiveRecord > 0) --FActiveRecord;
+                }
+                ++Distance;
+                --result;
+            }
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    return result;
+}
+
+void TDataSet::Next() {
+    if (FBlockReadSize > 0) BlockReadNext();
+    else MoveBy(1);
+}
+
+void TDataSet::Prior() { MoveBy(-1); }
+
+void TDataSet::First() {
+    CheckBrowseMode();
+    DoBeforeScroll();
+    auto finish = [this] {
+        FBOF = true;
+        DataEvent(deDataSetChange, 0);
+        DoAfterScroll();
+    };
+    if (!FIsUniDirectional) {
+        ClearBuffers();
+        try {
+            InternalFirst();
+            GetNextRecord();
+            GetNextRecords();
+        } catch (...) {
+            finish();
+            throw;
+        }
+    } else {
+        if (!FBOF) {
+            SetActive(false);
+            SetActive(true);
+        }
+        try {
+            InternalFirst();
+        } catch (...) {
+            finish();
+            throw;
+        }
+    }
+    finish();
+}
+
+void TDataSet::Last() {
+    CheckBiDirectional();
+    CheckBrowseMode();
+    DoBeforeScroll();
+    ClearBuffers();
+    auto finish = [this] {
+        FEOF = true;
+        DataEvent(deDataSetChange, 0);
+        DoAfterScroll();
+    };
+    try {
+        InternalLast();
+        GetPriorRecord();
+        GetPriorRecords();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TDataSet::Resync(TResyncMode Mode) {
+    if (FIsUniDirectional || !IsCursorOpen()) return;
+    if (Mode.Contains(rmExact)) {
+        CursorPosChanged();
+        if (GetRecord(FBuffers[FRecordCount], gmCurrent, true) != grOK) DatabaseError(SRecordNotFound, this);
+    } else if (GetRecord(FBuffers[FRecordCount], gmCurrent, false) != grOK &&
+               GetRecord(FBuffers[FRecordCount], gmNext, false) != grOK &&
+               GetRecord(FBuffers[FRecordCount], gmPrior, false) != grOK) {
+        ClearBuffers();
+        DataEvent(deDataSetChange, 0);
+        return;
+    }
+    int count = Mode.Contains(rmCenter) ? (FBufferCount - 1) / 2 : FActiveRecord;
+    MoveBuffer(FRecordCount, 0);
+    ActivateBuffers();
+    try {
+        while (count > 0 && GetPriorRecord()) --count;
+        GetNextRecords();
+        GetPriorRecords();
+    } catch (...) {
+        DataEvent(deDataSetChange, 0);
+        throw;
+    }
+    DataEvent(deDataSetChange, 0);
+}
+
+void TDataSet::Refresh() {
+    DoBeforeRefresh();
+    CheckBrowseMode();
+    UpdateCursorPos();
+    try {
+        InternalRefresh();
+    } catch (...) {
+        Resync({});
+        throw;
+    }
+    Resync({});
+    DoAfterRefresh();
+}
+
+void TDataSet::SetBlockReadSizeValue(int Value) {
+    if (Value > 0) {
+        CheckActive();
+        SetState(dsBlockRead);
+    } else if (FState == dsBlockRead) {
+        SetState(dsBrowse);
+    }
+    FBlockReadSize = Value;
+}
+
+TBookmark TDataSet::GetBookmark() {
+    TBookmark bm;
+    if (!IsEmpty() && FState != dsInsert && GetBookmarkFlag(ActiveBuffer()) == bfCurrent)
+        GetBookmarkData(ActiveBuffer(), bm);
+    return bm;
+}
+
+void TDataSet::GotoBookmark(const TBookmark& Bookmark) {
+    if (Bookmark.empty()) return;
+    CheckBrowseMode();
+    DoBeforeScroll();
+    InternalGotoBookmark(Bookmark);
+    Resync({rmExact, rmCenter});
+    DoAfterScroll();
+}
+
+bool TDataSet::BookmarkValid(const TBookmark&) { return false; }
+int TDataSet::CompareBookmarks(const TBookmark&, const TBookmark&) { return 0; }
+
+// --- notification ---
+
+void TDataSet::DataEvent(TDataEvent Event, std::intptr_t Info) {
+    bool notify = !ControlsDisabled() && FState != dsBlockRead;
+    switch (Event) {
+    case deFieldChange: {
+        auto* field = reinterpret_cast<TField*>(Info);
+        if (field && (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)) FModified = true;
+        if (FState != dsSetKey && field) {
+            if (field->FieldKind() == fkData) {
+                if (FInternalCalcFields) RefreshInternalCalcFields(ActiveBuffer());
+                else if (FCalcFieldsSize != 0 && FAutoCalcFields) CalculateFields(ActiveBuffer());
+            }
+            field->Change();
+        }
+        break;
+    }
+    case deDataSetChange:
+    case deDataSetScroll:
+        if (FState == dsBlockRead)
+            for (TDataSource* source : FDataSources)
+                if (source->State() != dsInactive)
+                    for (int i = source->DataLinkCount() - 1; i >= 0; --i) {
+                        TDataLink* link = source->DataLinks(i);
+                        if (!link->VisualControl()) link->DataEvent(Event, Info);
+                    }
+        break;
+    case deLayoutChange:
+        FFieldListUpdated = false;
+        if (ControlsDisabled()) FEnableEvent = deLayoutChange;
+        break;
+    case deUpdateState:
+        if (ControlsDisabled()) {
+            const bool active = FState != dsInactive;
+            if ((active && FEnableEvent == deLayoutChange) ||
+                (!active && (FEnableEvent == deDataSetChange || FEnableEvent == deLayoutChange))) {
+                Event = deDisabledStateChange;
+                Info = active ? 1 : 0;
+                notify = true;
+                FEnableEvent = deLayoutChange;
+            }
+        }
+        break;
+    case dePropertyChange: FFieldDefs->SetUpdated(false); break;
+    case deFieldListChange: FFieldListUpdated = false; break;
+    default: break;
+    }
+    if (notify) {
+        std::vector<TDataSource*> sources = FDataSources;
+        for (TDataSource* source : sources) source->DataEvent(Event, Info);
+    }
+}
+
+void TDataSet::DisableControls() {
+    if (FDisableCount == 0) {
+        FDisableState = FState;
+        FEnableEvent = deDataSetChange;
+    }
+    ++FDisableCount;
+}
+
+void TDataSet::EnableControls() {
+    if (FDisableCount == 0) return;
+    if (--FDisableCount != 0) return;
+    if (FState != FDisableState) DataEvent(deUpdateState, 0);
+    if (FState != dsInactive) DataEvent(FEnableEvent, 0);
+}
+
+void TDataSet::AddDataSource(TDataSource* DataSource) {
+    FDataSources.push_back(DataSource);
+    DataSource->FDataSet = this;
+    UpdateBufferCount();
+    DataSource->UpdateState();
+}
+
+void TDataSet::RemoveDataSource(TDataSource* DataSource) {
+    DataSource->FDataSet = nullptr;
+    FDataSources.erase(std::remove(FDataSources.begin(), FDataSources.end(), DataSource), FDataSources.end());
+    DataSource->UpdateState();
+    UpdateBufferCount();
+}
+
+// --- editing ---
+
+void TDataSet::CheckCanModify() {
+    if (!CanModify()) DatabaseError(SDataSetReadOnly, this);
+}
+
+void TDataSet::CheckBrowseMode() {
+    CheckActive();
+    DataEvent(deCheckBrowseMode, 0);
+    switch (FState) {
+    case dsEdit:
+    case dsInsert:
+        UpdateRecord();
+        if (FModified) Post();
+        else Cancel();
+        break;
+    case dsSetKey: Post(); break;
+    default: break;
+    }
+}
+
+void TDataSet::UpdateRecord() {
+    if (!IsEditMode(FState)) DatabaseError(SNotEditing, this);
+    DataEvent(deUpdateRecord, 0);
+}
+
+void TDataSet::CheckOperation(void (TDataSet::*Operation)(), const TDataSetErrorEvent& ErrorEvent) {
+    for (;;) {
+        try {
+            UpdateCursorPos();
+            (this->*Operation)();
+            return;
+        } catch (EDatabaseError& e) {
+            TDataAction action = daFail;
+            if (ErrorEvent) ErrorEvent(*this, e, action);
+            if (action == daFail) throw;
+            if (action == daAbort) rtl::Abort();
+        }
+    }
+}
+
+void TDataSet::Edit() {
+    if (FState == dsEdit || FState == dsInsert) return;
+    if (FRecordCount == 0) {
+        Insert();
+        return;
+    }
+    CheckBrowseMode();
+    CheckCanModify();
+    DoBeforeEdit();
+    CheckOperation(&TDataSet::InternalEdit, OnEditError);
+    GetCalcFields(ActiveBuffer());
+    SetState(dsEdit);
+    DataEvent(deRecordChange, 0);
+    DoAfterEdit();
+}
+
+void TDataSet::BeginInsertAppend() {
+    CheckBrowseMode();
+    CheckCanModify();
+    DoBeforeInsert();
+    DoBeforeScroll();
+}
+
+void TDataSet::EndInsertAppend() {
+    SetState(dsInsert);
+    try {
+        DoOnNewRecord();
+    } catch (...) {
+        UpdateCursorPos();
+        FreeFieldBuffers();
+        SetState(dsBrowse);
+        Resync({});
+        throw;
+    }
+    FModified = false;
+    DataEvent(deDataSetChange, 0);
+    DoAfterInsert();
+    DoAfterScroll();
+}
+
+void TDataSet::InitRecord(TRecordBuffer Buffer) {
+    InternalInitRecord(Buffer);
+    ClearCalcFields(Buffer);
+    SetBookmarkFlag(Buffer, bfInserted);
+}
+
+void TDataSet::Insert() {
+    BeginInsertAppend();
+    TBookmark current = GetBookmark();
+    MoveBuffer(FRecordCount, FActiveRecord);
+    TRecordBuffer buffer = ActiveBuffer();
+    InitRecord(buffer);
+    if (FRecordCount == 0) SetBookmarkFlag(buffer, bfBOF);
+    else SetBookmarkData(buffer, current);
+    if (FRecordCount < FBufferCount) ++FRecordCount;
+    InternalInsert();
+    EndInsertAppend();
+}
+
+void TDataSet::Append() {
+    BeginInsertAppend();
+    ClearBuffers();
+    TRecordBuffer buffer = FBuffers[0];
+    InitRecord(buffer);
+    SetBookmarkFlag(buffer, bfEOF);
+    FRecordCount = 1;
+    FBOF = false;
+    GetPriorRecords();
+    InternalInsert();
+    EndInsertAppend();
+}
+
+void TDataSet::Post() {
+    UpdateRecord();
+    if (FState != dsEdit && FState != dsInsert) return;
+    DataEvent(deCheckBrowseMode, 0);
+    DoBeforePost();
+    CheckOperation(&TDataSet::InternalPost, OnPostError);
+    FreeFieldBuffers();
+    SetState(dsBrowse);
+    Resync({});
+    DoAfterPost();
+}
+
+void TDataSet::Cancel() {
+    if (FState != dsEdit && FState != dsInsert) return;
+    DataEvent(deCheckBrowseMode, 0);
+    const bool wasInsert = FState == dsInsert;
+    DoBeforeCancel();
+    if (wasInsert) DoBeforeScroll();
+    UpdateCursorPos();
+    InternalCancel();
+    FreeFieldBuffers();
+    SetState(dsBrowse);
+    if (ComponentState().Contains(rtl::csDestroying)) return;
+    Resync({});
+    DoAfterCancel();
+    if (wasInsert) DoAfterScroll();
+}
+
+void TDataSet::Delete() {
+    CheckActive();
+    if (FState == dsInsert || FState == dsSetKey) {
+        Cancel();
+        return;
+    }
+    if (FRecordCount == 0) DatabaseError(SDataSetEmpty, this);
+    DataEvent(deCheckBrowseMode, 0);
+    DoBeforeDelete();
+    DoBeforeScroll();
+    CheckOperation(&TDataSet::InternalDelete, OnDeleteError);
+    FreeFieldBuffers();
+    SetState(dsBrowse);
+    Resync({});
+    DoAfterDelete();
+    DoAfterScroll();
+}
+
+void TDataSet::FreeFieldBuffers() {
+    for (TField* f : *FFields) f->FreeBuffers();
+}
+
+// --- fields ---
+
+TFieldDefList& TDataSet::FieldDefList() {
+    if (!FFieldDefList.Updated()) FFieldDefList.Rebuild(*FFieldDefs);
+    return FFieldDefList;
+}
+
+bool TDataSet::DefaultFields() const {
+    return !(FFieldOptions.AutoCreateMode == acExclusive && FFields->GetLifeCycles().Contains(lcPersistent));
+}
+
+void TDataSet::InitFieldDefs() {
+    if (IsCursorOpen()) {
+        InternalInitFieldDefs();
+    } else {
+        OpenCursor(true);
+        CloseCursor();
+    }
+}
+
+void TDataSet::CreateFields() {
+    bool combining = false;
+    if (FFields->Count() > 0) {
+        switch (FFieldOptions.AutoCreateMode) {
+        case acExclusive: return;
+        case acCombineComputed:
+            for (TField* f : *FFields)
+                if (f->FieldKind() == fkData) return;
+            break;
+        case acCombineAlways: break;
+        }
+        combining = true;
+    }
+    CreateFieldsFromDefs(FieldDefList(), combining);
+    rtl::String keys = PSGetKeyFields();
+    std::size_t pos = 0;
+    while (pos <= keys.size() && !keys.empty()) {
+        std::size_t end = keys.find(u';', pos);
+        if (end == rtl::String::npos) end = keys.size();
+        rtl::String name = rtl::Trim(rtl::StringView(keys).substr(pos, end - pos));
+        if (!name.empty())
+            if (TField* f = FindField(name)) f->SetProviderFlags(f->ProviderFlags() + TProviderFlags{pfInKey});
+        pos = end + 1;
+    }
+}
+
+void TDataSet::CreateFieldsFromDefs(const TFieldDefList& List, bool Combining) {
+    int leading = 0;
+    for (int i = 0; i < List.Count(); ++i) {
+        TFieldDef* def = List.Items(i);
+        switch (def->DataType()) {
+        case ftUnknown:
+        case ftADT:
+        case ftArray:
+        case ftReference:
+        case ftDataSet: continue;
+        default: break;
+        }
+        if (def->Attributes().Contains(faHiddenCol) && !FFieldDefs->HiddenFields()) continue;
+        const rtl::String& fullName = List.FullName(i);
+        if (Combining && FindField(fullName)) continue;
+        TField* field = def->CreateField(this, nullptr, fullName, false);
+        if (FFieldOptions.PositionMode == poFirst) FFields->SetFieldIndex(field, leading++);
+    }
+}
+
+void TDataSet::DestroyFields() { FFields->ClearAutomatic(); }
+
+void TDataSet::BindFields(bool Binding) {
+    FCalcFieldsSize = 0;
+    FBlobFieldCount = 0;
+    FInternalCalcFields = false;
+    FIOBufferSize = 0;
+    BindFieldList(*FFields, Binding);
+    if (Binding) {
+        FIOSharedBuffer.assign(static_cast<std::size_t>(FIOBufferSize), 0);
+        FIOTempBuffer.assign(static_cast<std::size_t>(FIOBufferSize), 0);
+        if (FFieldOptions.PositionMode == poFieldNo) {
+            std::vector<TField*> sorted(FFields->begin(), FFields->end());
+            std::stable_sort(sorted.begin(), sorted.end(),
+                             [](TField* a, TField* b) { return a->FieldNo() < b->FieldNo(); });
+            for (int i = 0; i < static_cast<int>(sorted.size()); ++i) FFields->SetFieldIndex(sorted[i], i);
+        }
+    } else {
+        TValueBuffer().swap(FIOSharedBuffer);
+        TValueBuffer().swap(FIOTempBuffer);
+    }
+}
+
+void TDataSet::BindFieldList(TFields& List, bool Binding) {
+    TFieldDefList& defs = FieldDefList();
+    for (TField* field : List) {
+        if (!Binding) {
+            field->SetFieldNo(0);
+            field->SetIOBuffer(nullptr);
+            field->Bind(false);
+        } else {
+            switch (field->FieldKind()) {
+            case fkCalculated:
+            case fkLookup:
+                if (!GetCalcFieldTypes().Contains(field->DataType()))
+                    DatabaseErrorFmt(SInvalidCalcType, {field->DisplayName()}, this);
+                field->SetFieldNo(-1);
+                field->SetOffset(FCalcFieldsSize);
+                FCalcFieldsSize += field->DataSize() + 1;
+                break;
+            case fkAggregate: field->SetFieldNo(-1); break;
+            default: {
+                rtl::String fullName = field->FullName();
+                int index = defs.IndexOf(fullName);
+                if (index < 0) DatabaseErrorFmt(SFieldNotFound, {fullName}, this);
+                TFieldDef* def = defs.Items(index);
+                if (field->FieldKind() == fkInternalCalc) {
+                    field->SetFieldNo(def->FieldNo());
+                    FInternalCalcFields = true;
+                } else {
+                    field->SetFieldNo(index + FFieldNoOfs);
+                }
+                if (FFieldOptions.UpdatePersistent && field->LifeCycle() == lcPersistent &&
+                    field->DataType() == def->DataType())
+                    SetFieldProps(field, *def);
+                CheckFieldCompatibility(field, *def);
+                if (field->IsBlob()) {
+                    field->SetSize(def->Size());
+                    field->SetOffset(FBlobFieldCount++);
+                }
+            }
+            }
+            field->Bind(true);
+            field->SetIOBuffer(&FIOSharedBuffer);
+            FIOBufferSize = std::max(FIOBufferSize, field->IOSize());
+        }
+        if (auto* obj = dynamic_cast<TObjectField*>(field)) BindFieldList(obj->Fields(), Binding);
+    }
+}
+
+namespace {
+// The family of a type, for comparing a persistent field with its definition.
+int TypeFamily(TFieldType T) {
+    switch (T) {
+    case ftString: case ftFixedChar: case ftWideString: case ftFixedWideChar: case ftGuid: case ftOraInterval:
+        return 1;
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: case ftLongWord:
+    case ftShortint: case ftByte:
+        return 2;
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: case ftExtended: case ftSingle: return 3;
+    case ftDate: case ftTime: case ftDateTime: case ftTimeStamp: case ftOraTimeStamp: case ftTimeStampOffset:
+        return 4;
+    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
+    case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo:
+        return 5;
+    case ftBytes: case ftVarBytes: return 6;
+    default: return 100 + T;
+    }
+}
+}  // namespace
+
+void TDataSet::CheckFieldCompatibility(TField* Field, const TFieldDef& FieldDef) {
+    if (TypeFamily(Field->DataType()) != TypeFamily(FieldDef.DataType()))
+        DatabaseErrorFmt(SFieldTypeMismatch,
+                         {Field->DisplayName(), FieldTypeNames[Field->DataType()], FieldTypeNames[FieldDef.DataType()]},
+                         this);
+    switch (Field->DataType()) {
+    case ftBCD:
+    case ftBytes:
+    case ftVarBytes:
+    case ftReference:
+        if (Field->Size() != FieldDef.Size())
+            DatabaseErrorFmt(SFieldSizeMismatch, {Field->DisplayName(), Field->Size(), FieldDef.Size()}, this);
+        break;
+    default: break;
+    }
+}
+
+TField* TDataSet::FieldByName(rtl::StringView FieldName) {
+    TField* f = FindField(FieldName);
+    if (!f) DatabaseErrorFmt(SFieldNotFound, {FieldName}, this);
+    return f;
+}
+
+TField* TDataSet::FindField(rtl::StringView FieldName) {
+    if (TField* f = FFields->FindField(FieldName)) return f;
+    if (FObjectView) {
+        std::vector<TFields*> pending{FFields.get()};
+        while (!pending.empty()) {
+            TFields* list = pending.back();
+            pending.pop_back();
+            for (TField* f : *list)
+                if (auto* obj = dynamic_cast<TObjectField*>(f)) {
+                    for (TField* child : obj->Fields())
+                        if (rtl::SameText(child->FullName(), FieldName)) return child;
+                    pending.push_back(&obj->Fields());
+                }
+        }
+    }
+    return FAggFields->FindField(FieldName);
+}
+
+TField* TDataSet::FieldByNumber(int FieldNo) { return FFields->FieldByNumber(FieldNo); }
+
+void TDataSet::GetFieldNames(rtl::TStringList& List) {
+    List.Clear();
+    for (TField* f : *FFields) List.Add(f->FieldName());
+}
+
+TFieldClass TDataSet::GetFieldClass(TFieldType FieldType) {
+    return FieldType >= 0 && FieldType < FieldTypeCount ? DefaultFieldClasses[FieldType] : nullptr;
+}
+
+TFieldClass TDataSet::GetFieldClass(const TFieldDef& FieldDef) { return GetFieldClass(FieldDef.DataType()); }
+
+void TDataSet::SetFieldProps(TField* Field, const TFieldDef& FieldDef) { Field->SetFieldDefProps(FieldDef); }
+
+bool TDataSet::GetIsIndexField(const TField*) { return false; }
+
+// --- reading and writing values ---
+
+bool TDataSet::GetFieldData(TField*, void*) { return false; }
+
+bool TDataSet::GetFieldData(int FieldNo, void* Buffer) {
+    TField* f = FieldByNumber(FieldNo);
+    return f ? GetFieldData(f, Buffer) : false;
+}
+
+bool TDataSet::GetFieldData(TField* Field, void* Buffer, bool NativeFormat) {
+    if (NativeFormat || !Buffer) return GetFieldData(Field, Buffer);
+    const int size = Field->DataSize();
+    if (size < 8194) {
+        std::uint8_t temp[8194];
+        if (Field->DataType() == ftBytes) std::memset(temp, 0, static_cast<std::size_t>(size));
+        bool result = GetFieldData(Field, temp);
+        if (result) DataConvert(Field, temp, Buffer, false);
+        return result;
+    }
+    TValueBuffer heap(static_cast<std::size_t>(size), 0);
+    bool result = GetFieldData(Field, heap.data());
+    if (result) DataConvert(Field, heap.data(), Buffer, false);
+    return result;
+}
+
+bool TDataSet::GetFieldData(TField* Field, TValueBuffer& Buffer) {
+    return GetFieldData(Field, Buffer.empty() ? nullptr : Buffer.data());
+}
+
+bool TDataSet::GetFieldData(int FieldNo, TValueBuffer& Buffer) {
+    TField* f = FieldByNumber(FieldNo);
+    return f ? GetFieldData(f, Buffer) : false;
+}
+
+bool TDataSet::GetFieldData(TField* Field, TValueBuffer& Buffer, bool NativeFormat) {
+    if (NativeFormat) return GetFieldData(Field, Buffer);
+    if (FIOTempBuffer.size() < static_cast<std::size_t>(Field->DataSize()))
+        FIOTempBuffer.resize(static_cast<std::size_t>(Field->DataSize()));
+    if (Field->DataType() == ftBytes) std::fill(FIOTempBuffer.begin(), FIOTempBuffer.end(), 0);
+    bool result = GetFieldData(Field, FIOTempBuffer.empty() ? nullptr : FIOTempBuffer.data());
+    if (result) {
+        if (Buffer.size() < static_cast<std::size_t>(Field->DataSize()))
+            Buffer.resize(static_cast<std::size_t>(Field->DataSize()));
+        DataConvert(Field, FIOTempBuffer.data(), Buffer.data(), false);
+    }
+    return result;
+}
+
+void TDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool) {
+    // Native and exchange formats coincide for the types kept here.
+    if (Source && Dest && Field->DataSize() > 0)
+        std::memmove(Dest, Source, static_cast<std::size_t>(Field->DataSize()));
+}
+
+void TDataSet::SetFieldData(TField*, const void*) {}
+
+void TDataSet::SetFieldData(TField* Field, const void* Buffer, bool NativeFormat) {
+    if (NativeFormat || !Buffer) {
+        SetFieldData(Field, Buffer);
+        return;
+    }
+    TValueBuffer temp(static_cast<std::size_t>(std::max(Field->DataSize(), 1)), 0);
+    DataConvert(Field, Buffer, temp.data(), true);
+    SetFieldData(Field, temp.data());
+}
+
+std::unique_ptr<rtl::TStream> TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }
+
+int TDataSet::GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) {
+    TField* f = FieldByNumber(FieldNo);
+    std::unique_ptr<rtl::TStream> stream = f ? CreateBlobStream(f, bmRead) : nullptr;
+    if (!stream) {
+        Buffer.clear();
+        return 0;
+    }
+    stream->SetPosition(0);
+    Buffer = stream->ReadRemaining();
+    return static_cast<int>(Buffer.size());
+}
+
+int TDataSet::Translate(const char* Src, char* Dest, bool) {
+    std::size_t len = std::strlen(Src);
+    if (Src != Dest) std::memmove(Dest, Src, len + 1);
+    return static_cast<int>(len);
+}
+
+bool TDataSet::GetCurrentRecord(TRecordBuffer) { return false; }
+void TDataSet::GetDetailDataSets(std::vector<TDataSet*>& List) { List.clear(); }
+void TDataSet::GetDetailLinkFields(std::vector<TField*>& MasterFields, std::vector<TField*>& DetailFields) {
+    MasterFields.clear();
+    DetailFields.clear();
+}
+bool TDataSet::Locate(rtl::StringView, const rtl::Variant&) { return false; }
+rtl::Variant TDataSet::Lookup(rtl::StringView, const rtl::Variant&, rtl::StringView) { return rtl::Variant::Null(); }
+
+// --- calculated fields and filters: the base behaviour ---
+
+void TDataSet::CalculateFields(TRecordBuffer Buffer) {
+    if (FCalcFieldsSize == 0) return;
+    TDataSetState old = SetTempState(dsCalcFields);
+    try {
+        ClearCalcFields(Buffer);
+        GetCalcFields(Buffer);
+    } catch (...) {
+        RestoreState(old);
+        throw;
+    }
+    RestoreState(old);
+}
+
+void TDataSet::GetCalcFields(TRecordBuffer) {
+    if (FCalcFieldsSize > 0 && FAutoCalcFields) DoOnCalcFields();
+}
+
+TFieldTypeSet TDataSet::GetCalcFieldTypes() {
+    return {ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD, ftDate, ftTime,
+            ftDateTime, ftAutoInc, ftFixedChar, ftWideString, ftLargeint, ftVariant, ftGuid, ftTimeStamp,
+            ftFMTBcd, ftFixedWideChar, ftLongWord, ftShortint, ftByte, ftExtended, ftSingle};
+}
+
+void TDataSet::SetFiltered(bool Value) {
+    CheckBiDirectional();
+    FFiltered = Value;
+}
+
+void TDataSet::SetFilterText(rtl::StringView Value) {
+    CheckBiDirectional();
+    FFilterText = rtl::String(Value);
+}
+
+void TDataSet::SetOnFilterRecord(TFilterRecordEvent Value) {
+    CheckBiDirectional();
+    OnFilterRecord = std::move(Value);
+}
+
+// --- provider support: the defaults ---
+
+void TDataSet::PSEndTransaction(bool) {}
+int TDataSet::PSExecuteStatement(rtl::StringView, TParams*) { return 0; }
+int TDataSet::PSExecuteStatement(rtl::StringView, TParams*, std::unique_ptr<TDataSet>& ResultSet) {
+    ResultSet.reset();
+    return 0;
+}
+void TDataSet::PSExecute() {}
+void TDataSet::PSGetAttributes(TPacketAttributeList&) {}
+TPSCommandType TDataSet::PSGetCommandType() { return ctUnknown; }
+rtl::String TDataSet::PSGetCommandText() { return {}; }
+const TIndexDef* TDataSet::PSGetDefaultOrder() { return nullptr; }
+rtl::String TDataSet::PSGetKeyFields() {
+    rtl::String keys;
+    for (TField* f : *FFields)
+        if (f->ProviderFlags().Contains(pfInKey)) keys += (keys.empty() ? u"" : u";") + f->FieldName();
+    return keys;
+}
+TParams* TDataSet::PSGetParams() { return nullptr; }
+rtl::String TDataSet::PSGetQuoteChar() { return u"\""; }
+rtl::String TDataSet::PSGetTableName() { return {}; }
+TIndexDefs TDataSet::PSGetIndexDefs(TIndexOptions) { return {}; }
+bool TDataSet::PSInTransaction() { return false; }
+bool TDataSet::PSIsSQLBased() { return false; }
+bool TDataSet::PSIsSQLSupported() { return false; }
+void TDataSet::PSReset() {}
+void TDataSet::PSSetCommandText(rtl::StringView) {}
+void TDataSet::PSSetParams(TParams*) {}
+void TDataSet::PSStartTransaction() {}
+bool TDataSet::PSUpdateRecord(TUpdateStatus, TDataSet*) { return false; }
+
+}  // namespace data
