@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "data/connection.h"
 #include "rtl/exceptions.h"
 #include "rtl/files.h"
 #include "toolkit/forms.h"
@@ -39,12 +40,16 @@ TApplication::TApplication(int& argc, char** argv)
     // The main form's close ends the loop; other windows closing do not.
     QApplication::setQuitOnLastWindowClosed(false);
     gApplication = this;
+    // The data components show their wait cursor through the screen.
+    data::ScreenCursorProc = [](int CursorCode) { Screen().SetCursor(CursorCode); };
 }
 
 TApplication::~TApplication() {
     Destroying();
     DestroyComponents();
     if (gApplication == this) gApplication = nullptr;
+    data::ScreenCursorProc = nullptr;
+    Screen().SetCursor(crDefault);
 }
 
 void TApplication::RegisterForm(TForm* Form) {

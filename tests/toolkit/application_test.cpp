@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "modal_box_catcher.h"
+#include "data/connection.h"
 #include "rtl/exceptions.h"
 
 using namespace toolkit;
@@ -89,9 +90,32 @@ TEST(HandleException, ReleasesMouseCapture) {
 }
 
 TEST(Screen, WaitCursorOverridesUntilReset) {
-    Screen().SetCursor(crHourGlass);
+    ASSERT_TRUE(data::ScreenCursorProc);  // the data components' way to the screen
+    data::ScreenCursorProc(crHourGlass);
+    EXPECT_EQ(Screen().Cursor(), crHourGlass);
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     Screen().SetCursor(crDefault);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+namespace {
+
+// A widget whose mouse handler fails, as a faulty paint or input handler might.
+class FailingWidget : public QWidget {
+protected:
+    void mousePressEvent(QMouseEvent*) override { throw rtl::Exception(u"handler failed"); }
+};
+
+}  // namespace
+
+TEST(HandleException, ExceptionLeavingMessageProcessingIsShownNotPropagated) {
+    ModalBoxCatcher catcher;
+    FailingWidget widget;
+    widget.resize(50, 50);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    QTest::mouseClick(&widget, Qt::LeftButton);
+    ASSERT_EQ(catcher.Boxes.size(), 1u);
+    EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("handler failed."));
 }
