@@ -8,13 +8,12 @@
 #include "rtl/exceptions.h"
 #include "rtl/files.h"
 #include "toolkit/forms.h"
+#include "toolkit/qt_text.h"
 
 namespace toolkit {
 namespace {
 
 TApplication* gApplication = nullptr;
-
-QString ToQString(const String& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Catches whatever leaves the processing of one message, so that nothing
 // escapes into the toolkit's event loop.

@@ -6,6 +6,7 @@
 
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
+#include "toolkit/qt_text.h"
 
 namespace toolkit {
 
@@ -28,7 +29,7 @@ TControl::~TControl() {
 
 void TControl::SetName(const String& NewName) {
     TComponent::SetName(NewName);
-    FWidget->setObjectName(QString::fromUtf16(NewName.data(), static_cast<qsizetype>(NewName.size())));
+    FWidget->setObjectName(ToQString(NewName));
 }
 
 void TControl::SetParent(TForm* Form) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "toolkit/application.h"
+#include "toolkit/qt_text.h"
 
 namespace toolkit {
 
@@ -56,7 +57,7 @@ TForm::~TForm() {
 
 void TForm::SetCaption(const String& Value) {
     FCaption = Value;
-    FWindow->setWindowTitle(QString::fromUtf16(Value.data(), static_cast<qsizetype>(Value.size())));
+    FWindow->setWindowTitle(ToQString(Value));
 }
 
 int TForm::Width() const { return FWindow->frameGeometry().width(); }

@@ -5,6 +5,7 @@
 
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "toolkit/qt_text.h"
 
 namespace toolkit {
 namespace {
@@ -30,7 +31,7 @@ protected:
             const rtl::String& text = Bar->PanelText(i);
             painter.setPen(palette().windowText().color());
             painter.drawText(cell.adjusted(3, 0, -3, 0), Qt::AlignVCenter | Qt::AlignLeft,
-                             QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+                             ToQString(text));
         }
     }
 };

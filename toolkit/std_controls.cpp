@@ -10,11 +10,10 @@
 #include <QRadioButton>
 #include <QTextEdit>
 
+#include "toolkit/qt_text.h"
+
 namespace toolkit {
 namespace {
-
-QString Q(const String& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
-String S(const QString& s) { return String(reinterpret_cast<const char16_t*>(s.utf16()), s.size()); }
 
 Qt::Alignment ToQt(TAlignment a) {
     switch (a) {
@@ -31,8 +30,8 @@ Qt::Alignment ToQt(TAlignment a) {
 
 TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, std::make_unique<QLabel>()) {}
 QLabel* TLabel::Label() const { return static_cast<QLabel*>(Widget()); }
-String TLabel::Caption() const { return S(Label()->text()); }
-void TLabel::SetCaption(const String& Value) { Label()->setText(Q(Value)); }
+String TLabel::Caption() const { return FromQString(Label()->text()); }
+void TLabel::SetCaption(const String& Value) { Label()->setText(ToQString(Value)); }
 void TLabel::SetAlignment(TAlignment Value) { Label()->setAlignment(ToQt(Value) | Qt::AlignTop); }
 
 // ---- TEdit
@@ -54,9 +53,9 @@ TEdit::TEdit(TComponent* AOwner) : TControl(AOwner, std::make_unique<QLineEdit>(
 TEdit::~TEdit() = default;
 
 QLineEdit* TEdit::LineEdit() const { return static_cast<QLineEdit*>(Widget()); }
-String TEdit::Text() const { return S(LineEdit()->text()); }
-void TEdit::SetText(const String& Value) { LineEdit()->setText(Q(Value)); }
-void TEdit::SetTextHint(const String& Value) { LineEdit()->setPlaceholderText(Q(Value)); }
+String TEdit::Text() const { return FromQString(LineEdit()->text()); }
+void TEdit::SetText(const String& Value) { LineEdit()->setText(ToQString(Value)); }
+void TEdit::SetTextHint(const String& Value) { LineEdit()->setPlaceholderText(ToQString(Value)); }
 
 // ---- TBitBtn
 
@@ -67,8 +66,8 @@ TBitBtn::TBitBtn(TComponent* AOwner) : TControl(AOwner, std::make_unique<QPushBu
 }
 
 QPushButton* TBitBtn::Button() const { return static_cast<QPushButton*>(Widget()); }
-String TBitBtn::Caption() const { return S(Button()->text()); }
-void TBitBtn::SetCaption(const String& Value) { Button()->setText(Q(Value)); }
+String TBitBtn::Caption() const { return FromQString(Button()->text()); }
+void TBitBtn::SetCaption(const String& Value) { Button()->setText(ToQString(Value)); }
 void TBitBtn::Click() { Button()->click(); }
 
 // ---- TRadioGroup
@@ -81,8 +80,8 @@ TRadioGroup::TRadioGroup(TComponent* AOwner)
 TRadioGroup::~TRadioGroup() = default;
 
 QGroupBox* TRadioGroup::Box() const { return static_cast<QGroupBox*>(Widget()); }
-String TRadioGroup::Caption() const { return S(Box()->title()); }
-void TRadioGroup::SetCaption(const String& Value) { Box()->setTitle(Q(Value)); }
+String TRadioGroup::Caption() const { return FromQString(Box()->title()); }
+void TRadioGroup::SetCaption(const String& Value) { Box()->setTitle(ToQString(Value)); }
 
 void TRadioGroup::SetColumns(int Value) {
     FColumns = std::max(Value, 1);
@@ -103,7 +102,7 @@ void TRadioGroup::Rebuild() {
     }
     const int rows = (static_cast<int>(FItems.size()) + FColumns - 1) / FColumns;
     for (int i = 0; i < static_cast<int>(FItems.size()); ++i) {
-        auto* button = new QRadioButton(Q(FItems[i]), Box());
+        auto* button = new QRadioButton(ToQString(FItems[i]), Box());
         FGroup->addButton(button, i);
         // Items fill the columns top to bottom, then left to right.
         layout->addWidget(button, rows ? i % rows : 0, rows ? i / rows : 0);
@@ -136,10 +135,10 @@ TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<QTextEdit>(
 }
 
 QTextEdit* TMemo::Editor() const { return static_cast<QTextEdit*>(Widget()); }
-String TMemo::Text() const { return S(Editor()->toPlainText()); }
+String TMemo::Text() const { return FromQString(Editor()->toPlainText()); }
 
 void TMemo::SetText(const String& Value) {
-    Editor()->setPlainText(Q(Value));
+    Editor()->setPlainText(ToQString(Value));
     SetAlignment(FAlignment);
 }
 

@@ -5,13 +5,9 @@
 
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "toolkit/qt_text.h"
 
 namespace views {
-namespace {
-
-QString Q(const String& s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
-
-}  // namespace
 
 TColumn::TColumn(TDBGrid* Grid, int Index, String FieldName)
     : FGrid(Grid), FIndex(Index), FFieldName(std::move(FieldName)) {}
@@ -19,11 +15,11 @@ TColumn::TColumn(TDBGrid* Grid, int Index, String FieldName)
 String TColumn::TitleCaption() const {
     const QTableWidgetItem* item = FGrid->Table()->horizontalHeaderItem(FIndex);
     const QString text = item ? item->text() : QString();
-    return String(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+    return toolkit::FromQString(text);
 }
 
 void TColumn::SetTitleCaption(const String& Value) {
-    FGrid->Table()->setHorizontalHeaderItem(FIndex, new QTableWidgetItem(Q(Value)));
+    FGrid->Table()->setHorizontalHeaderItem(FIndex, new QTableWidgetItem(toolkit::ToQString(Value)));
 }
 
 int TColumn::Width() const { return FGrid->Table()->columnWidth(FIndex); }
