@@ -165,6 +165,13 @@ public:
     virtual rtl::Variant Lookup(rtl::StringView KeyFields, const rtl::Variant& KeyValues,
                                 rtl::StringView ResultFields);
 
+    // Filtering (not supported by unidirectional datasets).
+    bool Filtered() const { return FFiltered; }
+    virtual void SetFiltered(bool Value);
+    const rtl::String& FilterText() const { return FFilterText; }
+    virtual void SetFilterText(rtl::StringView Value);
+    virtual void SetOnFilterRecord(TFilterRecordEvent Value);
+
     // Notification.
     virtual void DataEvent(TDataEvent Event, std::intptr_t Info);
     void DisableControls();
@@ -288,9 +295,6 @@ protected:
     virtual TFieldTypeSet GetCalcFieldTypes();
     virtual void RefreshInternalCalcFields(TRecordBuffer) {}
     virtual bool FindRecord(bool, bool) { return false; }
-    virtual void SetFiltered(bool Value);
-    virtual void SetFilterText(rtl::StringView Value);
-    virtual void SetOnFilterRecord(TFilterRecordEvent Value);
     virtual void CheckFieldCompatibility(TField* Field, const TFieldDef& FieldDef);
     virtual void FreeFieldBuffers();
     virtual void DefChanged() {}

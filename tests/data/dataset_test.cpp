@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+
+#include "data/connection.h"
+#include "data/data_links.h"
+#include "memory_dataset.h"
+#include "recording_link.h"
+#include "test_util.h"
+
+using namespace data;
+using namespace testing_data;
+
+namespace {
+
+// A dataset with a data source, a log of its events, and links on demand.
+class Window : public ::testing::Test {
+protected:
+    void Make(int rows, bool uni = false) {
+        ds = MakePeople(rows, uni);
+        src = std::make_unique<TDataSource>(nullptr);
+        src->SetDataSet(ds.get());
+        ds->BeforeScroll = [this](TDataSet&) { log.push_back("BeforeScroll"); };
+        ds->AfterScroll = [this](TDataSet&) { log.push_back("AfterScroll"); };
+        ds->AfterOpen = [this](TDataSet&) { log.push_back("AfterOpen"); };
+    }
+    std::unique_ptr<TRecordingLink> Link(int bufferCount, bool passThrough = false) {
+        auto link = std::make_unique<TRecordingLink>("", true, passThrough);
+        link->SetBufferCount(bufferCount);
+        link->SetDataSource(src.get());
+        return link;
+    }
+    int Id() { return ds->FieldByName(u"ID")->AsInteger(); }
+
+    std::unique_ptr<TMemoryDataSet> ds;
+    std::unique_ptr<TDataSource> src;
+    std::vector<std::string> log;
+};
+
+TEST_F(Window, WithoutViewsOneRecordIsBuffered) {
+    Make(10);
+    ds->Open();
+    EXPECT_EQ(ds->State(), dsBrowse);
+    EXPECT_EQ(ds->BufferCount(), 1);
+    EXPECT_EQ(ds->WindowRecordCount(), 1);
+    EXPECT_EQ(ds->Fetches, 1);
+    EXPECT_TRUE(ds->Bof());
+    EXPECT_FALSE(ds->Eof());
+    EXPECT_EQ(log, (std::vector<std::string>{"AfterOpen", "AfterScroll"}));
+    ds->Next();
+    EXPECT_EQ(Id(), 2);
+    EXPECT_FALSE(ds->Bof());
+}
+
+TEST_F(Window, GridLinkGrowsTheWindowAndFetchesAtOnce) {
+    Make(10);
+    ds->Open();
+    auto grid = Link(5);
+    EXPECT_EQ(ds->BufferCount(), 5);
+    EXPECT_EQ(ds->WindowRecordCount(), 5);
+    EXPECT_EQ(ds->Fetches, 5);  // the first record, then four more at once
+    EXPECT_EQ(grid->ActiveRecord(), 0);
+    EXPECT_EQ(grid->RecordCount(), 5);
+    // Reading a row through the link's row mapping, then restoring it.
+    grid->SetActiveRecord(3);
+    EXPECT_EQ(Id(), 4);
+    grid->SetActiveRecord(0);
+    EXPECT_EQ(Id(), 1);
+}
+
+TEST_F(Window, OpeningAnEmptyResult) {
+    Make(0);
+    ds->Open();
+    EXPECT_TRUE(ds->IsEmpty());
+    EXPECT_TRUE(ds->Bof());
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_EQ(ds->RecordCount(), 0);
+    EXPECT_EQ(log, std::vector<std::string>{"AfterOpen"});
+    EXPECT_EQ(DbErrorOf([&] { ds->Delete(); }), "MemData: Cannot perform this operation on an empty dataset");
+}
+
+TEST_F(Window, MovesThatCannotMoveOnlyCallBeforeScroll) {
+    Make(3);
+    ds->Open();
+    auto grid = Link(3);
+    log.clear();
+    EXPECT_EQ(ds->MoveBy(0), 0);
+    EXPECT_EQ(ds->MoveBy(-1), 0);  // already at BOF
+    EXPECT_EQ(log, (std::vector<std::string>{"BeforeScroll", "BeforeScroll"}));
+    EXPECT_TRUE(grid->Events.empty());
+}
+
+TEST_F(Window, MovingPastTheEndStopsAtEof) {
+    Make(4);
+    ds->Open();
+    EXPECT_EQ(ds->MoveBy(5), 3);
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_EQ(Id(), 4);
+    EXPECT_EQ(ds->MoveBy(1), 0);
+    EXPECT_EQ(ds->MoveBy(-10), -3);
+    EXPECT_TRUE(ds->Bof());
+    EXPECT_EQ(Id(), 1);
+}
+
+TEST_F(Window, SlidingAFullWindowScrollsTheLink) {
+    Make(30);
+    ds->Open();
+    auto grid = Link(10);
+    grid->Clear();
+    // Within the window: no slide.
+    EXPECT_EQ(ds->MoveBy(9), 9);
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetScroll(0)"});
+    EXPECT_EQ(grid->Log, std::vector<std::string>{"DataSetScrolled(0)"});
+    EXPECT_EQ(grid->ActiveRecord(), 9);
+    // From the last row: the window slides by one, the link scrolls by one.
+    grid->Clear();
+    EXPECT_EQ(ds->MoveBy(1), 1);
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetScroll(-1)"});
+    EXPECT_EQ(grid->Log, std::vector<std::string>{"DataSetScrolled(1)"});
+    EXPECT_EQ(grid->FirstRecord(), 0);
+    EXPECT_EQ(grid->ActiveRecord(), 9);
+    EXPECT_EQ(Id(), 11);
+    grid->Clear();
+    EXPECT_EQ(ds->MoveBy(3), 3);
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetScroll(-3)"});
+    EXPECT_EQ(grid->Log, std::vector<std::string>{"DataSetScrolled(3)"});
+    EXPECT_EQ(Id(), 14);
+    // Backward past the top of the window: positive slide, negative scroll.
+    EXPECT_EQ(ds->MoveBy(-9), -9);
+    grid->Clear();
+    EXPECT_EQ(ds->MoveBy(-2), -2);
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetScroll(2)"});
+    EXPECT_EQ(grid->Log, std::vector<std::string>{"DataSetScrolled(-2)"});
+    EXPECT_EQ(Id(), 3);
+    // The rows the grid shows are consecutive records.
+    for (int row = 0; row < 10; ++row) {
+        grid->SetActiveRecord(row);
+        EXPECT_EQ(Id(), 3 + row);
+    }
+}
+
+TEST_F(Window, WindowFillsAfterLastAndResyncKeepsTheActiveRow) {
+    Make(20);
+    ds->Open();
+    auto grid = Link(5);
+    ds->Last();
+    EXPECT_TRUE(ds->Eof());
+    EXPECT_EQ(Id(), 20);
+    EXPECT_EQ(grid->ActiveRecord(), 4);
+    ds->MoveBy(-2);
+    ds->UpdateCursorPos();
+    ds->Resync({});
+    EXPECT_EQ(Id(), 18);
+    EXPECT_EQ(ds->ActiveRecord(), 2);
+    ds->First();
+    ds->MoveBy(10);
+    ds->UpdateCursorPos();
+    ds->Resync({rmCenter});
+    EXPECT_EQ(Id(), 11);
+    EXPECT_EQ(ds->ActiveRecord(), 2);  // the middle of five
+    grid->SetActiveRecord(0);
+    EXPECT_EQ(Id(), 9);
+    grid->SetActiveRecord(2);
+    // The row behind the cursor vanished: an exact resync cannot re-read it.
+    ds->Rows.resize(5);
+    EXPECT_EQ(DbErrorOf([&] { ds->Resync({rmExact}); }), "MemData: Record not found");
+}
+
+TEST_F(Window, UnidirectionalDatasetRefusesToMoveBack) {
+    Make(5, true);
+    ds->Open();
+    EXPECT_EQ(DbErrorOf([&] { ds->Last(); }), "MemData: Operation not allowed on a unidirectional dataset");
+    ds->Next();
+    EXPECT_EQ(Id(), 2);
+    const std::string msg = "MemData: Operation not allowed on a unidirectional dataset";
+    EXPECT_EQ(DbErrorOf([&] { ds->Prior(); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->MoveBy(-1); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->Last(); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->SetFiltered(true); }), msg);
+    // First reopens it, which runs the statement again.
+    EXPECT_EQ(ds->Opens, 1);
+    ds->First();
+    EXPECT_EQ(ds->Opens, 2);
+    EXPECT_EQ(Id(), 1);
+    ds->First();  // already at BOF: no reopen
+    EXPECT_EQ(ds->Opens, 2);
+    EXPECT_EQ(ds->MoveBy(10), 4);
+    EXPECT_TRUE(ds->Eof());
+}
+
+TEST_F(Window, MovesUnderDisableControlsArriveAsOneChange) {
+    Make(50);
+    ds->Open();
+    auto grid = Link(10);
+    grid->Clear();
+    ds->DisableControls();
+    for (int i = 0; i < 20; ++i) ds->Next();
+    EXPECT_TRUE(ds->ControlsDisabled());
+    ds->EnableControls();
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetChange"});
+    EXPECT_EQ(Id(), 21);
+    EXPECT_EQ(grid->ActiveRecord(), 9);
+}
+
+TEST_F(Window, CloseAndReopenWhileControlsAreDisabled) {
+    Make(5);
+    ds->Open();
+    TFieldDataLink memo;
+    memo.SetFieldName(u"Name");
+    memo.SetDataSource(src.get());
+    TField* before = memo.Field();
+    ASSERT_NE(before, nullptr);
+    ds->DisableControls();
+    ds->Close();  // the link drops its field before the fields go
+    EXPECT_EQ(memo.Field(), nullptr);
+    ds->Open();  // and looks the new one up
+    EXPECT_EQ(memo.Field(), ds->FieldByName(u"Name"));
+    ds->EnableControls();
+    EXPECT_TRUE(memo.Active());
+}
+
+TEST_F(Window, FailedFetchStillEndsTheMoveWithAnEvent) {
+    Make(10);
+    ds->Open();
+    auto grid = Link(3);
+    ds->FailAtRow = 4;
+    grid->Clear();
+    log.clear();
+    EXPECT_EQ(DbErrorOf([&] { ds->MoveBy(6); }), "MemData: fetch failed");
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetScroll(-1)"});
+    EXPECT_EQ(log, (std::vector<std::string>{"BeforeScroll", "AfterScroll"}));
+    EXPECT_EQ(Id(), 4);
+}
+
+TEST_F(Window, FailedOpenLeavesTheDatasetClosed) {
+    Make(3);
+    ds->FailOpen = true;
+    auto grid = Link(4);
+    EXPECT_EQ(DbErrorOf([&] { ds->Open(); }), "MemData: cannot open");
+    EXPECT_EQ(ds->State(), dsInactive);
+    EXPECT_FALSE(grid->Active());
+    EXPECT_EQ(ds->BufferCount(), 0);
+    EXPECT_TRUE(log.empty());
+    ds->FailOpen = false;
+    ds->Open();
+    EXPECT_EQ(ds->BufferCount(), 4);
+    EXPECT_TRUE(grid->Active());
+}
+
+TEST_F(Window, FieldByNameAndClosedDatasetErrors) {
+    Make(2);
+    EXPECT_EQ(DbErrorOf([&] { ds->Next(); }), "MemData: Cannot perform this operation on a closed dataset");
+    ds->Open();
+    EXPECT_EQ(ds->FieldByName(u"nAmE"), ds->FieldByName(u"Name"));
+    EXPECT_EQ(ds->FieldByNumber(3), ds->FieldByName(u"big"));
+    EXPECT_EQ(DbErrorOf([&] { ds->FieldByName(u"Nope"); }), "MemData: Field 'Nope' not found");
+}
+
+TEST_F(Window, StreamedActiveOpensWhenLoadingCompletes) {
+    Make(2);
+    ds->BeginLoading();
+    ds->Open();
+    EXPECT_FALSE(ds->Active());
+    ds->EndLoading();
+    EXPECT_TRUE(ds->Active());
+}
+
+TEST_F(Window, BlockReadTellsOnlyNonVisualLinks) {
+    Make(10);
+    ds->Open();
+    auto grid = Link(1);
+    TRecordingLink provider("", false);
+    provider.SetDataSource(src.get());
+    ds->SetBlockReadSize(5);
+    EXPECT_EQ(ds->State(), dsBlockRead);
+    grid->Clear();
+    provider.Clear();
+    ds->Next();
+    EXPECT_TRUE(grid->Events.empty());
+    EXPECT_EQ(provider.Events, std::vector<std::string>{"deDataSetScroll(-1)"});
+    ds->SetBlockReadSize(0);
+    EXPECT_EQ(ds->State(), dsBrowse);
+}
+
+TEST_F(Window, EditingRunsItsEventsInOrder) {
+    Make(3);
+    ds->Open();
+    auto grid = Link(3);
+    std::vector<std::string> events;
+    for (auto [slot, name] : {std::pair{&ds->BeforeEdit, "BeforeEdit"}, {&ds->AfterEdit, "AfterEdit"},
+                              {&ds->BeforePost, "BeforePost"}, {&ds->AfterPost, "AfterPost"},
+                              {&ds->BeforeCancel, "BeforeCancel"}, {&ds->AfterCancel, "AfterCancel"}})
+        *slot = [&events, name = std::string(name)](TDataSet& d) {
+            events.push_back(name + "@" + std::to_string(d.State()));
+        };
+    grid->Clear();
+    ds->Edit();
+    EXPECT_EQ(ds->State(), dsEdit);
+    EXPECT_EQ(grid->Events, (std::vector<std::string>{"deUpdateState", "deRecordChange"}));
+    ds->FieldByName(u"Name")->SetAsString(u"Changed");
+    EXPECT_TRUE(ds->Modified());
+    ds->Post();
+    EXPECT_EQ(U8(ds->FieldByName(u"Name")->AsString()), "Changed");
+    EXPECT_EQ(U8(ds->Rows[0][1].AsString()), "Changed");
+    // Closing while editing cancels first.
+    ds->Edit();
+    ds->Close();
+    EXPECT_EQ(events, (std::vector<std::string>{"BeforeEdit@1", "AfterEdit@2", "BeforePost@2", "AfterPost@1",
+                                                "BeforeEdit@1", "AfterEdit@2", "BeforeCancel@2", "AfterCancel@1"}));
+    EXPECT_EQ(DbErrorOf([&] { ds->UpdateRecord(); }), "MemData: Dataset not in edit or insert mode");
+    ds->ReadOnlyData = true;
+    ds->Open();
+    EXPECT_EQ(DbErrorOf([&] { ds->Edit(); }), "MemData: Cannot modify a read-only dataset");
+}
+
+TEST_F(Window, AppendAndDelete) {
+    Make(2);
+    ds->Open();
+    ds->Append();
+    EXPECT_EQ(ds->State(), dsInsert);
+    ds->FieldByName(u"ID")->SetAsInteger(99);
+    ds->Post();
+    ASSERT_EQ(ds->Rows.size(), 3u);
+    EXPECT_EQ(ds->Rows[2][0].AsInteger(), 99);
+    ds->First();
+    ds->Delete();
+    ASSERT_EQ(ds->Rows.size(), 2u);
+    EXPECT_EQ(Id(), 2);
+}
+
+// A connection that only records what its base class asks of it.
+class TTestConnection : public TCustomConnection {
+public:
+    using TCustomConnection::TCustomConnection;
+    ~TTestConnection() override {
+        Destroying();
+        Close();
+    }
+    std::vector<std::string>* Log = nullptr;
+
+protected:
+    void DoConnect() override {
+        Log->push_back("DoConnect");
+        FConnected = true;
+    }
+    void DoDisconnect() override {
+        Log->push_back("DoDisconnect");
+        FConnected = false;
+    }
+    bool GetConnected() override { return FConnected; }
+
+private:
+    bool FConnected = false;
+};
+
+TEST(Connection, TellsClientsInRegistrationOrder) {
+    std::vector<std::string> log;
+    TTestConnection conn(nullptr);
+    conn.Log = &log;
+    conn.BeforeConnect = [&](TCustomConnection&) { log.push_back("BeforeConnect"); };
+    conn.AfterConnect = [&](TCustomConnection&) { log.push_back("AfterConnect"); };
+    conn.BeforeDisconnect = [&](TCustomConnection&) { log.push_back("BeforeDisconnect"); };
+    conn.AfterDisconnect = [&](TCustomConnection&) { log.push_back("AfterDisconnect"); };
+    auto ds = MakePeople(1);
+    TDataSource src(nullptr);
+    src.SetDataSet(ds.get());
+    ds->Open();
+    TRecordingLink link("", false);
+    link.SetDataSource(&src);
+    rtl::TComponent other(nullptr);
+    conn.RegisterClient(ds.get(), [&](TCustomConnection&, bool on) { log.push_back(on ? "ds:on" : "ds:off"); });
+    conn.RegisterClient(&other, [&](TCustomConnection&, bool on) { log.push_back(on ? "other:on" : "other:off"); });
+    EXPECT_EQ(conn.DataSetCount(), 1);
+    EXPECT_EQ(conn.DataSets(0), ds.get());
+    conn.Open();
+    conn.Open();  // no change, nothing happens
+    conn.Close();
+    EXPECT_EQ(log, (std::vector<std::string>{"BeforeConnect", "DoConnect", "ds:on", "other:on", "AfterConnect",
+                                             "BeforeDisconnect", "ds:off", "other:off", "DoDisconnect",
+                                             "AfterDisconnect"}));
+    EXPECT_EQ(link.Events, (std::vector<std::string>{"deConnectChange", "deConnectChange"}));
+    conn.UnRegisterClient(ds.get());
+    EXPECT_EQ(conn.DataSetCount(), 0);
+    // Destroying a connected connection disconnects it without its events.
+    conn.Open();
+    log.clear();
+    ds.reset();
+}
+
+}  // namespace

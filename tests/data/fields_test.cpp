@@ -1,0 +1,371 @@
+#include <gtest/gtest.h>
+
+#include "data/fields.h"
+#include "memory_dataset.h"
+#include "test_util.h"
+
+using namespace data;
+using namespace testing_data;
+
+namespace {
+
+struct TypeRow {
+    TFieldType Type;
+    const char* Name;
+    const char* FieldClass;  // null: no field is created
+};
+
+// The whole enumeration, in ordinal order.
+const TypeRow kTypes[] = {
+    {ftUnknown, "Unknown", nullptr},
+    {ftString, "String", "TStringField"},
+    {ftSmallint, "SmallInt", "TSmallintField"},
+    {ftInteger, "Integer", "TIntegerField"},
+    {ftWord, "Word", "TWordField"},
+    {ftBoolean, "Boolean", "TBooleanField"},
+    {ftFloat, "Float", "TFloatField"},
+    {ftCurrency, "Currency", "TCurrencyField"},
+    {ftBCD, "BCD", "TBCDField"},
+    {ftDate, "Date", "TDateField"},
+    {ftTime, "Time", "TTimeField"},
+    {ftDateTime, "DateTime", "TDateTimeField"},
+    {ftBytes, "Bytes", "TBytesField"},
+    {ftVarBytes, "VarBytes", "TVarBytesField"},
+    {ftAutoInc, "AutoInc", "TAutoIncField"},
+    {ftBlob, "Blob", "TBlobField"},
+    {ftMemo, "Memo", "TMemoField"},
+    {ftGraphic, "Graphic", "TGraphicField"},
+    {ftFmtMemo, "FmtMemo", "TBlobField"},
+    {ftParadoxOle, "ParadoxOle", "TBlobField"},
+    {ftDBaseOle, "dBaseOle", "TBlobField"},
+    {ftTypedBinary, "TypedBinary", "TBlobField"},
+    {ftCursor, "Cursor", nullptr},
+    {ftFixedChar, "FixedChar", "TStringField"},
+    {ftWideString, "WideString", "TWideStringField"},
+    {ftLargeint, "LargeInt", "TLargeintField"},
+    {ftADT, "ADT", "TADTField"},
+    {ftArray, "Array", "TArrayField"},
+    {ftReference, "Reference", "TReferenceField"},
+    {ftDataSet, "DataSet", "TDataSetField"},
+    {ftOraBlob, "OraBlob", "TBlobField"},
+    {ftOraClob, "OraClob", "TMemoField"},
+    {ftVariant, "Variant", "TVariantField"},
+    {ftInterface, "Interface", "TInterfaceField"},
+    {ftIDispatch, "IDispatch", "TIDispatchField"},
+    {ftGuid, "Guid", "TGuidField"},
+    {ftTimeStamp, "TimeStamp", "TSQLTimeStampField"},
+    {ftFMTBcd, "FMTBcd", "TFMTBCDField"},
+    {ftFixedWideChar, "FixedWideChar", "TWideStringField"},
+    {ftWideMemo, "WideMemo", "TWideMemoField"},
+    {ftOraTimeStamp, "OraTimeStamp", "TSQLTimeStampField"},
+    {ftOraInterval, "OraInterval", "TStringField"},
+    {ftLongWord, "LongWord", "TLongWordField"},
+    {ftShortint, "ShortInt", "TShortintField"},
+    {ftByte, "Byte", "TByteField"},
+    {ftExtended, "Extended", "TExtendedField"},
+    {ftConnection, "Connection", nullptr},
+    {ftParams, "Params", nullptr},
+    {ftStream, "Stream", nullptr},
+    {ftTimeStampOffset, "TimeStampOffset", "TSQLTimeStampOffsetField"},
+    {ftObject, "Object", nullptr},
+    {ftSingle, "Single", "TSingleField"},
+};
+
+TEST(FieldTypes, TablesCoverEveryTypeInOrder) {
+    ASSERT_EQ(std::size(kTypes), 52u);
+    ASSERT_EQ(FieldTypeCount, 52);
+    for (int i = 0; i < FieldTypeCount; ++i) {
+        const TypeRow& row = kTypes[i];
+        SCOPED_TRACE(row.Name);
+        EXPECT_EQ(row.Type, i);
+        EXPECT_EQ(U8(FieldTypeNames[i]), row.Name);
+        TFieldClass cls = DefaultFieldClasses[i];
+        if (!row.FieldClass) {
+            EXPECT_EQ(cls, nullptr);
+            continue;
+        }
+        ASSERT_NE(cls, nullptr);
+        EXPECT_EQ(U8(cls->ClassName), row.FieldClass);
+        // The class creates a field of its own kind.
+        std::unique_ptr<TField> field(cls->Create(nullptr));
+        EXPECT_EQ(U8(field->ClassName()), row.FieldClass);
+        EXPECT_EQ(field->IsBlob(), cls->IsBlob());
+    }
+}
+
+// Every type that has a class gets a working field from its definition:
+// created, bound, and readable (as null) on an open dataset.
+TEST(FieldTypes, DefinitionOfEveryTypeCreatesAWorkingField) {
+    std::vector<Column> columns;
+    for (const TypeRow& row : kTypes)
+        if (row.FieldClass && row.Type != ftADT && row.Type != ftArray && row.Type != ftReference &&
+            row.Type != ftDataSet)
+            columns.push_back({u"F" + rtl::Utf8ToString(row.Name), row.Type,
+                               row.Type == ftString || row.Type == ftWideString || row.Type == ftBytes ? 8 : 0});
+    TMemoryDataSet ds(nullptr, columns);
+    ds.Rows.push_back(std::vector<rtl::Variant>(columns.size(), rtl::Variant::Null()));
+    ds.Open();
+    ASSERT_EQ(ds.FieldCount(), static_cast<int>(columns.size()));
+    for (TField* f : ds.Fields()) {
+        SCOPED_TRACE(U8(f->FieldName()));
+        EXPECT_TRUE(f->IsNull());
+        EXPECT_EQ(f->FieldNo(), ds.Fields().IndexOf(f) + 1);
+        EXPECT_NO_THROW(f->DisplayText());
+        EXPECT_EQ(f->LifeCycle(), lcAutomatic);
+    }
+    // The types without a class get no field and cannot be created one.
+    TFieldDefs defs(&ds);
+    EXPECT_EQ(DbErrorOf([&] { defs.Add(u"C", ftCursor)->CreateField(nullptr); }),
+              "Field 'C' is of an unknown type");
+}
+
+TEST(DatabaseErrors, MessagePrefixFollowsTheComponentsNames) {
+    struct TSub : rtl::TComponent, ISubComponent {
+        using rtl::TComponent::TComponent;
+    };
+    rtl::TComponent form(nullptr);
+    form.SetName(u"Form1");
+    rtl::TComponent named(&form);
+    named.SetName(u"Query1");
+    rtl::TComponent unnamed(&form);
+    TSub sub(&form);
+    sub.SetName(u"Params");
+    rtl::TComponent lone(nullptr);
+    TSub orphan(&lone);
+    orphan.SetName(u"Sub");
+
+    EXPECT_EQ(DbErrorOf([] { DatabaseError(u"Boom"); }), "Boom");
+    EXPECT_EQ(DbErrorOf([&] { DatabaseError(u"Boom", &named); }), "Query1: Boom");
+    EXPECT_EQ(DbErrorOf([&] { DatabaseError(u"Boom", &unnamed); }), "Boom");
+    EXPECT_EQ(DbErrorOf([&] { DatabaseError(u"Boom", &sub); }), "Form1.Params: Boom");
+    EXPECT_EQ(DbErrorOf([&] { DatabaseError(u"Boom", &orphan); }), "Sub: Boom");  // owner has no name
+    EXPECT_EQ(DbErrorOf([&] { DatabaseErrorFmt(SFieldNotFound, {u"X"}, &named); }), "Query1: Field 'X' not found");
+}
+
+class PeopleFields : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ds = MakePeople(3);
+        ds->Open();
+    }
+    TField* F(const char16_t* name) { return ds->FieldByName(name); }
+    std::unique_ptr<TMemoryDataSet> ds;
+};
+
+TEST_F(PeopleFields, ValuesAndDisplayTextsPerClass) {
+    // Row 1: ID 1, Name "Name1", Big 0, Memo "Memo text 1"; row 2 has a null memo.
+    EXPECT_EQ(U8(F(u"ID")->DisplayText()), "1");
+    EXPECT_EQ(F(u"ID")->AsInteger(), 1);
+    EXPECT_EQ(U8(F(u"Name")->DisplayText()), "Name1");
+    EXPECT_EQ(U8(F(u"Name")->AsWideString()), "Name1");
+    EXPECT_EQ(U8(F(u"Memo")->DisplayText()), "(WIDEMEMO)");
+    EXPECT_EQ(U8(F(u"Memo")->Text()), "(WIDEMEMO)");
+    EXPECT_EQ(U8(F(u"Memo")->AsString()), "Memo text 1");
+    EXPECT_FALSE(F(u"Memo")->IsNull());
+    ds->Next();
+    EXPECT_EQ(F(u"Big")->AsLargeInt(), 10000000000LL);
+    EXPECT_EQ(U8(F(u"Big")->DisplayText()), "10000000000");
+    EXPECT_TRUE(F(u"Memo")->IsNull());
+    EXPECT_EQ(U8(F(u"Memo")->DisplayText()), "(WideMemo)");
+    EXPECT_EQ(U8(F(u"Memo")->AsString()), "");
+    EXPECT_TRUE(F(u"Memo")->AsVariant().IsNull());
+}
+
+TEST_F(PeopleFields, NullAndNegativeNumbersAndFormats) {
+    ds->Rows[0][0] = rtl::Variant::Null();
+    ds->Rows[0][2] = rtl::Variant(std::int64_t(-1234567));
+    ds->Refresh();
+    auto* id = static_cast<TIntegerField*>(F(u"ID"));
+    auto* big = static_cast<TLargeintField*>(F(u"Big"));
+    EXPECT_TRUE(id->IsNull());
+    EXPECT_EQ(U8(id->DisplayText()), "");
+    EXPECT_EQ(id->AsInteger(), 0);
+    EXPECT_EQ(U8(big->DisplayText()), "-1234567");
+    big->SetDisplayFormat(u"#,##0 pcs");
+    big->SetEditFormat(u"0");
+    EXPECT_EQ(U8(big->DisplayText()), "-1,234,567 pcs");
+    EXPECT_EQ(U8(big->Text()), "-1234567");
+    EXPECT_EQ(U8(FormatFloat(u"0.00", 2.5)), "2.50");
+    EXPECT_EQ(U8(FormatFloat(u"#.##", 0.5)), ".5");
+    EXPECT_EQ(U8(FormatFloat(u"0;(0)", -7)), "(7)");
+}
+
+TEST_F(PeopleFields, OnGetTextDecidesBothTexts) {
+    TField* name = F(u"Name");
+    name->OnGetText = [](TField& f, rtl::String& text, bool display) {
+        text = (display ? u"D:" : u"E:") + f.AsString();
+    };
+    EXPECT_EQ(U8(name->DisplayText()), "D:Name1");
+    EXPECT_EQ(U8(name->Text()), "E:Name1");
+}
+
+TEST_F(PeopleFields, BlobDisplayValueModes) {
+    auto* memo = static_cast<TBlobField*>(F(u"Memo"));
+    memo->SetDisplayWidth(4);
+    memo->SetDisplayValue(dvFull);
+    EXPECT_EQ(U8(memo->DisplayText()), "Memo text 1");
+    memo->SetDisplayValue(dvClip);
+    EXPECT_EQ(U8(memo->DisplayText()), "Memo...");
+    EXPECT_EQ(U8(memo->Text()), "Memo text 1");
+    memo->SetDisplayValue(dvFit);
+    EXPECT_EQ(U8(memo->DisplayText()), "(WIDEMEMO)");
+    memo->SetDisplayWidth(40);
+    EXPECT_EQ(U8(memo->DisplayText()), "Memo text 1");
+}
+
+TEST(WideMemoField, AsIntegerConvertsItsTextLikeACountColumn) {
+    TMemoryDataSet ds(nullptr, {{u"count(*)", ftWideMemo}});
+    ds.Rows = {{rtl::Variant(u"42")}, {rtl::Variant(u"abc")}, {rtl::Variant(u"12345")}};
+    ds.Open();
+    TField* f = ds.Fields()[0];
+    EXPECT_EQ(f->AsInteger(), 42);
+    ds.Next();
+    try {
+        f->AsInteger();
+        FAIL() << "no conversion error";
+    } catch (const rtl::EConvertError& e) {
+        EXPECT_EQ(U8(e.Message()), "'abc' is not a valid integer value");
+    }
+    // An odd byte count still yields every byte: (size + 1) div 2 characters.
+    ds.Next();
+    EXPECT_EQ(U8(f->AsWideString()), "12345");
+}
+
+TEST_F(PeopleFields, WidthsLabelsAndAlignment) {
+    TMemoryDataSet wide(nullptr, {{u"W", ftWideString, 50}, {u"S", ftString, 7}, {u"I", ftInteger},
+                                  {u"L", ftLargeint}, {u"M", ftWideMemo}});
+    wide.Open();
+    const struct {
+        const char16_t* Name;
+        int Width;
+        TAlignment Align;
+    } cases[] = {{u"W", 50, taLeftJustify}, {u"S", 7, taLeftJustify}, {u"I", 10, taRightJustify},
+                 {u"L", 15, taRightJustify}, {u"M", 10, taLeftJustify}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.Name));
+        EXPECT_EQ(wide.FieldByName(c.Name)->DisplayWidth(), c.Width);
+        EXPECT_EQ(wide.FieldByName(c.Name)->Alignment(), c.Align);
+    }
+    TField* w = wide.FieldByName(u"W");
+    w->SetDisplayWidth(3);
+    EXPECT_EQ(w->DisplayWidth(), 3);
+    w->SetDisplayWidth(0);
+    EXPECT_EQ(w->DisplayWidth(), 50);
+    EXPECT_EQ(U8(w->DisplayLabel()), "W");
+    w->SetDisplayLabel(u"Word");
+    EXPECT_EQ(U8(w->DisplayLabel()), "Word");
+    wide.Close();
+    w = nullptr;  // automatic fields go with the close
+    EXPECT_EQ(wide.FieldCount(), 0);
+}
+
+TEST_F(PeopleFields, RenamingClearsALabelEqualToTheNewNameAndKeepsTheDictionary) {
+    ds->Close();
+    ds->Open();  // fields are recreated; rename while closed is required for persistent ones only
+    TField* name = F(u"Name");
+    name->SetDisplayLabel(u"Title");
+    name->SetFieldName(u"Title");
+    EXPECT_EQ(U8(name->DisplayLabel()), "Title");
+    EXPECT_EQ(ds->FindField(u"TITLE"), name);
+    EXPECT_EQ(ds->FindField(u"Name"), nullptr);
+    EXPECT_EQ(DbErrorOf([&] { name->SetFieldName(u"id"); }), "MemData: Duplicate field name 'id'");
+}
+
+TEST_F(PeopleFields, ReadingErrors) {
+    EXPECT_EQ(DbErrorOf([&] { F(u"Memo")->AsBoolean(); }), "Cannot access field 'Memo' as type Boolean");
+    F(u"Memo")->SetName(u"PeopleMemo");
+    EXPECT_EQ(DbErrorOf([&] { F(u"Memo")->AsFloat(); }), "PeopleMemo: Cannot access field 'Memo' as type Float");
+    TIntegerField loose(nullptr);
+    loose.SetFieldName(u"Loose");
+    EXPECT_EQ(DbErrorOf([&] { loose.AsInteger(); }), "Field 'Loose' has no dataset");
+}
+
+TEST_F(PeopleFields, NonNativeReadsConvertThroughScratchAreas) {
+    // Small values go through the stack area, large ones through the heap.
+    TMemoryDataSet big(nullptr, {{u"Small", ftWideString, 10}, {u"Large", ftWideString, 5000}});
+    rtl::String text(4999, u'x');
+    big.Rows = {{rtl::Variant(u"abc"), rtl::Variant(text)}};
+    big.Open();
+    std::vector<char16_t> small(11), large(5001);
+    EXPECT_TRUE(big.FieldByName(u"Small")->GetData(small.data(), false));
+    EXPECT_EQ(rtl::String(small.data()), u"abc");
+    EXPECT_TRUE(big.FieldByName(u"Large")->GetData(large.data(), false));
+    EXPECT_EQ(rtl::String(large.data()), text);
+    EXPECT_EQ(big.FieldByName(u"Large")->AsString(), text);
+}
+
+TEST_F(PeopleFields, CanModifyNeedsABoundWritableFieldOfAModifiableDataset) {
+    EXPECT_TRUE(F(u"Name")->CanModify());
+    F(u"Name")->SetReadOnly(true);
+    EXPECT_FALSE(F(u"Name")->CanModify());
+    ds->ReadOnlyData = true;
+    EXPECT_FALSE(F(u"ID")->CanModify());
+    TIntegerField unbound(nullptr);
+    EXPECT_FALSE(unbound.CanModify());
+}
+
+TEST(FieldDefs, NamesIgnoreCaseAndSizesAreChecked) {
+    TMemoryDataSet ds(nullptr, {});
+    ds.SetName(u"DS");
+    TFieldDefs& defs = ds.FieldDefs();
+    defs.Add(u"Alpha", ftInteger);
+    defs.Add(u"Beta", ftWideString, 30, true);
+    EXPECT_EQ(defs.IndexOf(u"BETA"), 1);
+    EXPECT_EQ(defs.Find(u"alpha")->DataType(), ftInteger);
+    EXPECT_TRUE(defs.Find(u"beta")->Required());
+    EXPECT_EQ(defs.Find(u"beta")->FieldNo(), 2);
+    EXPECT_EQ(DbErrorOf([&] { defs.Find(u"Gamma"); }), "DS: Field 'Gamma' not found");
+    EXPECT_EQ(DbErrorOf([&] { defs.Add(u"", ftInteger); }), "DS: Field name missing");
+    EXPECT_EQ(DbErrorOf([&] { defs.Add(u"S", ftString, -1); }), "Invalid field size");
+    EXPECT_EQ(DbErrorOf([&] { defs.Add(u"W", ftWideString, -5); }), "Invalid field size");
+    TFieldDef* adt = defs.Add(u"Point", ftADT);
+    adt->ChildDefs().Add(u"X", ftInteger);
+    adt->ChildDefs().Add(u"Y", ftInteger);
+    EXPECT_EQ(adt->Size(), 2);
+    TFieldDefList& flat = ds.FieldDefList();
+    EXPECT_EQ(flat.Count(), 5);
+    EXPECT_EQ(flat.IndexOf(u"point.y"), 4);
+}
+
+TEST(Fields, CollectionRulesAndLifeCycles) {
+    rtl::TComponent form(nullptr);
+    auto ds = MakePeople(2);
+    // A persistent field of the form, attached before opening.
+    auto* persistent = new TIntegerField(&form);  // owned by the form
+    persistent->SetFieldName(u"ID");
+    persistent->SetDataSet(ds.get());
+    EXPECT_EQ(persistent->LifeCycle(), lcPersistent);
+    EXPECT_TRUE(ds->Fields().GetLifeCycles() == TFieldLifeCycles{lcPersistent});
+    EXPECT_FALSE(ds->DefaultFields());
+
+    auto* dup = new TIntegerField(&form);
+    dup->SetFieldName(u"id");
+    EXPECT_EQ(DbErrorOf([&] { dup->SetDataSet(ds.get()); }), "MemData: Duplicate field name 'id'");
+    auto* unnamed = new TIntegerField(&form);
+    EXPECT_EQ(DbErrorOf([&] { unnamed->SetDataSet(ds.get()); }), "MemData: Field name missing");
+
+    ds->Open();
+    EXPECT_EQ(ds->FieldCount(), 1);  // persistent fields only: nothing created
+    EXPECT_EQ(ds->FieldByName(u"id")->AsInteger(), 1);
+    EXPECT_EQ(DbErrorOf([&] { persistent->SetDataSet(nullptr); }),
+              "MemData: Cannot perform this operation on an open dataset");
+    ds->Close();
+
+    // Combining creates the missing fields automatically next to the persistent one.
+    ds->FieldOptions().AutoCreateMode = acCombineAlways;
+    ds->Open();
+    EXPECT_EQ(ds->FieldCount(), 4);
+    EXPECT_TRUE(ds->Fields().GetLifeCycles() == (TFieldLifeCycles{lcAutomatic, lcPersistent}));
+    EXPECT_EQ(ds->Fields().AutomaticCount(), 3);
+    ds->Close();
+    EXPECT_EQ(ds->FieldCount(), 1);
+    EXPECT_EQ(ds->Fields()[0], persistent);
+
+    // A collection that takes only aggregates refuses a data field.
+    TFields aggregates(ds.get());
+    aggregates.SetValidFieldKinds({fkAggregate});
+    TIntegerField data(nullptr);
+    EXPECT_EQ(DbErrorOf([&] { aggregates.Add(&data); }), "Invalid FieldKind");
+}
+
+}  // namespace
