@@ -61,6 +61,12 @@ void TCustomConnection::SendConnectEvent(bool Connecting) {
 void TCustomConnection::RegisterClient(rtl::TComponent* Client, TConnectChangeEvent ConnectEvent) {
     if (auto* ds = dynamic_cast<TDataSet*>(Client)) FDataSets.push_back(ds);
     FClients.push_back({Client, std::move(ConnectEvent)});
+    if (Client) FreeNotification(Client);
+}
+
+void TCustomConnection::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    rtl::TComponent::Notification(AComponent, Operation);
+    if (Operation == rtl::TOperation::opRemove) UnRegisterClient(AComponent);
 }
 
 void TCustomConnection::UnRegisterClient(rtl::TComponent* Client) {

@@ -50,6 +50,8 @@ protected:
     virtual int GetDataSetCount();
     void SendConnectEvent(bool Connecting);
     void Loaded() override;
+    // A client that goes away unregisters itself.
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
     bool FStreamedConnected = false;
 
 private:

@@ -618,7 +618,8 @@ void TDataSet::RemoveDataSource(TDataSource* DataSource) {
     DataSource->FDataSet = nullptr;
     FDataSources.erase(std::remove(FDataSources.begin(), FDataSources.end(), DataSource), FDataSources.end());
     DataSource->UpdateState();
-    UpdateBufferCount();
+    // While the dataset is being destroyed its cursor operations are gone.
+    if (!ComponentState().Contains(rtl::csDestroying)) UpdateBufferCount();
 }
 
 // --- editing ---

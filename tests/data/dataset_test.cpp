@@ -379,10 +379,11 @@ TEST(Connection, TellsClientsInRegistrationOrder) {
     EXPECT_EQ(link.Events, (std::vector<std::string>{"deConnectChange", "deConnectChange"}));
     conn.UnRegisterClient(ds.get());
     EXPECT_EQ(conn.DataSetCount(), 0);
-    // Destroying a connected connection disconnects it without its events.
+    // A client that goes away is forgotten; destroying a connected
+    // connection disconnects it without its Before/After events.
     conn.Open();
-    log.clear();
     ds.reset();
+    log.clear();
 }
 
 }  // namespace
