@@ -1,1 +1,273 @@
+#include <gtest/gtest.h>
 
+#include "data/data_links.h"
+#include "memory_dataset.h"
+#include "recording_link.h"
+#include "test_util.h"
+
+using namespace data;
+using namespace testing_data;
+
+namespace {
+
+class Links : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ds = MakePeople(30);
+        src.SetName(u"DataSource1");
+        src.SetDataSet(ds.get());
+    }
+    int Id() { return ds->FieldByName(u"ID")->AsInteger(); }
+    // The IDs a link's rows show, read through the row mapping.
+    std::vector<int> Rows(TDataLink& link) {
+        std::vector<int> ids;
+        int saved = link.ActiveRecord();
+        for (int r = 0; r < link.RecordCount(); ++r) {
+            link.SetActiveRecord(r);
+            ids.push_back(Id());
+        }
+        link.SetActiveRecord(saved);
+        return ids;
+    }
+    std::unique_ptr<TMemoryDataSet> ds;
+    TDataSource src{nullptr};
+};
+
+TEST_F(Links, NoDatasetOrDisabledSourceMeansInactiveLinks) {
+    TDataSource lonely(nullptr);
+    TRecordingLink link;
+    link.SetDataSource(&lonely);
+    EXPECT_EQ(lonely.State(), dsInactive);
+    EXPECT_FALSE(link.Active());
+    lonely.DataEvent(deDataSetChange, 0);
+    EXPECT_TRUE(link.Events.empty());
+
+    std::vector<std::string> calls;
+    src.OnStateChange = [&](TDataSource& s) { calls.push_back("State" + std::to_string(s.State())); };
+    src.OnDataChange = [&](TDataSource&, TField* f) { calls.push_back(f ? "Data(field)" : "Data"); };
+    TRecordingLink grid;
+    grid.SetDataSource(&src);
+    ds->Open();
+    EXPECT_TRUE(grid.Active());
+    EXPECT_EQ(calls, (std::vector<std::string>{"State1", "Data"}));
+    calls.clear();
+    src.SetEnabled(false);
+    EXPECT_FALSE(grid.Active());
+    EXPECT_TRUE(ds->Active());
+    ds->Next();
+    EXPECT_EQ(grid.Count("ActiveChanged"), 2);
+    EXPECT_TRUE(calls == std::vector<std::string>{"State0"});
+    calls.clear();
+    src.SetEnabled(true);
+    EXPECT_TRUE(grid.Active());
+    EXPECT_EQ(calls, (std::vector<std::string>{"State1", "Data"}));
+}
+
+TEST_F(Links, SecondViewGrowsAndShrinksTheWindow) {
+    ds->Open();
+    TRecordingLink small, big;
+    small.SetBufferCount(3);
+    small.SetDataSource(&src);
+    EXPECT_EQ(ds->BufferCount(), 3);
+    ds->MoveBy(4);  // window 3..5, active 5
+    EXPECT_EQ(Rows(small), (std::vector<int>{3, 4, 5}));
+    big.SetBufferCount(8);
+    big.SetDataSource(&src);
+    EXPECT_EQ(ds->BufferCount(), 8);
+    EXPECT_EQ(ds->WindowRecordCount(), 8);
+    EXPECT_EQ(Id(), 5);
+    EXPECT_EQ(Rows(small), (std::vector<int>{3, 4, 5}));
+    EXPECT_EQ(big.ActiveRecord() + big.FirstRecord(), ds->ActiveRecord());
+    std::vector<int> bigRows = Rows(big);
+    EXPECT_EQ(bigRows.size(), 8u);
+    EXPECT_NE(std::find(bigRows.begin(), bigRows.end(), 5), bigRows.end());
+    ds->MoveBy(6);  // to 11
+    std::vector<int> before = Rows(small);
+    big.SetDataSource(nullptr);
+    EXPECT_EQ(ds->BufferCount(), 3);
+    EXPECT_EQ(Id(), 11);
+    EXPECT_EQ(Rows(small), before);  // the first view's rows stay in the window
+    EXPECT_EQ(small.ActiveRecord(), 2);
+    // Growing a link's own buffer count resizes at once.
+    small.SetBufferCount(6);
+    EXPECT_EQ(ds->BufferCount(), 6);
+    EXPECT_EQ(Id(), 11);
+    std::vector<int> grown = Rows(small);
+    ASSERT_EQ(grown.size(), 6u);
+    for (std::size_t i = 1; i < grown.size(); ++i) EXPECT_EQ(grown[i], grown[i - 1] + 1);
+}
+
+TEST_F(Links, LinkJoiningAnOpenDatasetShowsTheActiveRecord) {
+    ds->Open();
+    TRecordingLink grid;
+    grid.SetBufferCount(10);
+    grid.SetDataSource(&src);  // the window grows to 10 records: 1..10
+    ds->MoveBy(8);
+    TRecordingLink narrow;
+    narrow.SetBufferCount(4);
+    narrow.SetDataSource(&src);
+    // Lowest first record that still shows the active one (ID 9) on the last row.
+    EXPECT_EQ(narrow.FirstRecord(), 5);
+    EXPECT_EQ(narrow.ActiveRecord(), 3);
+    EXPECT_EQ(Rows(narrow), (std::vector<int>{6, 7, 8, 9}));
+}
+
+TEST_F(Links, MemoSizedLinkHearsOfEveryMove) {
+    ds->Open();
+    TRecordingLink memo("", true, /*PassThrough=*/true);
+    memo.SetDataSource(&src);
+    memo.Clear();
+    ds->Next();
+    ds->Next();
+    ds->Prior();
+    ds->Last();
+    ds->First();
+    EXPECT_EQ(memo.Count("RecordChanged"), 5);
+    EXPECT_EQ(memo.RecordCount(), 1);
+    EXPECT_EQ(memo.ActiveRecord(), 0);
+}
+
+TEST_F(Links, NonVisualLinksFirstEachGroupLastAttachedFirst) {
+    std::vector<std::string> order;
+    TRecordingLink a("A", true, false, &order), b("B", false, false, &order), c("C", true, false, &order),
+        d("D", false, false, &order);
+    for (TDataLink* l : {static_cast<TDataLink*>(&a), static_cast<TDataLink*>(&b), static_cast<TDataLink*>(&c),
+                         static_cast<TDataLink*>(&d)})
+        l->SetDataSource(&src);
+    ds->Open();
+    order.clear();
+    ds->Next();
+    EXPECT_EQ(order, (std::vector<std::string>{"D:deCheckBrowseMode", "B:deCheckBrowseMode", "C:deCheckBrowseMode",
+                                               "A:deCheckBrowseMode", "D:deDataSetScroll", "B:deDataSetScroll",
+                                               "C:deDataSetScroll", "A:deDataSetScroll"}));
+}
+
+TEST_F(Links, AttachmentErrors) {
+    TRecordingLink fixed;
+    fixed.SetDataSource(&src);
+    fixed.SetDataSourceFixed(true);
+    TDataSource other(nullptr);
+    EXPECT_EQ(DbErrorOf([&] { fixed.SetDataSource(&other); }), "DataSource cannot be changed");
+    EXPECT_EQ(fixed.DataSource(), &src);
+    // A detail whose master source is this data source would close a loop.
+    auto detail = MakePeople(1);
+    detail->MasterSource = &src;
+    EXPECT_EQ(DbErrorOf([&] { src.SetDataSet(detail.get()); }), "DataSource1: Circular datalinks are not allowed");
+    EXPECT_EQ(src.DataSet(), ds.get());
+}
+
+TEST_F(Links, FreeingEitherSideDetaches) {
+    auto link = std::make_unique<TRecordingLink>();
+    {
+        TDataSource temp(nullptr);
+        temp.SetDataSet(ds.get());
+        link->SetDataSource(&temp);
+        ds->Open();
+        EXPECT_TRUE(link->Active());
+    }
+    EXPECT_EQ(link->DataSource(), nullptr);
+    EXPECT_FALSE(link->Active());
+    EXPECT_EQ(ds->DataSourceCount(), 1);  // only the fixture's source is left
+    link->SetDataSource(&src);
+    ds.reset();
+    EXPECT_EQ(src.DataSet(), nullptr);
+    EXPECT_FALSE(link->Active());
+}
+
+// A control that can take the focus, as a windowed control would.
+struct TFocusControl : rtl::TComponent, IDataControl {
+    using rtl::TComponent::TComponent;
+    bool CanFocus() const override { return true; }
+    void SetFocus() override { ++Focused; }
+    int Focused = 0;
+};
+
+TEST_F(Links, FieldDataLinkFollowsItsField) {
+    TFocusControl memo(nullptr);
+    memo.SetName(u"DBMemo1");
+    TFieldDataLink link;
+    link.SetControl(&memo);
+    std::vector<std::string> shown;
+    link.OnDataChange = [&](TFieldDataLink& l) {
+        shown.push_back(l.Field() ? U8(l.Field()->AsString()) : "<none>");
+    };
+    link.SetFieldName(u"Memo");
+    link.SetDataSource(&src);
+    EXPECT_EQ(link.Field(), nullptr);
+    ds->Open();
+    EXPECT_EQ(link.Field(), ds->FieldByName(u"Memo"));
+    ds->Next();
+    ds->Next();
+    EXPECT_EQ(shown, (std::vector<std::string>{"Memo text 1", "", "Memo text 3"}));
+    // A new name while active: looked up and shown at once.
+    shown.clear();
+    link.SetFieldName(u"name");
+    EXPECT_EQ(link.Field(), ds->FieldByName(u"Name"));
+    EXPECT_EQ(shown, std::vector<std::string>{"Name3"});
+    // Focus goes to the control of the bound field only.
+    ds->FieldByName(u"ID")->FocusControl();
+    EXPECT_EQ(memo.Focused, 0);
+    ds->FieldByName(u"Name")->FocusControl();
+    EXPECT_EQ(memo.Focused, 1);
+    // Unknown names fail for the control, or for the dataset without one.
+    EXPECT_EQ(DbErrorOf([&] { link.SetFieldName(u"Nope"); }), "DBMemo1: Field 'Nope' not found");
+    TFieldDataLink bare;
+    bare.SetDataSource(&src);
+    EXPECT_EQ(DbErrorOf([&] { bare.SetFieldName(u"Nope"); }), "MemData: Field 'Nope' not found");
+    bare.SetFieldName(u"");
+    // Closing leaves the link without a field, and the view is told.
+    link.SetFieldName(u"ID");
+    shown.clear();
+    ds->Close();
+    EXPECT_EQ(link.Field(), nullptr);
+    EXPECT_EQ(shown, std::vector<std::string>{"<none>"});
+}
+
+TEST_F(Links, FailedFieldLookupLeavesTheDatasetOpenWithoutAfterOpen) {
+    TFieldDataLink link;
+    link.SetFieldName(u"Missing");
+    link.SetDataSource(&src);
+    bool afterOpen = false;
+    ds->AfterOpen = [&](TDataSet&) { afterOpen = true; };
+    EXPECT_EQ(DbErrorOf([&] { ds->Open(); }), "MemData: Field 'Missing' not found");
+    EXPECT_EQ(ds->State(), dsBrowse);
+    EXPECT_FALSE(afterOpen);
+    EXPECT_EQ(link.Field(), nullptr);
+}
+
+TEST_F(Links, FieldDataLinkEditingAndWritingBack) {
+    TFieldDataLink link;
+    link.SetFieldName(u"Name");
+    link.SetDataSource(&src);
+    int updates = 0, dataChanges = 0, editingChanges = 0;
+    link.OnUpdateData = [&](TFieldDataLink& l) {
+        ++updates;
+        l.Field()->SetAsString(u"Edited");
+    };
+    link.OnDataChange = [&](TFieldDataLink&) { ++dataChanges; };
+    link.OnEditingChange = [&](TFieldDataLink&) { ++editingChanges; };
+    ds->Open();
+    dataChanges = 0;
+    EXPECT_TRUE(link.Edit());  // AutoEdit puts the dataset into dsEdit
+    EXPECT_EQ(ds->State(), dsEdit);
+    EXPECT_TRUE(link.Editing());
+    EXPECT_EQ(editingChanges, 1);
+    EXPECT_EQ(dataChanges, 1);  // deRecordChange redisplays the field
+    dataChanges = 0;
+    // Changes of other fields are not shown; the link's own writes are not echoed.
+    ds->FieldByName(u"ID")->SetAsInteger(7);
+    EXPECT_EQ(dataChanges, 0);
+    link.SetModified();
+    ds->Post();  // UpdateRecord asks the link to write back
+    EXPECT_EQ(updates, 1);
+    EXPECT_EQ(U8(ds->Rows[0][1].AsString()), "Edited");
+    EXPECT_FALSE(link.Modified());
+    EXPECT_FALSE(link.Editing());
+    // A read-only link neither edits nor writes.
+    link.SetReadOnly(true);
+    EXPECT_FALSE(link.CanModify());
+    EXPECT_FALSE(link.Edit());
+    EXPECT_EQ(ds->State(), dsBrowse);
+}
+
+}  // namespace
