@@ -1,0 +1,102 @@
+#include "sql/sqlite_command.h"
+
+#include <sqlite3.h>
+
+#include "sql/sqlite_connection.h"
+#include "sql/sqlite_driver.h"
+#include "sql/sqlite_reader.h"
+
+namespace sql {
+
+void TSqliteStatementFinalizer::operator()(sqlite3_stmt* Statement) const { sqlite3_finalize(Statement); }
+
+TDBXSqliteCommand::TDBXSqliteCommand(TDBXContextPtr Context, TDBXSqliteConnection& Connection)
+    : TDBXCommand(std::move(Context), &Connection), FSqliteConnection(Connection) {}
+
+TDBXSqliteCommand::~TDBXSqliteCommand() { CloseOnFree(); }
+
+void TDBXSqliteCommand::Trace(StringView Message) const { FDBXContext->Trace(TDBXTraceFlags::Vendor, Message); }
+
+void TDBXSqliteCommand::SetText(const String& Value) {
+    Close();
+    TDBXCommand::SetText(Value);
+}
+
+std::unique_ptr<TDBXRow> TDBXSqliteCommand::CreateParameterRow() {
+    auto row = std::make_unique<TDBXSqliteRow>(FDBXContext, FStatementHandle.get(), FSqliteConnection);
+    FParameterRow = row.get();
+    return row;
+}
+
+void TDBXSqliteCommand::DerivedOpen() {
+    Trace(u"sqlite3_prepare16_v2");
+    sqlite3_stmt* statement = nullptr;
+    const void* tail = nullptr;
+    const int result = sqlite3_prepare16_v2(FSqliteConnection.ConnectionHandle(), FText.c_str(),
+                                            static_cast<int>(FText.size() * 2), &statement, &tail);
+    FStatementHandle.reset(statement);
+    if (result != SQLITE_OK) FStatementHandle.reset();
+    CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
+}
+
+std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
+    sqlite3_stmt* statement = FStatementHandle.get();
+    sqlite3* database = FSqliteConnection.ConnectionHandle();
+    // Text holding only blanks or comments prepares to no statement.
+    if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
+    Trace(FText);
+    Trace(u"sqlite3_step");
+    const int step = sqlite3_step(statement);
+    if (step != SQLITE_ROW && step != SQLITE_DONE) {
+        // Leave the statement ready to run again, then report the step's error.
+        const String message = static_cast<const char16_t*>(sqlite3_errmsg16(database));
+        sqlite3_reset(statement);
+        FDBXContext->Error(step, message);
+    }
+    Trace(u"sqlite3_changes");
+    FRowsAffected = sqlite3_changes(database);
+    Trace(u"sqlite3_column_count");
+    const int columns = sqlite3_column_count(statement);
+    std::unique_ptr<TDBXReader> reader;
+    if (columns > 0) {
+        try {
+            auto byteReader = std::make_unique<TDBXSqliteByteReader>(FDBXContext, statement, FSqliteConnection);
+            reader = std::make_unique<TDBXSqliteReader>(FDBXContext, columns, std::move(byteReader), statement,
+                                                        FSqliteConnection);
+        } catch (...) {
+            sqlite3_reset(statement);
+            throw;
+        }
+    }
+    Trace(u"sqlite3_reset");
+    CheckError(sqlite3_reset(statement), database, FDBXContext.get());
+    return reader;
+}
+
+void TDBXSqliteCommand::DerivedExecuteUpdate() {
+    sqlite3_stmt* statement = FStatementHandle.get();
+    sqlite3* database = FSqliteConnection.ConnectionHandle();
+    // Text holding only blanks or comments prepares to no statement.
+    if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
+    Trace(FText);
+    Trace(u"sqlite3_step");
+    const int step = sqlite3_step(statement);
+    const String message = step == SQLITE_ROW || step == SQLITE_DONE
+                               ? String()
+                               : String(static_cast<const char16_t*>(sqlite3_errmsg16(database)));
+    Trace(u"sqlite3_reset");
+    const int reset = sqlite3_reset(statement);
+    if (step != SQLITE_ROW && step != SQLITE_DONE) FDBXContext->Error(step, message);
+    CheckError(reset, database, FDBXContext.get());
+    Trace(u"sqlite3_changes");
+    FRowsAffected = sqlite3_changes(database);
+}
+
+void TDBXSqliteCommand::DerivedClose() {
+    Trace(u"sqlite3_finalize");
+    const int result = sqlite3_finalize(FStatementHandle.release());
+    FParameterRow = nullptr;
+    CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
+}
+
+}  // namespace sql
