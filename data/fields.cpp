@@ -534,7 +534,7 @@ void TStringField::GetText(rtl::String& Text, bool DisplayText) const {
 void TStringField::SetAsStringValue(const rtl::String& Value) {
     std::string bytes = Narrow(rtl::StringView(Value).substr(0, static_cast<std::size_t>(std::max(Size(), 0))));
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(GetDataSize()) + 1, 0);
-    std::memcpy(buf.data(), bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(buf.data(), bytes.data(), bytes.size());
     SetData(buf.data());
 }
 
@@ -1013,7 +1013,7 @@ rtl::String TBlobField::GetAsString() const {
 rtl::String TBlobField::GetAsWideString() const {
     rtl::TBytes b = GetAsBytes();
     rtl::String s((b.size() + 1) / 2, u'\0');
-    std::memcpy(s.data(), b.data(), b.size());
+    if (!b.empty()) std::memcpy(s.data(), b.data(), b.size());
     return s;
 }
 
@@ -1047,7 +1047,7 @@ void TBlobField::WriteBytes(const void* Data, std::size_t Count) {
     std::unique_ptr<rtl::TStream> stream = DataSet()->CreateBlobStream(this, bmWrite);
     if (!stream) DatabaseErrorFmt(SFieldReadOnly, {DisplayName()}, this);
     stream->SetSize(0);
-    stream->WriteBuffer(Data, static_cast<std::int64_t>(Count));
+    if (Count > 0) stream->WriteBuffer(Data, static_cast<std::int64_t>(Count));
     FModified = true;
 }
 
