@@ -137,6 +137,39 @@ TEST_F(Window, SlidingAFullWindowScrollsTheLink) {
     }
 }
 
+TEST_F(Window, GrowingAWindowThatIsNotFullIsAChange) {
+    Make(3);
+    ds->Open();
+    auto grid = Link(5);
+    EXPECT_EQ(ds->WindowRecordCount(), 3);
+    ds->MoveBy(2);
+    // Rows arrive behind the cursor: the next move fetches into the free buffers.
+    ds->Rows.push_back(ds->Rows[0]);
+    ds->Rows.push_back(ds->Rows[1]);
+    grid->Clear();
+    EXPECT_EQ(ds->MoveBy(1), 1);
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetChange"});
+    EXPECT_EQ(ds->WindowRecordCount(), 4);
+    EXPECT_EQ(Id(), 1);  // the copy of the first row
+}
+
+TEST_F(Window, FailedBufferAllocationReleasesWhatItTook) {
+    Make(10);
+    ds->Open();
+    EXPECT_EQ(ds->BuffersHeld(), 2);  // one record and the spare
+    ds->FailAllocAt = 4;
+    TRecordingLink grid;
+    grid.SetBufferCount(6);
+    EXPECT_EQ(DbErrorOf([&] { grid.SetDataSource(src.get()); }), "MemData: out of buffers");
+    EXPECT_EQ(ds->BuffersHeld(), 2);
+    EXPECT_EQ(ds->BufferCount(), 1);
+    EXPECT_EQ(Id(), 1);
+    ds->FailAllocAt = -1;
+    ds->UpdateBufferCount();
+    EXPECT_EQ(ds->BufferCount(), 6);
+    EXPECT_EQ(ds->BuffersHeld(), 7);
+}
+
 TEST_F(Window, WindowFillsAfterLastAndResyncKeepsTheActiveRow) {
     Make(20);
     ds->Open();
@@ -295,7 +328,11 @@ TEST_F(Window, EditingRunsItsEventsInOrder) {
     ds->Edit();
     EXPECT_EQ(ds->State(), dsEdit);
     EXPECT_EQ(grid->Events, (std::vector<std::string>{"deUpdateState", "deRecordChange"}));
+    // A validation handler sees the pending value, not the stored one.
+    std::string pending;
+    ds->FieldByName(u"Name")->OnValidate = [&](TField& f) { pending = U8(f.AsString()); };
     ds->FieldByName(u"Name")->SetAsString(u"Changed");
+    EXPECT_EQ(pending, "Changed");
     EXPECT_TRUE(ds->Modified());
     ds->Post();
     EXPECT_EQ(U8(ds->FieldByName(u"Name")->AsString()), "Changed");

@@ -21,6 +21,7 @@ TMemoryDataSet::~TMemoryDataSet() {
 }
 
 TRecordBuffer TMemoryDataSet::AllocRecordBuffer() {
+    if (BuffersHeld() == FailAllocAt) DatabaseError(u"out of buffers", this);
     FBufferPool.push_back(std::make_unique<RecInfo>(RecInfo{-1, bfCurrent}));
     return reinterpret_cast<TRecordBuffer>(FBufferPool.back().get());
 }

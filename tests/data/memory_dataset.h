@@ -31,6 +31,9 @@ public:
     int FailAtRow = -1;
     // InternalOpen raises EDatabaseError.
     bool FailOpen = false;
+    // Allocating a record buffer while this many are held raises EDatabaseError.
+    int FailAllocAt = -1;
+    int BuffersHeld() const { return static_cast<int>(FBufferPool.size()); }
     bool ReadOnlyData = false;
     data::TDataSource* MasterSource = nullptr;
 
