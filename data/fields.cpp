@@ -558,8 +558,9 @@ bool TWideStringField::GetValue(rtl::String& Value) const {
 }
 
 void TWideStringField::SetAsStringValue(const rtl::String& Value) {
+    // The whole record slot: a validation handler reads DataSize bytes.
     std::size_t len = std::min(Value.size(), static_cast<std::size_t>(std::max(Size(), 0)));
-    std::vector<char16_t> buf(len + 1, 0);
+    std::vector<char16_t> buf(static_cast<std::size_t>(std::max(Size(), 0)) + 1, 0);
     std::copy_n(Value.data(), len, buf.data());
     SetData(buf.data());
 }
@@ -975,7 +976,7 @@ rtl::TBytes TVarBytesField::GetAsBytes() const {
 }
 void TVarBytesField::SetAsStringValue(const rtl::String& Value) {
     std::string bytes = Narrow(rtl::StringView(Value).substr(0, static_cast<std::size_t>(std::max(Size(), 0))));
-    std::vector<std::uint8_t> buf(bytes.size() + 2, 0);
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(GetDataSize()), 0);
     auto len = static_cast<std::uint16_t>(bytes.size());
     std::memcpy(buf.data(), &len, 2);
     std::memcpy(buf.data() + 2, bytes.data(), bytes.size());

@@ -369,3 +369,21 @@ TEST(Fields, CollectionRulesAndLifeCycles) {
 }
 
 }  // namespace
+
+namespace {
+
+// Fields without a text of their own show their class or type in parentheses,
+// in capitals when they hold a value.
+TEST(FieldClassDescriptions, ShownByDisplayText) {
+    TMemoryDataSet ds(nullptr, {{u"I", ftInterface}, {u"B", ftBlob}, {u"M", ftMemo}, {u"W", ftWideMemo},
+                                {u"G", ftGraphic}});
+    ds.Rows = {std::vector<rtl::Variant>(5, rtl::Variant(u"x")), std::vector<rtl::Variant>(5, rtl::Variant::Null())};
+    ds.Open();
+    const char* withValue[] = {"(INTERFACE)", "(BLOB)", "(MEMO)", "(WIDEMEMO)", "(GRAPHIC)"};
+    const char* null[] = {"(Interface)", "(Blob)", "(Memo)", "(WideMemo)", "(Graphic)"};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(U8(ds.Fields()[i]->DisplayText()), withValue[i]);
+    ds.Next();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(U8(ds.Fields()[i]->DisplayText()), null[i]);
+}
+
+}  // namespace
