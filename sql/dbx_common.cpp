@@ -450,13 +450,8 @@ TDBXConnection::TDBXConnection(TDBXConnectionBuilder& Builder)
 }
 
 TDBXConnection::~TDBXConnection() {
-    // Concrete connections close themselves; commands still listed are told.
-    for (TDBXCommand* command : std::vector<TDBXCommand*>(FCommands)) {
-        try {
-            command->ConnectionClosing();
-        } catch (...) {
-        }
-    }
+    // Concrete connections close themselves (CloseOnFree); this is a fallback.
+    DetachCommands();
     FTransactionStack.clear();
     FDatabaseMetaData.reset();
     FConnectionProperties.reset();
@@ -465,11 +460,23 @@ TDBXConnection::~TDBXConnection() {
 }
 
 void TDBXConnection::CloseOnFree() noexcept {
-    if (!FOpen) return;
-    try {
-        Close();
-    } catch (...) {
+    if (FOpen) {
+        try {
+            Close();
+        } catch (...) {
+        }
     }
+    DetachCommands();
+}
+
+void TDBXConnection::DetachCommands() noexcept {
+    for (TDBXCommand* command : std::vector<TDBXCommand*>(FCommands)) {
+        try {
+            command->ConnectionClosing();
+        } catch (...) {
+        }
+    }
+    FCommands.clear();
 }
 
 TDBXDatabaseMetaData& TDBXConnection::GetDatabaseMetaData() {

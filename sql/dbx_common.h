@@ -351,7 +351,8 @@ protected:
     virtual void DerivedGetCommands(const String& CommandType, rtl::TStringList& List) = 0;
     virtual void DerivedClose() = 0;
 
-    // Closes the connection from a destructor, swallowing failures.
+    // Closes the connection from a destructor, swallowing failures, and
+    // tells the commands still listed that it is gone.
     void CloseOnFree() noexcept;
 
     bool FOpen = false;
@@ -360,6 +361,7 @@ protected:
     int FIsolationLevel = TDBXIsolations::ReadCommitted;
 
 private:
+    void DetachCommands() noexcept;
     void FreeTransactionsDownTo(TDBXTransaction* Transaction);
     int StackIndexOf(TDBXTransaction* Transaction) const;
 

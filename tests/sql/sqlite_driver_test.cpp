@@ -315,6 +315,19 @@ TEST(SqliteCommand, ClosingTheConnectionLeavesItsCommandsClosedForGood) {
     reader.reset();
 }
 
+TEST(SqliteCommand, FreeingAnOpenConnectionClosesItsCommandsFirst) {
+    auto connection = Connect(u":memory:");
+    auto command = connection->CreateCommand();
+    command->SetText(u"select 1 union all select 2");
+    auto reader = command->ExecuteQuery();
+    ASSERT_TRUE(reader->Next());
+    connection.reset();
+    EXPECT_FALSE(reader->Next());
+    EXPECT_EQ(CatchDBXError([&] { command->ExecuteQuery(); }).ErrorCode(), 30);
+    reader.reset();
+    command.reset();
+}
+
 TEST(SqliteCommand, AStepErrorLeavesTheCommandReadyToRunAgain) {
     auto connection = Connect(u":memory:");
     auto command = connection->CreateCommand();
