@@ -13,23 +13,6 @@ namespace {
 
 bool IsEditMode(TDataSetState State) { return State == dsEdit || State == dsInsert || State == dsSetKey; }
 
-// Restores a flag or counter on scope exit, whatever happens.
-template <class F>
-class Finally {
-public:
-    explicit Finally(F f) : FFunc(std::move(f)) {}
-    ~Finally() noexcept(false) {
-        if (FActive) FFunc();
-    }
-    void Dismiss() { FActive = false; }
-    Finally(const Finally&) = delete;
-    Finally& operator=(const Finally&) = delete;
-
-private:
-    F FFunc;
-    bool FActive = true;
-};
-
 }  // namespace
 
 TDataSet::TDataSet(rtl::TComponent* AOwner)
@@ -818,7 +801,19 @@ void TDataSet::CreateFields() {
         }
         combining = true;
     }
-    CreateFieldsFromDefs(FieldDefList(), combining);
+    if (FObjectView) {
+        // Top-level definitions only; structured fields create their children.
+        for (int i = 0; i < FFieldDefs->Count(); ++i) {
+            TFieldDef* def = FFieldDefs->Items(i);
+            if (def->DataType() == ftUnknown) continue;
+            if (def->Attributes().Contains(faHiddenCol) && !FFieldDefs->HiddenFields()) continue;
+            if (combining && FindField(def->Name())) continue;
+            TField* field = def->CreateField(this, nullptr, def->Name(), true);
+            if (FFieldOptions.PositionMode == poFirst) FFields->SetFieldIndex(field, i);
+        }
+    } else {
+        CreateFieldsFromDefs(FieldDefList(), combining);
+    }
     rtl::String keys = PSGetKeyFields();
     std::size_t pos = 0;
     while (pos <= keys.size() && !keys.empty()) {

@@ -137,6 +137,11 @@ public:
     virtual void InitFieldDefs();
     TFieldOptions& FieldOptions() { return FFieldOptions; }
     bool ObjectView() const { return FObjectView; }
+    // Structured fields own their children (else every field is top-level).
+    void SetObjectView(bool Value) {
+        CheckInactive();
+        FObjectView = Value;
+    }
     bool AutoCalcFields() const { return FAutoCalcFields; }
     void SetAutoCalcFields(bool Value) { FAutoCalcFields = Value; }
     int FieldNoOfs() const { return FFieldNoOfs; }

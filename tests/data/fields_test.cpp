@@ -387,3 +387,48 @@ TEST(FieldClassDescriptions, ShownByDisplayText) {
 }
 
 }  // namespace
+
+namespace {
+
+// A dataset with one structured column "Point" of two integers.
+class TPointDataSet : public TMemoryDataSet {
+public:
+    TPointDataSet() : TMemoryDataSet(nullptr, {{u"Point", ftADT}, {u"X", ftInteger}, {u"Y", ftInteger}}) {
+        Rows = {{rtl::Variant::Null(), rtl::Variant(std::int32_t(3)), rtl::Variant(std::int32_t(4))}};
+    }
+
+protected:
+    void InternalInitFieldDefs() override {
+        FieldDefs().Clear();
+        TFieldDef* point = FieldDefs().Add(u"Point", ftADT);
+        point->ChildDefs().Add(u"X", ftInteger);
+        point->ChildDefs().Add(u"Y", ftInteger);
+    }
+};
+
+TEST(StructuredFields, ObjectViewDecidesWhereChildFieldsLive) {
+    TPointDataSet flat;
+    flat.Open();
+    // Without object view the children are top-level fields named by their full names.
+    ASSERT_EQ(flat.FieldCount(), 2);
+    EXPECT_EQ(U8(flat.Fields()[0]->FieldName()), "Point.X");
+    EXPECT_EQ(flat.FieldByName(u"point.y")->AsInteger(), 4);
+
+    TPointDataSet nested;
+    nested.SetObjectView(true);
+    nested.Open();
+    ASSERT_EQ(nested.FieldCount(), 1);
+    auto* point = dynamic_cast<TADTField*>(nested.Fields()[0]);
+    ASSERT_NE(point, nullptr);
+    ASSERT_EQ(point->Fields().Count(), 2);
+    TField* x = nested.FindField(u"Point.X");
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->ParentField(), point);
+    EXPECT_EQ(x->FieldNo(), 2);
+    EXPECT_EQ(x->AsInteger(), 3);
+    EXPECT_EQ(U8(point->DisplayText()), "(ADT)");
+    nested.Close();
+    EXPECT_EQ(nested.FieldCount(), 0);
+}
+
+}  // namespace
