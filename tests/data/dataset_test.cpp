@@ -231,6 +231,17 @@ TEST_F(Window, MovesUnderDisableControlsArriveAsOneChange) {
     EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetChange"});
     EXPECT_EQ(Id(), 21);
     EXPECT_EQ(grid->ActiveRecord(), 9);
+    // A layout change made meanwhile replaces the closing event; nesting counts.
+    grid->Clear();
+    ds->DisableControls();
+    ds->DisableControls();
+    ds->Next();
+    ds->DataEvent(deLayoutChange, 0);
+    ds->EnableControls();
+    EXPECT_TRUE(grid->Events.empty());
+    ds->EnableControls();
+    ds->EnableControls();  // unbalanced: ignored
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deLayoutChange"});
 }
 
 TEST_F(Window, CloseAndReopenWhileControlsAreDisabled) {

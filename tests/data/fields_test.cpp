@@ -190,6 +190,17 @@ TEST_F(PeopleFields, NullAndNegativeNumbersAndFormats) {
     EXPECT_EQ(U8(FormatFloat(u"0;(0)", -7)), "(7)");
 }
 
+TEST_F(PeopleFields, EditMaskFormatsOnlyTheDisplayText) {
+    auto saved = FormatMaskTextProc;
+    FormatMaskTextProc = [](rtl::StringView mask, rtl::StringView value) {
+        return rtl::String(mask) + u"|" + rtl::String(value);
+    };
+    F(u"Name")->SetEditMask(u"M");
+    EXPECT_EQ(U8(F(u"Name")->DisplayText()), "M|Name1");
+    EXPECT_EQ(U8(F(u"Name")->Text()), "Name1");
+    FormatMaskTextProc = saved;
+}
+
 TEST_F(PeopleFields, OnGetTextDecidesBothTexts) {
     TField* name = F(u"Name");
     name->OnGetText = [](TField& f, rtl::String& text, bool display) {
