@@ -207,14 +207,25 @@ void TDBXCommand::FreeOnExecute(std::unique_ptr<TDBXFreeOnExecute> Value) {
 }
 
 void TDBXCommand::Close() {
+    // Every step runs even when an earlier one fails; the first failure is raised.
+    std::exception_ptr failure;
     FFreeOnCloseList.clear();
-    CloseReader();
+    try {
+        CloseReader();
+    } catch (...) {
+        failure = std::current_exception();
+    }
     FParameters.reset();
     if (FOpen) {
         FOpen = false;
         FPrepared = false;
-        DerivedClose();
+        try {
+            DerivedClose();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
+        }
     }
+    if (failure) std::rethrow_exception(failure);
 }
 
 void TDBXCommand::Prepare() {

@@ -474,13 +474,16 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
 bool TDBXSqliteReader::DerivedNext() {
     FDBXContext->Trace(TDBXTraceFlags::Vendor, u"sqlite3_step");
     const int result = sqlite3_step(FStatementHandle);
+    FStepFailed = result != SQLITE_ROW && result != SQLITE_DONE;
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
     return result == SQLITE_ROW;
 }
 
 void TDBXSqliteReader::DerivedClose() {
     FDBXContext->Trace(TDBXTraceFlags::Vendor, u"sqlite3_reset");
-    CheckError(sqlite3_reset(FStatementHandle), FSqliteConnection.ConnectionHandle(), FDBXContext.get());
+    const int result = sqlite3_reset(FStatementHandle);
+    // After a failed step the reset repeats that step's error, already raised.
+    if (!FStepFailed) CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
 }
 
 }  // namespace sql

@@ -117,6 +117,7 @@ private:
 
     TDBXSqliteConnection& FSqliteConnection;
     sqlite3_stmt* FStatementHandle;
+    bool FStepFailed = false;
 };
 
 // Describes a column by the storage class of its value (1 integer, 2 float,

@@ -31,8 +31,8 @@ public:
 
 // Registers FakeDriver under Name for one test.
 struct FakeRegistration {
-    explicit FakeRegistration(String Name) : FName(std::move(Name)) {
-        TDBXDriverRegistry::RegisterDriverClass(FName, &FakeDriver::Create);
+    explicit FakeRegistration(String Name, TDBXDriverClass Class = &FakeDriver::Create) : FName(std::move(Name)) {
+        TDBXDriverRegistry::RegisterDriverClass(FName, Class);
     }
     ~FakeRegistration() { TDBXDriverRegistry::UnloadDriver(FName); }
     String FName;
@@ -310,4 +310,25 @@ TEST(IniFileConnectionFactory, FilesAreLookedForBesideTheExecutable) {
     TempDir other;
     std::filesystem::create_directory(other.Path() / "dbxdrivers.ini");
     EXPECT_FALSE(TDBXConnectionFactory::FindConfigurationFiles(other.File(""), drivers, connections));
+}
+
+TEST(IniFileConnectionFactory, AnAutoUnloadingDriverLivesOnlyAsLongAsItsConnections) {
+    TempDir dir;
+    FakeRegistration registration(u"SqliteAuto", &TDBXSqliteDriver::Create);
+    WriteFile(dir.Path() / "dbxdrivers.ini", "[Installed Drivers]\nSqliteAuto=1\n[SqliteAuto]\nAutoUnloadDriver=True\n");
+    TDBXIniFileConnectionFactory factory(dir.File("dbxdrivers.ini"), dir.File("dbxconnections.ini"));
+    factory.Open();
+    EXPECT_EQ(Registry().FindDriver(u"SqliteAuto"), nullptr);  // loaded for its defaults, then released
+    ASSERT_NE(factory.GetDriverProperties(u"SqliteAuto"), nullptr);
+    EXPECT_EQ(factory.GetDriverProperties(u"SqliteAuto")->GetValue(u"DriverUnit"), u"Data.DbxSqlite");
+
+    TDBXProperties properties;
+    properties.SetValue(u"DriverName", u"SqliteAuto");
+    properties.SetValue(u"Database", u":memory:");
+    auto connection = factory.GetConnection(properties);
+    TDBXDriver* driver = Registry().FindDriver(u"SqliteAuto");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->ReferenceCount(), 1);
+    connection.reset();
+    EXPECT_EQ(Registry().FindDriver(u"SqliteAuto"), nullptr);
 }

@@ -338,6 +338,17 @@ TEST(SqliteCommand, AStepErrorLeavesTheCommandReadyToRunAgain) {
         EXPECT_EQ(e.Message(), u"integer overflow");
     }
     EXPECT_NO_THROW(command->Close());
+
+    // An error on a later row ends nothing else: the command closes quietly
+    // and runs again from the first row.
+    command->SetText(u"select abs(v) from (select 1 as v union all select -9223372036854775808)");
+    auto reader = command->ExecuteQuery();
+    ASSERT_TRUE(reader->Next());
+    EXPECT_EQ(CatchDBXError([&] { reader->Next(); }).Message(), u"integer overflow");
+    EXPECT_NO_THROW(command->Close());
+    reader = command->ExecuteQuery();
+    ASSERT_TRUE(reader->Next());
+    EXPECT_EQ(reader->GetValue(0).GetAsString(), u"1");
 }
 
 TEST(SqliteTransactions, SavepointsAreNumberedPerConnectionAndNeverReused) {

@@ -1,0 +1,134 @@
+#pragma once
+// TSQLConnection: the component through which SQL datasets reach a database.
+// It turns its name=value parameters into driver properties, gets an open
+// driver connection from the connection factory, and reads the facts of the
+// database's metadata that the datasets use.
+
+#include <memory>
+
+#include "data/connection.h"
+#include "rtl/string_list.h"
+#include "sql/sql_tokenizer.h"
+
+namespace sql {
+
+class TDBXConnection;
+class TDBXDatabaseMetaData;
+class TDBXProperties;
+class TCustomSQLDataSet;
+
+enum TConnectionState {
+    csStateClosed, csStateOpen, csStateConnecting, csStateExecuting, csStateFetching, csStateDisconnecting
+};
+
+enum TConnectionAction { eConnect, eReconnect, eDisconnect };
+
+enum TTableScopeFlag { tsSynonym, tsSysTable, tsTable, tsView };
+using TTableScope = rtl::Set<TTableScopeFlag>;
+
+class TSQLConnection : public data::TCustomConnection {
+public:
+    explicit TSQLConnection(rtl::TComponent* AOwner);
+    // Closes the client datasets (freeing their commands) and the connection.
+    ~TSQLConnection() override;
+
+    rtl::TStringList& Params() { return FParams; }
+    // Replaces the parameters; refused while connected.
+    void SetParams(const rtl::TStringList& Value);
+    const String& DriverName() const { return FDriverName; }
+    void SetDriverName(const String& Value);
+    const String& ConnectionName() const { return FConnectionName; }
+    void SetConnectionName(const String& Value);
+    bool LoginPrompt() const { return FLoginPrompt; }
+    void SetLoginPrompt(bool Value) { FLoginPrompt = Value; }
+    bool KeepConnection() const { return FKeepConnection; }
+    void SetKeepConnection(bool Value);
+    bool LoadParamsOnConnect() const { return FLoadParamsOnConnect; }
+    void SetLoadParamsOnConnect(bool Value) { FLoadParamsOnConnect = Value; }
+    bool SQLHourGlass() const { return FSQLHourGlass; }
+    void SetSQLHourGlass(bool Value) { FSQLHourGlass = Value; }
+    bool AutoClone() const { return FAutoClone; }
+    TTableScope TableScope() const { return FTableScope; }
+    TConnectionState ConnectionState() const { return FConnectionState; }
+
+    void CheckConnection(TConnectionAction Action);
+    // Raises "Cannot perform this operation on an open connection" (prefixed
+    // with the component's name) when connected.
+    void CheckInactive();
+    // Raises "Cannot perform this operation on a closed connection" likewise.
+    void CheckActive();
+
+    // The driver connection's database properties; only while connected.
+    TDBXDatabaseMetaData& GetMetaData();
+    // The metadata's quote character, or a double quote without metadata.
+    String GetQuoteChar();
+    // How the SQL tokenizer gives identifiers on this connection.
+    TIdentifierOption GetIdOption();
+    // Closes the connection when nothing needs it open any more.
+    virtual void CheckDisconnect();
+
+    // The driver connection, or null while closed.
+    TDBXConnection* DBXConnection() const { return FDBXConnection.get(); }
+    // The driver's default properties with the remembered lines on top, for
+    // tools; null when no driver is named.
+    TDBXProperties* ConnectionData() const { return FConnectionData.get(); }
+    const String& ConnectionRegistryFile() const { return FConnectionRegistryFile; }
+    const String& LoginUsername() const { return FLoginUsername; }
+    const String& DefaultSchema() const { return FDefaultSchema; }
+    const String& QuoteChar() const { return FQuoteChar; }
+    const String& ProcedureQuoteChar() const { return FProcedureQuoteChar; }
+    bool TransactionsSupported() const { return FTransactionsSupported; }
+    bool SupportsNestedTrans() const { return FSupportsNestedTrans; }
+    int MaxStmtsPerConn() const { return FMaxStmtsPerConn; }
+    int TransactionCount() const { return FTransactionCount; }
+    bool InTransaction() const { return FTransactionCount > 0; }
+
+    // Bookkeeping of the datasets that run statements on this connection.
+    int ActiveStatements() const { return FActiveStatements; }
+    int SelectStatements() const { return FSelectStatements; }
+    void IncActiveStatements() { ++FActiveStatements; }
+    void DecActiveStatements() {
+        if (FActiveStatements > 0) --FActiveStatements;
+    }
+    void IncSelectStatements() { ++FSelectStatements; }
+
+protected:
+    void DoConnect() override;
+    void DoDisconnect() override;
+    bool GetConnected() override;
+    virtual void ConnectionOptions();
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+private:
+    void ParamsChanged();
+    void CheckLoginParams();
+    void GetLoginParams(rtl::TStringList& LoginParams);
+    void CloseClientDataSets(bool FreeCommands);
+
+    rtl::TStringList FParams;
+    String FDriverName;
+    String FConnectionName;
+    bool FLoadParamsOnConnect = false;
+    bool FKeepConnection = true;
+    bool FLoginPrompt = true;
+    TConnectionState FConnectionState = csStateClosed;
+    std::unique_ptr<TDBXConnection> FDBXConnection;
+    String FQuoteChar;
+    String FProcedureQuoteChar;
+    bool FTransactionsSupported = false;
+    bool FSupportsNestedTrans = false;
+    int FMaxStmtsPerConn = 0;
+    int FSelectStatements = 0;
+    int FActiveStatements = 0;
+    int FTransactionCount = 0;
+    bool FAutoClone = true;
+    bool FSQLHourGlass = true;
+    TTableScope FTableScope{tsTable, tsView};
+    String FLoginUsername;
+    String FDefaultSchema;
+    bool FParamsLoaded = false;
+    String FConnectionRegistryFile;
+    std::unique_ptr<TDBXProperties> FConnectionData;
+};
+
+}  // namespace sql

@@ -1,0 +1,232 @@
+#include "sql/sql_tokenizer.h"
+
+namespace sql {
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+// The characters that end a plain word.
+bool EndsWord(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'(' || c == u',' || c == u';';
+}
+
+bool IsOpeningQuote(char16_t c) { return c == u'\'' || c == u'"' || c == u'`' || c == u'['; }
+
+char16_t ClosingQuote(char16_t open) { return open == u'[' ? u']' : open; }
+
+// The end of the quoted text starting at Pos (just past its closing quote, or
+// the end of the text when it is never closed).
+std::size_t SkipQuoted(StringView Text, std::size_t Pos) {
+    const char16_t close = ClosingQuote(Text[Pos]);
+    std::size_t i = Pos + 1;
+    while (i < Text.size()) {
+        if (Text[i] == close) {
+            // A doubled quote stands for one quote character inside the text.
+            if (close != u']' && i + 1 < Text.size() && Text[i + 1] == close) {
+                i += 2;
+                continue;
+            }
+            return i + 1;
+        }
+        ++i;
+    }
+    return Text.size();
+}
+
+bool IsIdentStart(char16_t c) { return c == u'_' || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c > 0x7F; }
+bool IsIdentChar(char16_t c) { return IsIdentStart(c) || (c >= u'0' && c <= u'9'); }
+
+String ApplyCase(String Word, TIdentifierOption IdOption) {
+    if (IdOption == idMakeLowerCase) return rtl::AnsiLowerCase(Word);
+    if (IdOption == idMakeUpperCase) return rtl::AnsiUpperCase(Word);
+    return Word;
+}
+
+// The next plain word after Pos, without moving past it.
+String PeekWord(StringView SQL, std::size_t Pos) {
+    while (Pos < SQL.size() && IsBlank(SQL[Pos])) ++Pos;
+    std::size_t end = Pos;
+    while (end < SQL.size() && !EndsWord(SQL[end])) ++end;
+    return String(SQL.substr(Pos, end - Pos));
+}
+
+// Consumes the next plain word when it is Word.
+bool TakeWord(StringView SQL, std::size_t& Pos, StringView Word) {
+    std::size_t p = Pos;
+    while (p < SQL.size() && IsBlank(SQL[p])) ++p;
+    if (!rtl::SameText(PeekWord(SQL, p), Word)) return false;
+    Pos = p + Word.size();
+    return true;
+}
+
+}  // namespace
+
+bool IsSectionToken(TSQLToken Token) {
+    switch (Token) {
+        case stSelect:
+        case stFrom:
+        case stWhere:
+        case stGroupBy:
+        case stHaving:
+        case stUnion:
+        case stPlan:
+        case stOrderBy:
+        case stForUpdate: return true;
+        default: return false;
+    }
+}
+
+TSQLToken NextSQLTokenEx(StringView SQL, std::size_t& Pos, String& Token, TSQLToken CurSection,
+                         TIdentifierOption IdOption) {
+    Token.clear();
+    while (Pos < SQL.size() && IsBlank(SQL[Pos])) ++Pos;
+    if (Pos >= SQL.size()) return stEnd;
+
+    const char16_t c = SQL[Pos];
+    // Comments.
+    if (c == u'-' && Pos + 1 < SQL.size() && SQL[Pos + 1] == u'-') {
+        const std::size_t start = Pos;
+        while (Pos < SQL.size() && SQL[Pos] != u'\n' && SQL[Pos] != u'\r') ++Pos;
+        Token = String(SQL.substr(start, Pos - start));
+        return stComment;
+    }
+    if (c == u'/' && Pos + 1 < SQL.size() && SQL[Pos + 1] == u'*') {
+        const std::size_t start = Pos;
+        const std::size_t end = SQL.find(u"*/", Pos + 2);
+        Pos = end == StringView::npos ? SQL.size() : end + 2;
+        Token = String(SQL.substr(start, Pos - start));
+        return stComment;
+    }
+    // Quoted text: a literal value between apostrophes, else an identifier.
+    if (IsOpeningQuote(c)) {
+        const std::size_t start = Pos;
+        Pos = SkipQuoted(SQL, Pos);
+        const StringView whole = SQL.substr(start, Pos - start);
+        const bool closed = whole.size() >= 2 && whole.back() == ClosingQuote(c);
+        if (IdOption == idKeepQuotes) Token = String(whole);
+        else Token = String(whole.substr(1, whole.size() - (closed ? 2 : 1)));
+        if (c == u'\'') return stValue;
+        return CurSection == stFrom ? stTableName : stFieldName;
+    }
+    // Single punctuation characters.
+    if (c == u'(' || c == u')' || c == u',' || c == u';') {
+        Token = String(1, c);
+        ++Pos;
+        return stUnknown;
+    }
+    // A plain word.
+    const std::size_t start = Pos;
+    while (Pos < SQL.size() && !EndsWord(SQL[Pos])) ++Pos;
+    Token = String(SQL.substr(start, Pos - start));
+
+    struct Keyword {
+        const char16_t* Word;
+        TSQLToken Token;
+    };
+    static constexpr Keyword kKeywords[] = {
+        {u"SELECT", stSelect}, {u"FROM", stFrom},     {u"WHERE", stWhere},   {u"HAVING", stHaving},
+        {u"UNION", stUnion},   {u"PLAN", stPlan},     {u"DISTINCT", stDistinct}, {u"AND", stAnd},
+        {u"OR", stOr},         {u"LIKE", stLike},     {u"ASC", stAscending}, {u"ASCENDING", stAscending},
+        {u"DESC", stDescending}, {u"DESCENDING", stDescending},
+    };
+    for (const Keyword& k : kKeywords)
+        if (rtl::SameText(Token, k.Word)) return k.Token;
+    if (rtl::SameText(Token, u"GROUP") && TakeWord(SQL, Pos, u"BY")) return stGroupBy;
+    if (rtl::SameText(Token, u"ORDER") && TakeWord(SQL, Pos, u"BY")) return stOrderBy;
+    if (rtl::SameText(Token, u"FOR") && TakeWord(SQL, Pos, u"UPDATE")) return stForUpdate;
+    if (rtl::SameText(Token, u"IS")) {
+        std::size_t p = Pos;
+        if (TakeWord(SQL, p, u"NULL")) {
+            Pos = p;
+            return stIsNull;
+        }
+        if (TakeWord(SQL, p, u"NOT") && TakeWord(SQL, p, u"NULL")) {
+            Pos = p;
+            return stIsNotNull;
+        }
+    }
+    if (Token == u"*") return stAllFields;
+    if ((c >= u'0' && c <= u'9') || ((c == u'-' || c == u'.') && Token.size() > 1)) return stNumber;
+    if (Token == u"=" || Token == u"<>" || Token == u"<" || Token == u">" || Token == u"<=" || Token == u">=")
+        return stPredicate;
+    if (!IsIdentStart(c)) return stUnknown;
+    Token = ApplyCase(std::move(Token), IdOption);
+    return CurSection == stFrom ? stTableName : stFieldName;
+}
+
+String GetTableNameFromSQLEx(StringView SQL, TIdentifierOption IdOption) {
+    std::size_t pos = 0;
+    String token;
+    TSQLToken section = stUnknown;
+    TSQLToken t;
+    do {
+        t = NextSQLTokenEx(SQL, pos, token, section, IdOption);
+        if (IsSectionToken(t)) section = t;
+    } while (t != stFrom && t != stEnd);
+    if (t == stEnd) return String();
+
+    section = stFrom;
+    do {
+        t = NextSQLTokenEx(SQL, pos, token, section, IdOption);
+        if (IsSectionToken(t)) {
+            section = t;
+        } else if (t == stTableName || t == stValue) {
+            String result = token;
+            if (!result.empty() && result.back() == u';') result.pop_back();
+            if (!result.empty() && result.back() == u')') result.pop_back();
+            result = rtl::Trim(result);
+            // A schema-qualified name written as separate quoted parts.
+            while (pos < SQL.size() && SQL[pos] == u'.') {
+                ++pos;
+                NextSQLTokenEx(SQL, pos, token, section, IdOption);
+                result += u'.';
+                result += token;
+            }
+            return result;
+        }
+    } while (section == stFrom && t != stEnd);
+    return String();
+}
+
+std::size_t PosOutsideQuotes(StringView What, StringView Text, std::size_t From) {
+    if (What.empty()) return From <= Text.size() ? From : StringView::npos;
+    std::size_t i = From;
+    while (i < Text.size()) {
+        if (IsOpeningQuote(Text[i])) {
+            i = SkipQuoted(Text, i);
+            continue;
+        }
+        if (Text.compare(i, What.size(), What) == 0) return i;
+        ++i;
+    }
+    return StringView::npos;
+}
+
+TParsedParams ParseSQLParams(StringView SQL) {
+    TParsedParams out;
+    out.NativeText.reserve(SQL.size());
+    std::size_t i = 0;
+    while (i < SQL.size()) {
+        const char16_t c = SQL[i];
+        if (c == u'\'' || c == u'"' || c == u'`') {
+            const std::size_t end = SkipQuoted(SQL, i);
+            out.NativeText.append(SQL.substr(i, end - i));
+            i = end;
+        } else if (c == u':' && i + 1 < SQL.size() && SQL[i + 1] == u':') {
+            out.NativeText += u':';
+            i += 2;
+        } else if (c == u':' && i + 1 < SQL.size() && IsIdentChar(SQL[i + 1])) {
+            std::size_t end = i + 1;
+            while (end < SQL.size() && IsIdentChar(SQL[end])) ++end;
+            out.Names.emplace_back(SQL.substr(i + 1, end - i - 1));
+            out.NativeText += u'?';
+            i = end;
+        } else {
+            out.NativeText += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+}  // namespace sql

@@ -1,0 +1,52 @@
+#pragma once
+// Reading SQL text as the SQL components need it: the tokenizer, the table
+// name after FROM, the parameter markers, and searches that skip quoted text.
+
+#include <cstddef>
+#include <vector>
+
+#include "rtl/strings.h"
+
+namespace sql {
+
+using rtl::String;
+using rtl::StringView;
+
+enum TSQLToken {
+    stUnknown, stTableName, stFieldName, stAscending, stDescending, stSelect, stFrom, stWhere, stGroupBy,
+    stHaving, stUnion, stPlan, stOrderBy, stForUpdate, stEnd, stPredicate, stValue, stIsNull, stIsNotNull,
+    stLike, stAnd, stOr, stNumber, stAllFields, stComment, stDistinct
+};
+
+// How the tokenizer gives identifiers: quotes kept or removed, and the case
+// of table and field names.
+enum TIdentifierOption { idMixCase, idMakeLowerCase, idMakeUpperCase, idKeepQuotes };
+
+// Reads the token at Pos (skipping blanks), gives its class and text, and
+// moves Pos past it. CurSection is the section the text is in (stSelect,
+// stFrom, ...); it decides how plain words are classed. Quoted text runs to
+// its closing quote (a doubled quote inside stays part of it) or to the end.
+TSQLToken NextSQLTokenEx(StringView SQL, std::size_t& Pos, String& Token, TSQLToken CurSection,
+                         TIdentifierOption IdOption);
+
+// True for the tokens that start a section of a statement.
+bool IsSectionToken(TSQLToken Token);
+
+// The first table name after the FROM of a statement ("" when there is none).
+String GetTableNameFromSQLEx(StringView SQL, TIdentifierOption IdOption);
+
+// The position of the first occurrence of What in Text that lies outside
+// quoted text (apostrophes, double quotes, back-quotes, square brackets), at
+// or after From; npos when there is none. What must not hold a quote.
+std::size_t PosOutsideQuotes(StringView What, StringView Text, std::size_t From = 0);
+
+// The parameter markers of a statement: ":" followed by a name, outside
+// quoted text; "::" stands for a literal colon.
+struct TParsedParams {
+    std::vector<String> Names;
+    // The text with every marker replaced by "?" and every "::" by ":".
+    String NativeText;
+};
+TParsedParams ParseSQLParams(StringView SQL);
+
+}  // namespace sql
