@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
+
+#include "rtl/format.h"
 
 #include "sql/connection_factory.h"
 #include "sql/driver_registry.h"
@@ -331,4 +334,42 @@ TEST(IniFileConnectionFactory, AnAutoUnloadingDriverLivesOnlyAsLongAsItsConnecti
     EXPECT_EQ(driver->ReferenceCount(), 1);
     connection.reset();
     EXPECT_EQ(Registry().FindDriver(u"SqliteAuto"), nullptr);
+}
+
+TEST(ConnectionFactory, ThreadsShareTheFactoryEachWithItsOwnConnection) {
+    constexpr int Threads = 4;
+    std::vector<std::thread> threads;
+    std::vector<TDBXConnectionFactory*> factories(Threads);
+    std::vector<String> results(Threads);
+    for (int t = 0; t < Threads; ++t) {
+        threads.emplace_back([&, t] {
+            try {
+                TDBXConnectionFactory& factory = TDBXConnectionFactory::GetConnectionFactory();
+                factories[t] = &factory;
+                for (int round = 0; round < 20; ++round) {
+                    TDBXConnectionFactory::Lock();
+                    std::unique_ptr<TDBXConnection> connection;
+                    try {
+                        connection = factory.GetConnection(*sql_test::SqliteProperties(u":memory:"));
+                    } catch (...) {
+                        TDBXConnectionFactory::Unlock();
+                        throw;
+                    }
+                    TDBXConnectionFactory::Unlock();
+                    auto command = connection->CreateCommand();
+                    command->SetText(u"select " + rtl::IntToStr(t * 100 + round));
+                    auto reader = command->ExecuteQuery();
+                    reader->Next();
+                    results[t] = reader->GetValue(0).GetAsString();
+                }
+            } catch (const rtl::Exception& e) {
+                results[t] = e.Message();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (int t = 0; t < Threads; ++t) {
+        EXPECT_EQ(factories[t], factories[0]);
+        EXPECT_EQ(results[t], rtl::IntToStr(t * 100 + 19));
+    }
 }
