@@ -227,7 +227,9 @@ void TDataSet::SetBufferCount(int Value) {
             for (TDataLink* link = FFirstDataLink; link; link = link->FNext)
                 if (link->Active()) link->FFirstRecord -= top;
         }
-        if (FRecordCount > Value) FRecordCount = Value;
+        // Only the records from Top on stay in the window (a window that was not
+        // full must not take the spare buffer for a record).
+        FRecordCount = std::min(FRecordCount - std::max(top, 0), Value);
     }
     SetBufListSize(Value + 1);
     FBufferCount = Value;

@@ -97,6 +97,31 @@ TEST_F(Links, SecondViewGrowsAndShrinksTheWindow) {
     for (std::size_t i = 1; i < grown.size(); ++i) EXPECT_EQ(grown[i], grown[i - 1] + 1);
 }
 
+TEST_F(Links, ShrinkingAWindowThatIsNotFullKeepsOnlyRealRecords) {
+    ds->Rows.resize(4);
+    ds->Open();
+    TRecordingLink big;
+    big.SetBufferCount(8);
+    big.SetDataSource(&src);
+    // A second view on a disabled source counts for the size but is inactive.
+    TDataSource disabled(nullptr);
+    disabled.SetEnabled(false);
+    disabled.SetDataSet(ds.get());
+    TRecordingLink small;
+    small.SetBufferCount(2);
+    small.SetDataSource(&disabled);
+    ds->MoveBy(3);
+    EXPECT_EQ(ds->WindowRecordCount(), 4);
+    big.SetDataSource(nullptr);
+    EXPECT_EQ(ds->BufferCount(), 2);
+    // The active record stays; the free place is filled from before it, not
+    // with the spare buffer.
+    EXPECT_EQ(ds->WindowRecordCount(), 2);
+    EXPECT_EQ(Id(), 4);
+    disabled.SetEnabled(true);
+    EXPECT_EQ(Rows(small), (std::vector<int>{3, 4}));
+}
+
 TEST_F(Links, LinkJoiningAnOpenDatasetShowsTheActiveRecord) {
     ds->Open();
     TRecordingLink grid;
