@@ -143,7 +143,9 @@ int TDBXConnectionFactory::GetTraceFlags() const { return FDBXContext->TraceFlag
 void TDBXConnectionFactory::SetTraceFlags(int Flags) { FDBXContext->SetTraceFlags(Flags); }
 
 void TDBXConnectionFactory::Open() {
-    std::lock_guard lock(FOpenLock);
+    // Under the driver-list lock, as when the process factory is obtained, so
+    // the lock order stays the same everywhere.
+    std::lock_guard lock(TDBXDriverRegistry::DriverListLock());
     if (FOpen) return;
     FDrivers = std::make_unique<TPropertiesMap>();
     FConnectionProperties = std::make_unique<TPropertiesMap>();
@@ -157,7 +159,7 @@ void TDBXConnectionFactory::Open() {
 }
 
 void TDBXConnectionFactory::Close() {
-    std::lock_guard lock(FOpenLock);
+    std::lock_guard lock(TDBXDriverRegistry::DriverListLock());
     DerivedClose();
     FDrivers.reset();
     FConnectionProperties.reset();

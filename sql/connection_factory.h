@@ -136,7 +136,6 @@ protected:
 private:
     static std::recursive_mutex& FactoryLock();
 
-    std::recursive_mutex FOpenLock;
     bool FOpen = false;
 };
 

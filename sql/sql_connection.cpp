@@ -200,6 +200,7 @@ void TSQLConnection::DoConnect() {
             FDBXConnection = factory->GetConnection(*props);
         }
         if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
+        if (OnTrace) FDBXConnection->SetTraceInfoEvent(OnTrace);
         FDefaultSchema.clear();
         const String schema = props->GetValue(u"SchemaOverride");
         if (const auto dot = schema.find(u'.'); dot != String::npos && schema.find(u'.', dot + 1) == String::npos) {

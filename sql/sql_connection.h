@@ -4,6 +4,7 @@
 // driver connection from the connection factory, and reads the facts of the
 // database's metadata that the datasets use.
 
+#include <functional>
 #include <memory>
 
 #include "data/connection.h"
@@ -16,6 +17,7 @@ class TDBXConnection;
 class TDBXDatabaseMetaData;
 class TDBXProperties;
 class TCustomSQLDataSet;
+struct TDBXTraceInfo;
 
 enum TConnectionState {
     csStateClosed, csStateOpen, csStateConnecting, csStateExecuting, csStateFetching, csStateDisconnecting
@@ -82,6 +84,10 @@ public:
     int MaxStmtsPerConn() const { return FMaxStmtsPerConn; }
     int TransactionCount() const { return FTransactionCount; }
     bool InTransaction() const { return FTransactionCount > 0; }
+
+    // Installed on the driver connection when it connects: sees every traced
+    // driver call, the statements run included.
+    std::function<void(const TDBXTraceInfo&)> OnTrace;
 
     // Bookkeeping of the datasets that run statements on this connection.
     int ActiveStatements() const { return FActiveStatements; }

@@ -121,11 +121,9 @@ protected:
     data::TRecordBuffer AllocRecordBuffer() override;
     void FreeRecordBuffer(data::TRecordBuffer& Buffer) override;
     int GetRecordSize() override { return 0; }
-    void InitRecord(data::TRecordBuffer Buffer) override;
     int GetRecordCount() override;
     bool GetCanModify() override { return false; }
     bool GetCanRefresh() override { return true; }
-    void SetBufListSize(int Value) override;
     void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
     virtual void PrepareStatement();

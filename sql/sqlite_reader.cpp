@@ -420,8 +420,9 @@ TDBXSqliteReader::~TDBXSqliteReader() { CloseReader(); }
 std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, bool HasRow) {
     TDBXContext* context = FDBXContext.get();
     const auto storageClass = [&] {
+        if (!HasRow) return SQLITE_NULL;
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_type");
-        return HasRow ? sqlite3_column_type(FStatementHandle, Ordinal) : SQLITE_NULL;
+        return sqlite3_column_type(FStatementHandle, Ordinal);
     };
     std::unique_ptr<TDBXValueType> description = TDBXDriverHelp::CreateTDBXValueType(FDBXContext);
     description->SetOrdinal(Ordinal);

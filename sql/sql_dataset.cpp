@@ -1,0 +1,715 @@
+#include "sql/sql_dataset.h"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "data/db_error.h"
+#include "rtl/exceptions.h"
+#include "rtl/format.h"
+#include "rtl/stream.h"
+#include "sql/dbx_common.h"
+#include "sql/sql_connection.h"
+#include "sql/sql_tokenizer.h"
+
+namespace sql {
+
+using namespace data;
+
+namespace {
+
+constexpr const char16_t* SMissingSQL = u"Missing query, table name or procedure name";
+constexpr const char16_t* SMissingSQLConnection = u"SQLConnection property required for this operation";
+constexpr const char16_t* SNoSQLStatement = u"No SQL statement available";
+constexpr const char16_t* SNoCursor = u"Cursor not returned from Query";
+constexpr const char16_t* SPrepareError = u"Unable to execute Query";
+constexpr const char16_t* SNotSupported = u"[0x0005]: Operation Not Supported";
+
+constexpr std::int64_t kBlobChunk = 32768;
+
+bool IsBlobLike(TFieldType Type) {
+    switch (Type) {
+        case ftBlob:
+        case ftMemo:
+        case ftGraphic:
+        case ftFmtMemo:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftOraBlob:
+        case ftOraClob:
+        case ftWideMemo: return true;
+        default: return false;
+    }
+}
+
+std::span<std::uint8_t> Span(rtl::TBytes& Bytes, std::size_t Size) {
+    return std::span<std::uint8_t>(Bytes.data(), std::min(Size, Bytes.size()));
+}
+
+}  // namespace
+
+TFieldType FieldTypeOfDataType(int DataType) {
+    static constexpr TFieldType kMap[] = {
+        ftUnknown,  ftString,   ftDate,      ftBlob,      ftBoolean,   ftSmallint, ftInteger, ftFloat,
+        ftFMTBcd,   ftBytes,    ftTime,      ftDateTime,  ftWord,      ftInteger,  ftUnknown, ftVarBytes,
+        ftUnknown,  ftCursor,   ftLargeint,  ftLargeint,  ftADT,       ftArray,    ftReference, ftDataSet,
+        ftTimeStamp, ftBCD,     ftWideString, ftSingle,   ftShortint,  ftByte,     ftUnknown, ftUnknown,
+        ftUnknown,  ftUnknown,  ftUnknown,   ftVariant,   ftTimeStampOffset, ftObject, ftObject,
+    };
+    if (DataType < 0 || DataType >= static_cast<int>(std::size(kMap))) return ftUnknown;
+    return kMap[DataType];
+}
+
+TFieldType FieldTypeOfBlobSubType(int SubType) {
+    static constexpr TFieldType kMap[] = {
+        ftMemo, ftBlob, ftFmtMemo, ftParadoxOle, ftGraphic, ftDBaseOle, ftTypedBinary, ftBlob,
+        ftBlob, ftBlob, ftWideMemo, ftOraClob,   ftOraBlob, ftBlob,     ftBlob,
+    };
+    if (SubType < 22 || SubType > 36) return ftBlob;
+    return kMap[SubType - 22];
+}
+
+// ---- TCustomSQLDataSet -------------------------------------------------------
+
+TCustomSQLDataSet::TCustomSQLDataSet(rtl::TComponent* AOwner)
+    : TDataSet(AOwner), FDbxCommandType(TDBXCommandTypes::DbxSQL) {
+    FIsUniDirectional = true;
+}
+
+TCustomSQLDataSet::~TCustomSQLDataSet() {
+    Destroying();
+    try {
+        Close();
+    } catch (const rtl::Exception&) {
+        // Destruction goes on whatever closing reported.
+    }
+    FreeCommand();
+    if (FSQLConnection) FSQLConnection->UnRegisterClient(this);
+}
+
+void TCustomSQLDataSet::SetConnection(TSQLConnection* Value) {
+    if (Value == FSQLConnection) return;
+    CheckInactive();
+    FreeCommand();  // a prepared command belongs to its connection
+    if (FSQLConnection) FSQLConnection->UnRegisterClient(this);
+    FSQLConnection = Value;
+    if (!Value) return;
+    Value->RegisterClient(this);
+    if (FMaxBlobSize == 0) {
+        const auto size = rtl::TryStrToInt(rtl::Trim(Value->Params().Values(u"BlobSize")));
+        FMaxBlobSize = size.value_or(-1);
+    }
+}
+
+void TCustomSQLDataSet::DetachConnection() {
+    try {
+        Close();
+    } catch (const rtl::Exception&) {
+    }
+    FreeCommand();
+    FSQLConnection = nullptr;
+}
+
+void TCustomSQLDataSet::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    TDataSet::Notification(AComponent, Operation);
+    if (Operation == rtl::TOperation::opRemove && AComponent == FSQLConnection) {
+        FreeCommand();
+        FSQLConnection = nullptr;
+    }
+}
+
+void TCustomSQLDataSet::SetCommandText(const String& Value) {
+    if (Value == FCommandText) return;
+    CheckInactive();
+    SetPrepared(false);
+    FCommandText = Value;
+    FNativeCommand.clear();
+    ScanParams();
+    PropertyChanged();
+}
+
+void TCustomSQLDataSet::SetCommandType(TPSCommandType Value) {
+    if (Value == FCommandType) return;
+    CheckInactive();
+    SetPrepared(false);
+    FCommandType = Value;
+    PropertyChanged();
+}
+
+void TCustomSQLDataSet::ScanParams() {
+    if (!FParamCheck) return;
+    FParams.Clear();
+    for (const String& name : ParseSQLParams(FCommandText).Names)
+        FParams.Add(TParam{name, ftUnknown, ptInput, rtl::Variant()});
+}
+
+void TCustomSQLDataSet::PropertyChanged() {
+    FRecords = -1;
+    if (!ComponentState().Contains(rtl::csLoading)) DataEvent(dePropertyChange, 0);
+}
+
+// ---- preparing and opening
+
+void TCustomSQLDataSet::FreeReader() { FDBXReader.reset(); }
+
+void TCustomSQLDataSet::FreeCommand() {
+    FreeReader();
+    FDBXCommand.reset();
+    FStatementOpen = false;
+    FPrepared = false;
+    FieldDefs().SetUpdated(false);
+    FIndexDefs.clear();
+    FIndexDefsLoaded = false;
+}
+
+void TCustomSQLDataSet::SetPrepared(bool Value) {
+    if (Value) {
+        if (!FSQLConnection) DatabaseError(SMissingSQLConnection);
+        FSQLConnection->CheckConnection(eConnect);
+    }
+    FreeReader();
+    if (FPrepared == Value) return;
+    if (Value) {
+        FRowsAffected = -1;
+        FCheckRowsAffected = true;
+        try {
+            PrepareStatement();
+        } catch (...) {
+            FreeCommand();
+            throw;
+        }
+        FPrepared = true;
+    } else {
+        try {
+            if (FCheckRowsAffected && FDBXCommand) FRowsAffected = FDBXCommand->GetRowsAffected();
+            FCheckRowsAffected = false;
+            FreeCommand();
+            if (FSQLConnection) FSQLConnection->CheckDisconnect();
+        } catch (const rtl::Exception&) {
+            FreeCommand();
+        }
+        FPrepared = false;
+    }
+}
+
+void TCustomSQLDataSet::PrepareStatement() {
+    if (FCommandText.empty()) DatabaseError(SNoSQLStatement, this);
+    std::size_t pos = 0;
+    String token;
+    if (NextSQLTokenEx(FCommandText, pos, token, stUnknown, idMixCase) == stSelect)
+        FSQLConnection->IncSelectStatements();
+    CheckStatement();
+    FDBXCommand->SetCommandType(FDbxCommandType);
+    FDBXCommand->SetText(FNativeCommand);
+    FDBXCommand->GetParameters().SetCount(FParams.Count());
+    FDBXCommand->Prepare();
+}
+
+void TCustomSQLDataSet::CheckStatement() {
+    TDBXConnection* connection = FSQLConnection->DBXConnection();
+    if (!connection) DatabaseError(SMissingSQLConnection);
+    FDBXCommand.reset();
+    FDBXCommand = connection->CreateCommand();
+    FDBXCommand->SetCommandType(FDbxCommandType);
+    const auto rowSetSize = rtl::TryStrToInt(FSQLConnection->Params().Values(u"RowsetSize"));
+    if (connection->GetDatabaseMetaData().FSupportsRowSetSize) FDBXCommand->SetRowSetSize(rowSetSize.value_or(20));
+    FStatementOpen = true;
+    if (FNativeCommand.empty())
+        FNativeCommand = FParams.Count() > 0 ? ParseSQLParams(FCommandText).NativeText : FCommandText;
+}
+
+void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
+    if (FCommandText.empty()) DatabaseError(SMissingSQL);
+    if (!FSQLConnection) DatabaseError(SMissingSQLConnection);
+    FSQLConnection->CheckConnection(eConnect);
+    SetPrepared(true);
+    if (!FDBXCommand) DatabaseError(SPrepareError);
+    FSQLConnection->IncActiveStatements();
+    FActiveCounted = true;
+    TDataSet::OpenCursor(InfoQuery);
+}
+
+void TCustomSQLDataSet::ExecuteStatement() {
+    FDBXReader = FDBXCommand->ExecuteQuery();
+    FStatementOpen = true;
+    FRecords = -1;
+}
+
+void TCustomSQLDataSet::InternalOpen() {
+    ExecuteStatement();
+    if (!FDBXReader) {
+        FreeCommand();
+        DatabaseError(SNoCursor, this);
+    }
+    InternalInitFieldDefs();
+    if (DefaultFields()) CreateFields();
+    BindFields(true);
+    if (FMaxBlobSize > 0) FBlobBuffer.resize(static_cast<std::size_t>(FMaxBlobSize) * 1024);
+    if (FCalcFieldsSize > 0) FCalcFieldsBuffer.resize(static_cast<std::size_t>(FCalcFieldsSize));
+}
+
+// ---- field definitions
+
+void TCustomSQLDataSet::InternalInitFieldDefs() {
+    if (!FDBXReader) DatabaseError(SDataSetClosed, this);
+    const int count = FDBXReader->GetColumnCount();
+    FieldDefs().Clear();
+    FColumnTypes.assign(static_cast<std::size_t>(count), TDBXDataTypes::UnknownType);
+    int fieldNo = 1;
+    for (int i = 1; i <= count; ++i) {
+        const bool required = !FDBXReader->GetValueType(i - 1).IsNullable();
+        TFLDDesc desc;
+        LoadFieldDef(i, desc);
+        AddFieldDesc(desc, fieldNo, required);
+    }
+    FieldDefs().SetUpdated(true);
+}
+
+void TCustomSQLDataSet::LoadFieldDef(int FieldID, TFLDDesc& FldDesc) {
+    const TDBXValueType& type = FDBXReader->GetValueType(FieldID - 1);
+    FldDesc.iFldNum = static_cast<std::int16_t>(FieldID);
+    FldDesc.szName = type.GetName();
+    FldDesc.iFldType = static_cast<std::int16_t>(type.GetDataType());
+    FldDesc.iSubType = static_cast<std::int16_t>(type.GetSubType());
+    FldDesc.iLen = static_cast<std::int32_t>(type.GetSize());
+    FldDesc.iUnits1 = static_cast<std::int32_t>(type.GetPrecision());
+    FldDesc.iUnits2 = type.GetScale();
+    if (type.GetFlags() & TDBXValueTypeFlags::ReadOnly) FldDesc.efldrRights = 1;
+    if (FldDesc.iUnits1 == 0) {
+        switch (FldDesc.iFldType) {
+            case TDBXDataTypes::AnsiStringType: FldDesc.iUnits1 = FldDesc.iLen; break;
+            case TDBXDataTypes::BytesType:
+            case TDBXDataTypes::VarBytesType:
+                FldDesc.iUnits1 = FldDesc.iUnits2;
+                FldDesc.iLen = FldDesc.iUnits2;
+                break;
+            case TDBXDataTypes::WideStringType:
+                FldDesc.iUnits1 = FldDesc.iLen == 0 && !FDBXCommand ? 128 : FldDesc.iLen;
+                break;
+            default: break;
+        }
+    }
+}
+
+void TCustomSQLDataSet::AddFieldDesc(const TFLDDesc& FldDesc, int& FieldNo, bool Required) {
+    String name = FldDesc.szName;
+    for (int n = 1; FieldDefs().IndexOf(name) >= 0; ++n) name = rtl::Format(u"%s_%d", {FldDesc.szName, n});
+
+    int dataType = FldDesc.iFldType;
+    TFieldType fieldType = dataType >= TDBXDataTypes::MaxBaseTypes ? ftUnknown : FieldTypeOfDataType(dataType);
+    int size = 0;
+    int precision = 0;
+    int units1 = FldDesc.iUnits1;
+    int units2 = FldDesc.iUnits2;
+    switch (dataType) {
+        case TDBXDataTypes::AnsiStringType:
+        case TDBXDataTypes::WideStringType:
+            size = units1;
+            if (units1 == 0) fieldType = ftUnknown;
+            break;
+        case TDBXDataTypes::BlobType:
+            size = units1;
+            if (FldDesc.iSubType >= 22 && FldDesc.iSubType <= 36) fieldType = FieldTypeOfBlobSubType(FldDesc.iSubType);
+            break;
+        case TDBXDataTypes::Int16Type:
+        case TDBXDataTypes::UInt16Type:
+            if (FldDesc.iLen != 2) fieldType = ftUnknown;
+            break;
+        case TDBXDataTypes::Int32Type:
+            if (FldDesc.iSubType == 29) {
+                fieldType = ftAutoInc;
+                Required = false;
+            }
+            break;
+        case TDBXDataTypes::DoubleType:
+            if (FldDesc.iSubType == 21) fieldType = ftCurrency;
+            break;
+        case TDBXDataTypes::BcdType:
+        case TDBXDataTypes::CurrencyType:
+            units2 = std::abs(units2);
+            units1 = std::max(units1, units2);
+            if (units1 > 14 || units2 > 4 || FNumericMapping) {
+                fieldType = ftFMTBcd;
+                dataType = TDBXDataTypes::BcdType;
+                units1 = std::min(units1, 32);
+            }
+            size = units2;
+            precision = units1;
+            break;
+        case TDBXDataTypes::BytesType:
+        case TDBXDataTypes::VarBytesType:
+        case TDBXDataTypes::RefType:
+            size = units1;
+            if (units1 == 0) fieldType = ftUnknown;
+            break;
+        case TDBXDataTypes::AdtType:
+        case TDBXDataTypes::ArrayType:
+            size = units2;
+            precision = units1;
+            break;
+        default: break;
+    }
+
+    TFieldDef* def = FieldDefs().AddFieldDef();
+    def->SetName(name);
+    def->SetDataType(fieldType);
+    if (size != 0) def->SetSize(size);
+    def->SetPrecision(precision);
+    def->SetFieldNo(FieldNo);
+    TFieldAttributes attributes;
+    if (Required) attributes.Include(faRequired);
+    if (FldDesc.efldrRights == 1) attributes.Include(faReadonly);
+    if (FldDesc.iSubType == 31) attributes.Include(faFixed);
+    def->SetAttributes(attributes);
+    def->SetInternalCalcField(FldDesc.bCalcField);
+    if (FieldNo - 1 < static_cast<int>(FColumnTypes.size())) FColumnTypes[FieldNo - 1] = dataType;
+    ++FieldNo;
+
+    if (IsBlobLike(fieldType) && def->Size() > FMaxBlobSize) FMaxBlobSize = def->Size();
+}
+
+// ---- fetching
+
+TRecordBuffer TCustomSQLDataSet::AllocRecordBuffer() {
+    // The record buffer holds no values (they are read from the driver's
+    // current row); only the calculated fields keep something.
+    const std::size_t size = static_cast<std::size_t>(std::max(FCalcFieldsSize, 1));
+    FRecordBuffers.push_back(std::make_unique<std::uint8_t[]>(size));
+    return FRecordBuffers.back().get();
+}
+
+void TCustomSQLDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
+    auto it = std::find_if(FRecordBuffers.begin(), FRecordBuffers.end(),
+                           [&](const auto& p) { return p.get() == Buffer; });
+    if (it != FRecordBuffers.end()) FRecordBuffers.erase(it);
+    Buffer = nullptr;
+}
+
+TGetResult TCustomSQLDataSet::GetRecord(TRecordBuffer Buffer, TGetMode, bool DoCheck) {
+    if (!FDBXReader || FDBXReader->Closed()) return grEOF;
+    try {
+        if (!FDBXReader->Next()) return grEOF;
+    } catch (const rtl::Exception&) {
+        if (DoCheck) throw;
+        return grError;
+    }
+    if (FCalcFieldsSize > 0) {
+        GetCalcFields(Buffer);
+        std::memcpy(FCalcFieldsBuffer.data(), Buffer, static_cast<std::size_t>(FCalcFieldsSize));
+    }
+    return grOK;
+}
+
+int TCustomSQLDataSet::ColumnDataType(int FieldNo) const {
+    if (FieldNo < 1 || FieldNo > static_cast<int>(FColumnTypes.size())) return TDBXDataTypes::UnknownType;
+    return FColumnTypes[FieldNo - 1];
+}
+
+bool TCustomSQLDataSet::GetFieldData(TField* Field, void* Buffer) {
+    const int fieldNo = Field->FieldNo();
+    if (fieldNo < 1) return false;
+    if (Eof() && !Bof()) return false;  // past the last row: the reader has ended
+    if (!FDBXReader || FDBXReader->Closed()) return false;
+    TDBXByteReader& reader = FDBXReader->GetByteReader();
+    const int ordinal = fieldNo - 1;
+    bool isNull = false;
+    std::size_t size = 0;
+    auto readInto = [&](std::size_t bytes, auto getter) {
+        size = bytes;
+        if (FFieldBuffer.size() < bytes) FFieldBuffer.resize(bytes);
+        std::fill_n(FFieldBuffer.begin(), bytes, std::uint8_t{0});
+        (reader.*getter)(ordinal, Span(FFieldBuffer, bytes), 0, isNull);
+    };
+    switch (ColumnDataType(fieldNo)) {
+        case TDBXDataTypes::WideStringType:
+            // Two bytes short of the field's data size, so a value longer than
+            // the field is cut and the buffer stays terminated.
+            size = static_cast<std::size_t>(Field->DataSize());
+            if (FFieldBuffer.size() < size) FFieldBuffer.resize(size);
+            std::fill_n(FFieldBuffer.begin(), size, std::uint8_t{0});
+            reader.GetWideString(ordinal, Span(FFieldBuffer, size >= 2 ? size - 2 : 0), 0, isNull);
+            break;
+        case TDBXDataTypes::AnsiStringType:
+            size = static_cast<std::size_t>(Field->DataSize());
+            if (FFieldBuffer.size() < size) FFieldBuffer.resize(size);
+            std::fill_n(FFieldBuffer.begin(), size, std::uint8_t{0});
+            reader.GetAnsiString(ordinal, Span(FFieldBuffer, size >= 1 ? size - 1 : 0), 0, isNull);
+            break;
+        case TDBXDataTypes::Int64Type:
+        case TDBXDataTypes::UInt64Type: readInto(8, &TDBXByteReader::GetInt64); break;
+        case TDBXDataTypes::Int32Type:
+        case TDBXDataTypes::UInt32Type: readInto(4, &TDBXByteReader::GetInt32); break;
+        case TDBXDataTypes::BooleanType: readInto(2, &TDBXByteReader::GetBoolean); break;
+        case TDBXDataTypes::Int16Type: readInto(2, &TDBXByteReader::GetInt16); break;
+        case TDBXDataTypes::UInt16Type: readInto(2, &TDBXByteReader::GetUInt16); break;
+        case TDBXDataTypes::Int8Type: readInto(1, &TDBXByteReader::GetInt8); break;
+        case TDBXDataTypes::UInt8Type: readInto(1, &TDBXByteReader::GetUInt8); break;
+        case TDBXDataTypes::DoubleType: readInto(8, &TDBXByteReader::GetDouble); break;
+        case TDBXDataTypes::SingleType: readInto(4, &TDBXByteReader::GetSingle); break;
+        case TDBXDataTypes::DateType:
+            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetDate);
+            break;
+        case TDBXDataTypes::TimeType:
+            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetTime);
+            break;
+        case TDBXDataTypes::TimeStampType:
+        case TDBXDataTypes::DateTimeType:
+            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetTimeStamp);
+            break;
+        case TDBXDataTypes::TimeStampOffsetType:
+            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetTimeStampOffset);
+            break;
+        case TDBXDataTypes::BcdType:
+        case TDBXDataTypes::CurrencyType:
+            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetBcd);
+            break;
+        case TDBXDataTypes::BlobType: {
+            // Only whether a value exists; the bytes come through the blob stream.
+            std::int64_t length = 0;
+            reader.GetByteLength(ordinal, length, isNull);
+            return !isNull;
+        }
+        default: {
+            size = static_cast<std::size_t>(std::max(Field->DataSize(), 0));
+            if (FFieldBuffer.size() < size) FFieldBuffer.resize(size);
+            std::fill_n(FFieldBuffer.begin(), size, std::uint8_t{0});
+            reader.GetBytes(ordinal, 0, Span(FFieldBuffer, size), 0, static_cast<std::int64_t>(size), isNull);
+        }
+    }
+    if (isNull) return false;
+    if (Buffer && size > 0) std::memcpy(Buffer, FFieldBuffer.data(), size);
+    return true;
+}
+
+void TCustomSQLDataSet::SetFieldData(TField*, const void*) { DatabaseError(SDataSetReadOnly, this); }
+void TCustomSQLDataSet::SetFieldData(TField*, const void*, bool) { DatabaseError(SDataSetReadOnly, this); }
+
+// ---- blobs
+
+std::int64_t TCustomSQLDataSet::BlobLength(int FieldNo) {
+    if ((Eof() && !Bof()) || FMaxBlobSize == 0 || !FDBXReader || FDBXReader->Closed()) return 0;
+    std::int64_t length = 0;
+    bool isNull = false;
+    FDBXReader->GetByteReader().GetByteLength(FieldNo - 1, length, isNull);
+    return isNull ? 0 : length;
+}
+
+std::int64_t TCustomSQLDataSet::ReadBlob(int FieldNo) {
+    std::int64_t length = BlobLength(FieldNo);
+    TDBXByteReader& reader = FDBXReader->GetByteReader();
+    bool isNull = false;
+    if (length == -1) {
+        if (FMaxBlobSize == -1) {
+            // Unknown length and no limit: read chunk by chunk.
+            std::int64_t total = 0;
+            for (;;) {
+                if (static_cast<std::int64_t>(FBlobBuffer.size()) < total + kBlobChunk)
+                    FBlobBuffer.resize(static_cast<std::size_t>(total + kBlobChunk));
+                const std::int64_t got = reader.GetBytes(FieldNo - 1, total, FBlobBuffer, total, kBlobChunk, isNull);
+                total += std::max<std::int64_t>(got, 0);
+                if (got < kBlobChunk) break;
+            }
+            FCurrentBlobSize = total;
+            return total;
+        }
+        length = static_cast<std::int64_t>(FMaxBlobSize) * 1024;
+    }
+    FCurrentBlobSize = length;
+    if (static_cast<std::int64_t>(FBlobBuffer.size()) < length) FBlobBuffer.resize(static_cast<std::size_t>(length));
+    if (length == 0) return 0;
+    return reader.GetBytes(FieldNo - 1, 0, FBlobBuffer, 0, length, isNull);
+}
+
+int TCustomSQLDataSet::GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) {
+    if (!Active()) DatabaseError(SDataSetClosed);
+    const std::int64_t length = ReadBlob(FieldNo);
+    Buffer.assign(FBlobBuffer.begin(), FBlobBuffer.begin() + length);
+    return static_cast<int>(length);
+}
+
+std::unique_ptr<rtl::TStream> TCustomSQLDataSet::CreateBlobStream(TField* Field, TBlobStreamMode) {
+    if (!Active()) DatabaseError(SDataSetClosed);
+    auto stream = std::make_unique<rtl::TMemoryStream>();
+    const std::int64_t length = ReadBlob(Field->FieldNo());
+    stream->WriteBuffer(FBlobBuffer.data(), length);
+    stream->SetPosition(0);
+    return stream;
+}
+
+// ---- closing and refreshing
+
+void TCustomSQLDataSet::CloseCursor() {
+    TDataSet::CloseCursor();
+    if (FActiveCounted && FSQLConnection) FSQLConnection->DecActiveStatements();
+    FActiveCounted = false;
+}
+
+void TCustomSQLDataSet::InternalClose() {
+    BindFields(false);
+    if (DefaultFields()) DestroyFields();
+    FBlobBuffer.clear();
+    FCalcFieldsBuffer.clear();
+    // A connection that stays open keeps the prepared command for the next open.
+    if (FSQLConnection && (FSQLConnection->KeepConnection() || FSQLConnection->DataSetCount() > 1)) FreeReader();
+    else SetPrepared(false);
+}
+
+void TCustomSQLDataSet::InternalRefresh() {
+    FRefreshing = true;
+    try {
+        SetState(dsInactive);
+        CloseCursor();
+        OpenCursor(false);
+        SetState(dsBrowse);
+    } catch (...) {
+        FRefreshing = false;
+        throw;
+    }
+    FRefreshing = false;
+}
+
+void TCustomSQLDataSet::PSReset() {
+    TDataSet::PSReset();
+    if (!Active()) return;
+    if (!Bof()) {
+        First();  // a forward-only dataset closes and opens again
+    } else {
+        Close();
+        Open();
+    }
+}
+
+// ---- record count
+
+int TCustomSQLDataSet::GetRecordCount() {
+    if (FRecords != -1) return FRecords;
+    if (!FSQLConnection) DatabaseError(SMissingSQLConnection);
+    FSQLConnection->CheckConnection(eConnect);
+    if (FCommandText.empty()) DatabaseError(SMissingSQL);
+    const String quote = FSQLConnection->GetQuoteChar();
+    String query = u"select count(*) from ";
+    switch (FCommandType) {
+        case ctQuery: {
+            const String table = GetTableNameFromSQLEx(FCommandText, FSQLConnection->GetIdOption());
+            if (table.empty() || FParams.Count() > 0) DatabaseError(SNotSupported);
+            // Searched for outside quoted literals only: a literal that holds
+            // these words neither refuses the count nor cuts its condition.
+            const String lower = rtl::AnsiLowerCase(FCommandText);
+            if (PosOutsideQuotes(u" distinct ", lower) != StringView::npos) DatabaseError(SNotSupported);
+            query += quote + table + quote;
+            const std::size_t where = PosOutsideQuotes(u" where ", lower);
+            if (where != StringView::npos) {
+                query += StringView(FCommandText).substr(where);
+                const std::size_t order = PosOutsideQuotes(u" order by ", rtl::AnsiLowerCase(query));
+                if (order != StringView::npos) query.resize(order);
+            }
+            break;
+        }
+        case ctTable: query += quote + FCommandText + quote; break;
+        default: DatabaseError(SNotSupported);
+    }
+    FRecords = GetRows(query, *FSQLConnection);
+    return FRecords;
+}
+
+int TCustomSQLDataSet::GetRows(const String& Query, TSQLConnection& Connection) {
+    int rows = -1;
+    try {
+        TSQLDataSet counter(nullptr);
+        counter.SetConnection(&Connection);
+        counter.SetCommandText(rtl::Trim(Query));
+        counter.Open();
+        if (!counter.Eof()) rows = counter.Fields()[0]->AsInteger();
+    } catch (const rtl::Exception&) {
+        // Whatever the database said, the count is reported as unsupported.
+    }
+    if (rows == -1) DatabaseError(SNotSupported);
+    return rows;
+}
+
+// ---- provider support
+
+void TCustomSQLDataSet::PSGetAttributes(TPacketAttributeList& List) {
+    TDataSet::PSGetAttributes(List);
+    std::int64_t lcid = 0;
+    if (FSQLConnection) {
+        const String code = rtl::Trim(FSQLConnection->Params().Values(u"LocaleCode"));
+        if (!code.empty()) lcid = rtl::TryStrToInt64(u"$" + code).value_or(0);
+    }
+    List.push_back(TPacketAttribute{u"LCID", rtl::Variant(static_cast<std::int32_t>(lcid)), false});
+}
+
+String TCustomSQLDataSet::PSGetKeyFields() {
+    String keys;
+    for (TField* f : Fields()) {
+        if (!f->ProviderFlags().Contains(pfInKey)) continue;
+        if (!keys.empty()) keys += u';';
+        keys += f->FieldName();
+    }
+    // Index metadata would name the key otherwise; it is fetched only when
+    // FGetMetadata is set, which queries never are.
+    return keys;
+}
+
+String TCustomSQLDataSet::PSGetQuoteChar() { return FSQLConnection ? FSQLConnection->GetQuoteChar() : String(); }
+
+String TCustomSQLDataSet::PSGetTableName() {
+    if (FCommandType == ctTable) return FCommandText;
+    return GetTableNameFromSQLEx(FCommandText, FSQLConnection ? FSQLConnection->GetIdOption() : idMixCase);
+}
+
+TIndexDefs TCustomSQLDataSet::PSGetIndexDefs(TIndexOptions) { return FIndexDefs; }
+
+bool TCustomSQLDataSet::PSInTransaction() { return FSQLConnection && FSQLConnection->InTransaction(); }
+
+bool TCustomSQLDataSet::PSIsSQLBased() {
+    if (!FSQLConnection || !FSQLConnection->DBXConnection()) return true;
+    return !rtl::SameText(FSQLConnection->DBXConnection()->GetVendorProperty(u"IsSQLBased"), u"false");
+}
+
+void TCustomSQLDataSet::PSSetCommandText(StringView CommandText) {
+    if (!CommandText.empty()) SetCommandText(String(CommandText));
+}
+
+void TCustomSQLDataSet::PSSetParams(TParams* AParams) {
+    if (AParams && AParams->Count() > 0 && AParams != &FParams) {
+        FParams = *AParams;
+        if (FPrepared && FNativeCommand.find(u'?') == String::npos) SetPrepared(false);
+    }
+    Close();
+}
+
+bool TCustomSQLDataSet::PSUpdateRecord(TUpdateStatus, TDataSet*) { return false; }
+
+// ---- TSQLQuery and TSQLDataSet ------------------------------------------------
+
+TSQLQuery::TSQLQuery(rtl::TComponent* AOwner) : TCustomSQLDataSet(AOwner) {
+    FGetMetadata = false;
+    FSQL.OnChange = [this](rtl::TStringList&) { QueryChanged(); };
+}
+
+void TSQLQuery::SetSQL(const rtl::TStringList& Value) {
+    if (Value.Text() == FSQL.Text()) return;
+    Close();
+    FSQL.Assign(Value);
+}
+
+void TSQLQuery::QueryChanged() {
+    const String text = FSQL.Text();
+    if (ComponentState().Contains(rtl::csLoading)) {
+        FCommandText = FText = text;
+        ScanParams();
+        return;
+    }
+    Close();
+    SetPrepared(false);
+    FText = text;
+    FCommandText = text;
+    ScanParams();
+    PropertyChanged();
+    FNativeCommand.clear();
+}
+
+TSQLDataSet::TSQLDataSet(rtl::TComponent* AOwner) : TCustomSQLDataSet(AOwner) {}
+
+}  // namespace sql

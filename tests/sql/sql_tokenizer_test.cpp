@@ -1,0 +1,89 @@
+#include "sql/sql_tokenizer.h"
+
+#include <gtest/gtest.h>
+
+using namespace sql;
+using rtl::String;
+
+TEST(SqlTokenizer, TableNameAfterFrom) {
+    struct Case {
+        String sql;
+        TIdentifierOption option;
+        String table;
+    } cases[] = {
+        {u"select id, lx_word, lx_text, lx_title from lx_items limit 1000\r\n", idMixCase, u"lx_items"},
+        {u"select a from t\r\n where b = 1", idMixCase, u"t"},
+        {u"SELECT a FROM T;", idMixCase, u"T"},
+        {u"select a from t x where b = 1", idMixCase, u"t"},
+        {u"select a from \"my table\" where b = 1", idMixCase, u"my table"},
+        {u"select a from \"my table\"", idKeepQuotes, u"\"my table\""},
+        {u"select a from [t]", idMixCase, u"t"},
+        {u"select a from `t`", idMixCase, u"t"},
+        {u"select a from main.t", idMixCase, u"main.t"},
+        {u"select a from \"main\".\"t\"", idMixCase, u"main.t"},
+        {u"select 'a from b' from t", idMixCase, u"t"},
+        {u"select a from LX_Items", idMakeLowerCase, u"lx_items"},
+        {u"select a from lx_items", idMakeUpperCase, u"LX_ITEMS"},
+        {u"select a from\r\n-- comment\r\nt", idMixCase, u"t"},
+        {u"select 1", idMixCase, u""},
+        {u"select a from", idMixCase, u""},
+        {u"", idMixCase, u""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetTableNameFromSQLEx(c.sql, c.option), c.table) << rtl::StringToUtf8(c.sql);
+}
+
+TEST(SqlTokenizer, ClassesTokensBySection) {
+    const String sql = u"select distinct a, 'x''y', 12 from t where b is not null order by a desc";
+    struct Expected {
+        TSQLToken token;
+        String text;
+    } expected[] = {
+        {stSelect, u"select"}, {stDistinct, u"distinct"}, {stFieldName, u"a"}, {stUnknown, u","},
+        {stValue, u"x''y"},    {stUnknown, u","},         {stNumber, u"12"},   {stFrom, u"from"},
+        {stTableName, u"t"},   {stWhere, u"where"},       {stFieldName, u"b"}, {stIsNotNull, u"is"},
+        {stOrderBy, u"order"}, {stFieldName, u"a"},       {stDescending, u"desc"}, {stEnd, u""},
+    };
+    std::size_t pos = 0;
+    TSQLToken section = stUnknown;
+    String token;
+    for (const auto& e : expected) {
+        const TSQLToken t = NextSQLTokenEx(sql, pos, token, section, idMixCase);
+        EXPECT_EQ(t, e.token) << rtl::StringToUtf8(e.text);
+        EXPECT_EQ(token, e.text);
+        if (IsSectionToken(t)) section = t;
+    }
+}
+
+TEST(SqlTokenizer, UnclosedQuoteRunsToTheEnd) {
+    std::size_t pos = 0;
+    String token;
+    EXPECT_EQ(NextSQLTokenEx(u"'abc", pos, token, stWhere, idMixCase), stValue);
+    EXPECT_EQ(token, u"abc");
+    EXPECT_EQ(pos, 4u);
+    EXPECT_EQ(NextSQLTokenEx(u"'abc", pos, token, stWhere, idMixCase), stEnd);
+}
+
+TEST(SqlTokenizer, SearchesSkipQuotedText) {
+    struct Case {
+        String what, text;
+        std::size_t pos;
+    } cases[] = {
+        {u" where ", u"select a from t where b = 1", 15},
+        {u" where ", u"select ' where ' from t where b = 1", 23},
+        {u" where ", u"select \" where \", [ where ], ` where ` from t", StringView::npos},
+        {u" where ", u"x like '% where %'", StringView::npos},
+        {u" where ", u"'it''s where' where x", 13},       // a doubled quote does not end the literal
+        {u" order by ", u"a ' order by ' order by b", 14},
+        {u" where ", u"select 'unclosed where ", StringView::npos},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PosOutsideQuotes(c.what, c.text), c.pos) << rtl::StringToUtf8(c.text);
+}
+
+TEST(SqlTokenizer, ParameterMarkersOutsideQuotes) {
+    const TParsedParams parsed =
+        ParseSQLParams(u"select :a, ':b', \"c:d\", `e:f`, x::y from t where z = :z_1 and w = :Сөз");
+    EXPECT_EQ(parsed.Names, (std::vector<String>{u"a", u"z_1", u"Сөз"}));
+    EXPECT_EQ(parsed.NativeText, u"select ?, ':b', \"c:d\", `e:f`, x:y from t where z = ? and w = ?");
+    EXPECT_TRUE(ParseSQLParams(u"select id from lx_items where lx_word_upper  like '%:А%'").Names.empty());
+}
