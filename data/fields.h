@@ -129,6 +129,8 @@ public:
     const rtl::String& Origin() const { return FOrigin; }
     void SetOrigin(rtl::StringView Value) { FOrigin = rtl::String(Value); }
     bool IsIndexField() const;
+    // Whether an editor may accept the character for this field.
+    virtual bool IsValidChar(char16_t Ch) const;
 
     // Reads the value of the active record into Buffer (at least DataSize
     // bytes; null Buffer only asks whether a value exists); false for null.
@@ -186,7 +188,6 @@ protected:
     virtual void SetAsWideStringValue(const rtl::String& Value);
     virtual void SetVarValue(const rtl::Variant& Value);
     virtual void SetTextValue(const rtl::String& Value);
-    virtual bool IsValidChar(char16_t Ch) const;
 
     // "Cannot access field '%s' as type %s".
     [[noreturn]] void AccessError(rtl::StringView TypeName) const;
