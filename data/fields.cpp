@@ -1171,11 +1171,8 @@ void TFields::FreeField(TField* Field) {
 }
 
 void TFields::Clear() {
-    while (!FList.empty()) {
-        TField* f = FList.back();
-        FreeField(f);
-        if (!FList.empty() && FList.back() == f) Remove(f);  // its destructor did not detach it
-    }
+    // Each field leaves the list in its destructor.
+    while (!FList.empty()) FreeField(FList.back());
 }
 
 void TFields::ClearAutomatic() {
