@@ -29,6 +29,16 @@ protected:
         return link;
     }
     int Id() { return ds->FieldByName(u"ID")->AsInteger(); }
+    std::vector<int> Rows(TDataLink& link) {
+        std::vector<int> ids;
+        int saved = link.ActiveRecord();
+        for (int r = 0; r < link.RecordCount(); ++r) {
+            link.SetActiveRecord(r);
+            ids.push_back(Id());
+        }
+        link.SetActiveRecord(saved);
+        return ids;
+    }
 
     std::unique_ptr<TMemoryDataSet> ds;
     std::unique_ptr<TDataSource> src;
@@ -195,6 +205,21 @@ TEST_F(Window, WindowFillsAfterLastAndResyncKeepsTheActiveRow) {
     // The row behind the cursor vanished: an exact resync cannot re-read it.
     ds->Rows.resize(5);
     EXPECT_EQ(DbErrorOf([&] { ds->Resync({rmExact}); }), "MemData: Record not found");
+}
+
+TEST_F(Window, BookmarkReturnsToTheRecordCentred) {
+    Make(30);
+    ds->Open();
+    auto grid = Link(5);
+    ds->MoveBy(11);
+    TBookmark mark = ds->GetBookmark();
+    ds->Last();
+    grid->Clear();
+    ds->GotoBookmark(mark);
+    EXPECT_EQ(Id(), 12);
+    EXPECT_EQ(grid->ActiveRecord(), 2);
+    EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetChange"});
+    EXPECT_EQ(Rows(*grid), (std::vector<int>{10, 11, 12, 13, 14}));
 }
 
 TEST_F(Window, UnidirectionalDatasetRefusesToMoveBack) {
