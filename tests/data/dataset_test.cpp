@@ -459,4 +459,16 @@ TEST(Connection, TellsClientsInRegistrationOrder) {
     log.clear();
 }
 
+TEST(Connection, ConnectedReadFromTheFormConnectsWhenLoadingCompletes) {
+    std::vector<std::string> log;
+    TTestConnection conn(nullptr);
+    conn.Log = &log;
+    conn.BeginLoading();
+    conn.Open();
+    EXPECT_FALSE(conn.Connected());
+    conn.EndLoading();
+    EXPECT_TRUE(conn.Connected());
+    EXPECT_EQ(log, std::vector<std::string>{"DoConnect"});
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "data/fields.h"
 #include "memory_dataset.h"
 #include "test_util.h"
@@ -440,6 +442,61 @@ TEST(StructuredFields, ObjectViewDecidesWhereChildFieldsLive) {
     EXPECT_EQ(U8(point->DisplayText()), "(ADT)");
     nested.Close();
     EXPECT_EQ(nested.FieldCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Persistent fields that do not fit the cursor's definitions keep the dataset closed.
+TEST(Binding, PersistentFieldsMustMatchTheirDefinitions) {
+    struct Case {
+        const char* Name;
+        std::function<void(rtl::TComponent& form, TDataSet& ds)> Make;
+        const char* Error;
+    };
+    const Case cases[] = {
+        {"type family",
+         [](rtl::TComponent& form, TDataSet& ds) {
+             auto* f = new TStringField(&form);
+             f->SetFieldName(u"ID");
+             f->SetDataSet(&ds);
+         },
+         "MemData: Type mismatch for field 'ID', expecting: String actual: Integer"},
+        {"size of fixed-size data",
+         [](rtl::TComponent& form, TDataSet& ds) {
+             auto* f = new TBytesField(&form);
+             f->SetFieldName(u"Raw");
+             f->SetSize(4);
+             f->SetDataSet(&ds);
+         },
+         "MemData: Size mismatch for field 'Raw', expecting: 4 actual: 8"},
+        {"no definition",
+         [](rtl::TComponent& form, TDataSet& ds) {
+             auto* f = new TIntegerField(&form);
+             f->SetFieldName(u"Ghost");
+             f->SetDataSet(&ds);
+         },
+         "MemData: Field 'Ghost' not found"},
+        {"calculated blob",
+         [](rtl::TComponent& form, TDataSet& ds) {
+             auto* f = new TMemoField(&form);
+             f->SetFieldName(u"Notes");
+             f->SetFieldKind(fkCalculated);
+             f->SetDataSet(&ds);
+         },
+         "MemData: Field 'Notes' cannot be a calculated or lookup field"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        rtl::TComponent form(nullptr);
+        TMemoryDataSet ds(nullptr, {{u"ID", ftInteger}, {u"Raw", ftBytes, 8}});
+        ds.SetName(u"MemData");
+        ds.Rows.push_back({rtl::Variant(std::int32_t(1)), rtl::Variant::Null()});
+        c.Make(form, ds);
+        EXPECT_EQ(DbErrorOf([&] { ds.Open(); }), c.Error);
+        EXPECT_EQ(ds.State(), dsInactive);
+    }
 }
 
 }  // namespace
