@@ -146,8 +146,13 @@ public:
     void SetAutoCalcFields(bool Value) { FAutoCalcFields = Value; }
     int FieldNoOfs() const { return FFieldNoOfs; }
 
-    // Reading values (see the forms below); CreateBlobStream gives null when
-    // the dataset has no blob data for the field.
+    // Reading values. A concrete dataset overrides the pointer form by field:
+    // it copies the field's value of the active record into Buffer (at least
+    // DataSize bytes) and returns false for null; a null Buffer only asks
+    // whether a value exists (blob fields are always asked so). The other
+    // forms lead there: by number through FieldByNumber, byte arrays through
+    // the pointer form, and the non-native forms through a scratch area and
+    // DataConvert. CreateBlobStream gives null when there is no blob data.
     virtual bool GetFieldData(TField* Field, void* Buffer);
     virtual bool GetFieldData(int FieldNo, void* Buffer);
     virtual bool GetFieldData(TField* Field, void* Buffer, bool NativeFormat);
@@ -261,7 +266,9 @@ protected:
     virtual void SetStateFieldValue(TDataSetState, TField*, const rtl::Variant&) {}
     virtual rtl::Variant GetStateFieldValue(TDataSetState, TField*) { return rtl::Variant(); }
 
-    // Record buffers and the cursor, supplied by the concrete dataset.
+    // Record buffers and the cursor, supplied by the concrete dataset (which
+    // also calls Destroying() and Close() in its destructor, since closing
+    // needs its InternalClose).
     virtual TRecordBuffer AllocRecordBuffer() { return nullptr; }
     virtual void FreeRecordBuffer(TRecordBuffer& Buffer) { Buffer = nullptr; }
     virtual int GetRecordSize() { return 0; }
