@@ -170,6 +170,11 @@ public:
     virtual String GetAsString();
     virtual std::int64_t GetAsInt64();
     virtual std::int32_t GetAsInt32() { return static_cast<std::int32_t>(GetAsInt64()); }
+    std::int16_t GetAsInt16() { return static_cast<std::int16_t>(GetAsInt64()); }
+    std::uint16_t GetAsUInt16() { return static_cast<std::uint16_t>(GetAsInt64()); }
+    std::int8_t GetAsInt8() { return static_cast<std::int8_t>(GetAsInt64()); }
+    std::uint8_t GetAsUInt8() { return static_cast<std::uint8_t>(GetAsInt64()); }
+    float GetAsSingle() { return static_cast<float>(GetAsDouble()); }
     virtual double GetAsDouble();
     virtual bool GetAsBoolean();
     // Null for a null value.

@@ -277,6 +277,8 @@ TEST(DBXValue, FetchesOncePerRowAndOnlyWhenRead) {
     EXPECT_EQ(value->GetInt64(), 7);
     EXPECT_FALSE(value->IsNull());
     EXPECT_EQ(value->GetAsString(), u"7");
+    EXPECT_EQ(value->GetAsInt16(), 7);
+    EXPECT_EQ(value->GetAsDouble(), 7.0);
     EXPECT_EQ(row.Calls, 1);
     row.Int = 8;
     EXPECT_EQ(value->GetInt64(), 7);  // same row: cached
