@@ -229,7 +229,7 @@ void TSQLConnection::ConnectionOptions() {
         FSupportsNestedTrans = meta.FSupportsNestedTransactions;
         FMaxStmtsPerConn = meta.FMaxCommands;
     } else {
-        FProcedureQuoteChar = u"\"";
+        FProcedureQuoteChar.assign(1, u'"');
         FTransactionsSupported = true;
         FSupportsNestedTrans = false;
         FMaxStmtsPerConn = 0;
@@ -254,6 +254,7 @@ void TSQLConnection::DoDisconnect() {
             FConnectionState = csStateOpen;
             throw;
         }
+        FDBXConnection->SetTraceInfoEvent(nullptr);
         FTransactionCount = 0;
         FDBXConnection.reset();
         FConnectionState = csStateClosed;

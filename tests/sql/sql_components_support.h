@@ -36,9 +36,13 @@ protected:
     void SetUp() override {
         Database = Dir.File("lx_items.db");
         Connection = std::make_unique<sql::TSQLConnection>(nullptr);
+        // As the main window designs it.
         Connection->SetName(u"SQLConnection1");
+        Connection->SetConnectionName(u"SQLITECONNECTION");
+        Connection->SetDriverName(u"Sqlite");
         Connection->SetLoginPrompt(false);
         Connection->OnTrace = [this](const sql::TDBXTraceInfo& Info) {
+            Calls.push_back(Info.FTraceMessage);
             if (Info.FTraceMessage.rfind(u"select", 0) == 0) Statements.push_back(Info.FTraceMessage);
         };
     }
@@ -69,8 +73,9 @@ protected:
 
     TempDir Dir;
     String Database;
+    std::vector<String> Statements;  // the select statements run
+    std::vector<String> Calls;       // every traced driver call
     std::unique_ptr<sql::TSQLConnection> Connection;
-    std::vector<String> Statements;
 };
 
 }  // namespace sql_test

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include "data/connection.h"
+#include "data/db_error.h"
+#include "rtl/files.h"
+#include "rtl/exceptions.h"
+#include "sql_components_support.h"
+
+using namespace sql;
+using namespace sql_test;
+using rtl::String;
+
+namespace {
+
+String MessageOf(const std::function<void()>& F) {
+    try {
+        F();
+    } catch (const rtl::Exception& e) {
+        return e.Message();
+    }
+    return u"(no exception)";
+}
+
+// Records the codes the connection gives the screen cursor.
+class CursorRecorder {
+public:
+    CursorRecorder() {
+        data::ScreenCursorProc = [this](int Code) { Codes.push_back(Code); };
+    }
+    ~CursorRecorder() { data::ScreenCursorProc = nullptr; }
+    std::vector<int> Codes;
+};
+
+using SqlConnectionTest = SqlComponentsTest;
+
+}  // namespace
+
+TEST_F(SqlConnectionTest, StartupParamsOpenTheDatabaseAndReadItsProperties) {
+    CursorRecorder cursor;
+    UseStartupParams();
+    Connection->SetConnected(true);
+    EXPECT_TRUE(Connection->Connected());
+    EXPECT_EQ(Connection->ConnectionState(), csStateOpen);
+    ASSERT_NE(Connection->DBXConnection(), nullptr);
+    EXPECT_EQ(Connection->QuoteChar(), u"\"");
+    EXPECT_EQ(Connection->GetIdOption(), idMixCase);
+    EXPECT_EQ(cursor.Codes, (std::vector<int>{-11, -11, 0}));
+    EXPECT_TRUE(rtl::FileExists(Database));  // FailIfMissing=False created it
+
+    TDBXConnection* first = Connection->DBXConnection();
+    Connection->SetConnected(true);  // connecting twice does nothing
+    EXPECT_EQ(Connection->DBXConnection(), first);
+
+    Connection->SetConnected(false);
+    EXPECT_FALSE(Connection->Connected());
+    EXPECT_EQ(Connection->DBXConnection(), nullptr);
+}
+
+TEST_F(SqlConnectionTest, DriverNameReachesTheFactoryWithoutAParamsLine) {
+    MakeDictionary(Database, 0);
+    Connection->Params().Add(u"Database=" + Database);
+    Connection->Open();
+    EXPECT_TRUE(Connection->Connected());
+    ASSERT_NE(Connection->ConnectionData(), nullptr);  // the driver's defaults, for tools
+}
+
+TEST_F(SqlConnectionTest, MissingDriverNameLeavesItClosed) {
+    CursorRecorder cursor;
+    Connection->SetDriverName(u"");
+    // A parameter line does not stand in for the DriverName property.
+    Connection->Params().Add(u"DriverName=Sqlite");
+    Connection->Params().Add(u"Database=" + Database);
+    EXPECT_EQ(MessageOf([&] { Connection->Open(); }), u"Missing DriverName property");
+    EXPECT_FALSE(Connection->Connected());
+    EXPECT_EQ(Connection->ConnectionState(), csStateClosed);
+    EXPECT_EQ(cursor.Codes, (std::vector<int>{0}));  // the cursor is always restored
+}
+
+TEST_F(SqlConnectionTest, FailedConnectLeavesItClosedAndASecondAttemptTriesAgain) {
+    CursorRecorder cursor;
+    Connection->Params().Add(u"DriverName=Sqlite");
+    Connection->Params().Add(u"Database=" + Database);
+    Connection->Params().Add(u"FailIfMissing=True");
+    EXPECT_THROW(Connection->Open(), TDBXError);
+    EXPECT_FALSE(Connection->Connected());
+    EXPECT_EQ(Connection->DBXConnection(), nullptr);
+    EXPECT_EQ(cursor.Codes.back(), 0);
+
+    Connection->Params().SetValue(u"FailIfMissing", u"False");
+    Connection->Open();
+    EXPECT_TRUE(Connection->Connected());
+}
+
+TEST_F(SqlConnectionTest, OpenAndClosedConnectionMessagesCarryTheName) {
+    EXPECT_EQ(MessageOf([&] { Connection->CheckActive(); }),
+              u"SQLConnection1: Cannot perform this operation on a closed connection");
+    UseStartupParams();
+    Connection->Open();
+    EXPECT_EQ(MessageOf([&] { Connection->SetDriverName(u"Other"); }),
+              u"SQLConnection1: Cannot perform this operation on an open connection");
+    EXPECT_EQ(MessageOf([&] { Connection->SetParams(rtl::TStringList{}); }),
+              u"SQLConnection1: Cannot perform this operation on an open connection");
+    EXPECT_EQ(Connection->Params().Count(), 3);
+}
+
+TEST_F(SqlConnectionTest, ClosingTheConnectionClosesItsDatasets) {
+    MakeDictionary(Database, 3);
+    UseStartupParams();
+    auto query = MakeQuery();
+    query->SQL().Add(u"select id from lx_items");
+    query->Open();  // connects first
+    EXPECT_TRUE(Connection->Connected());
+    EXPECT_EQ(Connection->ActiveStatements(), 1);
+    Connection->Close();
+    EXPECT_FALSE(query->Active());
+    EXPECT_FALSE(query->Prepared());
+    EXPECT_EQ(Connection->ActiveStatements(), 0);
+    query->Open();  // and reconnects
+    EXPECT_EQ(query->FieldByName(u"id")->AsInteger(), 1);
+}
+
+TEST_F(SqlConnectionTest, WithoutKeepConnectionTheLastClosingDatasetDisconnects) {
+    MakeDictionary(Database, 3);
+    UseStartupParams();
+    Connection->SetKeepConnection(false);
+    auto query = MakeQuery();
+    query->SQL().Add(u"select id from lx_items");
+    query->Open();
+    query->Close();
+    EXPECT_FALSE(Connection->Connected());
+}
+
+TEST_F(SqlConnectionTest, DestroyingTheConnectionDetachesItsDatasets) {
+    MakeDictionary(Database, 3);
+    UseStartupParams();
+    auto query = MakeQuery();
+    query->SQL().Add(u"select id from lx_items");
+    query->Open();
+    Connection.reset();
+    EXPECT_FALSE(query->Active());
+    EXPECT_EQ(query->SQLConnection(), nullptr);
+}
+
+TEST_F(SqlConnectionTest, NonAsciiFolderAndKazakhText) {
+    std::filesystem::create_directories(Dir.Path() / "Сөздік папкасы");
+    Database = Dir.File("Сөздік папкасы/lx_items.db");
+    MakeDictionary(Database, 2);
+    UseStartupParams();
+    auto query = MakeQuery();
+    query->SQL().Add(u"select lx_word, lx_word_upper from lx_items where lx_word_upper = 'КІТАП2'");
+    query->Open();
+    EXPECT_EQ(query->Fields()[0]->AsString(), u"кітап2");
+    EXPECT_EQ(query->RecordCount(), 1);
+}
