@@ -4,6 +4,8 @@
 # user would, and expects exit code 0.
 set -euo pipefail
 program="$1"
+# A real window on the X server, whatever the test run chose for the others.
+export QT_QPA_PLATFORM=xcb
 folder="$(mktemp -d)"
 trap 'rm -rf "$folder"' EXIT
 cp "$program" "$folder/kalimdar"
@@ -21,7 +23,7 @@ cd "$folder"
 app=$!
 
 title="ORVEN Қазақ тілінің орфографиялық электрондық базасы"
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     if wmctrl -l | grep -qF "$title"; then break; fi
     sleep 0.1
 done
@@ -30,7 +32,7 @@ sleep 2
 kill -0 $app || { echo "program exited early"; exit 1; }
 
 wmctrl -c "$title"
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
     kill -0 $app 2>/dev/null || break
     sleep 0.1
 done
