@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "rtl/exceptions.h"
 #include "sql/dbx_common.h"
 #include "sql/sql_connection.h"
 #include "sql/sql_dataset.h"
@@ -29,6 +31,16 @@ inline void MakeDictionary(const String& Path, int Rows) {
                              u") select i, case when i <= 1500 then 'кітап' else 'ән' end || i, "
                              u"'Мәтін ' || i, 'Орфографиялық сөздік', "
                              u"case when i <= 1500 then 'КІТАП' else 'ӘН' end || i from n");
+}
+
+// The message of the rtl::Exception F raises ("(no exception)" when none).
+inline String MessageOf(const std::function<void()>& F) {
+    try {
+        F();
+    } catch (const rtl::Exception& e) {
+        return e.Message();
+    }
+    return u"(no exception)";
 }
 
 class SqlComponentsTest : public ::testing::Test {

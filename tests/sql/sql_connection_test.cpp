@@ -12,15 +12,6 @@ using rtl::String;
 
 namespace {
 
-String MessageOf(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return u"(no exception)";
-}
-
 // Records the codes the connection gives the screen cursor.
 class CursorRecorder {
 public:

@@ -23,15 +23,6 @@ void SetSearch(TSQLQuery& Query, const String& Condition) {
     Query.SQL().Add(u"limit 1000");
 }
 
-String MessageOf(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return u"(no exception)";
-}
-
 class SqlQueryTest : public SqlComponentsTest {
 protected:
     void SetUp() override {
