@@ -496,6 +496,8 @@ std::int64_t TCustomSQLDataSet::BlobLength(int FieldNo) {
 
 std::int64_t TCustomSQLDataSet::ReadBlob(int FieldNo) {
     std::int64_t length = BlobLength(FieldNo);
+    FCurrentBlobSize = 0;
+    if (length == 0) return 0;  // no value, no row, or blobs read as empty
     TDBXByteReader& reader = FDBXReader->GetByteReader();
     bool isNull = false;
     if (length == -1) {
@@ -516,7 +518,6 @@ std::int64_t TCustomSQLDataSet::ReadBlob(int FieldNo) {
     }
     FCurrentBlobSize = length;
     if (static_cast<std::int64_t>(FBlobBuffer.size()) < length) FBlobBuffer.resize(static_cast<std::size_t>(length));
-    if (length == 0) return 0;
     return reader.GetBytes(FieldNo - 1, 0, FBlobBuffer, 0, length, isNull);
 }
 
