@@ -6,6 +6,7 @@
 #include "rtl/format.h"
 
 namespace rtl {
+namespace {
 
 bool IsValidIdent(StringView Ident) {
     if (Ident.empty()) return false;
@@ -13,6 +14,8 @@ bool IsValidIdent(StringView Ident) {
     if (!alpha(Ident[0])) return false;
     return std::all_of(Ident.begin() + 1, Ident.end(), [&](char16_t c) { return alpha(c) || (c >= u'0' && c <= u'9'); });
 }
+
+}  // namespace
 
 TComponent::TComponent(TComponent* AOwner) {
     if (AOwner) AOwner->InsertComponent(this);
@@ -107,11 +110,6 @@ void TComponent::EndLoading() {
 }
 
 void TComponent::Loaded() { FComponentState.Exclude(csLoading); }
-
-void TComponent::SetComponentState(TComponentStateFlag Flag, bool On) {
-    if (On) FComponentState.Include(Flag);
-    else FComponentState.Exclude(Flag);
-}
 
 void TComponent::FreeNotification(TComponent* AComponent) {
     if (!AComponent || AComponent == this) return;

@@ -65,7 +65,6 @@ protected:
     // message to every owned component.
     virtual void Notification(TComponent* AComponent, TOperation Operation);
     virtual void Loaded();
-    void SetComponentState(TComponentStateFlag Flag, bool On);
 
 private:
     void DetachFromOwner();
@@ -77,7 +76,5 @@ private:
     std::vector<TComponent*> FFreeNotifies;
     TComponentState FComponentState;
 };
-
-bool IsValidIdent(StringView Ident);
 
 }  // namespace rtl

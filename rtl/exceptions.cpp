@@ -14,12 +14,6 @@ void Exception::SetMessage(String message) {
     FWhat = StringToUtf8(FMessage);
 }
 
-const Exception& Exception::BaseException() const noexcept {
-    const Exception* e = this;
-    while (e->FInner) e = e->FInner.get();
-    return *e;
-}
-
 void Abort() { throw EAbort(u"Operation aborted"); }
 
 }  // namespace rtl

@@ -19,8 +19,6 @@ public:
     void SetMessage(String message);
     // The exception this one wraps, or null.
     const Exception* InnerException() const noexcept { return FInner.get(); }
-    // The innermost wrapped exception (this one when it wraps nothing).
-    const Exception& BaseException() const noexcept;
 
     const char* what() const noexcept override { return FWhat.c_str(); }
 

@@ -16,17 +16,6 @@ String ExtractFilePath(StringView FileName) {
     return slash == StringView::npos ? String() : String(FileName.substr(0, slash + 1));
 }
 
-String ExtractFileName(StringView FileName) {
-    const auto slash = FileName.rfind(PathDelim);
-    return String(slash == StringView::npos ? FileName : FileName.substr(slash + 1));
-}
-
-String IncludeTrailingPathDelimiter(StringView Path) {
-    String out(Path);
-    if (out.empty() || out.back() != PathDelim) out += PathDelim;
-    return out;
-}
-
 bool FileExists(StringView FileName) {
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::path(StringToUtf8(FileName)), ec);

@@ -11,8 +11,6 @@ constexpr char16_t PathDelim = u'/';
 String ExecutableFileName();
 // The folder part of FileName with its trailing delimiter ("" when none).
 String ExtractFilePath(StringView FileName);
-String ExtractFileName(StringView FileName);
-String IncludeTrailingPathDelimiter(StringView Path);
 bool FileExists(StringView FileName);
 
 }  // namespace rtl

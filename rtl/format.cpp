@@ -173,6 +173,4 @@ int StrToInt(StringView text) {
     throw EConvertError(Format(u"'%s' is not a valid integer value", {text}));
 }
 
-int StrToIntDef(StringView text, int fallback) { return TryStrToInt(text).value_or(fallback); }
-
 }  // namespace rtl

@@ -49,6 +49,5 @@ std::optional<int> TryStrToInt(StringView text);
 // As above, raising EConvertError "'%s' is not a valid integer value".
 std::int64_t StrToInt64(StringView text);
 int StrToInt(StringView text);
-int StrToIntDef(StringView text, int fallback);
 
 }  // namespace rtl

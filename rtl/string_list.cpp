@@ -58,12 +58,6 @@ void TStringList::Assign(const TStringList& Source) {
     EndUpdate();
 }
 
-void TStringList::AddStrings(const TStringList& Source) {
-    BeginUpdate();
-    for (const String& s : std::vector<String>(Source.FLines)) Add(s);
-    EndUpdate();
-}
-
 int TStringList::IndexOf(StringView S) const {
     for (int i = 0; i < Count(); ++i)
         if (SameText(FLines[i], S)) return i;

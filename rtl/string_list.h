@@ -27,7 +27,6 @@ public:
     void Delete(int Index);
     void Clear();
     void Assign(const TStringList& Source);
-    void AddStrings(const TStringList& Source);
     // The index of the line equal to S ignoring letter case, or -1.
     int IndexOf(StringView S) const;
 

@@ -127,9 +127,6 @@ std::string StringToUtf8(StringView text) {
     return out;
 }
 
-char16_t UpCaseChar(char16_t c) { return UpperMap()[c]; }
-char16_t LowCaseChar(char16_t c) { return LowerMap()[c]; }
-
 String AnsiUpperCase(StringView text) {
     const CaseMap& map = UpperMap();
     String out(text);
@@ -183,28 +180,11 @@ std::size_t TextHash(StringView text) {
     return h;
 }
 
-std::size_t PosText(StringView what, StringView text, std::size_t from) {
-    if (what.size() > text.size()) return StringView::npos;
-    const CaseMap& map = LowerMap();
-    for (std::size_t i = from; i + what.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < what.size() && map[text[i + k]] == map[what[k]]) ++k;
-        if (k == what.size()) return i;
-    }
-    return StringView::npos;
-}
-
 String Trim(StringView text) {
     std::size_t b = 0, e = text.size();
     while (b < e && IsSpace(text[b])) ++b;
     while (e > b && IsSpace(text[e - 1])) --e;
     return String(text.substr(b, e - b));
-}
-
-String TrimRight(StringView text) {
-    std::size_t e = text.size();
-    while (e > 0 && IsSpace(text[e - 1])) --e;
-    return String(text.substr(0, e));
 }
 
 }  // namespace rtl

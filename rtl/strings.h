@@ -17,8 +17,6 @@ std::string StringToUtf8(StringView text);
 // Upper- and lower-casing that maps each UTF-16 unit to its capital or small
 // form by Unicode's simple mapping, whatever the user's locale: the length
 // never changes, units without a counterpart (surrogates, digits) stay.
-char16_t UpCaseChar(char16_t c);
-char16_t LowCaseChar(char16_t c);
 String AnsiUpperCase(StringView text);
 String AnsiLowerCase(StringView text);
 
@@ -31,11 +29,7 @@ bool SameText(StringView a, StringView b);
 int CompareText(StringView a, StringView b);
 std::size_t TextHash(StringView text);
 
-// Finds `what` in `text` ignoring letter case; npos when absent.
-std::size_t PosText(StringView what, StringView text, std::size_t from = 0);
-
 String Trim(StringView text);
-String TrimRight(StringView text);
 
 // Hash and equality functors for containers keyed by names compared without
 // regard to letter case.

@@ -86,7 +86,6 @@ void TSQLConnection::SetConnectionName(const String& Value) {
     const bool loading = ComponentState().Contains(rtl::csLoading);
     if (!loading && Connected()) SetConnected(false);
     if (FDriverName.empty() && Value.empty()) FParams.Clear();
-    FParamsLoaded = false;
     FConnectionName = Value;
     if (!loading) CloseClientDataSets(false);
 }
@@ -142,20 +141,18 @@ TIdentifierOption TSQLConnection::GetIdOption() {
     return idMixCase;
 }
 
-void TSQLConnection::CheckLoginParams() {
+void TSQLConnection::CheckLoginParams(TDBXConnectionFactory& Factory) {
     if (FLoadParamsOnConnect) {
-        TDBXConnectionFactory& factory = TDBXConnectionFactory::GetConnectionFactory();
-        FParams.Assign(factory.GetConnectionProperties(FConnectionName).GetProperties());
+        FParams.Assign(Factory.GetConnectionProperties(FConnectionName).GetProperties());
         FDriverName = FParams.Values(u"DriverName");
-        FParamsLoaded = true;
     }
     if (FDriverName.empty()) data::DatabaseError(SMissingDriverName);
 }
 
-void TSQLConnection::GetLoginParams(rtl::TStringList& LoginParams) {
+void TSQLConnection::GetLoginParams(TDBXConnectionFactory& Factory, rtl::TStringList& LoginParams) {
     LoginParams.Clear();
     TDBXProperties merged;
-    if (TDBXProperties* defaults = TDBXConnectionFactory::GetConnectionFactory().GetDriverProperties(FDriverName))
+    if (TDBXProperties* defaults = Factory.GetDriverProperties(FDriverName))
         merged.AddProperties(defaults->GetProperties());
     merged.MergeProperties(FParams);
     for (const char16_t* name : {u"Password", u"User_Name", u"Database"}) {
@@ -185,9 +182,9 @@ void TSQLConnection::DoConnect() {
             props->AddProperties(FParams);
             if (!props->HasName(u"DriverName")) props->SetValue(u"DriverName", FDriverName);
         }
-        CheckLoginParams();
+        CheckLoginParams(*factory);
         FConnectionState = csStateConnecting;
-        GetLoginParams(login);
+        GetLoginParams(*factory, login);
         if (login.Values(u"Database") != props->GetValue(u"Database"))
             props->SetValue(u"Database", login.Values(u"Database"));
         if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
@@ -260,7 +257,6 @@ void TSQLConnection::DoDisconnect() {
         FConnectionState = csStateClosed;
         FSelectStatements = 0;
     }
-    FParamsLoaded = false;
 }
 
 void TSQLConnection::CheckDisconnect() {
@@ -268,10 +264,6 @@ void TSQLConnection::CheckDisconnect() {
     for (int i = 0; i < DataSetCount(); ++i)
         if (DataSets(i)->State() != data::dsInactive) return;
     SetConnected(false);
-}
-
-void TSQLConnection::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
-    TCustomConnection::Notification(AComponent, Operation);
 }
 
 }  // namespace sql

@@ -14,6 +14,7 @@
 namespace sql {
 
 class TDBXConnection;
+class TDBXConnectionFactory;
 class TDBXDatabaseMetaData;
 class TDBXProperties;
 class TCustomSQLDataSet;
@@ -24,9 +25,6 @@ enum TConnectionState {
 };
 
 enum TConnectionAction { eConnect, eReconnect, eDisconnect };
-
-enum TTableScopeFlag { tsSynonym, tsSysTable, tsTable, tsView };
-using TTableScope = rtl::Set<TTableScopeFlag>;
 
 class TSQLConnection : public data::TCustomConnection {
 public:
@@ -49,8 +47,6 @@ public:
     void SetLoadParamsOnConnect(bool Value) { FLoadParamsOnConnect = Value; }
     bool SQLHourGlass() const { return FSQLHourGlass; }
     void SetSQLHourGlass(bool Value) { FSQLHourGlass = Value; }
-    bool AutoClone() const { return FAutoClone; }
-    TTableScope TableScope() const { return FTableScope; }
     TConnectionState ConnectionState() const { return FConnectionState; }
 
     void CheckConnection(TConnectionAction Action);
@@ -103,12 +99,11 @@ protected:
     void DoDisconnect() override;
     bool GetConnected() override;
     virtual void ConnectionOptions();
-    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
 private:
     void ParamsChanged();
-    void CheckLoginParams();
-    void GetLoginParams(rtl::TStringList& LoginParams);
+    void CheckLoginParams(TDBXConnectionFactory& Factory);
+    void GetLoginParams(TDBXConnectionFactory& Factory, rtl::TStringList& LoginParams);
     void CloseClientDataSets(bool FreeCommands);
 
     rtl::TStringList FParams;
@@ -127,12 +122,9 @@ private:
     int FSelectStatements = 0;
     int FActiveStatements = 0;
     int FTransactionCount = 0;
-    bool FAutoClone = true;
     bool FSQLHourGlass = true;
-    TTableScope FTableScope{tsTable, tsView};
     String FLoginUsername;
     String FDefaultSchema;
-    bool FParamsLoaded = false;
     String FConnectionRegistryFile;
     std::unique_ptr<TDBXProperties> FConnectionData;
 };

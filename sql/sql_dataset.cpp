@@ -155,11 +155,9 @@ void TCustomSQLDataSet::FreeReader() { FDBXReader.reset(); }
 void TCustomSQLDataSet::FreeCommand() {
     FreeReader();
     FDBXCommand.reset();
-    FStatementOpen = false;
     FPrepared = false;
     FieldDefs().SetUpdated(false);
     FIndexDefs.clear();
-    FIndexDefsLoaded = false;
 }
 
 void TCustomSQLDataSet::SetPrepared(bool Value) {
@@ -211,9 +209,8 @@ void TCustomSQLDataSet::CheckStatement() {
     FDBXCommand.reset();
     FDBXCommand = connection->CreateCommand();
     FDBXCommand->SetCommandType(FDbxCommandType);
-    const auto rowSetSize = rtl::TryStrToInt(FSQLConnection->Params().Values(u"RowsetSize"));
-    if (connection->GetDatabaseMetaData().FSupportsRowSetSize) FDBXCommand->SetRowSetSize(rowSetSize.value_or(20));
-    FStatementOpen = true;
+    if (connection->GetDatabaseMetaData().FSupportsRowSetSize)
+        FDBXCommand->SetRowSetSize(rtl::TryStrToInt(FSQLConnection->Params().Values(u"RowsetSize")).value_or(20));
     if (FNativeCommand.empty())
         FNativeCommand = FParams.Count() > 0 ? ParseSQLParams(FCommandText).NativeText : FCommandText;
 }
@@ -231,7 +228,6 @@ void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
 
 void TCustomSQLDataSet::ExecuteStatement() {
     FDBXReader = FDBXCommand->ExecuteQuery();
-    FStatementOpen = true;
     FRecords = -1;
 }
 
@@ -245,7 +241,6 @@ void TCustomSQLDataSet::InternalOpen() {
     if (DefaultFields()) CreateFields();
     BindFields(true);
     if (FMaxBlobSize > 0) FBlobBuffer.resize(static_cast<std::size_t>(FMaxBlobSize) * 1024);
-    if (FCalcFieldsSize > 0) FCalcFieldsBuffer.resize(static_cast<std::size_t>(FCalcFieldsSize));
 }
 
 // ---- field definitions
@@ -393,10 +388,7 @@ TGetResult TCustomSQLDataSet::GetRecord(TRecordBuffer Buffer, TGetMode, bool DoC
         if (DoCheck) throw;
         return grError;
     }
-    if (FCalcFieldsSize > 0) {
-        GetCalcFields(Buffer);
-        std::memcpy(FCalcFieldsBuffer.data(), Buffer, static_cast<std::size_t>(FCalcFieldsSize));
-    }
+    if (FCalcFieldsSize > 0) GetCalcFields(Buffer);
     return grOK;
 }
 
@@ -414,27 +406,22 @@ bool TCustomSQLDataSet::GetFieldData(TField* Field, void* Buffer) {
     const int ordinal = fieldNo - 1;
     bool isNull = false;
     std::size_t size = 0;
-    auto readInto = [&](std::size_t bytes, auto getter) {
+    // Sizes and zero-fills the field buffer; gives the part a getter may write.
+    auto prepare = [&](std::size_t bytes, std::size_t reserved) {
         size = bytes;
         if (FFieldBuffer.size() < bytes) FFieldBuffer.resize(bytes);
         std::fill_n(FFieldBuffer.begin(), bytes, std::uint8_t{0});
-        (reader.*getter)(ordinal, Span(FFieldBuffer, bytes), 0, isNull);
+        return Span(FFieldBuffer, bytes > reserved ? bytes - reserved : 0);
     };
+    // Reserved bytes at the end stay zero: text cut to the field's size keeps
+    // its terminator.
+    auto readInto = [&](std::size_t bytes, auto getter, std::size_t reserved = 0) {
+        (reader.*getter)(ordinal, prepare(bytes, reserved), 0, isNull);
+    };
+    const auto dataSize = static_cast<std::size_t>(std::max(Field->DataSize(), 0));
     switch (ColumnDataType(fieldNo)) {
-        case TDBXDataTypes::WideStringType:
-            // Two bytes short of the field's data size, so a value longer than
-            // the field is cut and the buffer stays terminated.
-            size = static_cast<std::size_t>(Field->DataSize());
-            if (FFieldBuffer.size() < size) FFieldBuffer.resize(size);
-            std::fill_n(FFieldBuffer.begin(), size, std::uint8_t{0});
-            reader.GetWideString(ordinal, Span(FFieldBuffer, size >= 2 ? size - 2 : 0), 0, isNull);
-            break;
-        case TDBXDataTypes::AnsiStringType:
-            size = static_cast<std::size_t>(Field->DataSize());
-            if (FFieldBuffer.size() < size) FFieldBuffer.resize(size);
-            std::fill_n(FFieldBuffer.begin(), size, std::uint8_t{0});
-            reader.GetAnsiString(ordinal, Span(FFieldBuffer, size >= 1 ? size - 1 : 0), 0, isNull);
-            break;
+        case TDBXDataTypes::WideStringType: readInto(dataSize, &TDBXByteReader::GetWideString, 2); break;
+        case TDBXDataTypes::AnsiStringType: readInto(dataSize, &TDBXByteReader::GetAnsiString, 1); break;
         case TDBXDataTypes::Int64Type:
         case TDBXDataTypes::UInt64Type: readInto(8, &TDBXByteReader::GetInt64); break;
         case TDBXDataTypes::Int32Type:
@@ -446,35 +433,21 @@ bool TCustomSQLDataSet::GetFieldData(TField* Field, void* Buffer) {
         case TDBXDataTypes::UInt8Type: readInto(1, &TDBXByteReader::GetUInt8); break;
         case TDBXDataTypes::DoubleType: readInto(8, &TDBXByteReader::GetDouble); break;
         case TDBXDataTypes::SingleType: readInto(4, &TDBXByteReader::GetSingle); break;
-        case TDBXDataTypes::DateType:
-            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetDate);
-            break;
-        case TDBXDataTypes::TimeType:
-            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetTime);
-            break;
+        case TDBXDataTypes::DateType: readInto(dataSize, &TDBXByteReader::GetDate); break;
+        case TDBXDataTypes::TimeType: readInto(dataSize, &TDBXByteReader::GetTime); break;
         case TDBXDataTypes::TimeStampType:
-        case TDBXDataTypes::DateTimeType:
-            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetTimeStamp);
-            break;
-        case TDBXDataTypes::TimeStampOffsetType:
-            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetTimeStampOffset);
-            break;
+        case TDBXDataTypes::DateTimeType: readInto(dataSize, &TDBXByteReader::GetTimeStamp); break;
+        case TDBXDataTypes::TimeStampOffsetType: readInto(dataSize, &TDBXByteReader::GetTimeStampOffset); break;
         case TDBXDataTypes::BcdType:
-        case TDBXDataTypes::CurrencyType:
-            readInto(static_cast<std::size_t>(Field->DataSize()), &TDBXByteReader::GetBcd);
-            break;
+        case TDBXDataTypes::CurrencyType: readInto(dataSize, &TDBXByteReader::GetBcd); break;
         case TDBXDataTypes::BlobType: {
             // Only whether a value exists; the bytes come through the blob stream.
             std::int64_t length = 0;
             reader.GetByteLength(ordinal, length, isNull);
             return !isNull;
         }
-        default: {
-            size = static_cast<std::size_t>(std::max(Field->DataSize(), 0));
-            if (FFieldBuffer.size() < size) FFieldBuffer.resize(size);
-            std::fill_n(FFieldBuffer.begin(), size, std::uint8_t{0});
-            reader.GetBytes(ordinal, 0, Span(FFieldBuffer, size), 0, static_cast<std::int64_t>(size), isNull);
-        }
+        default:
+            reader.GetBytes(ordinal, 0, prepare(dataSize, 0), 0, static_cast<std::int64_t>(dataSize), isNull);
     }
     if (isNull) return false;
     if (Buffer && size > 0) std::memcpy(Buffer, FFieldBuffer.data(), size);
@@ -496,7 +469,6 @@ std::int64_t TCustomSQLDataSet::BlobLength(int FieldNo) {
 
 std::int64_t TCustomSQLDataSet::ReadBlob(int FieldNo) {
     std::int64_t length = BlobLength(FieldNo);
-    FCurrentBlobSize = 0;
     if (length == 0) return 0;  // no value, no row, or blobs read as empty
     TDBXByteReader& reader = FDBXReader->GetByteReader();
     bool isNull = false;
@@ -511,12 +483,10 @@ std::int64_t TCustomSQLDataSet::ReadBlob(int FieldNo) {
                 total += std::max<std::int64_t>(got, 0);
                 if (got < kBlobChunk) break;
             }
-            FCurrentBlobSize = total;
             return total;
         }
         length = static_cast<std::int64_t>(FMaxBlobSize) * 1024;
     }
-    FCurrentBlobSize = length;
     if (static_cast<std::int64_t>(FBlobBuffer.size()) < length) FBlobBuffer.resize(static_cast<std::size_t>(length));
     return reader.GetBytes(FieldNo - 1, 0, FBlobBuffer, 0, length, isNull);
 }
@@ -549,24 +519,16 @@ void TCustomSQLDataSet::InternalClose() {
     BindFields(false);
     if (DefaultFields()) DestroyFields();
     FBlobBuffer.clear();
-    FCalcFieldsBuffer.clear();
     // A connection that stays open keeps the prepared command for the next open.
     if (FSQLConnection && (FSQLConnection->KeepConnection() || FSQLConnection->DataSetCount() > 1)) FreeReader();
     else SetPrepared(false);
 }
 
 void TCustomSQLDataSet::InternalRefresh() {
-    FRefreshing = true;
-    try {
-        SetState(dsInactive);
-        CloseCursor();
-        OpenCursor(false);
-        SetState(dsBrowse);
-    } catch (...) {
-        FRefreshing = false;
-        throw;
-    }
-    FRefreshing = false;
+    SetState(dsInactive);
+    CloseCursor();
+    OpenCursor(false);
+    SetState(dsBrowse);
 }
 
 void TCustomSQLDataSet::PSReset() {
@@ -647,8 +609,7 @@ String TCustomSQLDataSet::PSGetKeyFields() {
         if (!keys.empty()) keys += u';';
         keys += f->FieldName();
     }
-    // Index metadata would name the key otherwise; it is fetched only when
-    // FGetMetadata is set, which queries never are.
+    // Index metadata would name the key otherwise; queries never fetch it.
     return keys;
 }
 
@@ -685,7 +646,6 @@ bool TCustomSQLDataSet::PSUpdateRecord(TUpdateStatus, TDataSet*) { return false;
 // ---- TSQLQuery and TSQLDataSet ------------------------------------------------
 
 TSQLQuery::TSQLQuery(rtl::TComponent* AOwner) : TCustomSQLDataSet(AOwner) {
-    FGetMetadata = false;
     FSQL.OnChange = [this](rtl::TStringList&) { QueryChanged(); };
 }
 

@@ -146,19 +146,13 @@ protected:
     bool FPrepared = false;
     std::unique_ptr<TDBXCommand> FDBXCommand;
     std::unique_ptr<TDBXReader> FDBXReader;
-    bool FStatementOpen = false;
     int FRecords = -1;
     std::int64_t FRowsAffected = 0;
     int FMaxBlobSize = 0;
     rtl::TBytes FFieldBuffer;
     rtl::TBytes FBlobBuffer;
-    std::int64_t FCurrentBlobSize = 0;
-    rtl::TBytes FCalcFieldsBuffer;
-    bool FGetMetadata = true;
     bool FNumericMapping = false;
     data::TIndexDefs FIndexDefs;
-    bool FIndexDefsLoaded = false;
-    bool FRefreshing = false;
     bool FCheckRowsAffected = false;
     bool FActiveCounted = false;  // counted among the connection's active statements
 

@@ -137,16 +137,13 @@ TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<QTextEdit>(
 QTextEdit* TMemo::Editor() const { return static_cast<QTextEdit*>(Widget()); }
 String TMemo::Text() const { return FromQString(Editor()->toPlainText()); }
 
-void TMemo::SetText(const String& Value) {
-    Editor()->setPlainText(ToQString(Value));
-    SetAlignment(FAlignment);
-}
+void TMemo::SetText(const String& Value) { Editor()->setPlainText(ToQString(Value)); }
 
 void TMemo::SetReadOnly(bool Value) { Editor()->setReadOnly(Value); }
 bool TMemo::ReadOnly() const { return Editor()->isReadOnly(); }
 
 void TMemo::SetAlignment(TAlignment Value) {
-    FAlignment = Value;
+    // The document keeps its default option when its text is replaced.
     QTextOption option = Editor()->document()->defaultTextOption();
     option.setAlignment(ToQt(Value));
     Editor()->document()->setDefaultTextOption(option);

@@ -101,9 +101,6 @@ public:
 
 protected:
     QTextEdit* Editor() const;
-
-private:
-    TAlignment FAlignment = TAlignment::taLeftJustify;
 };
 
 }  // namespace toolkit
