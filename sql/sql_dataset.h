@@ -27,8 +27,10 @@ struct TFLDDesc {
     String szName;
     std::int16_t iFldType = 0;
     std::int16_t iSubType = 0;
-    std::int16_t iUnits1 = 0;
-    std::int16_t iUnits2 = 0;
+    // Precision (or length) and scale: 32 bits, so that a declared length
+    // above 32767 characters is not wrapped into a negative size.
+    std::int32_t iUnits1 = 0;
+    std::int32_t iUnits2 = 0;
     std::int32_t iOffset = 0;
     std::int32_t iLen = 0;
     std::int32_t iNullOffset = 0;

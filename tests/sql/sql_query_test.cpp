@@ -265,11 +265,14 @@ TEST_F(SqlQueryTest, FailureMessagesAndPrefixes) {
 
 TEST_F(SqlQueryTest, WideMemoReadsWholeTextAndLongStringsAreCut) {
     auto db = Connect(Database);
-    Execute(*db, u"create table w (s VARCHAR(3), m TEXT)");
-    Execute(*db, u"insert into w values ('әбвгд', 'Қазақ тілі ' || hex(zeroblob(20000)))");
-    Query->SQL().SetText(u"select s, m from w");
+    Execute(*db, u"create table w (s VARCHAR(3), m TEXT, l VARCHAR(40000))");
+    Execute(*db, u"insert into w values ('әбвгд', 'Қазақ тілі ' || hex(zeroblob(20000)), 'ұзын')");
+    Query->SQL().SetText(u"select s, m, l from w");
     Query->Open();
     EXPECT_EQ(Query->Fields()[0]->AsString(), u"әбв");  // three characters and a terminator fit
+    EXPECT_EQ(Query->Fields()[2]->DataType(), data::ftWideString);  // a length beyond 16 bits
+    EXPECT_EQ(Query->Fields()[2]->Size(), 40000);
+    EXPECT_EQ(Query->Fields()[2]->AsString(), u"ұзын");
     const String memo = Query->Fields()[1]->AsString();
     EXPECT_EQ(memo.size(), 11u + 40000u);
     EXPECT_EQ(memo.substr(0, 11), u"Қазақ тілі ");
