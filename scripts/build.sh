@@ -3,6 +3,5 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="$1"; shift
-export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
 ninja -C "$dir"
