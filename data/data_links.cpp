@@ -4,10 +4,6 @@
 
 namespace data {
 
-namespace {
-bool IsEditMode(TDataSetState State) { return State == dsEdit || State == dsInsert || State == dsSetKey; }
-}  // namespace
-
 // --- TDataSource ---
 
 TDataSource::TDataSource(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
@@ -52,19 +48,19 @@ void TDataSource::UpdateState() {
     if (state == FState) return;
     TDataSetState prior = FState;
     FState = state;
-    NotifyLinkTypes(deUpdateState, 0, false);
-    NotifyLinkTypes(deUpdateState, 0, true);
+    NotifyDataLinks(deUpdateState, 0);
     if (ComponentState().Contains(rtl::csDestroying)) return;
     if (OnStateChange) OnStateChange(*this);
     if (prior == dsInactive && OnDataChange) OnDataChange(*this, nullptr);
 }
 
-void TDataSource::NotifyLinkTypes(TDataEvent Event, std::intptr_t Info, bool LinkType) {
-    for (int i = static_cast<int>(FDataLinks.size()) - 1; i >= 0; --i) {
-        if (i >= static_cast<int>(FDataLinks.size())) continue;  // a link went away meanwhile
-        TDataLink* link = FDataLinks[i];
-        if (link->FVisualControl == LinkType) link->DataEvent(Event, Info);
-    }
+void TDataSource::NotifyDataLinks(TDataEvent Event, std::intptr_t Info) {
+    for (bool visual : {false, true})
+        for (int i = static_cast<int>(FDataLinks.size()) - 1; i >= 0; --i) {
+            if (i >= static_cast<int>(FDataLinks.size())) continue;  // a link went away meanwhile
+            TDataLink* link = FDataLinks[i];
+            if (link->FVisualControl == visual) link->DataEvent(Event, Info);
+        }
 }
 
 void TDataSource::DataEvent(TDataEvent Event, std::intptr_t Info) {
@@ -73,8 +69,7 @@ void TDataSource::DataEvent(TDataEvent Event, std::intptr_t Info) {
         return;
     }
     if (FState == dsInactive) return;
-    NotifyLinkTypes(Event, Info, false);
-    NotifyLinkTypes(Event, Info, true);
+    NotifyDataLinks(Event, Info);
     const bool destroying = ComponentState().Contains(rtl::csDestroying);
     switch (Event) {
     case deFieldChange:

@@ -54,7 +54,8 @@ private:
     void UpdateState();
     void AddDataLink(TDataLink* DataLink);
     void RemoveDataLink(TDataLink* DataLink);
-    void NotifyLinkTypes(TDataEvent Event, std::intptr_t Info, bool LinkType);
+    // Non-visual links first, then visual ones; each group last attached first.
+    void NotifyDataLinks(TDataEvent Event, std::intptr_t Info);
 
     TDataSet* FDataSet = nullptr;
     std::vector<TDataLink*> FDataLinks;

@@ -9,12 +9,6 @@
 
 namespace data {
 
-namespace {
-
-bool IsEditMode(TDataSetState State) { return State == dsEdit || State == dsInsert || State == dsSetKey; }
-
-}  // namespace
-
 TDataSet::TDataSet(rtl::TComponent* AOwner)
     : rtl::TComponent(AOwner),
       FFields(std::make_unique<TFields>(this)),
@@ -59,7 +53,7 @@ void TDataSet::SetActive(bool Value) {
     } else {
         const bool destroying = ComponentState().Contains(rtl::csDestroying);
         if (!destroying) DoBeforeClose();
-        if (FState == dsEdit || FState == dsInsert || FState == dsSetKey) Cancel();
+        if (IsEditMode(FState)) Cancel();
         SetState(dsInactive);
         CloseCursor();
         if (!destroying) DoAfterClose();
@@ -1008,17 +1002,19 @@ bool TDataSet::GetFieldData(int FieldNo, void* Buffer) {
 
 bool TDataSet::GetFieldData(TField* Field, void* Buffer, bool NativeFormat) {
     if (NativeFormat || !Buffer) return GetFieldData(Field, Buffer);
+    // The scratch area lives on the stack unless the value is large.
     const int size = Field->DataSize();
-    if (size < 8194) {
-        std::uint8_t temp[8194];
-        if (Field->DataType() == ftBytes) std::memset(temp, 0, static_cast<std::size_t>(size));
-        bool result = GetFieldData(Field, temp);
-        if (result) DataConvert(Field, temp, Buffer, false);
-        return result;
+    std::uint8_t stack[8194];
+    TValueBuffer heap;
+    std::uint8_t* temp = stack;
+    if (size >= 8194) {
+        heap.assign(static_cast<std::size_t>(size), 0);
+        temp = heap.data();
+    } else if (Field->DataType() == ftBytes) {
+        std::memset(temp, 0, static_cast<std::size_t>(size));
     }
-    TValueBuffer heap(static_cast<std::size_t>(size), 0);
-    bool result = GetFieldData(Field, heap.data());
-    if (result) DataConvert(Field, heap.data(), Buffer, false);
+    bool result = GetFieldData(Field, temp);
+    if (result) DataConvert(Field, temp, Buffer, false);
     return result;
 }
 

@@ -28,6 +28,8 @@ enum TDataSetState {
     dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue, dsOldValue,
     dsCurValue, dsBlockRead, dsInternalCalc, dsOpening
 };
+// The states in which the active record is being changed.
+inline bool IsEditMode(TDataSetState State) { return State == dsEdit || State == dsInsert || State == dsSetKey; }
 
 enum TDataEvent {
     deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange, deUpdateRecord,

@@ -85,8 +85,7 @@ TField* TFieldDef::CreateField(rtl::TComponent* Owner, TField* ParentField, rtl:
                 for (int i = 0; i < FChildDefs->Count(); ++i) FChildDefs->Items(i)->CreateField(Owner, obj);
     } catch (...) {
         // The new field could not be attached: free it, then report.
-        if (rtl::TComponent* owner = field->Owner()) owner->RemoveComponent(field).reset();
-        else std::unique_ptr<TField>(field).reset();
+        FreeField(field);
         throw;
     }
     return field;

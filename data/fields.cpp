@@ -47,6 +47,9 @@ rtl::String DateText(int Year, int Month, int Day) {
 rtl::String TimeText(int Hour, int Minute, int Second) {
     return Pad(Hour, 2) + u":" + Pad(Minute, 2) + u":" + Pad(Second, 2);
 }
+rtl::String TimeStampText(const TSQLTimeStamp& T) {
+    return DateText(T.Year, T.Month, T.Day) + u" " + TimeText(T.Hour, T.Minute, T.Second);
+}
 
 // Splits a date-time value (days since 1899-12-30) into its parts.
 struct DateTimeParts {
@@ -247,20 +250,21 @@ TField::~TField() {
 void TField::SetDataSet(TDataSet* Value) {
     if (Value == FDataSet && !FParentField) return;
     if (FDataSet) FDataSet->CheckInactive();
+    TFields* target = nullptr;
     if (Value) {
         Value->CheckInactive();
-        TFields& target = FFieldKind == fkAggregate ? *Value->FAggFields : *Value->FFields;
+        target = FFieldKind == fkAggregate ? Value->FAggFields.get() : Value->FFields.get();
         if (FFieldName.empty()) DatabaseError(SFieldNameMissing, Value);
-        if (TField* other = target.FindField(FFieldName); other && other != this)
+        if (TField* other = target->FindField(FFieldName); other && other != this)
             DatabaseErrorFmt(SDuplicateFieldName, {FFieldName}, Value);
-        target.CheckFieldKind(FFieldKind, this);
+        target->CheckFieldKind(FFieldKind, this);
     }
     if (FFields) FFields->Remove(this);
     FParentField = nullptr;
     FDataSet = Value;
-    if (Value) {
+    if (target) {
         FLifeCycle = Value->FAutomaticFieldsScope ? lcAutomatic : lcPersistent;
-        (FFieldKind == fkAggregate ? *Value->FAggFields : *Value->FFields).Add(this);
+        target->Add(this);
     }
 }
 
@@ -584,6 +588,16 @@ rtl::String TNumericField::IntegerText(std::int64_t Value, bool DisplayText) con
     return FormatFloatProc(fmt, static_cast<double>(Value));
 }
 
+void TNumericField::SetIntegerText(const rtl::String& Value) {
+    if (Value.empty()) {
+        Clear();
+        return;
+    }
+    auto v = rtl::TryStrToInt64(Value);
+    if (!v) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
+    SetAsLargeIntValue(*v);
+}
+
 TIntegerField::TIntegerField(rtl::TComponent* AOwner)
     : TNumericField(AOwner), FMinRange(INT32_MIN), FMaxRange(INT32_MAX) {
     SetDataTypeRaw(ftInteger);
@@ -600,31 +614,16 @@ int TIntegerField::GetDataSize() const {
 }
 
 bool TIntegerField::GetValue(std::int32_t& Value) const {
+    auto read = [&](auto Stored) {
+        if (!ReadValue(Stored)) return false;
+        Value = Stored;
+        return true;
+    };
     switch (DataType()) {
-    case ftSmallint: {
-        std::int16_t v;
-        if (!ReadValue(v)) return false;
-        Value = v;
-        return true;
-    }
-    case ftWord: {
-        std::uint16_t v;
-        if (!ReadValue(v)) return false;
-        Value = v;
-        return true;
-    }
-    case ftShortint: {
-        std::int8_t v;
-        if (!ReadValue(v)) return false;
-        Value = v;
-        return true;
-    }
-    case ftByte: {
-        std::uint8_t v;
-        if (!ReadValue(v)) return false;
-        Value = v;
-        return true;
-    }
+    case ftSmallint: return read(std::int16_t{});
+    case ftWord: return read(std::uint16_t{});
+    case ftShortint: return read(std::int8_t{});
+    case ftByte: return read(std::uint8_t{});
     default: return ReadValue(Value);
     }
 }
@@ -653,45 +652,19 @@ void TIntegerField::GetText(rtl::String& Text, bool DisplayText) const {
 
 void TIntegerField::SetAsLargeIntValue(std::int64_t Value) {
     if (Value < FMinRange || Value > FMaxRange) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
+    auto write = [this](auto Stored) { SetData(&Stored); };
     switch (DataType()) {
-    case ftSmallint: {
-        auto v = static_cast<std::int16_t>(Value);
-        SetData(&v);
-        break;
-    }
-    case ftWord: {
-        auto v = static_cast<std::uint16_t>(Value);
-        SetData(&v);
-        break;
-    }
-    case ftShortint: {
-        auto v = static_cast<std::int8_t>(Value);
-        SetData(&v);
-        break;
-    }
-    case ftByte: {
-        auto v = static_cast<std::uint8_t>(Value);
-        SetData(&v);
-        break;
-    }
-    default: {
-        auto v = static_cast<std::int32_t>(Value);
-        SetData(&v);
-    }
+    case ftSmallint: write(static_cast<std::int16_t>(Value)); break;
+    case ftWord: write(static_cast<std::uint16_t>(Value)); break;
+    case ftShortint: write(static_cast<std::int8_t>(Value)); break;
+    case ftByte: write(static_cast<std::uint8_t>(Value)); break;
+    default: write(static_cast<std::int32_t>(Value)); break;
     }
 }
 
 void TIntegerField::SetAsIntegerValue(std::int32_t Value) { SetAsLargeIntValue(Value); }
 
-void TIntegerField::SetAsStringValue(const rtl::String& Value) {
-    if (Value.empty()) {
-        Clear();
-        return;
-    }
-    auto v = rtl::TryStrToInt64(Value);
-    if (!v) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
-    SetAsLargeIntValue(*v);
-}
+void TIntegerField::SetAsStringValue(const rtl::String& Value) { SetIntegerText(Value); }
 
 void TIntegerField::SetAsFloatValue(double Value) { SetAsLargeIntValue(std::llround(Value)); }
 
@@ -747,15 +720,7 @@ void TLargeintField::GetText(rtl::String& Text, bool DisplayText) const {
 
 void TLargeintField::SetAsLargeIntValue(std::int64_t Value) { SetData(&Value); }
 
-void TLargeintField::SetAsStringValue(const rtl::String& Value) {
-    if (Value.empty()) {
-        Clear();
-        return;
-    }
-    auto v = rtl::TryStrToInt64(Value);
-    if (!v) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
-    SetAsLargeIntValue(*v);
-}
+void TLargeintField::SetAsStringValue(const rtl::String& Value) { SetIntegerText(Value); }
 
 TLongWordField::TLongWordField(rtl::TComponent* AOwner) : TNumericField(AOwner) { SetDataTypeRaw(ftLongWord); }
 
@@ -788,15 +753,7 @@ void TLongWordField::SetAsLargeIntValue(std::int64_t Value) {
     auto v = static_cast<std::uint32_t>(Value);
     SetData(&v);
 }
-void TLongWordField::SetAsStringValue(const rtl::String& Value) {
-    if (Value.empty()) {
-        Clear();
-        return;
-    }
-    auto v = rtl::TryStrToInt64(Value);
-    if (!v) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
-    SetAsLargeIntValue(*v);
-}
+void TLongWordField::SetAsStringValue(const rtl::String& Value) { SetIntegerText(Value); }
 
 TFloatField::TFloatField(rtl::TComponent* AOwner) : TNumericField(AOwner) { SetDataTypeRaw(ftFloat); }
 
@@ -920,8 +877,7 @@ rtl::String TTimeField::DateTimeText(double Value) const {
 TSQLTimeStampField::TSQLTimeStampField(rtl::TComponent* AOwner) : TField(AOwner) { SetDataTypeRaw(ftTimeStamp); }
 rtl::String TSQLTimeStampField::GetAsString() const {
     TSQLTimeStamp t;
-    if (!ReadValue(t)) return rtl::String();
-    return DateText(t.Year, t.Month, t.Day) + u" " + TimeText(t.Hour, t.Minute, t.Second);
+    return ReadValue(t) ? TimeStampText(t) : rtl::String();
 }
 rtl::Variant TSQLTimeStampField::GetAsVariant() const {
     return IsNull() ? rtl::Variant::Null() : rtl::Variant(GetAsString());
@@ -934,7 +890,7 @@ rtl::String TSQLTimeStampOffsetField::GetAsString() const {
     if (!ReadValue(t)) return rtl::String();
     int offset = t.TimeZoneHour * 60 + (t.TimeZoneHour < 0 ? -t.TimeZoneMinute : t.TimeZoneMinute);
     rtl::String zone = (offset < 0 ? u"-" : u"+") + Pad(std::abs(offset) / 60, 2) + u":" + Pad(std::abs(offset) % 60, 2);
-    return DateText(t.Year, t.Month, t.Day) + u" " + TimeText(t.Hour, t.Minute, t.Second) + u" " + zone;
+    return TimeStampText(t.TimeStamp) + u" " + zone;
 }
 rtl::Variant TSQLTimeStampOffsetField::GetAsVariant() const {
     return IsNull() ? rtl::Variant::Null() : rtl::Variant(GetAsString());
@@ -987,17 +943,20 @@ void TVarBytesField::SetAsStringValue(const rtl::String& Value) {
 
 TBlobField::TBlobField(rtl::TComponent* AOwner) : TField(AOwner) { SetDataTypeRaw(ftBlob); }
 
-rtl::TBytes TBlobField::GetAsBytes() const {
+std::unique_ptr<rtl::TStream> TBlobField::BlobStream(TBlobStreamMode Mode) const {
     if (!DataSet()) DatabaseErrorFmt(SDataSetMissing, {DisplayName()}, this);
-    std::unique_ptr<rtl::TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
+    return DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), Mode);
+}
+
+rtl::TBytes TBlobField::GetAsBytes() const {
+    std::unique_ptr<rtl::TStream> stream = BlobStream(bmRead);
     if (!stream) return {};
     stream->SetPosition(0);
     return stream->ReadRemaining();
 }
 
 std::int64_t TBlobField::GetBlobSize() const {
-    if (!DataSet()) DatabaseErrorFmt(SDataSetMissing, {DisplayName()}, this);
-    std::unique_ptr<rtl::TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), bmRead);
+    std::unique_ptr<rtl::TStream> stream = BlobStream(bmRead);
     return stream ? stream->Size() : 0;
 }
 
@@ -1044,8 +1003,7 @@ void TBlobField::GetText(rtl::String& Text, bool DisplayText) const {
 }
 
 void TBlobField::WriteBytes(const void* Data, std::size_t Count) {
-    if (!DataSet()) DatabaseErrorFmt(SDataSetMissing, {DisplayName()}, this);
-    std::unique_ptr<rtl::TStream> stream = DataSet()->CreateBlobStream(this, bmWrite);
+    std::unique_ptr<rtl::TStream> stream = BlobStream(bmWrite);
     if (!stream) DatabaseErrorFmt(SFieldReadOnly, {DisplayName()}, this);
     stream->SetSize(0);
     if (Count > 0) stream->WriteBuffer(Data, static_cast<std::int64_t>(Count));
@@ -1067,17 +1025,9 @@ TMemoField::TMemoField(rtl::TComponent* AOwner) : TBlobField(AOwner) {
     SetDataTypeRaw(ftMemo);
     SetTransliterate(true);
 }
-rtl::String TMemoField::GetAsString() const {
-    rtl::TBytes b = GetAsBytes();
-    return Widen(b.data(), b.size());
-}
 rtl::Variant TMemoField::GetAsVariant() const {
     if (IsNull()) return rtl::Variant::Null();
     return rtl::Variant(GetAsString());
-}
-void TMemoField::SetAsStringValue(const rtl::String& Value) {
-    std::string bytes = Narrow(Value);
-    WriteBytes(bytes.data(), bytes.size());
 }
 
 TWideMemoField::TWideMemoField(rtl::TComponent* AOwner) : TBlobField(AOwner) { SetDataTypeRaw(ftWideMemo); }
@@ -1165,9 +1115,9 @@ void TFields::Renamed(TField* Field, rtl::StringView OldName) {
     if (!Field->FieldName().empty()) FDict.emplace(rtl::AnsiLowerCase(Field->FieldName()), Field);
 }
 
-void TFields::FreeField(TField* Field) {
+void FreeField(TField* Field) {
     if (rtl::TComponent* owner = Field->Owner()) owner->RemoveComponent(Field).reset();
-    else std::unique_ptr<TField>(Field).reset();  // a field without an owner belongs to its collection
+    else std::unique_ptr<TField>(Field).reset();
 }
 
 void TFields::Clear() {

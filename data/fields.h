@@ -301,6 +301,9 @@ protected:
     // Text of an integer value: the format through FormatFloatProc, or the
     // plain decimal number.
     rtl::String IntegerText(std::int64_t Value, bool DisplayText) const;
+    // Stores an integer given as text: empty clears, anything but a decimal
+    // number fails with "Invalid value for field '%s'".
+    void SetIntegerText(const rtl::String& Value);
 
 private:
     rtl::String FDisplayFormat;
@@ -516,9 +519,7 @@ struct TSQLTimeStamp {
     std::uint32_t Fractions;
 };
 struct TSQLTimeStampOffset {
-    std::int16_t Year;
-    std::uint16_t Month, Day, Hour, Minute, Second;
-    std::uint32_t Fractions;
+    TSQLTimeStamp TimeStamp;
     std::int16_t TimeZoneHour, TimeZoneMinute;
 };
 class TSQLTimeStampField : public TField {
@@ -597,6 +598,9 @@ protected:
     void WriteBytes(const void* Data, std::size_t Count);
 
 private:
+    // The dataset's blob stream for this field ("Field '%s' has no dataset").
+    std::unique_ptr<rtl::TStream> BlobStream(TBlobStreamMode Mode) const;
+
     bool FModifiedRecord = false;
     bool FModified = false;
     bool FGraphicHeader = true;
@@ -609,10 +613,10 @@ public:
     explicit TMemoField(rtl::TComponent* AOwner);
 
 protected:
-    rtl::String GetAsString() const override;
+    // The text is 8-bit: the wide forms lead to the blob's AsString and
+    // string setter, which widen and narrow it.
     rtl::String GetAsWideString() const override { return GetAsString(); }
     rtl::Variant GetAsVariant() const override;
-    void SetAsStringValue(const rtl::String& Value) override;
     void SetAsWideStringValue(const rtl::String& Value) override { SetAsStringValue(Value); }
 };
 class TWideMemoField : public TBlobField {
@@ -712,6 +716,10 @@ protected:
 
 #undef DATA_FIELD_CLASS
 
+// Frees a field through its owner, or directly when it has none (a field
+// without an owner belongs to the collection it joined).
+void FreeField(TField* Field);
+
 // The fields of one dataset (or of one structured field), in order, with a
 // dictionary keyed by the lower-cased field name.
 class TFields {
@@ -754,7 +762,6 @@ private:
     friend class TField;
     void Renamed(TField* Field, rtl::StringView OldName);
     void Changed();
-    void FreeField(TField* Field);
 
     TDataSet* FDataSet;
     TObjectField* FParentField;

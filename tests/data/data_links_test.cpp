@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "data/data_links.h"
-#include "memory_dataset.h"
-#include "recording_link.h"
+#include "people_fixture.h"
 #include "test_util.h"
 
 using namespace data;
@@ -10,27 +9,9 @@ using namespace testing_data;
 
 namespace {
 
-class Links : public ::testing::Test {
+class Links : public PeopleWindow {
 protected:
-    void SetUp() override {
-        ds = MakePeople(30);
-        src.SetName(u"DataSource1");
-        src.SetDataSet(ds.get());
-    }
-    int Id() { return ds->FieldByName(u"ID")->AsInteger(); }
-    // The IDs a link's rows show, read through the row mapping.
-    std::vector<int> Rows(TDataLink& link) {
-        std::vector<int> ids;
-        int saved = link.ActiveRecord();
-        for (int r = 0; r < link.RecordCount(); ++r) {
-            link.SetActiveRecord(r);
-            ids.push_back(Id());
-        }
-        link.SetActiveRecord(saved);
-        return ids;
-    }
-    std::unique_ptr<TMemoryDataSet> ds;
-    TDataSource src{nullptr};
+    void SetUp() override { Make(30); }
 };
 
 TEST_F(Links, NoDatasetOrDisabledSourceMeansInactiveLinks) {
@@ -43,22 +24,22 @@ TEST_F(Links, NoDatasetOrDisabledSourceMeansInactiveLinks) {
     EXPECT_TRUE(link.Events.empty());
 
     std::vector<std::string> calls;
-    src.OnStateChange = [&](TDataSource& s) { calls.push_back("State" + std::to_string(s.State())); };
-    src.OnDataChange = [&](TDataSource&, TField* f) { calls.push_back(f ? "Data(field)" : "Data"); };
+    src->OnStateChange = [&](TDataSource& s) { calls.push_back("State" + std::to_string(s.State())); };
+    src->OnDataChange = [&](TDataSource&, TField* f) { calls.push_back(f ? "Data(field)" : "Data"); };
     TRecordingLink grid;
-    grid.SetDataSource(&src);
+    grid.SetDataSource(src.get());
     ds->Open();
     EXPECT_TRUE(grid.Active());
     EXPECT_EQ(calls, (std::vector<std::string>{"State1", "Data"}));
     calls.clear();
-    src.SetEnabled(false);
+    src->SetEnabled(false);
     EXPECT_FALSE(grid.Active());
     EXPECT_TRUE(ds->Active());
     ds->Next();
     EXPECT_EQ(grid.Count("ActiveChanged"), 2);
-    EXPECT_TRUE(calls == std::vector<std::string>{"State0"});
+    EXPECT_EQ(calls, std::vector<std::string>{"State0"});
     calls.clear();
-    src.SetEnabled(true);
+    src->SetEnabled(true);
     EXPECT_TRUE(grid.Active());
     EXPECT_EQ(calls, (std::vector<std::string>{"State1", "Data"}));
 }
@@ -67,12 +48,12 @@ TEST_F(Links, SecondViewGrowsAndShrinksTheWindow) {
     ds->Open();
     TRecordingLink small, big;
     small.SetBufferCount(3);
-    small.SetDataSource(&src);
+    small.SetDataSource(src.get());
     EXPECT_EQ(ds->BufferCount(), 3);
     ds->MoveBy(4);  // window 3..5, active 5
     EXPECT_EQ(Rows(small), (std::vector<int>{3, 4, 5}));
     big.SetBufferCount(8);
-    big.SetDataSource(&src);
+    big.SetDataSource(src.get());
     EXPECT_EQ(ds->BufferCount(), 8);
     EXPECT_EQ(ds->WindowRecordCount(), 8);
     EXPECT_EQ(Id(), 5);
@@ -102,7 +83,7 @@ TEST_F(Links, ShrinkingAWindowThatIsNotFullKeepsOnlyRealRecords) {
     ds->Open();
     TRecordingLink big;
     big.SetBufferCount(8);
-    big.SetDataSource(&src);
+    big.SetDataSource(src.get());
     // A second view on a disabled source counts for the size but is inactive.
     TDataSource disabled(nullptr);
     disabled.SetEnabled(false);
@@ -126,11 +107,11 @@ TEST_F(Links, LinkJoiningAnOpenDatasetShowsTheActiveRecord) {
     ds->Open();
     TRecordingLink grid;
     grid.SetBufferCount(10);
-    grid.SetDataSource(&src);  // the window grows to 10 records: 1..10
+    grid.SetDataSource(src.get());  // the window grows to 10 records: 1..10
     ds->MoveBy(8);
     TRecordingLink narrow;
     narrow.SetBufferCount(4);
-    narrow.SetDataSource(&src);
+    narrow.SetDataSource(src.get());
     // Lowest first record that still shows the active one (ID 9) on the last row.
     EXPECT_EQ(narrow.FirstRecord(), 5);
     EXPECT_EQ(narrow.ActiveRecord(), 3);
@@ -140,7 +121,7 @@ TEST_F(Links, LinkJoiningAnOpenDatasetShowsTheActiveRecord) {
 TEST_F(Links, MemoSizedLinkHearsOfEveryMove) {
     ds->Open();
     TRecordingLink memo("", true, /*PassThrough=*/true);
-    memo.SetDataSource(&src);
+    memo.SetDataSource(src.get());
     memo.Clear();
     ds->Next();
     ds->Next();
@@ -158,7 +139,7 @@ TEST_F(Links, NonVisualLinksFirstEachGroupLastAttachedFirst) {
         d("D", false, false, &order);
     for (TDataLink* l : {static_cast<TDataLink*>(&a), static_cast<TDataLink*>(&b), static_cast<TDataLink*>(&c),
                          static_cast<TDataLink*>(&d)})
-        l->SetDataSource(&src);
+        l->SetDataSource(src.get());
     ds->Open();
     order.clear();
     ds->Next();
@@ -169,16 +150,16 @@ TEST_F(Links, NonVisualLinksFirstEachGroupLastAttachedFirst) {
 
 TEST_F(Links, AttachmentErrors) {
     TRecordingLink fixed;
-    fixed.SetDataSource(&src);
+    fixed.SetDataSource(src.get());
     fixed.SetDataSourceFixed(true);
     TDataSource other(nullptr);
     EXPECT_EQ(DbErrorOf([&] { fixed.SetDataSource(&other); }), "DataSource cannot be changed");
-    EXPECT_EQ(fixed.DataSource(), &src);
+    EXPECT_EQ(fixed.DataSource(), src.get());
     // A detail whose master source is this data source would close a loop.
     auto detail = MakePeople(1);
-    detail->MasterSource = &src;
-    EXPECT_EQ(DbErrorOf([&] { src.SetDataSet(detail.get()); }), "DataSource1: Circular datalinks are not allowed");
-    EXPECT_EQ(src.DataSet(), ds.get());
+    detail->MasterSource = src.get();
+    EXPECT_EQ(DbErrorOf([&] { src->SetDataSet(detail.get()); }), "DataSource1: Circular datalinks are not allowed");
+    EXPECT_EQ(src->DataSet(), ds.get());
 }
 
 TEST_F(Links, FreeingEitherSideDetaches) {
@@ -193,9 +174,9 @@ TEST_F(Links, FreeingEitherSideDetaches) {
     EXPECT_EQ(link->DataSource(), nullptr);
     EXPECT_FALSE(link->Active());
     EXPECT_EQ(ds->DataSourceCount(), 1);  // only the fixture's source is left
-    link->SetDataSource(&src);
+    link->SetDataSource(src.get());
     ds.reset();
-    EXPECT_EQ(src.DataSet(), nullptr);
+    EXPECT_EQ(src->DataSet(), nullptr);
     EXPECT_FALSE(link->Active());
 }
 
@@ -217,7 +198,7 @@ TEST_F(Links, FieldDataLinkFollowsItsField) {
         shown.push_back(l.Field() ? U8(l.Field()->AsString()) : "<none>");
     };
     link.SetFieldName(u"Memo");
-    link.SetDataSource(&src);
+    link.SetDataSource(src.get());
     EXPECT_EQ(link.Field(), nullptr);
     ds->Open();
     EXPECT_EQ(link.Field(), ds->FieldByName(u"Memo"));
@@ -237,7 +218,7 @@ TEST_F(Links, FieldDataLinkFollowsItsField) {
     // Unknown names fail for the control, or for the dataset without one.
     EXPECT_EQ(DbErrorOf([&] { link.SetFieldName(u"Nope"); }), "DBMemo1: Field 'Nope' not found");
     TFieldDataLink bare;
-    bare.SetDataSource(&src);
+    bare.SetDataSource(src.get());
     EXPECT_EQ(DbErrorOf([&] { bare.SetFieldName(u"Nope"); }), "MemData: Field 'Nope' not found");
     bare.SetFieldName(u"");
     // Closing leaves the link without a field, and the view is told.
@@ -251,7 +232,7 @@ TEST_F(Links, FieldDataLinkFollowsItsField) {
 TEST_F(Links, FailedFieldLookupLeavesTheDatasetOpenWithoutAfterOpen) {
     TFieldDataLink link;
     link.SetFieldName(u"Missing");
-    link.SetDataSource(&src);
+    link.SetDataSource(src.get());
     bool afterOpen = false;
     ds->AfterOpen = [&](TDataSet&) { afterOpen = true; };
     EXPECT_EQ(DbErrorOf([&] { ds->Open(); }), "MemData: Field 'Missing' not found");
@@ -263,7 +244,7 @@ TEST_F(Links, FailedFieldLookupLeavesTheDatasetOpenWithoutAfterOpen) {
 TEST_F(Links, FieldDataLinkEditingAndWritingBack) {
     TFieldDataLink link;
     link.SetFieldName(u"Name");
-    link.SetDataSource(&src);
+    link.SetDataSource(src.get());
     int updates = 0, dataChanges = 0, editingChanges = 0;
     link.OnUpdateData = [&](TFieldDataLink& l) {
         ++updates;

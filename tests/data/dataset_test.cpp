@@ -2,8 +2,7 @@
 
 #include "data/connection.h"
 #include "data/data_links.h"
-#include "memory_dataset.h"
-#include "recording_link.h"
+#include "people_fixture.h"
 #include "test_util.h"
 
 using namespace data;
@@ -11,39 +10,7 @@ using namespace testing_data;
 
 namespace {
 
-// A dataset with a data source, a log of its events, and links on demand.
-class Window : public ::testing::Test {
-protected:
-    void Make(int rows, bool uni = false) {
-        ds = MakePeople(rows, uni);
-        src = std::make_unique<TDataSource>(nullptr);
-        src->SetDataSet(ds.get());
-        ds->BeforeScroll = [this](TDataSet&) { log.push_back("BeforeScroll"); };
-        ds->AfterScroll = [this](TDataSet&) { log.push_back("AfterScroll"); };
-        ds->AfterOpen = [this](TDataSet&) { log.push_back("AfterOpen"); };
-    }
-    std::unique_ptr<TRecordingLink> Link(int bufferCount, bool passThrough = false) {
-        auto link = std::make_unique<TRecordingLink>("", true, passThrough);
-        link->SetBufferCount(bufferCount);
-        link->SetDataSource(src.get());
-        return link;
-    }
-    int Id() { return ds->FieldByName(u"ID")->AsInteger(); }
-    std::vector<int> Rows(TDataLink& link) {
-        std::vector<int> ids;
-        int saved = link.ActiveRecord();
-        for (int r = 0; r < link.RecordCount(); ++r) {
-            link.SetActiveRecord(r);
-            ids.push_back(Id());
-        }
-        link.SetActiveRecord(saved);
-        return ids;
-    }
-
-    std::unique_ptr<TMemoryDataSet> ds;
-    std::unique_ptr<TDataSource> src;
-    std::vector<std::string> log;
-};
+class Window : public PeopleWindow {};
 
 TEST_F(Window, WithoutViewsOneRecordIsBuffered) {
     Make(10);
@@ -426,7 +393,9 @@ private:
 
 TEST(Connection, TellsClientsInRegistrationOrder) {
     std::vector<std::string> log;
-    TTestConnection conn(nullptr);
+    rtl::TComponent other(nullptr);
+    auto owned = std::make_unique<TTestConnection>(nullptr);
+    TTestConnection& conn = *owned;
     conn.Log = &log;
     conn.BeforeConnect = [&](TCustomConnection&) { log.push_back("BeforeConnect"); };
     conn.AfterConnect = [&](TCustomConnection&) { log.push_back("AfterConnect"); };
@@ -438,7 +407,6 @@ TEST(Connection, TellsClientsInRegistrationOrder) {
     ds->Open();
     TRecordingLink link("", false);
     link.SetDataSource(&src);
-    rtl::TComponent other(nullptr);
     conn.RegisterClient(ds.get(), [&](TCustomConnection&, bool on) { log.push_back(on ? "ds:on" : "ds:off"); });
     conn.RegisterClient(&other, [&](TCustomConnection&, bool on) { log.push_back(on ? "other:on" : "other:off"); });
     EXPECT_EQ(conn.DataSetCount(), 1);
@@ -454,9 +422,13 @@ TEST(Connection, TellsClientsInRegistrationOrder) {
     EXPECT_EQ(conn.DataSetCount(), 0);
     // A client that goes away is forgotten; destroying a connected
     // connection disconnects it without its Before/After events.
+    conn.RegisterClient(ds.get(), [&](TCustomConnection&, bool on) { log.push_back(on ? "ds:on" : "ds:off"); });
     conn.Open();
     ds.reset();
+    EXPECT_EQ(conn.DataSetCount(), 0);
     log.clear();
+    owned.reset();
+    EXPECT_EQ(log, (std::vector<std::string>{"other:off", "DoDisconnect"}));
 }
 
 TEST(Connection, ConnectedReadFromTheFormConnectsWhenLoadingCompletes) {

@@ -226,6 +226,33 @@ TEST_F(PeopleFields, BlobDisplayValueModes) {
     EXPECT_EQ(U8(memo->DisplayText()), "Memo text 1");
 }
 
+TEST(IntegerFields, EachStoredWidthKeepsItsOwnRange) {
+    TMemoryDataSet ds(nullptr, {{u"S", ftSmallint}, {u"W", ftWord}, {u"H", ftShortint}, {u"B", ftByte}});
+    ds.SetName(u"MemData");
+    ds.Rows = {{rtl::Variant(std::int32_t(-2)), rtl::Variant(std::int32_t(65535)), rtl::Variant(std::int32_t(-128)),
+                rtl::Variant(std::int32_t(255))}};
+    ds.Open();
+    const struct {
+        const char16_t* Name;
+        std::int32_t Stored, Min, Max;
+    } cases[] = {{u"S", -2, -32768, 32767}, {u"W", 65535, 0, 65535}, {u"H", -128, -128, 127}, {u"B", 255, 0, 255}};
+    ds.Edit();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.Name));
+        TField* f = ds.FieldByName(c.Name);
+        EXPECT_EQ(f->AsInteger(), c.Stored);
+        EXPECT_EQ(DbErrorOf([&] { f->SetAsInteger(c.Max + 1); }), "Invalid value for field '" + U8(c.Name) + "'");
+        EXPECT_EQ(DbErrorOf([&] { f->SetAsInteger(c.Min - 1); }), "Invalid value for field '" + U8(c.Name) + "'");
+        f->SetAsInteger(c.Min);
+        EXPECT_EQ(f->AsInteger(), c.Min);
+        f->SetAsString(rtl::IntToStr(c.Max));
+        EXPECT_EQ(f->AsInteger(), c.Max);
+    }
+    ds.Post();
+    EXPECT_EQ(ds.Rows[0][0].AsInteger(), 32767);
+    EXPECT_EQ(ds.Rows[0][1].AsInteger(), 65535);
+}
+
 TEST(WideMemoField, AsIntegerConvertsItsTextLikeACountColumn) {
     TMemoryDataSet ds(nullptr, {{u"count(*)", ftWideMemo}});
     ds.Rows = {{rtl::Variant(u"42")}, {rtl::Variant(u"abc")}, {rtl::Variant(u"12345")}};
@@ -381,10 +408,6 @@ TEST(Fields, CollectionRulesAndLifeCycles) {
     EXPECT_EQ(DbErrorOf([&] { aggregates.Add(&data); }), "Invalid FieldKind");
 }
 
-}  // namespace
-
-namespace {
-
 // Fields without a text of their own show their class or type in parentheses,
 // in capitals when they hold a value.
 TEST(FieldClassDescriptions, ShownByDisplayText) {
@@ -398,10 +421,6 @@ TEST(FieldClassDescriptions, ShownByDisplayText) {
     ds.Next();
     for (int i = 0; i < 5; ++i) EXPECT_EQ(U8(ds.Fields()[i]->DisplayText()), null[i]);
 }
-
-}  // namespace
-
-namespace {
 
 // A dataset with one structured column "Point" of two integers.
 class TPointDataSet : public TMemoryDataSet {
@@ -443,10 +462,6 @@ TEST(StructuredFields, ObjectViewDecidesWhereChildFieldsLive) {
     nested.Close();
     EXPECT_EQ(nested.FieldCount(), 0);
 }
-
-}  // namespace
-
-namespace {
 
 // Persistent fields that do not fit the cursor's definitions keep the dataset closed.
 TEST(Binding, PersistentFieldsMustMatchTheirDefinitions) {

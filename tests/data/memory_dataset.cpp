@@ -145,6 +145,14 @@ bool TMemoryDataSet::GetFieldData(TField* Field, void* Buffer) {
     if (v.IsClear()) return false;
     if (!Buffer) return true;
     switch (Field->DataType()) {
+    case ftSmallint:
+    case ftWord:
+    case ftShortint:
+    case ftByte: {
+        std::int64_t i = v.AsInt64();
+        std::memcpy(Buffer, &i, static_cast<std::size_t>(Field->DataSize()));  // the low bytes
+        break;
+    }
     case ftInteger: {
         std::int32_t i = v.AsInteger();
         std::memcpy(Buffer, &i, 4);
@@ -177,7 +185,15 @@ void TMemoryDataSet::SetFieldData(TField* Field, const void* Buffer) {
     if (!Buffer) {
         slot = rtl::Variant::Null();
     } else {
+        auto narrow = [&](auto Stored) {
+            std::memcpy(&Stored, Buffer, sizeof Stored);
+            slot = rtl::Variant(std::int32_t(Stored));
+        };
         switch (Field->DataType()) {
+        case ftSmallint: narrow(std::int16_t{}); break;
+        case ftWord: narrow(std::uint16_t{}); break;
+        case ftShortint: narrow(std::int8_t{}); break;
+        case ftByte: narrow(std::uint8_t{}); break;
         case ftInteger: {
             std::int32_t i;
             std::memcpy(&i, Buffer, 4);
