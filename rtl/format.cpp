@@ -21,12 +21,11 @@ String Pad(String body, std::size_t width, bool left) {
     return left ? body + fill : fill + body;
 }
 
+// At least `precision` digits; the sign does not count as one.
 String ZeroExtend(String digits, int precision) {
-    if (precision < 0 || digits.size() >= static_cast<std::size_t>(precision)) return digits;
-    bool negative = !digits.empty() && digits[0] == u'-';
-    if (negative) digits.erase(0, 1);
-    digits.insert(0, static_cast<std::size_t>(precision) - digits.size(), u'0');
-    if (negative) digits.insert(0, 1, u'-');
+    const std::size_t sign = !digits.empty() && digits[0] == u'-' ? 1 : 0;
+    if (precision < 0 || digits.size() - sign >= static_cast<std::size_t>(precision)) return digits;
+    digits.insert(sign, static_cast<std::size_t>(precision) - (digits.size() - sign), u'0');
     return digits;
 }
 

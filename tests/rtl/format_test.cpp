@@ -14,6 +14,7 @@ TEST(Format, ReplacesDirectivesInOrder) {
     EXPECT_EQ(Format(u"Invalid Ordinal:  %d", {-1}), u"Invalid Ordinal:  -1");
     EXPECT_EQ(Format(u"[0x%.4x]: %s", {5, u"Operation Not Supported"}), u"[0x0005]: Operation Not Supported");
     EXPECT_EQ(Format(u"100%% %5d|%-3s|", {42, u"a"}), u"100%    42|a  |");
+    EXPECT_EQ(Format(u"%.4d|%.4d|%.2d", {-123, 7, -12345}), u"-0123|0007|-12345");
     EXPECT_EQ(Format(u"%d", {std::numeric_limits<long long>::min()}), u"-9223372036854775808");
 }
 
