@@ -43,16 +43,14 @@ TDBXProperties& TDBXConnectionBuilder::DriverPropertiesFor(const String& DriverN
     const TDBXProperties& connection = *FDelegatePath->FProperties;
     if (TDBXProperties* driver = FConnectionFactory.GetDriverProperties(DriverName)) {
         // Loader settings given with the connection replace the driver's.
+        const rtl::TStringList& lines = connection.GetProperties();
         for (const char16_t* name :
              {u"DriverUnit", u"DriverPackageLoader", u"DriverAssemblyLoader", u"MetaDataPackageLoader",
               u"MetaDataAssemblyLoader", u"GetDriverFunc", u"LibraryName", u"LibraryNameOsx", u"VendorLib",
               u"VendorLibWin64", u"VendorLibOsx"}) {
-            const rtl::TStringList& lines = connection.GetProperties();
             const int index = lines.IndexOfName(name);
-            if (index >= 0 && driver->HasName(name)) {
-                const int target = driver->Properties().IndexOfName(name);
-                driver->Properties().SetString(target, lines.Strings(index));
-            }
+            const int target = driver->Properties().IndexOfName(name);
+            if (index >= 0 && target >= 0) driver->Properties().SetString(target, lines.Strings(index));
         }
         return *driver;
     }

@@ -94,16 +94,19 @@ bool TDBXReader::Next() {
         FDbxRow->NextGeneration();
         return true;
     }
-    if (FCommand) {
+    if (FCommand)
         FCommand->CloseReader();
-    } else if (!FClosed) {
-        struct Guard {
-            TDBXReader* Reader;
-            ~Guard() { Reader->CloseValueList(); }
-        } guard{this};
-        DerivedClose();
-    }
+    else if (!FClosed)
+        EndRows();
     return false;
+}
+
+void TDBXReader::EndRows() {
+    struct Guard {
+        TDBXReader* Reader;
+        ~Guard() { Reader->CloseValueList(); }
+    } guard{this};
+    DerivedClose();
 }
 
 void TDBXReader::CloseReader() {
@@ -162,11 +165,7 @@ void TDBXCommand::CloseReader() {
     if (!reader) return;
     FLastReader = nullptr;
     reader->FCommand = nullptr;
-    struct Guard {
-        TDBXReader* Reader;
-        ~Guard() { Reader->CloseValueList(); }
-    } guard{reader};
-    reader->DerivedClose();
+    reader->EndRows();
 }
 
 void TDBXCommand::SetCommandType(const String& Value) {
@@ -582,17 +581,24 @@ TDBXTransaction* TDBXConnection::BeginTransaction(int Isolation) {
 
 TDBXTransaction* TDBXConnection::BeginTransaction() { return BeginTransaction(FIsolationLevel); }
 
-void TDBXConnection::CommitFreeAndNil(TDBXTransaction*& Transaction) {
+void TDBXConnection::CheckOnStack(TDBXTransaction* Transaction) const {
     if (StackIndexOf(Transaction) < 0)
         FDBXContext->Error(TDBXErrorCodes::InvalidArgument, u"Invalid transaction Object");
+}
+
+TDBXTransaction* TDBXConnection::TopTransaction() const {
+    return FTransactionStack.empty() ? nullptr : FTransactionStack.back().get();
+}
+
+void TDBXConnection::CommitFreeAndNil(TDBXTransaction*& Transaction) {
+    CheckOnStack(Transaction);
     Commit(*Transaction);
     FreeTransactionsDownTo(Transaction);
     Transaction = nullptr;
 }
 
 void TDBXConnection::RollbackFreeAndNil(TDBXTransaction*& Transaction) {
-    if (StackIndexOf(Transaction) < 0)
-        FDBXContext->Error(TDBXErrorCodes::InvalidArgument, u"Invalid transaction Object");
+    CheckOnStack(Transaction);
     Rollback(*Transaction);
     FreeTransactionsDownTo(Transaction);
     Transaction = nullptr;
@@ -607,17 +613,14 @@ void TDBXConnection::RollbackIncompleteFreeAndNil(TDBXTransaction*& Transaction)
     }
 }
 
+// With no transaction the top is null, which the stack check rejects.
 void TDBXConnection::CommitTransaction() {
-    if (FTransactionStack.empty())
-        FDBXContext->Error(TDBXErrorCodes::InvalidArgument, u"Invalid transaction Object");
-    TDBXTransaction* top = FTransactionStack.back().get();
+    TDBXTransaction* top = TopTransaction();
     CommitFreeAndNil(top);
 }
 
 void TDBXConnection::RollbackTransaction() {
-    if (FTransactionStack.empty())
-        FDBXContext->Error(TDBXErrorCodes::InvalidArgument, u"Invalid transaction Object");
-    TDBXTransaction* top = FTransactionStack.back().get();
+    TDBXTransaction* top = TopTransaction();
     RollbackFreeAndNil(top);
 }
 

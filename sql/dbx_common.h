@@ -105,6 +105,8 @@ protected:
     void CloseReader();
     // Frees the values and swaps in the closed byte reader.
     void CloseValueList();
+    // DerivedClose, then CloseValueList even when DerivedClose fails.
+    void EndRows();
 
     std::unique_ptr<TDBXByteReader> FOwnedByteReader;
     TDBXByteReader* FByteReader = nullptr;
@@ -364,6 +366,10 @@ private:
     void DetachCommands() noexcept;
     void FreeTransactionsDownTo(TDBXTransaction* Transaction);
     int StackIndexOf(TDBXTransaction* Transaction) const;
+    // Fails with code 29 unless Transaction is on the stack.
+    void CheckOnStack(TDBXTransaction* Transaction) const;
+    // The last begun transaction, or null.
+    TDBXTransaction* TopTransaction() const;
 
     // Top of the stack last.
     std::vector<std::unique_ptr<TDBXTransaction>> FTransactionStack;

@@ -39,22 +39,31 @@ void TDBXSqliteCommand::DerivedOpen() {
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
 }
 
-std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
+void TDBXSqliteCommand::Step() {
     sqlite3_stmt* statement = FStatementHandle.get();
-    sqlite3* database = FSqliteConnection.ConnectionHandle();
     // Text holding only blanks or comments prepares to no statement.
     if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
     Trace(FText);
     Trace(u"sqlite3_step");
     const int step = sqlite3_step(statement);
-    if (step != SQLITE_ROW && step != SQLITE_DONE) {
-        // Leave the statement ready to run again, then report the step's error.
-        const String message = static_cast<const char16_t*>(sqlite3_errmsg16(database));
-        sqlite3_reset(statement);
-        FDBXContext->Error(step, message);
-    }
+    if (step == SQLITE_ROW || step == SQLITE_DONE) return;
+    // The message is read before the reset; the step's error is the one reported.
+    const String message = LastErrorMessage(FSqliteConnection.ConnectionHandle());
+    Trace(u"sqlite3_reset");
+    sqlite3_reset(statement);
+    FDBXContext->Error(step, message);
+}
+
+void TDBXSqliteCommand::Reset() {
+    Trace(u"sqlite3_reset");
+    CheckError(sqlite3_reset(FStatementHandle.get()), FSqliteConnection.ConnectionHandle(), FDBXContext.get());
+}
+
+std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
+    Step();
+    sqlite3_stmt* statement = FStatementHandle.get();
     Trace(u"sqlite3_changes");
-    FRowsAffected = sqlite3_changes(database);
+    FRowsAffected = sqlite3_changes(FSqliteConnection.ConnectionHandle());
     Trace(u"sqlite3_column_count");
     const int columns = sqlite3_column_count(statement);
     std::unique_ptr<TDBXReader> reader;
@@ -68,28 +77,15 @@ std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
             throw;
         }
     }
-    Trace(u"sqlite3_reset");
-    CheckError(sqlite3_reset(statement), database, FDBXContext.get());
+    Reset();
     return reader;
 }
 
 void TDBXSqliteCommand::DerivedExecuteUpdate() {
-    sqlite3_stmt* statement = FStatementHandle.get();
-    sqlite3* database = FSqliteConnection.ConnectionHandle();
-    // Text holding only blanks or comments prepares to no statement.
-    if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
-    Trace(FText);
-    Trace(u"sqlite3_step");
-    const int step = sqlite3_step(statement);
-    const String message = step == SQLITE_ROW || step == SQLITE_DONE
-                               ? String()
-                               : String(static_cast<const char16_t*>(sqlite3_errmsg16(database)));
-    Trace(u"sqlite3_reset");
-    const int reset = sqlite3_reset(statement);
-    if (step != SQLITE_ROW && step != SQLITE_DONE) FDBXContext->Error(step, message);
-    CheckError(reset, database, FDBXContext.get());
+    Step();
+    Reset();
     Trace(u"sqlite3_changes");
-    FRowsAffected = sqlite3_changes(database);
+    FRowsAffected = sqlite3_changes(FSqliteConnection.ConnectionHandle());
 }
 
 void TDBXSqliteCommand::DerivedClose() {

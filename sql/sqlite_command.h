@@ -39,6 +39,11 @@ protected:
 
 private:
     void Trace(StringView Message) const;
+    // Steps the statement once. A failed step resets the statement, so the
+    // command can run again, and raises the step's error.
+    void Step();
+    // Resets the statement to run again from its start.
+    void Reset();
 
     int FRowsAffected = 0;
     TDBXSqliteRow* FParameterRow = nullptr;  // owned by the parameter list

@@ -13,16 +13,16 @@ namespace {
 
 constexpr char16_t SqliteDriverName[] = u"Sqlite";
 
-String MessageOf(sqlite3* Database) {
+}  // namespace
+
+String LastErrorMessage(sqlite3* Database) {
     const void* message = sqlite3_errmsg16(Database);
     return message ? String(static_cast<const char16_t*>(message)) : String();
 }
 
-}  // namespace
-
 void CheckError(int ResultCode, sqlite3* Database, TDBXContext* Context) {
     if (ResultCode == SQLITE_OK || ResultCode == SQLITE_ROW || ResultCode == SQLITE_DONE) return;
-    String message = MessageOf(Database);
+    String message = LastErrorMessage(Database);
     if (message.empty()) message = rtl::Utf8ToString(sqlite3_errstr(ResultCode));
     if (Context) Context->Error(ResultCode, message);
     TDBXContext fresh;

@@ -36,6 +36,9 @@ public:
 // and the library's message for Database, through Context when given.
 void CheckError(int ResultCode, sqlite3* Database, TDBXContext* Context);
 
+// The library's message for the last failed call on Database (empty when it has none).
+String LastErrorMessage(sqlite3* Database);
+
 // Calls sqlite3_initialize; a failure raises code 22 "sqlite3.dll not found".
 void InitializeSqliteLibrary();
 

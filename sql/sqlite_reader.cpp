@@ -33,6 +33,33 @@ std::int64_t CopyBytes(const void* Source, std::int64_t Size, std::int64_t Offse
     return n;
 }
 
+// Copies the library's text of Bytes bytes and the terminator of Width zero
+// bytes that follows it to Buffer, cut to the buffer; no text copies only a terminator.
+void CopyTerminated(const void* Text, std::int64_t Bytes, int Width, std::span<std::uint8_t> Buffer) {
+    static const char16_t Empty = 0;
+    if (!Text) {
+        Text = &Empty;
+        Bytes = 0;
+    }
+    CopyBytes(Text, Bytes + Width, 0, Buffer.data(), static_cast<std::int64_t>(Buffer.size()), 0, Bytes + Width);
+}
+
+// Text of Length units and a terminator; a non-null value without text is a
+// lone terminator.
+template <class Char>
+void AssignText(const Char* Text, std::size_t Length, bool Null, std::vector<Char>& Value, bool& IsNull) {
+    if (Text && Length > 0) {
+        Value.assign(Text, Text + Length);
+    } else if (Null) {
+        IsNull = true;
+        return;
+    } else {
+        Value.clear();
+    }
+    IsNull = false;
+    Value.push_back(Char());
+}
+
 String SingleByteText(const char* Text) {
     String out;
     if (Text)
@@ -42,6 +69,17 @@ String SingleByteText(const char* Text) {
 
 String WideText(const void* Text) { return Text ? String(static_cast<const char16_t*>(Text)) : String(); }
 
+void Describe(TDBXValueType& Description, int DataType, int SubType, std::int64_t Precision, std::int64_t Size) {
+    Description.SetDataType(DataType);
+    Description.SetSubType(SubType);
+    Description.SetPrecision(Precision);
+    Description.SetSize(Size);
+}
+
+void DescribeWideMemo(TDBXValueType& Description) {
+    Describe(Description, TDBXDataTypes::BlobType, TDBXSubDataTypes::WideMemoSubType, 1, 1);
+}
+
 }  // namespace
 
 // ---- column mapping ---------------------------------------------------------
@@ -49,29 +87,17 @@ String WideText(const void* Text) { return Text ? String(static_cast<const char1
 void SetupTypeInfo(TDBXValueType& Description, int StorageClass, TDBXContext* Context) {
     switch (StorageClass) {
     case SQLITE_INTEGER:
-        Description.SetDataType(TDBXDataTypes::Int64Type);
-        Description.SetSubType(TDBXSubDataTypes::NoSubType);
-        Description.SetPrecision(0);
-        Description.SetSize(8);
+        Describe(Description, TDBXDataTypes::Int64Type, TDBXSubDataTypes::NoSubType, 0, 8);
         break;
     case SQLITE_FLOAT:
-        Description.SetDataType(TDBXDataTypes::DoubleType);
-        Description.SetSubType(TDBXSubDataTypes::NoSubType);
-        Description.SetPrecision(0);
-        Description.SetSize(8);
+        Describe(Description, TDBXDataTypes::DoubleType, TDBXSubDataTypes::NoSubType, 0, 8);
         break;
     case SQLITE_BLOB:
-        Description.SetDataType(TDBXDataTypes::BlobType);
-        Description.SetSubType(TDBXSubDataTypes::BinarySubType);
-        Description.SetPrecision(1);
-        Description.SetSize(0);
+        Describe(Description, TDBXDataTypes::BlobType, TDBXSubDataTypes::BinarySubType, 1, 0);
         break;
     case SQLITE_TEXT:
     case SQLITE_NULL:
-        Description.SetDataType(TDBXDataTypes::BlobType);
-        Description.SetSubType(TDBXSubDataTypes::WideMemoSubType);
-        Description.SetPrecision(1);
-        Description.SetSize(1);
+        DescribeWideMemo(Description);
         break;
     default:
         RaiseDBXError(Context, SQLITE_ERROR,
@@ -82,10 +108,7 @@ void SetupTypeInfo(TDBXValueType& Description, int StorageClass, TDBXContext* Co
 void SetupTextInfo(TDBXValueType& Description, StringView DeclaredType) {
     const auto open = DeclaredType.find(u'(');
     if (open == StringView::npos) {
-        Description.SetDataType(TDBXDataTypes::BlobType);
-        Description.SetSubType(TDBXSubDataTypes::WideMemoSubType);
-        Description.SetPrecision(1);
-        Description.SetSize(1);
+        DescribeWideMemo(Description);
         return;
     }
     const auto close = DeclaredType.find(u')');
@@ -116,12 +139,7 @@ void TDBXSqliteByteReader::GetWideString(int Ordinal, std::span<std::uint8_t> Va
     Trace(u"sqlite3_column_text16");
     const void* text = sqlite3_column_text16(FStatementHandle, Ordinal);
     Trace(u"sqlite3_column_bytes16");
-    const std::int64_t bytes = sqlite3_column_bytes16(FStatementHandle, Ordinal);
-    static const char16_t Empty = 0;
-    if (!text) text = &Empty;
-    // The library's text is followed by its terminator.
-    CopyBytes(text, text == &Empty ? 2 : bytes + 2, 0, Value.data(), static_cast<std::int64_t>(Value.size()), 0,
-              bytes + 2);
+    CopyTerminated(text, sqlite3_column_bytes16(FStatementHandle, Ordinal), 2, Value);
 }
 
 void TDBXSqliteByteReader::GetAnsiString(int Ordinal, std::span<std::uint8_t> Value, std::int64_t, bool& IsNull) {
@@ -129,11 +147,7 @@ void TDBXSqliteByteReader::GetAnsiString(int Ordinal, std::span<std::uint8_t> Va
     Trace(u"sqlite3_column_text");
     const unsigned char* text = sqlite3_column_text(FStatementHandle, Ordinal);
     Trace(u"sqlite3_column_bytes");
-    const std::int64_t bytes = sqlite3_column_bytes(FStatementHandle, Ordinal);
-    static const unsigned char Empty = 0;
-    if (!text) text = &Empty;
-    CopyBytes(text, text == &Empty ? 1 : bytes + 1, 0, Value.data(), static_cast<std::int64_t>(Value.size()), 0,
-              bytes + 1);
+    CopyTerminated(text, sqlite3_column_bytes(FStatementHandle, Ordinal), 1, Value);
 }
 
 #define KALIMDAR_SQLITE_INT_GETTER(Getter, Width)                                                            \
@@ -199,9 +213,8 @@ void TDBXSqliteRow::Trace(StringView Message) const { FDBXContext->Trace(TDBXTra
 
 bool TDBXSqliteRow::HasValue(int Column, bool& IsNull) {
     Trace(u"sqlite3_column_type");
-    const bool null = sqlite3_column_type(FStatementHandle, Column) == SQLITE_NULL;
-    if (null) IsNull = true;
-    return !null;
+    IsNull = sqlite3_column_type(FStatementHandle, Column) == SQLITE_NULL;
+    return !IsNull;
 }
 
 void TDBXSqliteRow::GetWideString(TDBXWritableValue& DbxValue, std::vector<char16_t>& Value, bool& IsNull) {
@@ -212,16 +225,7 @@ void TDBXSqliteRow::GetWideString(TDBXWritableValue& DbxValue, std::vector<char1
     const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(FStatementHandle, column));
     Trace(u"sqlite3_column_bytes16");
     const std::size_t length = static_cast<std::size_t>(sqlite3_column_bytes16(FStatementHandle, column)) / 2;
-    if (text && length > 0) {
-        Value.assign(text, text + length);
-        Value.push_back(u'\0');
-        IsNull = false;
-    } else if (storage == SQLITE_NULL) {
-        IsNull = true;
-    } else {
-        Value.assign(1, u'\0');
-        IsNull = false;
-    }
+    AssignText(text, length, storage == SQLITE_NULL, Value, IsNull);
 }
 
 void TDBXSqliteRow::GetAnsiString(TDBXWritableValue& DbxValue, std::vector<char>& Value, bool& IsNull) {
@@ -232,23 +236,13 @@ void TDBXSqliteRow::GetAnsiString(TDBXWritableValue& DbxValue, std::vector<char>
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(FStatementHandle, column));
     Trace(u"sqlite3_column_bytes");
     const std::size_t length = static_cast<std::size_t>(sqlite3_column_bytes(FStatementHandle, column));
-    if (text && length > 0) {
-        Value.assign(text, text + length);
-        Value.push_back('\0');
-        IsNull = false;
-    } else if (storage == SQLITE_NULL) {
-        IsNull = true;
-    } else {
-        Value.assign(1, '\0');
-        IsNull = false;
-    }
+    AssignText(text, length, storage == SQLITE_NULL, Value, IsNull);
 }
 
 int TDBXSqliteRow::ColumnInt(TDBXWritableValue& DbxValue, bool& IsNull, bool& Present) {
     const int column = DbxValue.GetValueType().GetOrdinal();
     Present = HasValue(column, IsNull);
     if (!Present) return 0;
-    IsNull = false;
     Trace(u"sqlite3_column_int");
     return sqlite3_column_int(FStatementHandle, column);
 }
@@ -275,7 +269,6 @@ void TDBXSqliteRow::GetBoolean(TDBXWritableValue& DbxValue, bool& Value, bool& I
 void TDBXSqliteRow::GetInt64(TDBXWritableValue& DbxValue, std::int64_t& Value, bool& IsNull) {
     const int column = DbxValue.GetValueType().GetOrdinal();
     if (!HasValue(column, IsNull)) return;
-    IsNull = false;
     Trace(u"sqlite3_column_int64");
     Value = sqlite3_column_int64(FStatementHandle, column);
 }
@@ -283,7 +276,6 @@ void TDBXSqliteRow::GetInt64(TDBXWritableValue& DbxValue, std::int64_t& Value, b
 void TDBXSqliteRow::GetDouble(TDBXWritableValue& DbxValue, double& Value, bool& IsNull) {
     const int column = DbxValue.GetValueType().GetOrdinal();
     if (!HasValue(column, IsNull)) return;
-    IsNull = false;
     Trace(u"sqlite3_column_double");
     Value = sqlite3_column_double(FStatementHandle, column);
 }
@@ -291,7 +283,6 @@ void TDBXSqliteRow::GetDouble(TDBXWritableValue& DbxValue, double& Value, bool& 
 void TDBXSqliteRow::GetSingle(TDBXWritableValue& DbxValue, float& Value, bool& IsNull) {
     const int column = DbxValue.GetValueType().GetOrdinal();
     if (!HasValue(column, IsNull)) return;
-    IsNull = false;
     Trace(u"sqlite3_column_double");
     Value = static_cast<float>(sqlite3_column_double(FStatementHandle, column));
 }
@@ -299,7 +290,6 @@ void TDBXSqliteRow::GetSingle(TDBXWritableValue& DbxValue, float& Value, bool& I
 void TDBXSqliteRow::GetByteLength(TDBXWritableValue& DbxValue, std::int64_t& ByteLength, bool& IsNull) {
     const int column = DbxValue.GetValueType().GetOrdinal();
     if (!HasValue(column, IsNull)) return;
-    IsNull = false;
     Trace(u"sqlite3_column_bytes16");
     ByteLength = sqlite3_column_bytes16(FStatementHandle, column);
 }
@@ -310,7 +300,6 @@ void TDBXSqliteRow::GetBytes(TDBXWritableValue& DbxValue, std::int64_t Offset, s
     const int column = DbxValue.GetValueType().GetOrdinal();
     ReturnLength = 0;
     if (!HasValue(column, IsNull)) return;
-    IsNull = false;
     Trace(u"sqlite3_column_bytes16");
     const std::int64_t size = sqlite3_column_bytes16(FStatementHandle, column);
     Trace(u"sqlite3_column_blob");

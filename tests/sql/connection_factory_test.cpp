@@ -304,7 +304,7 @@ TEST(IniFileConnectionFactory, ADriversFileWithoutItsListFailsAndIsNotUsed) {
 TEST(IniFileConnectionFactory, FilesAreLookedForBesideTheExecutable) {
     TempDir dir;
     String drivers, connections;
-    EXPECT_FALSE(TDBXConnectionFactory::FindConfigurationFiles(dir.File("") , drivers, connections));
+    EXPECT_FALSE(TDBXConnectionFactory::FindConfigurationFiles(dir.File(""), drivers, connections));
     EXPECT_EQ(drivers, dir.File("dbxdrivers.ini"));
     EXPECT_EQ(connections, dir.File("dbxconnections.ini"));
     WriteFile(dir.Path() / "dbxdrivers.ini", "[Installed Drivers]\nSqlite=1\n");
@@ -347,15 +347,7 @@ TEST(ConnectionFactory, ThreadsShareTheFactoryEachWithItsOwnConnection) {
                 TDBXConnectionFactory& factory = TDBXConnectionFactory::GetConnectionFactory();
                 factories[t] = &factory;
                 for (int round = 0; round < 20; ++round) {
-                    TDBXConnectionFactory::Lock();
-                    std::unique_ptr<TDBXConnection> connection;
-                    try {
-                        connection = factory.GetConnection(*sql_test::SqliteProperties(u":memory:"));
-                    } catch (...) {
-                        TDBXConnectionFactory::Unlock();
-                        throw;
-                    }
-                    TDBXConnectionFactory::Unlock();
+                    auto connection = sql_test::Connect(u":memory:");  // under the factory's lock
                     auto command = connection->CreateCommand();
                     command->SetText(u"select " + rtl::IntToStr(t * 100 + round));
                     auto reader = command->ExecuteQuery();

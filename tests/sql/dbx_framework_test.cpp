@@ -312,7 +312,7 @@ TEST(DBXValue, WideMemoDropsOnlyATwoByteTerminator) {
     const Case cases[] = {
         {{'a', 0, 'b', 0, 0, 0}, u"ab", 4},         // terminator dropped
         {{'a', 0, 'b', 0}, u"ab", 4},               // nothing to drop
-        {{'a', 0, 'b', 0}, u"ab", 4},               // ends in a single zero byte: kept
+        {{'a', 0, 0, 0x04}, u"a\u0400", 4},          // a zero byte before the last: kept
         {{'a', 0, 0}, u"", 1},                      // the last two bytes decide, whatever precedes them
         {{0, 0}, u"", 0},                           // only a terminator
         {{0x1A, 0x04, 0x30, 0x04}, u"\u041A\u0430", 4},  // Cyrillic

@@ -296,36 +296,40 @@ TEST(SqliteCommand, TheMorphicCommandKeepsItsDriverCommandUntilTheTypeChanges) {
     EXPECT_EQ(reader->GetValue(0).GetAsString(), u"2");
 }
 
-TEST(SqliteCommand, ClosingTheConnectionLeavesItsCommandsClosedForGood) {
-    auto connection = Connect(u":memory:");
-    auto command = connection->CreateCommand();
-    command->SetText(u"select 1 union all select 2");
-    auto reader = command->ExecuteQuery();
-    ASSERT_TRUE(reader->Next());
-    connection->Close();
-    EXPECT_FALSE(connection->GetIsOpen());
-    EXPECT_FALSE(command->IsOpen());
-    EXPECT_FALSE(reader->Next());  // ended with the command
-    const TDBXError e = CatchDBXError([&] { command->ExecuteQuery(); });
-    EXPECT_EQ(e.ErrorCode(), 30);
-    EXPECT_EQ(e.Message(), u"Operation failed.  Connection was closed");
-    // Everything may still be freed in any order.
-    connection.reset();
-    command.reset();
-    reader.reset();
-}
-
-TEST(SqliteCommand, FreeingAnOpenConnectionClosesItsCommandsFirst) {
-    auto connection = Connect(u":memory:");
-    auto command = connection->CreateCommand();
-    command->SetText(u"select 1 union all select 2");
-    auto reader = command->ExecuteQuery();
-    ASSERT_TRUE(reader->Next());
-    connection.reset();
-    EXPECT_FALSE(reader->Next());
-    EXPECT_EQ(CatchDBXError([&] { command->ExecuteQuery(); }).ErrorCode(), 30);
-    reader.reset();
-    command.reset();
+TEST(SqliteCommand, ClosingOrFreeingTheConnectionLeavesItsCommandsClosedForGood) {
+    struct Case {
+        const char* name;
+        std::function<void(std::unique_ptr<TDBXConnection>&)> end;
+        bool readerFreedFirst;
+    };
+    const Case cases[] = {
+        {"closed",
+         [](std::unique_ptr<TDBXConnection>& connection) {
+             connection->Close();
+             EXPECT_FALSE(connection->GetIsOpen());
+         },
+         false},
+        {"freed", [](std::unique_ptr<TDBXConnection>& connection) { connection.reset(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto connection = Connect(u":memory:");
+        auto command = connection->CreateCommand();
+        command->SetText(u"select 1 union all select 2");
+        auto reader = command->ExecuteQuery();
+        ASSERT_TRUE(reader->Next());
+        c.end(connection);
+        EXPECT_FALSE(command->IsOpen());
+        EXPECT_FALSE(reader->Next());  // ended with the command
+        const TDBXError e = CatchDBXError([&] { command->ExecuteQuery(); });
+        EXPECT_EQ(e.ErrorCode(), 30);
+        EXPECT_EQ(e.Message(), u"Operation failed.  Connection was closed");
+        // Everything left may still be freed in any order.
+        if (c.readerFreedFirst) reader.reset();
+        connection.reset();
+        command.reset();
+        reader.reset();
+    }
 }
 
 TEST(SqliteCommand, AStepErrorLeavesTheCommandReadyToRunAgain) {
