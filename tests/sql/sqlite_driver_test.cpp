@@ -373,6 +373,13 @@ TEST(SqliteTransactions, SavepointsAreNumberedPerConnectionAndNeverReused) {
     EXPECT_EQ(static_cast<TDBXSqliteTransaction*>(third)->Id(), 3);
     connection->RollbackTransaction();
     EXPECT_EQ(connection->TransactionCount(), 0);
+    // With none begun there is nothing to end.
+    for (const auto& end : {std::function<void()>([&] { connection->CommitTransaction(); }),
+                            std::function<void()>([&] { connection->RollbackTransaction(); })}) {
+        const TDBXError none = CatchDBXError(end);
+        EXPECT_EQ(none.ErrorCode(), 29);
+        EXPECT_EQ(none.Message(), u"Invalid transaction Object");
+    }
 
     TDBXTransaction* stale = third;  // already freed: not on the stack
     const TDBXError e = CatchDBXError([&] { connection->CommitFreeAndNil(stale); });
