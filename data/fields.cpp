@@ -35,17 +35,11 @@ std::string Narrow(rtl::StringView Text) {
     return s;
 }
 
-rtl::String Pad(std::int64_t Value, int Digits) {
-    rtl::String s = rtl::IntToStr(Value < 0 ? -Value : Value);
-    if (static_cast<int>(s.size()) < Digits) s.insert(0, Digits - s.size(), u'0');
-    return Value < 0 ? u"-" + s : s;
-}
-
 rtl::String DateText(int Year, int Month, int Day) {
-    return Pad(Year, 4) + u"-" + Pad(Month, 2) + u"-" + Pad(Day, 2);
+    return rtl::Format(u"%.4d-%.2d-%.2d", {Year, Month, Day});
 }
 rtl::String TimeText(int Hour, int Minute, int Second) {
-    return Pad(Hour, 2) + u":" + Pad(Minute, 2) + u":" + Pad(Second, 2);
+    return rtl::Format(u"%.2d:%.2d:%.2d", {Hour, Minute, Second});
 }
 rtl::String TimeStampText(const TSQLTimeStamp& T) {
     return DateText(T.Year, T.Month, T.Day) + u" " + TimeText(T.Hour, T.Minute, T.Second);
@@ -889,7 +883,7 @@ rtl::String TSQLTimeStampOffsetField::GetAsString() const {
     TSQLTimeStampOffset t;
     if (!ReadValue(t)) return rtl::String();
     int offset = t.TimeZoneHour * 60 + (t.TimeZoneHour < 0 ? -t.TimeZoneMinute : t.TimeZoneMinute);
-    rtl::String zone = (offset < 0 ? u"-" : u"+") + Pad(std::abs(offset) / 60, 2) + u":" + Pad(std::abs(offset) % 60, 2);
+    rtl::String zone = rtl::Format(u"%s%.2d:%.2d", {offset < 0 ? u"-" : u"+", std::abs(offset) / 60, std::abs(offset) % 60});
     return TimeStampText(t.TimeStamp) + u" " + zone;
 }
 rtl::Variant TSQLTimeStampOffsetField::GetAsVariant() const {
