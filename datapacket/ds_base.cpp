@@ -1,0 +1,269 @@
+#include "datapacket/ds_base.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <stdexcept>
+
+namespace datapacket {
+
+namespace {
+
+constexpr std::uint32_t MaxSlot = 65531;
+
+std::uint32_t NextOrderId() {
+    static std::atomic<std::uint32_t> Counter{0};
+    return ++Counter;
+}
+
+// The slot length of a column by its logical type, or 0 for a type the store
+// cannot hold. Width-based types take a width of at least 1.
+std::uint64_t SlotLength(DSFLDDesc& F) {
+    const auto Width = [&F]() -> std::uint64_t {
+        if (F.iUnits1 == 0) F.iUnits1 = 1;
+        return static_cast<std::uint64_t>(F.iUnits1);
+    };
+    switch (F.iFldType) {
+        case fldZSTRING: return Width() + 1;
+        case fldUNICODE:
+        case fldVARBYTES: return Width() + 2;
+        case fldBYTES: return Width();
+        case fldBLOB: return 4;
+        case fldINT16:
+        case fldUINT16:
+        case fldBOOL:
+        case fldINT8:
+        case fldUINT8:
+        case fldBOOL8: return 2;
+        case fldINT32:
+        case fldUINT32:
+        case fldDATE:
+        case fldTIME:
+        case fldSINGLE:
+        case fldTABLE:
+        case fldBOOL32: return 4;
+        case fldFLOAT:
+        case fldTIMESTAMP:
+        case fldINT64:
+        case fldUINT64: return 8;
+        case fldFLOATIEEE: return 10;
+        case fldBCD:
+        case fldFMTBCD: {
+            const std::uint64_t P = static_cast<std::uint64_t>(F.iUnits1);
+            return P == 0 ? 34 : P / 2 + P % 2 + 2;
+        }
+        case fldDATETIME: return 16;
+        case fldDATETIMEOFFSET: return 20;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+TDSBase::TDSBase() : FOrderId(NextOrderId()) { FBlobEnds.push_back(0); }
+
+DBResult TDSBase::LayOutRecord() {
+    std::uint64_t Offset = 0;
+    for (DSFLDDesc& F : FFields) {
+        if (F.iUnits1 < 0) return DBERR_INVALIDFLDTYPE;
+        const std::uint64_t Slot = SlotLength(F);
+        if (Slot == 0 || Slot > MaxSlot) return DBERR_INVALIDFLDTYPE;
+        F.iFldLen = static_cast<std::uint32_t>(Slot);
+        F.iFldOffsInRec = static_cast<std::uint32_t>(Offset);
+        Offset += Slot;
+    }
+    // One null byte per column after the slots; with the status byte kept
+    // after each record, a record must stay addressable in 32 bits.
+    if (Offset + FFields.size() >= std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
+    for (std::size_t J = 0; J < FFields.size(); ++J)
+        FFields[J].iNullOffsInRec = static_cast<std::uint32_t>(Offset + J);
+    FRecLen = static_cast<std::uint32_t>(Offset + FFields.size());
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::NewRecord(std::uint8_t Status, std::uint8_t*& Record) {
+    if (FRecordCount == std::numeric_limits<std::uint32_t>::max() - 1) return DBERR_NOMEMORY;
+    const std::size_t Start = FRecords.size();
+    try {
+        FRecords.resize(Start + FRecLen + 1);
+    } catch (const std::bad_alloc&) {
+        return DBERR_NOMEMORY;
+    } catch (const std::length_error&) {
+        return DBERR_NOMEMORY;
+    }
+    Record = FRecords.data() + Start;
+    Record[FRecLen] = Status;
+    ++FRecordCount;
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::AddBlob(const std::uint8_t* Data, std::uint32_t Len, std::uint32_t& Number) {
+    if (FBlobEnds.size() >= NotFetchedBlob) return DBERR_NOMEMORY;
+    try {
+        FBlobData.insert(FBlobData.end(), Data, Data + Len);
+        FBlobEnds.push_back(FBlobData.size());
+    } catch (const std::bad_alloc&) {
+        FBlobData.resize(FBlobEnds.back());
+        return DBERR_NOMEMORY;
+    }
+    Number = static_cast<std::uint32_t>(FBlobEnds.size() - 1);
+    return DBERR_NONE;
+}
+
+bool TDSBase::Blob(std::uint32_t Number, const std::uint8_t*& Data, std::uint32_t& Len) const {
+    if (Number == 0 || Number >= FBlobEnds.size()) return false;
+    Data = FBlobData.data() + FBlobEnds[Number - 1];
+    Len = static_cast<std::uint32_t>(FBlobEnds[Number] - FBlobEnds[Number - 1]);
+    return true;
+}
+
+void TDSBase::DropRecords() {
+    FRecords.clear();
+    FRecordCount = 0;
+    FBlobData.clear();
+    FBlobEnds.assign(1, 0);
+}
+
+void TDSBase::DropMetaData() {
+    DropRecords();
+    FHasMetaData = false;
+    FFields.clear();
+    FOptParams.clear();
+    FRecLen = 0;
+    FReader.Clear();
+}
+
+DBResult TDSBase::ReadFirstPacket(const rtl::TBytes& Packet) {
+    if (DBResult R = FReader.Open(Packet.data(), Packet.size())) return R;
+    if (DBResult R = FReader.ReadMetaData(FFields, FOptParams)) return R;
+    if (DBResult R = LayOutRecord()) return R;
+    return FReader.ReadRows(FFields, *this);
+}
+
+DBResult TDSBase::ReadLaterPacket(const rtl::TBytes& Packet) {
+    // A failing packet adds nothing: the records and blobs it had added go.
+    const std::uint32_t Records = FRecordCount;
+    const std::size_t RecordBytes = FRecords.size();
+    const std::size_t Blobs = FBlobEnds.size();
+    DBResult R = FReader.Open(Packet.data(), Packet.size());
+    if (!R) R = FReader.ReadRows(FFields, *this);
+    if (R) {
+        FRecordCount = Records;
+        FRecords.resize(RecordBytes);
+        FBlobEnds.resize(Blobs);
+        FBlobData.resize(FBlobEnds.back());
+    }
+    return R;
+}
+
+DBResult TDSBase::AppendData(const rtl::TBytes* Packet, bool HitEOF) {
+    std::lock_guard Guard(FLock);
+    if (!Packet) {
+        FPartial = false;
+        return DBERR_NONE;
+    }
+    if (!FHasMetaData) {
+        // A failed first packet leaves no metadata: the next one starts afresh.
+        if (DBResult R = ReadFirstPacket(*Packet)) {
+            DropMetaData();
+            return R;
+        }
+        FHasMetaData = true;
+    } else {
+        // Every store's metadata came from a packet, so a complete store
+        // reopens itself for appending.
+        if (DBResult R = ReadLaterPacket(*Packet)) return R;
+    }
+    FPartial = !HitEOF;
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::GetProps(DSProps& Props) {
+    std::lock_guard Guard(FLock);
+    if (!FHasMetaData) return DBERR_NOMETADATA;
+    Props.iFields = static_cast<std::uint32_t>(FFields.size());
+    Props.iRecBufSize = FRecLen;
+    Props.iBookmarkSize = BookmarkSize;
+    Props.iRecords = FRecordCount;
+    Props.bReadOnly = FReadOnly;
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::GetFieldDescs(DSFLDDesc* Descs) {
+    std::lock_guard Guard(FLock);
+    if (!FHasMetaData) return DBERR_NOMETADATA;
+    if (!Descs) return DBERR_INVALIDPARAM;
+    std::copy(FFields.begin(), FFields.end(), Descs);
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::GetOptParameter(std::uint32_t FieldNo, const char* Name, TDSOptParam& Param) {
+    std::lock_guard Guard(FLock);
+    if (!Name) return DBERR_INVALIDPARAM;
+    for (const TStoredOptParam& P : FOptParams) {
+        if (P.FieldNo == FieldNo && SameParamName(P.Param.Name, Name)) {
+            Param = P.Param;
+            return DBERR_NONE;
+        }
+    }
+    return DBERR_NOSUCHINDEX;
+}
+
+DBResult TDSBase::GetProp(std::uint32_t Prop, std::uint32_t& Value) {
+    std::lock_guard Guard(FLock);
+    switch (Prop) {
+        case dspropREADONLY: Value = FReadOnly; break;
+        case dspropDSISPARTIAL: Value = FPartial; break;
+        case dspropRECORDSINDS: Value = FRecordCount; break;
+        case dspropINCLBLOBSINDELTA: Value = FInclBlobsInDelta; break;
+        case dspropCOMPRESSARRAYS: Value = FCompressArrays; break;
+        case dspropDISABLESTRINGTRIM: Value = FDisableStringTrim; break;
+        case dspropDATAHASCHANGED: Value = 0; break;  // the store is never edited
+        case dspropUTF8METADATA: Value = FUtf8MetaData; break;
+        case dspropUTF8ERRORMSG: Value = FUtf8ErrorMsg; break;
+        case dspropANSICODEPAGE: Value = FAnsiCodePage; break;
+        default: return DBERR_INVALIDPARAM;
+    }
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::SetProp(std::uint32_t Prop, std::uint32_t Value) {
+    std::lock_guard Guard(FLock);
+    switch (Prop) {
+        case dspropREADONLY: FReadOnly = Value != 0; break;
+        case dspropDSISPARTIAL:
+            // Reopens a complete store for appending, whatever the value.
+            if (!FHasMetaData || FPartial) return DBERR_NA;
+            FPartial = true;
+            break;
+        case dspropRECORDSINDS:
+        case dspropDATAHASCHANGED: return DBERR_NA;
+        case dspropINCLBLOBSINDELTA: FInclBlobsInDelta = Value; break;
+        case dspropCOMPRESSARRAYS: FCompressArrays = Value; break;
+        case dspropDISABLESTRINGTRIM: FDisableStringTrim = Value; break;
+        case dspropUTF8METADATA: FUtf8MetaData = Value; break;
+        case dspropUTF8ERRORMSG: FUtf8ErrorMsg = Value; break;
+        case dspropANSICODEPAGE: FAnsiCodePage = Value; break;
+        default: return DBERR_INVALIDPARAM;
+    }
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::Reset() {
+    std::lock_guard Guard(FLock);
+    DropRecords();
+    // Bookmarks taken before no longer hold positions in this order.
+    ++FGeneration;
+    return DBERR_NONE;
+}
+
+DBResult TDSBase::GetErrorString(DBResult Code, char* Text) {
+    if (!Text) return DBERR_INVALIDPARAM;
+    std::strncpy(Text, ErrorMessage(Code), ErrorStringSize - 1);
+    Text[ErrorStringSize - 1] = 0;
+    return DBERR_NONE;
+}
+
+}  // namespace datapacket

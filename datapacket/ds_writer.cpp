@@ -1,0 +1,346 @@
+#include "datapacket/ds_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "datapacket/ds_bytes.h"
+
+namespace datapacket {
+
+namespace {
+
+constexpr std::size_t InitialSize = 32768;
+constexpr std::size_t MinGrowth = 32768;
+constexpr std::size_t MaxDoublingGrowth = 1024000;
+// Room made before each column descriptor: the longest descriptor and then some.
+constexpr std::size_t DescriptorRoom = 141;
+
+// Header field offsets.
+constexpr std::size_t HdrMagic = 0, HdrVersion = 4, HdrFirstByte = 8, HdrColumns = 12, HdrRows = 14,
+                      HdrFlags = 18, HdrRowOffset = 22;
+
+bool IsPrefixWidth(std::uint32_t W) { return W == 1 || W == 2 || W == 4; }
+
+std::uint32_t PrefixLimit(std::uint32_t Width) {
+    return Width == 1 ? 0xFF : Width == 2 ? 0xFFFF : std::numeric_limits<std::uint32_t>::max();
+}
+
+std::size_t NameLength(const char* Name, std::size_t Max) {
+    const void* End = std::memchr(Name, 0, Max);
+    return End ? static_cast<std::size_t>(static_cast<const char*>(End) - Name) : Max;
+}
+
+}  // namespace
+
+DBResult TDSWriter::Reserve(std::size_t Bytes) {
+    if (FBuf.size() - FUsed >= Bytes) return DBERR_NONE;
+    std::size_t Growth = MinGrowth;
+    if (FGrowths % 2 == 1) Growth = std::max(Growth, std::min(FBuf.size(), MaxDoublingGrowth));
+    Growth = std::max(Growth, FUsed + Bytes - FBuf.size());
+    // Packet offsets are 32-bit numbers.
+    if (FBuf.size() + Growth > std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
+    try {
+        FBuf.resize(FBuf.size() + Growth);
+    } catch (const std::bad_alloc&) {
+        return DBERR_NOMEMORY;
+    }
+    ++FGrowths;
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::CheckColumnType(std::uint32_t Type) const {
+    const std::uint32_t Class = FieldClassOf(Type);
+    if (Class > dsfldMAXCLASS) return DBERR_NA;
+    // Nested rows, arrays and structured columns are not built by this engine.
+    if (Class == dsfldEMBEDDEDTBL || (Type & (dsArrayFldType | dsPseudoFldType | dsEmbeddedFldType))) return DBERR_NA;
+    if ((Type & dsVaryingFldType) && !IsPrefixWidth(FieldSizeOf(Type))) return DBERR_INVALIDPARAM;
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::Start(std::uint32_t Fields, bool WithMetaData) {
+    FBuf.clear();
+    FUsed = 0;
+    FGrowths = 0;
+    FActive = false;
+    try {
+        FBuf.resize(InitialSize);
+    } catch (const std::bad_alloc&) {
+        return DBERR_NOMEMORY;
+    }
+    std::fill(FBuf.begin(), FBuf.begin() + PacketHeaderSize, std::uint8_t{0});
+    PutLE<std::uint32_t>(At(HdrMagic), PacketMagic);
+    PutLE<std::uint16_t>(At(HdrVersion), 1);
+    PutLE<std::uint32_t>(At(HdrFirstByte), PacketHeaderSize);
+    PutLE<std::uint16_t>(At(HdrColumns), static_cast<std::uint16_t>(Fields));
+    PutLE<std::uint32_t>(At(HdrFlags), WithMetaData ? dsfHasMetaData : 0);
+    FUsed = PacketHeaderSize;
+    if (WithMetaData) {
+        // The packet-parameter count; each column descriptor moves it along.
+        FPacketParamCountPos = FUsed;
+        PutLE<std::uint16_t>(At(FUsed), 0);
+        FUsed += 2;
+    }
+    FWithMetaData = WithMetaData;
+    FPacketParams = 0;
+    FColumnParams = 0;
+    FRowsStarted = false;
+    FRows = 0;
+    FColumnInRow = 0;
+    FActive = true;
+    UpdateHeaderVersion();
+    return DBERR_NONE;
+}
+
+void TDSWriter::UpdateHeaderVersion() {
+    const bool Newer = std::any_of(FColumns.begin(), FColumns.end(),
+                                   [](const TDSDataPacketFldDesc& D) { return FieldClassOf(D.iFieldType) > dsfldBYTES; });
+    if (Newer) PutLE<std::uint16_t>(At(HdrVersion), 2);
+}
+
+DBResult TDSWriter::Init_Sequential(std::uint32_t Version, std::uint16_t Fields) {
+    FColumns.clear();
+    FCodecs.clear();
+    FColumnTotal = 0;
+    FActive = false;
+    if (Version > 3) return DBERR_DATAPACKETMISMATCH;
+    FColumnTotal = Fields;
+    return Start(Fields, true);
+}
+
+DBResult TDSWriter::Init(std::uint32_t Version, std::uint16_t Fields, const TDSDataPacketFldDesc* FieldDescs) {
+    if (FieldDescs) {
+        if (Version > 3) return DBERR_DATAPACKETMISMATCH;
+        for (std::uint32_t I = 0; I < Fields; ++I)
+            if (DBResult R = CheckColumnType(FieldDescs[I].iFieldType)) return R;
+        FColumns.assign(FieldDescs, FieldDescs + Fields);
+        for (TDSDataPacketFldDesc& D : FColumns) D.szFieldName[31] = 0;
+        FColumnTotal = Fields;
+        FCodecs.clear();
+    }
+    return Start(FColumnTotal, false);
+}
+
+DBResult TDSWriter::Reset() {
+    if (FColumns.empty()) return DBERR_NA;
+    return Init(0, static_cast<std::uint16_t>(FColumnTotal), nullptr);
+}
+
+DBResult TDSWriter::AddColumnDesc(const TDSDataPacketFldDesc& Desc) {
+    // Columns come before any packet parameter or row; nested levels are not
+    // built, so the top level is the only one with room.
+    if (!FActive || FRowsStarted || FPacketParams > 0 || FColumns.size() >= FColumnTotal) return DBERR_NA;
+    if (DBResult R = CheckColumnType(Desc.iFieldType)) return R;
+    const std::size_t N = NameLength(Desc.szFieldName, 31);
+    if (N == 0) return DBERR_NULLFIELDNAME;
+    if (FWithMetaData) {
+        if (DBResult R = Reserve(DescriptorRoom)) return R;
+        std::size_t P = FPacketParamCountPos;
+        *At(P) = static_cast<std::uint8_t>(N);
+        std::memcpy(At(P + 1), Desc.szFieldName, N);
+        P += 1 + N;
+        PutLE<std::uint32_t>(At(P), Desc.iFieldType);
+        PutLE<std::uint16_t>(At(P + 4), Desc.iAttributes);
+        FColumnParamCountPos = P + 6;
+        PutLE<std::uint16_t>(At(FColumnParamCountPos), 0);
+        FPacketParamCountPos = FColumnParamCountPos + 2;
+        PutLE<std::uint16_t>(At(FPacketParamCountPos), 0);
+        FUsed = FPacketParamCountPos + 2;
+        FColumnParams = 0;
+    }
+    TDSDataPacketFldDesc& Kept = FColumns.emplace_back(Desc);
+    std::memset(Kept.szFieldName + N, 0, sizeof(Kept.szFieldName) - N);
+    UpdateHeaderVersion();
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::AddAttribute(std::uint32_t Area, const char* Name, std::uint32_t AttrType, std::uint32_t Len,
+                                 const void* Value) {
+    if (!FActive || !FWithMetaData || FRowsStarted) return DBERR_NA;
+    // A call without a value closes a nested level's metadata; there are none.
+    if (!Value) return DBERR_NA;
+    if (!Name) return DBERR_INVALIDPARAM;
+    const std::size_t M = std::strlen(Name);
+    if (M > 255) return DBERR_INVALIDPARAM;
+
+    // The encoded value: its prefix width (varying types) and the bytes taken from Value.
+    std::uint32_t PrefixWidth = 0;
+    std::uint32_t DataLen;
+    const std::uint32_t Size = FieldSizeOf(AttrType);
+    if (AttrType & dsArrayFldType) {
+        // Value holds the 4-byte element count and the elements.
+        if (Len < 4) return DBERR_INVALIDPARAM;
+        if (!(AttrType & dsVaryingFldType)) {
+            const std::uint64_t Count = GetLE<std::uint32_t>(static_cast<const std::uint8_t*>(Value));
+            if (4 + Count * Size != Len) return DBERR_INVALIDPARAM;
+        }
+        DataLen = Len;
+    } else if (AttrType & dsVaryingFldType) {
+        if (!IsPrefixWidth(Size) || Len < Size || Len - Size > PrefixLimit(Size)) return DBERR_INVALIDPARAM;
+        PrefixWidth = Size;
+        DataLen = Len - Size;
+    } else {
+        DataLen = Size;
+    }
+
+    if (Area == dsAttrField) {
+        if (FColumns.empty() || FPacketParams > 0) return DBERR_NA;
+        if (FColumnParams == std::numeric_limits<std::uint16_t>::max()) return DBERR_NA;
+    } else if (Area == dsAttrPacket) {
+        if (FPacketParams == std::numeric_limits<std::uint16_t>::max()) return DBERR_NA;
+    } else {
+        return DBERR_INVALIDPARAM;
+    }
+    if (DBResult R = Reserve(M + 5 + PrefixWidth + std::size_t{DataLen} + 2)) return R;
+
+    // A column parameter goes where the provisional packet-parameter count
+    // stood, which then follows it; a packet parameter goes at the end.
+    std::size_t P = Area == dsAttrField ? FPacketParamCountPos : FUsed;
+    *At(P) = static_cast<std::uint8_t>(M);
+    std::memcpy(At(P + 1), Name, M);
+    P += 1 + M;
+    PutLE<std::uint32_t>(At(P), AttrType);
+    P += 4;
+    if (PrefixWidth) {
+        PutPrefix(At(P), PrefixWidth, DataLen);
+        P += PrefixWidth;
+    }
+    if (DataLen) std::memcpy(At(P), Value, DataLen);
+    P += DataLen;
+    if (Area == dsAttrField) {
+        PutLE<std::uint16_t>(At(FColumnParamCountPos), ++FColumnParams);
+        FPacketParamCountPos = P;
+        PutLE<std::uint16_t>(At(P), 0);
+        FUsed = P + 2;
+    } else {
+        PutLE<std::uint16_t>(At(FPacketParamCountPos), ++FPacketParams);
+        FUsed = P;
+    }
+    return DBERR_NONE;
+}
+
+void TDSWriter::BuildCodecs() {
+    FCodecs.resize(FColumns.size());
+    for (std::size_t J = 0; J < FColumns.size(); ++J) {
+        TColumnCodec& C = FCodecs[J];
+        const std::uint32_t Type = FColumns[J].iFieldType;
+        C.Size = FieldSizeOf(Type);
+        C.Varying = (Type & dsVaryingFldType) != 0;
+        C.FlagByte = 1 + static_cast<std::uint32_t>(J / 4);
+        C.NullBit = static_cast<std::uint8_t>(BLANK_NULL << (2 * (J % 4)));
+        C.NotChangedBit = static_cast<std::uint8_t>(BLANK_NOTCHANGED << (2 * (J % 4)));
+    }
+}
+
+void TDSWriter::RecordRowOffset() {
+    const std::uint32_t Flags = GetLE<std::uint32_t>(At(HdrFlags));
+    if ((Flags & dsfHasRowOffset) || FUsed >= 65536) return;
+    PutLE<std::uint16_t>(At(HdrRowOffset), static_cast<std::uint16_t>(FUsed));
+    PutLE<std::uint32_t>(At(HdrFlags), Flags | dsfHasRowOffset);
+}
+
+DBResult TDSWriter::PutField(std::uint32_t Status, std::uint32_t Len, const void* Src) {
+    if (!FActive) return DBERR_NA;
+    if (!FRowsStarted) {
+        if (FColumns.size() != FColumnTotal) return DBERR_NA;
+        if (FCodecs.empty()) BuildCodecs();
+        RecordRowOffset();
+        FRowsStarted = true;
+    }
+    const auto* Bytes = static_cast<const std::uint8_t*>(Src);
+    if (FColumnInRow == 0) {
+        if (Status != fldIsValue || !Src) return DBERR_INVALIDPARAM;
+        const std::size_t FlagBytes = (FColumnTotal + 3) / 4;
+        if (DBResult R = Reserve(1 + FlagBytes)) return R;
+        FRowPos = FUsed;
+        *At(FUsed) = Bytes[0];
+        std::memset(At(FUsed + 1), 0, FlagBytes);
+        FUsed += 1 + FlagBytes;
+    } else {
+        const TColumnCodec& C = FCodecs[FColumnInRow - 1];
+        const bool NotFetched = Status == fldIsValue && C.Varying && C.Size == 4 && (Len & dsDELAYEDBIT);
+        if (NotFetched) {
+            // A value left for fetching on demand: the marked prefix only.
+            if (DBResult R = Reserve(4)) return R;
+            PutLE<std::uint32_t>(At(FUsed), Len);
+            FUsed += 4;
+        } else if (Status == fldIsNull || (Status == fldIsValue && !Src)) {
+            *At(FRowPos + C.FlagByte) |= C.NullBit;
+        } else if (Status == fldIsNotChanged) {
+            *At(FRowPos + C.FlagByte) |= C.NotChangedBit;
+        } else if (Status != fldIsValue) {
+            return DBERR_INVALIDPARAM;
+        } else if (!C.Varying) {
+            if (DBResult R = Reserve(C.Size)) return R;
+            std::memcpy(At(FUsed), Bytes, C.Size);
+            FUsed += C.Size;
+        } else {
+            if (Len > PrefixLimit(C.Size)) return DBERR_INVALIDPARAM;
+            if (DBResult R = Reserve(C.Size + std::size_t{Len})) return R;
+            PutPrefix(At(FUsed), C.Size, Len);
+            if (Len) std::memcpy(At(FUsed + C.Size), Bytes, Len);
+            FUsed += C.Size + Len;
+        }
+    }
+    if (FColumnInRow == FColumnTotal) {
+        PutLE<std::uint32_t>(At(HdrRows), ++FRows);
+        FColumnInRow = 0;
+    } else {
+        ++FColumnInRow;
+    }
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::GetDataPacket(rtl::TBytes& Packet) {
+    // An unfinished row cannot be handed over.
+    if (!FActive || FColumnInRow != 0) return DBERR_NA;
+    if (!FRowsStarted) RecordRowOffset();
+    FBuf.resize(FUsed);
+    FBuf.shrink_to_fit();
+    Packet = std::move(FBuf);
+    FBuf = rtl::TBytes();
+    FUsed = 0;
+    FActive = false;
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::GetSize(std::uint32_t& Size) {
+    Size = static_cast<std::uint32_t>(FUsed);
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::GetColumnCount(std::uint32_t& Count) {
+    Count = static_cast<std::uint32_t>(FColumns.size());
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::GetColumnDescs(TDSDataPacketFldDesc* Descs) {
+    if (!Descs) return DBERR_INVALIDPARAM;
+    std::copy(FColumns.begin(), FColumns.end(), Descs);
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::GetErrorString(DBResult Code, char* Text) {
+    if (!Text) return DBERR_INVALIDPARAM;
+    std::strncpy(Text, ErrorMessage(Code), ErrorStringSize - 1);
+    Text[ErrorStringSize - 1] = 0;
+    return DBERR_NONE;
+}
+
+// Nested rows are not built: there is never a nested level to end.
+DBResult TDSWriter::EndOfNestedRows() { return DBERR_NA; }
+
+// Only the binary form is built; the XML modes are refused.
+DBResult TDSWriter::SetXMLMode(std::int32_t Mode) {
+    if (Mode != 0) return DBERR_NA;
+    FXMLMode = Mode;
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::GetXMLMode(std::int32_t& Mode) {
+    Mode = FXMLMode;
+    return DBERR_NONE;
+}
+
+}  // namespace datapacket
