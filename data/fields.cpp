@@ -949,6 +949,8 @@ rtl::TBytes TBlobField::GetAsBytes() const {
     return stream->ReadRemaining();
 }
 
+bool TBlobField::GetIsNull() const { return !GetData(nullptr); }
+
 std::int64_t TBlobField::GetBlobSize() const {
     std::unique_ptr<rtl::TStream> stream = BlobStream(bmRead);
     return stream ? stream->Size() : 0;

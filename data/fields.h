@@ -586,6 +586,8 @@ public:
 
 protected:
     int GetDataSize() const override { return 0; }
+    // Only whether a value exists: a blob is always asked with a null buffer.
+    bool GetIsNull() const override;
     rtl::TBytes GetAsBytes() const override;
     std::string GetAsAnsiString() const override;
     rtl::String GetAsString() const override;

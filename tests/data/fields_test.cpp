@@ -515,3 +515,24 @@ TEST(Binding, PersistentFieldsMustMatchTheirDefinitions) {
 }
 
 }  // namespace
+
+// A blob field asks whether it has a value with a null buffer: a dataset may
+// keep something else than the value in a blob's record slot, and the
+// field's own I/O buffer is too small for it.
+TEST(BlobFields, NullTestPassesNoBuffer) {
+    struct Recording : testing_data::TMemoryDataSet {
+        using TMemoryDataSet::TMemoryDataSet;
+        std::vector<bool> BlobBuffers;
+        bool GetFieldData(TField* Field, void* Buffer) override {
+            if (Field->IsBlob()) BlobBuffers.push_back(Buffer != nullptr);
+            return TMemoryDataSet::GetFieldData(Field, Buffer);
+        }
+    };
+    Recording ds(nullptr, {{u"Memo", ftWideMemo}});
+    ds.Rows = {{rtl::Variant(u"text")}, {rtl::Variant::Null()}};
+    ds.Open();
+    EXPECT_FALSE(ds.Fields()[0]->IsNull());
+    ds.Next();
+    EXPECT_TRUE(ds.Fields()[0]->IsNull());
+    EXPECT_EQ(ds.BlobBuffers, (std::vector<bool>{false, false}));
+}
