@@ -1,6 +1,11 @@
 #include "app/main_window.h"
 
+#include "data/data_links.h"
+#include "datapacket/client_dataset.h"
+#include "datapacket/provider.h"
 #include "rtl/files.h"
+#include "sql/sql_connection.h"
+#include "sql/sql_dataset.h"
 #include "toolkit/application.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/std_controls.h"
@@ -80,11 +85,31 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     DBMemo1->SetFontPixelHeight(16);
     DBMemo1->SetTabOrder(4);
 
-    SQLConnection1 = Make<rtl::TComponent>(this, u"SQLConnection1");
-    SQLQuery1 = Make<rtl::TComponent>(this, u"SQLQuery1");
-    DataSource1 = Make<rtl::TComponent>(this, u"DataSource1");
-    DataSetProvider1 = Make<rtl::TComponent>(this, u"DataSetProvider1");
-    ClientDataSet1 = Make<rtl::TComponent>(this, u"ClientDataSet1");
+    // The data chain: connection -> query -> provider -> client dataset ->
+    // data source. Nothing opens until the window's creation handler runs.
+    SQLConnection1 = Make<sql::TSQLConnection>(this, u"SQLConnection1");
+    SQLConnection1->SetConnectionName(u"SQLITECONNECTION");
+    SQLConnection1->SetDriverName(u"Sqlite");
+    SQLConnection1->SetLoginPrompt(false);
+    SQLConnection1->Params().Clear();
+    SQLConnection1->Params().Add(u"");
+
+    SQLQuery1 = Make<sql::TSQLQuery>(this, u"SQLQuery1");
+    SQLQuery1->SetSQLConnection(SQLConnection1);
+    SQLQuery1->SetMaxBlobSize(-1);
+
+    DataSource1 = Make<data::TDataSource>(this, u"DataSource1");
+
+    DataSetProvider1 = Make<datapacket::TDataSetProvider>(this, u"DataSetProvider1");
+    DataSetProvider1->SetDataSet(SQLQuery1);
+    DataSetProvider1->SetResolveToDataSet(true);
+
+    ClientDataSet1 = Make<datapacket::TClientDataSet>(this, u"ClientDataSet1");
+    ClientDataSet1->SetProviderName(u"DataSetProvider1");
+    ClientDataSet1->SetPacketRecords(500000);
+    ClientDataSet1->SetReadOnly(true);
+    ClientDataSet1->SetObjectView(false);
+    DataSource1->SetDataSet(ClientDataSet1);
 
     OnResize = [this](rtl::TComponent* Sender) { FormResize(Sender); };
 }

@@ -12,6 +12,20 @@ class TEdit;
 class TRadioGroup;
 }  // namespace toolkit
 
+namespace data {
+class TDataSource;
+}  // namespace data
+
+namespace sql {
+class TSQLConnection;
+class TSQLQuery;
+}  // namespace sql
+
+namespace datapacket {
+class TDataSetProvider;
+class TClientDataSet;
+}  // namespace datapacket
+
 namespace views {
 class TDBGrid;
 class TDBMemo;
@@ -29,11 +43,11 @@ public:
     toolkit::TBitBtn* BitBtn1 = nullptr;
     toolkit::TEdit* Edit1 = nullptr;
     toolkit::TRadioGroup* RadioGroup1 = nullptr;
-    rtl::TComponent* SQLConnection1 = nullptr;
-    rtl::TComponent* SQLQuery1 = nullptr;
-    rtl::TComponent* DataSource1 = nullptr;
-    rtl::TComponent* DataSetProvider1 = nullptr;
-    rtl::TComponent* ClientDataSet1 = nullptr;
+    sql::TSQLConnection* SQLConnection1 = nullptr;
+    sql::TSQLQuery* SQLQuery1 = nullptr;
+    data::TDataSource* DataSource1 = nullptr;
+    datapacket::TDataSetProvider* DataSetProvider1 = nullptr;
+    datapacket::TClientDataSet* ClientDataSet1 = nullptr;
     views::TDBMemo* DBMemo1 = nullptr;
     toolkit::TLabel* Label1 = nullptr;
 

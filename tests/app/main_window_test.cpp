@@ -7,6 +7,10 @@
 #include <QTest>
 #include <QWidget>
 
+#include "data/data_links.h"
+#include "datapacket/client_dataset.h"
+#include "datapacket/provider.h"
+#include "sql/sql_components_support.h"
 #include "toolkit/application.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/std_controls.h"
@@ -148,4 +152,43 @@ TEST_F(MainWindowTest, ExecutableFolderComesFromTheApplication) {
     toolkit::Application().SetExeName(u"/tmp/Сөздік папкасы/kalimdar");
     EXPECT_EQ(Form->ExecutableFolder(), u"/tmp/Сөздік папкасы/");
     toolkit::Application().SetExeName(saved);
+}
+
+TEST_F(MainWindowTest, DataComponentsFormTheChainAndNothingOpensYet) {
+    EXPECT_EQ(Form->SQLConnection1->ConnectionName(), u"SQLITECONNECTION");
+    EXPECT_EQ(Form->SQLConnection1->DriverName(), u"Sqlite");
+    EXPECT_FALSE(Form->SQLConnection1->LoginPrompt());
+    EXPECT_EQ(Form->SQLConnection1->Params().Text(), u"\r\n");
+    EXPECT_EQ(Form->SQLQuery1->SQLConnection(), Form->SQLConnection1);
+    EXPECT_EQ(Form->SQLQuery1->MaxBlobSize(), -1);
+    EXPECT_EQ(Form->SQLQuery1->SQL().Count(), 0);
+    EXPECT_EQ(Form->DataSetProvider1->DataSet(), Form->SQLQuery1);
+    EXPECT_TRUE(Form->DataSetProvider1->ResolveToDataSet());
+    EXPECT_EQ(Form->ClientDataSet1->ProviderName(), u"DataSetProvider1");
+    EXPECT_EQ(Form->ClientDataSet1->PacketRecords(), 500000);
+    EXPECT_TRUE(Form->ClientDataSet1->ReadOnly());
+    EXPECT_FALSE(Form->ClientDataSet1->ObjectView());
+    EXPECT_EQ(Form->DataSource1->DataSet(), Form->ClientDataSet1);
+    EXPECT_FALSE(Form->SQLConnection1->Connected());
+    EXPECT_FALSE(Form->ClientDataSet1->Active());
+}
+
+// The chain over a real dictionary: the client dataset finds its provider
+// among the window's components and opens with the query's rows.
+TEST_F(MainWindowTest, ChainOpensOverADictionary) {
+    sql_test::TempDir dir;
+    const String database = dir.File("lx_items.db");
+    sql_test::MakeDictionary(database, 1200);
+    Form->SQLConnection1->Params().Clear();
+    Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
+    Form->SQLConnection1->Params().Add(u"Database=" + database);
+    Form->SQLConnection1->Params().Add(u"FailIfMissing=False");
+    Form->SQLConnection1->Open();
+    Form->SQLQuery1->SQL().Add(u"select id, lx_word, lx_text, lx_title from lx_items limit 1000");
+    Form->SQLQuery1->Open();
+    Form->ClientDataSet1->Open();
+    EXPECT_EQ(Form->ClientDataSet1->RecordCount(), 1000);
+    EXPECT_EQ(Form->ClientDataSet1->FieldByName(u"lx_word")->AsString(), u"кітап1");
+    EXPECT_EQ(Form->SQLQuery1->RecordCount(), 1200);
+    EXPECT_EQ(Form->DataSource1->State(), data::dsBrowse);
 }

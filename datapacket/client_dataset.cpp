@@ -1,0 +1,571 @@
+#include "datapacket/client_dataset.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "datapacket/ds_errors.h"
+#include "datapacket/ds_intf.h"
+#include "datapacket/provider.h"
+#include "datapacket/type_maps.h"
+#include "rtl/format.h"
+#include "rtl/stream.h"
+
+namespace datapacket {
+
+using namespace data;
+
+namespace {
+
+constexpr const char16_t* SNoDataProvider = u"Missing data provider or data packet";
+constexpr const char16_t* SCircularProvider = u"Circular provider references not allowed";
+
+// The record information kept after the engine record and calculated fields.
+struct TRecInfo {
+    std::int32_t RecordNumber;
+    std::uint8_t BookmarkFlag;
+    std::uint8_t Attribute;
+};
+constexpr std::uint32_t RecInfoSize = 6;
+
+TRecInfo ReadRecInfo(const std::uint8_t* At) {
+    TRecInfo info{};
+    std::memcpy(&info.RecordNumber, At, 4);
+    info.BookmarkFlag = At[4];
+    info.Attribute = At[5];
+    return info;
+}
+
+void WriteRecInfo(std::uint8_t* At, const TRecInfo& Info) {
+    std::memcpy(At, &Info.RecordNumber, 4);
+    At[4] = Info.BookmarkFlag;
+    At[5] = Info.Attribute;
+}
+
+// The code page the engine is told 8-bit text is in: UTF-8.
+constexpr std::uint32_t DefaultCodePage = 65001;
+
+}  // namespace
+
+TCustomClientDataSet::TCustomClientDataSet(rtl::TComponent* AOwner)
+    : TDataSet(AOwner), FParams(std::make_unique<TParams>()) {}
+
+TCustomClientDataSet::~TCustomClientDataSet() {
+    Destroying();
+    Close();
+    ReleaseAppServer();
+}
+
+void TCustomClientDataSet::Check(std::uint16_t Status) {
+    if (Status == DBERR_NONE) return;
+    char text[ErrorStringSize] = {};
+    if (FDSBase) FDSBase->GetErrorString(Status, text);
+    else std::strncpy(text, ErrorMessage(Status), ErrorStringSize - 1);
+    throw EDBClient(rtl::Utf8ToString(text), Status);
+}
+
+// ---- the provider
+
+void TCustomClientDataSet::SetProviderName(rtl::StringView Value) {
+    if (Value == FProviderName) return;
+    CheckInactive();
+    ReleaseAppServer();
+    FProviderName = rtl::String(Value);
+}
+
+void TCustomClientDataSet::ReleaseAppServer() {
+    FAppServer.reset();
+    if (FProvider) FProvider->RemoveFreeNotification(this);
+    FProvider = nullptr;
+}
+
+void TCustomClientDataSet::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    TDataSet::Notification(AComponent, Operation);
+    if (Operation == rtl::TOperation::opRemove && AComponent == FProvider) {
+        FAppServer.reset();
+        FProvider = nullptr;
+    }
+}
+
+IAppServer& TCustomClientDataSet::GetAppServer() {
+    if (!FAppServer && !FProviderName.empty() && Owner()) {
+        if (auto* provider = dynamic_cast<TCustomProvider*>(Owner()->FindComponent(FProviderName))) {
+            if (provider->SourceDataSet() == this) DatabaseError(SCircularProvider, this);
+            FAppServer = std::make_unique<TLocalAppServer>(*provider);
+            FProvider = provider;
+            FProvider->FreeNotification(this);
+        }
+    }
+    if (!FAppServer) DatabaseError(SNoDataProvider, this);
+    return *FAppServer;
+}
+
+rtl::Variant TCustomClientDataSet::DoGetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
+                                                rtl::StringView CommandText, rtl::Variant Params) {
+    rtl::Variant ownerData;
+    if (BeforeGetRecords) BeforeGetRecords(*this, ownerData);
+    // Parameters are not exchanged in packed form: the list packs to Null.
+    if (Params.IsEmpty() && FParams->Count() > 0) Params = rtl::Variant::Null();
+    rtl::Variant result;
+    CheckServerResult(
+        GetAppServer().AS_GetRecords(FProviderName, Count, RecsOut, Options, CommandText, Params, ownerData, result));
+    if (AfterGetRecords) AfterGetRecords(*this, ownerData);
+    return result;
+}
+
+void TCustomClientDataSet::AddDataPacket(const rtl::Variant& Data, bool HitEOF) {
+    if (!FDSBase) DatabaseError(SDataSetClosed, this);
+    Check(FDSBase->AppendData(VarToDataPacket(Data), HitEOF));
+}
+
+void TCustomClientDataSet::FetchMoreData(bool All) {
+    const std::int32_t count = All ? AllRecords : FPacketRecords;
+    if (count == 0) return;
+    std::int32_t recsOut = 0;
+    const rtl::Variant data = DoGetRecords(count, recsOut, 0, u"", rtl::Variant());
+    AddDataPacket(data, recsOut != count);
+    FProviderEOF = recsOut != count;
+}
+
+void TCustomClientDataSet::CheckProviderEOF() {
+    if (HasAppServer() && !FProviderEOF && FFetchOnDemand && FPacketRecords != 0) FetchMoreData(true);
+}
+
+std::int32_t TCustomClientDataSet::GetNextPacket() {
+    if (FProviderEOF) return 0;
+    UpdateCursorPos();
+    std::int32_t recsOut = 0;
+    const rtl::Variant data = DoGetRecords(FPacketRecords, recsOut, 0, u"", rtl::Variant());
+    AddDataPacket(data, recsOut != FPacketRecords);
+    FProviderEOF = recsOut != FPacketRecords;
+    Resync({});
+    return recsOut;
+}
+
+// ---- opening and closing
+
+void TCustomClientDataSet::OpenCursor(bool InfoQuery) {
+    FProviderEOF = true;
+    if (!FDSBase) {
+        std::int32_t recsOut = 0;
+        const rtl::Variant data = DoGetRecords(FPacketRecords, recsOut, GetRecordOptionsToInt({grMetaData}),
+                                               FCommandText, rtl::Variant::Null());
+        const rtl::TBytes* packet = VarToDataPacket(data);
+        if (!packet) DatabaseError(SNoDataProvider, this);
+        FProviderEOF = recsOut != FPacketRecords;
+        std::shared_ptr<IDSBase> store = CreateDSBase();
+        FDSBase = store;
+        try {
+            Check(store->SetProp(dspropANSICODEPAGE, DefaultCodePage));
+            Check(store->SetProp(dspropUTF8METADATA, 1));
+            Check(store->SetProp(dspropUTF8ERRORMSG, 1));
+            Check(store->AppendData(packet, FProviderEOF));
+        } catch (...) {
+            FDSBase.reset();
+            throw;
+        }
+    }
+    TDataSet::OpenCursor(InfoQuery);
+}
+
+void TCustomClientDataSet::InternalOpen() {
+    FDSCursor = CreateDSCursor();
+    Check(FDSCursor->InitCursor(FDSBase));
+    FDSOptions = {};
+    const std::pair<const char*, TDataSetOption> flags[] = {{"DISABLE_EDITS", doDisableEdits},
+                                                            {"DISABLE_INSERTS", doDisableInserts},
+                                                            {"DISABLE_DELETES", doDisableDeletes},
+                                                            {"NO_RESET_CALL", doNoResetCall}};
+    for (const auto& [name, option] : flags)
+        if (PacketFlag(name)) FDSOptions.Include(option);
+    CURProps props;
+    Check(FDSCursor->GetCursorProps(props));
+    FRecordSize = props.iRecBufSize;
+    FBookmarkSize = static_cast<int>(props.iBookMarkSize);
+    FCanModify = !props.bReadOnly;
+    FieldDefs().Update();
+    if (DefaultFields()) CreateFields();
+    BindFields(true);
+    CheckFieldProps();
+    Check(FDSCursor->MoveToBOF());
+    if (FDisableStringTrim) Check(FDSBase->SetProp(dspropDISABLESTRINGTRIM, 1));
+    if (FReadOnly) Check(FDSBase->SetProp(dspropREADONLY, 1));
+    FRecInfoOfs = FRecordSize + static_cast<std::uint32_t>(FCalcFieldsSize);
+    FBookmarkOfs = FRecInfoOfs + RecInfoSize;
+    FRecBufSize = FBookmarkOfs + static_cast<std::uint32_t>(FBookmarkSize);
+}
+
+bool TCustomClientDataSet::PacketFlag(const char* Name) {
+    TDSOptParam param;
+    if (FDSBase->GetOptParameter(0, Name, param) != DBERR_NONE) return false;
+    if (FieldClassOf(param.Type) != dsfldBOOL || param.Value.empty()) return false;
+    return std::any_of(param.Value.begin(), param.Value.end(), [](std::uint8_t b) { return b != 0; });
+}
+
+void TCustomClientDataSet::CheckFieldProps() {
+    for (TField* field : Fields()) {
+        const std::uint32_t column = ColumnOf(field);
+        if (column == 0) continue;
+        TDSOptParam param;
+        if (FDSBase->GetOptParameter(column, "ORIGIN", param) == DBERR_NONE && param.Value.size() > 2) {
+            // A string parameter: a 2-byte length (the bytes and a zero), then the bytes.
+            const std::size_t len = std::min<std::size_t>(param.Value[0] | (param.Value[1] << 8), param.Value.size() - 2);
+            std::string text(reinterpret_cast<const char*>(param.Value.data() + 2), len);
+            if (!text.empty() && text.back() == '\0') text.pop_back();
+            field->SetOrigin(rtl::Utf8ToString(text));
+        }
+        if (FDSBase->GetOptParameter(column, "PROVFLAGS", param) == DBERR_NONE && param.Value.size() >= 4) {
+            std::int32_t bits = 0;
+            std::memcpy(&bits, param.Value.data(), 4);
+            TProviderFlags flags;
+            for (TProviderFlag f : {pfInUpdate, pfInWhere, pfInKey, pfHidden, pfRefreshOnInsert, pfRefreshOnUpdate})
+                if (bits & (1 << f)) flags.Include(f);
+            field->SetProviderFlags(flags);
+        }
+    }
+}
+
+void TCustomClientDataSet::InternalInitFieldDefs() {
+    Check(FDSBase->SetProp(dspropCOMPRESSARRAYS, 1));
+    DSProps props;
+    Check(FDSBase->GetProps(props));
+    std::vector<DSFLDDesc> descs(props.iFields);
+    if (!descs.empty()) Check(FDSBase->GetFieldDescs(descs.data()));
+    FieldDefs().Clear();
+    FColumnOfFieldNo.assign(1, 0);
+    FSlotLength.assign(1, 0);
+    int fieldNo = 1;
+    for (const DSFLDDesc& desc : descs) {
+        if (desc.iFldAttr & fldAttrLINK) {
+            FColumnOfFieldNo.push_back(desc.iFieldID);
+            FSlotLength.push_back(desc.iFldLen);
+            ++fieldNo;
+            continue;
+        }
+        const std::size_t rawLength = strnlen(desc.szName, sizeof desc.szName);
+        rtl::String name = rtl::Utf8ToString(std::string_view(desc.szName, rawLength));
+        // A name of 31 bytes may have been cut: the full one travels in
+        // "FIELDNAME". Bytes, not characters, since the cut is by bytes.
+        if (rawLength == 31) {
+            TDSOptParam full;
+            if (FDSBase->GetOptParameter(desc.iFieldID, "FIELDNAME", full) == DBERR_NONE && full.Value.size() > 2) {
+                const std::size_t len = std::min<std::size_t>(full.Value[0] | (full.Value[1] << 8), full.Value.size() - 2);
+                std::string text(reinterpret_cast<const char*>(full.Value.data() + 2), len);
+                if (!text.empty() && text.back() == '\0') text.pop_back();
+                if (!text.empty()) name = rtl::Utf8ToString(text);
+            }
+        }
+        if (FieldDefs().IndexOf(name) >= 0) {
+            const rtl::String base = name;
+            for (int counter = 1; FieldDefs().IndexOf(name) >= 0; ++counter)
+                name = rtl::Format(u"%s_%d", {base, counter});
+        }
+        TFieldType type = DataTypeMap(desc.iFldType, desc.iFldSubType);
+        if ((desc.iFldType == fldINT16 || desc.iFldType == fldUINT16) && desc.iFldLen != 2) type = ftUnknown;
+        if (type == ftUnknown) continue;
+        int size = 0;
+        int precision = 0;
+        switch (desc.iFldType) {
+            case fldZSTRING: case fldBYTES: case fldVARBYTES: case fldADT: case fldARRAY: size = desc.iUnits1; break;
+            case fldBLOB: size = desc.iFldSubType == fldstWIDEMEMO ? desc.iUnits1 / 2 : desc.iUnits1; break;
+            case fldUNICODE: size = desc.iUnits1 / 2; break;
+            case fldBCD: case fldFMTBCD:
+                precision = desc.iUnits1;
+                size = std::abs(desc.iUnits2);
+                break;
+            default: break;
+        }
+        TFieldDef* def = FieldDefs().Add(name, type, size);
+        def->SetFieldNo(fieldNo++);
+        def->SetPrecision(precision);
+        TFieldAttributes attributes;
+        if (desc.iFldAttr & fldAttrHIDDEN) attributes.Include(faHiddenCol);
+        if (desc.iFldAttr & fldAttrREADONLY) attributes.Include(faReadonly);
+        if (desc.iFldAttr & fldAttrREQUIRED) attributes.Include(faRequired);
+        if (desc.iFldSubType == fldstFIXED) attributes.Include(faFixed);
+        def->SetAttributes(attributes);
+        def->SetInternalCalcField(desc.bCalculated);
+        FColumnOfFieldNo.push_back(desc.iFieldID);
+        FSlotLength.push_back(desc.iFldLen);
+    }
+}
+
+void TCustomClientDataSet::CloseCursor() {
+    try {
+        TDataSet::CloseCursor();
+    } catch (...) {
+        FDSBase.reset();
+        throw;
+    }
+    const bool destroying = ComponentState().Contains(rtl::csDestroying);
+    if (FAppServer && !destroying) {
+        try {
+            if (!FDSOptions.Contains(doNoResetCall)) {
+                std::int32_t recsOut = 0;
+                DoGetRecords(0, recsOut, GetRecordOptionsToInt({grReset}), u"", rtl::Variant());
+            }
+        } catch (...) {
+            ReleaseAppServer();
+            FDSBase.reset();
+            throw;
+        }
+        ReleaseAppServer();
+    }
+    FDSBase.reset();
+}
+
+void TCustomClientDataSet::InternalClose() {
+    BindFields(false);
+    if (DefaultFields()) DestroyFields();
+    FDSCursor.reset();
+}
+
+// ---- record buffers and records
+
+TRecordBuffer TCustomClientDataSet::AllocRecordBuffer() {
+    FRecordBuffers.push_back(std::make_unique<std::uint8_t[]>(std::max<std::size_t>(FRecBufSize, 1)));
+    return FRecordBuffers.back().get();
+}
+
+void TCustomClientDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
+    auto it = std::find_if(FRecordBuffers.begin(), FRecordBuffers.end(),
+                           [&](const auto& p) { return p.get() == Buffer; });
+    if (it != FRecordBuffers.end()) FRecordBuffers.erase(it);
+    Buffer = nullptr;
+}
+
+TGetResult TCustomClientDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {
+    DBResult status = DBERR_NONE;
+    switch (GetMode) {
+        case gmNext:
+            status = FDSCursor->MoveRelative(1);
+            if (status == DBERR_EOF && !FProviderEOF && FFetchOnDemand) {
+                FDSCursor->MoveRelative(-1);
+                FetchMoreData(false);
+                status = FDSCursor->MoveRelative(1);
+            }
+            break;
+        case gmPrior: status = FDSCursor->MoveRelative(-1); break;
+        case gmCurrent: status = FDSCursor->MoveRelative(0); break;
+    }
+    if (status == DBERR_NONE) status = FDSCursor->GetCurrentRecord(Buffer);
+    if (status == DBERR_BOF) return grBOF;
+    if (status == DBERR_EOF) return grEOF;
+    if (status != DBERR_NONE) {
+        if (DoCheck) Check(status);
+        return grError;
+    }
+    std::uint32_t seqNo = 0;
+    std::uint8_t attribute = 0;
+    Check(FDSCursor->GetSequenceNumber(seqNo));
+    Check(FDSCursor->GetRecordAttribute(attribute));
+    WriteRecInfo(Buffer + FRecInfoOfs, {static_cast<std::int32_t>(seqNo), static_cast<std::uint8_t>(bfCurrent), attribute});
+    GetCalcFields(Buffer);
+    Check(FDSCursor->GetCurrentBookMark(Buffer + FBookmarkOfs));
+    return grOK;
+}
+
+TRecordBuffer TCustomClientDataSet::RecordBufferOfState() {
+    switch (State()) {
+        case dsBrowse:
+        case dsBlockRead: return IsEmpty() ? nullptr : ActiveBuffer();
+        case dsCalcFields:
+        case dsInternalCalc: return FCalcBuffer;
+        case dsInactive: return nullptr;
+        default: return ActiveBuffer();
+    }
+}
+
+std::uint32_t TCustomClientDataSet::ColumnOf(const TField* Field) const {
+    const int fieldNo = Field->FieldNo();
+    if (fieldNo < 1 || fieldNo >= static_cast<int>(FColumnOfFieldNo.size())) return 0;
+    return FColumnOfFieldNo[static_cast<std::size_t>(fieldNo)];
+}
+
+bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
+    const TRecordBuffer record = RecordBufferOfState();
+    const std::uint32_t column = ColumnOf(Field);
+    if (!record || column == 0 || !FDSCursor || Field->FieldKind() != fkData) return false;
+    bool isBlank = true;
+    if (!Buffer || Field->IsBlob()) {
+        Check(FDSCursor->GetField(record, column, nullptr, isBlank));
+        return !isBlank;
+    }
+    const std::size_t slot = FSlotLength[static_cast<std::size_t>(Field->FieldNo())];
+    const std::size_t dataSize = static_cast<std::size_t>(std::max(Field->DataSize(), 0));
+    if (Field->DataType() == ftWideString) {
+        // The slot holds a byte count and the UTF-16 bytes; the field reads
+        // zero-terminated text.
+        if (FScratch.size() < slot) FScratch.resize(slot);
+        Check(FDSCursor->GetField(record, column, FScratch.data(), isBlank));
+        if (!isBlank) DataConvert(Field, FScratch.data(), Buffer, false);
+        return !isBlank;
+    }
+    if (slot <= dataSize) {
+        Check(FDSCursor->GetField(record, column, Buffer, isBlank));
+        return !isBlank;
+    }
+    if (FScratch.size() < slot) FScratch.resize(slot);
+    Check(FDSCursor->GetField(record, column, FScratch.data(), isBlank));
+    if (!isBlank) std::memcpy(Buffer, FScratch.data(), dataSize);
+    return !isBlank;
+}
+
+void TCustomClientDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) {
+    if (Field->DataType() != ftWideString) return TDataSet::DataConvert(Field, Source, Dest, ToNative);
+    const std::size_t capacity = static_cast<std::size_t>(std::max(Field->Size(), 0));
+    if (ToNative) {
+        const auto* text = static_cast<const char16_t*>(Source);
+        std::size_t len = 0;
+        while (len < capacity && text[len] != 0) ++len;
+        const auto bytes = static_cast<std::uint16_t>(len * 2);
+        std::memcpy(Dest, &bytes, 2);
+        std::memcpy(static_cast<std::uint8_t*>(Dest) + 2, text, bytes);
+    } else {
+        std::uint16_t bytes = 0;
+        std::memcpy(&bytes, Source, 2);
+        const std::size_t len = std::min<std::size_t>(bytes, capacity * 2);
+        auto* dest = static_cast<std::uint8_t*>(Dest);
+        std::memcpy(dest, static_cast<const std::uint8_t*>(Source) + 2, len);
+        dest[len] = 0;
+        dest[len + 1] = 0;
+    }
+}
+
+void TCustomClientDataSet::SetFieldData(TField*, const void*) { DatabaseError(SDataSetReadOnly, this); }
+
+int TCustomClientDataSet::GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) {
+    Buffer.clear();
+    TField* field = FieldByNumber(FieldNo);
+    const TRecordBuffer record = RecordBufferOfState();
+    const std::uint32_t column = field ? ColumnOf(field) : 0;
+    if (!record || column == 0 || !FDSCursor) return 0;
+    std::uint32_t length = 0;
+    Check(FDSCursor->GetBlobLen(record, column, length));
+    Buffer.resize(length);
+    if (length > 0) Check(FDSCursor->GetBlob(record, column, 0, Buffer.data(), length));
+    Buffer.resize(length);
+    return static_cast<int>(length);
+}
+
+std::unique_ptr<rtl::TStream> TCustomClientDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
+    if (Mode != bmRead) {
+        if (Field->ReadOnly() || !CanModify()) DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()}, this);
+        if (!IsEditMode(State())) DatabaseError(SNotEditing, this);
+    }
+    auto stream = std::make_unique<rtl::TMemoryStream>();
+    rtl::TBytes bytes;
+    if (GetBlobFieldData(Field->FieldNo(), bytes) > 0) {
+        stream->WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        stream->SetPosition(0);
+    }
+    return stream;
+}
+
+// ---- positions and bookmarks
+
+void TCustomClientDataSet::InternalFirst() { Check(FDSCursor->MoveToBOF()); }
+
+void TCustomClientDataSet::InternalLast() {
+    CheckProviderEOF();
+    Check(FDSCursor->MoveToEOF());
+}
+
+void TCustomClientDataSet::InternalSetToRecord(TRecordBuffer Buffer) {
+    Check(FDSCursor->MoveToBookMark(Buffer + FBookmarkOfs));
+}
+
+void TCustomClientDataSet::InternalGotoBookmark(const TBookmark& Bookmark) {
+    if (Bookmark.size() < static_cast<std::size_t>(FBookmarkSize)) Check(DBERR_INVALIDPARAM);
+    Check(FDSCursor->MoveToBookMark(Bookmark.data()));
+}
+
+TBookmarkFlag TCustomClientDataSet::GetBookmarkFlag(TRecordBuffer Buffer) {
+    return static_cast<TBookmarkFlag>(ReadRecInfo(Buffer + FRecInfoOfs).BookmarkFlag);
+}
+
+void TCustomClientDataSet::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) {
+    TRecInfo info = ReadRecInfo(Buffer + FRecInfoOfs);
+    info.BookmarkFlag = static_cast<std::uint8_t>(Value);
+    WriteRecInfo(Buffer + FRecInfoOfs, info);
+}
+
+void TCustomClientDataSet::GetBookmarkData(TRecordBuffer Buffer, TBookmark& Data) {
+    Data.assign(Buffer + FBookmarkOfs, Buffer + FBookmarkOfs + FBookmarkSize);
+}
+
+void TCustomClientDataSet::SetBookmarkData(TRecordBuffer Buffer, const TBookmark& Data) {
+    if (Data.size() >= static_cast<std::size_t>(FBookmarkSize))
+        std::memcpy(Buffer + FBookmarkOfs, Data.data(), static_cast<std::size_t>(FBookmarkSize));
+}
+
+int TCustomClientDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2) {
+    if (Bookmark1.empty() && Bookmark2.empty()) return 0;
+    if (Bookmark2.empty()) return -1;
+    if (Bookmark1.empty()) return 1;
+    int result = 0;
+    Check(FDSCursor->CompareBookMarks(Bookmark1.data(), Bookmark2.data(), result));
+    return result;
+}
+
+bool TCustomClientDataSet::BookmarkValid(const TBookmark& Bookmark) {
+    if (!FDSCursor || Bookmark.size() < static_cast<std::size_t>(FBookmarkSize) || Bookmark.empty()) return false;
+    CursorPosChanged();
+    if (FDSCursor->MoveToBookMark(Bookmark.data()) != DBERR_NONE) return false;
+    if (FScratch.size() < FRecordSize) FScratch.resize(FRecordSize);
+    return FDSCursor->GetCurrentRecord(FScratch.data()) == DBERR_NONE;
+}
+
+int TCustomClientDataSet::GetRecordCount() {
+    CheckActive();
+    std::int32_t count = 0;
+    const DBResult status = FDSCursor->GetRecordCount(count);
+    if (status != DBERR_DETAILSNOTFETCHED) Check(status);
+    return count;
+}
+
+int TCustomClientDataSet::GetRecNo() {
+    if (State() == dsInternalCalc) return -1;
+    const TRecordBuffer buffer = State() == dsCalcFields ? FCalcBuffer : (IsEmpty() ? nullptr : ActiveBuffer());
+    return buffer ? ReadRecInfo(buffer + FRecInfoOfs).RecordNumber : 0;
+}
+
+void TCustomClientDataSet::SetRecNoValue(int Value) {
+    CheckBrowseMode();
+    if (Value == RecNo()) return;
+    DoBeforeScroll();
+    Check(FDSCursor->MoveToSeqNo(Value));
+    Resync({rmCenter});
+    DoAfterScroll();
+}
+
+void TCustomClientDataSet::SetReadOnly(bool Value) {
+    FReadOnly = Value;
+    if (FDSBase && FDSCursor) {
+        Check(FDSBase->SetProp(dspropREADONLY, Value ? 1 : 0));
+        FCanModify = !Value;
+    }
+}
+
+// ---- refreshing
+
+void TCustomClientDataSet::InternalRefresh() {
+    CheckBrowseMode();
+    std::uint32_t seqNo = 0;
+    if (FDSCursor->GetSequenceNumber(seqNo) != DBERR_NONE) seqNo = 0;  // on a crack
+    std::int32_t recCount = AllRecords;
+    if (!FProviderEOF) {
+        std::uint32_t held = 0;
+        Check(FDSBase->GetProp(dspropRECORDSINDS, held));
+        recCount = static_cast<std::int32_t>(held);
+    }
+    std::int32_t recsOut = 0;
+    const rtl::Variant data = DoGetRecords(recCount, recsOut, GetRecordOptionsToInt({grReset}), u"", rtl::Variant());
+    const rtl::TBytes* packet = VarToDataPacket(data);
+    FProviderEOF = recsOut != recCount;
+    Check(FDSBase->Reset());
+    FDSBase->SetProp(dspropDSISPARTIAL, 0);  // fails quietly when still open for appending
+    Check(FDSBase->AppendData(packet, FProviderEOF));
+    FDSCursor->MoveToSeqNo(static_cast<std::int32_t>(seqNo));  // beyond the end: the EOF crack
+}
+
+}  // namespace datapacket

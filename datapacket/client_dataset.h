@@ -1,0 +1,149 @@
+#pragma once
+// The client dataset: a bidirectional, in-memory dataset whose rows arrive as
+// data packets from a provider (found by name among its owner's components)
+// and live in the engine's record store, read through an engine cursor.
+// Only reading is built: the dataset is never edited.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "data/dataset.h"
+
+namespace datapacket {
+
+class IAppServer;
+class IDSBase;
+class IDSCursor;
+class TCustomProvider;
+
+enum TDataSetOption { doDisableInserts, doDisableDeletes, doDisableEdits, doNoResetCall };
+using TDataSetOptions = rtl::Set<TDataSetOption>;
+
+class TCustomClientDataSet : public data::TDataSet {
+public:
+    // Rows asked for per packet: every row.
+    static constexpr std::int32_t AllRecords = -1;
+
+    explicit TCustomClientDataSet(rtl::TComponent* AOwner);
+    ~TCustomClientDataSet() override;
+
+    const rtl::String& ProviderName() const { return FProviderName; }
+    void SetProviderName(rtl::StringView Value);
+    std::int32_t PacketRecords() const { return FPacketRecords; }
+    void SetPacketRecords(std::int32_t Value) { FPacketRecords = Value; }
+    bool FetchOnDemand() const { return FFetchOnDemand; }
+    void SetFetchOnDemand(bool Value) { FFetchOnDemand = Value; }
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool Value);
+    bool ProviderEOF() const { return FProviderEOF; }
+    void SetProviderEOF(bool Value) { FProviderEOF = Value; }
+    bool DisableStringTrim() const { return FDisableStringTrim; }
+    void SetDisableStringTrim(bool Value) { FDisableStringTrim = Value; }
+    const rtl::String& CommandText() const { return FCommandText; }
+    void SetCommandText(rtl::StringView Value) { FCommandText = rtl::String(Value); }
+    data::TParams& Params() { return *FParams; }
+    TDataSetOptions DSOptions() const { return FDSOptions; }
+
+    // The application server of the named provider ("Missing data provider
+    // or data packet", "Circular provider references not allowed").
+    IAppServer& GetAppServer();
+    bool HasAppServer() const { return FAppServer != nullptr; }
+
+    // Asks the provider for Count rows and gives its packet.
+    virtual rtl::Variant DoGetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
+                                      rtl::StringView CommandText, rtl::Variant Params);
+    void FetchMoreData(bool All);
+    std::int32_t GetNextPacket();
+    void CheckProviderEOF();
+    void AddDataPacket(const rtl::Variant& Data, bool HitEOF);
+
+    using data::TDataSet::GetFieldData;
+    bool GetFieldData(data::TField* Field, void* Buffer) override;
+    std::unique_ptr<rtl::TStream> CreateBlobStream(data::TField* Field, data::TBlobStreamMode Mode) override;
+    int GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) override;
+    using data::TDataSet::SetFieldData;
+    void SetFieldData(data::TField* Field, const void* Buffer) override;
+    void DataConvert(data::TField* Field, const void* Source, void* Dest, bool ToNative) override;
+    bool BookmarkValid(const data::TBookmark& Bookmark) override;
+    int CompareBookmarks(const data::TBookmark& Bookmark1, const data::TBookmark& Bookmark2) override;
+
+    std::function<void(TCustomClientDataSet& Sender, rtl::Variant& OwnerData)> BeforeGetRecords, AfterGetRecords;
+
+protected:
+    void OpenCursor(bool InfoQuery) override;
+    void CloseCursor() override;
+    void InternalOpen() override;
+    void InternalClose() override;
+    void InternalHandleException() override {}
+    void InternalInitFieldDefs() override;
+    bool IsCursorOpen() override { return FDSCursor != nullptr; }
+    data::TGetResult GetRecord(data::TRecordBuffer Buffer, data::TGetMode GetMode, bool DoCheck) override;
+    data::TRecordBuffer AllocRecordBuffer() override;
+    void FreeRecordBuffer(data::TRecordBuffer& Buffer) override;
+    int GetRecordSize() override { return static_cast<int>(FRecordSize); }
+    void InternalFirst() override;
+    void InternalLast() override;
+    void InternalSetToRecord(data::TRecordBuffer Buffer) override;
+    void InternalGotoBookmark(const data::TBookmark& Bookmark) override;
+    void InternalRefresh() override;
+    data::TBookmarkFlag GetBookmarkFlag(data::TRecordBuffer Buffer) override;
+    void SetBookmarkFlag(data::TRecordBuffer Buffer, data::TBookmarkFlag Value) override;
+    void GetBookmarkData(data::TRecordBuffer Buffer, data::TBookmark& Data) override;
+    void SetBookmarkData(data::TRecordBuffer Buffer, const data::TBookmark& Data) override;
+    int GetRecordCount() override;
+    int GetRecNo() override;
+    void SetRecNoValue(int Value) override;
+    bool GetCanModify() override { return FCanModify && !FReadOnly; }
+    bool GetCanRefresh() override { return HasAppServer(); }
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+    // Raises EDBClient with the engine's message when Status is not 0.
+    void Check(std::uint16_t Status);
+
+private:
+    // The record buffer of the current state, or null when there is none.
+    data::TRecordBuffer RecordBufferOfState();
+    // The engine column of a field number (0 for none).
+    std::uint32_t ColumnOf(const data::TField* Field) const;
+    bool PacketFlag(const char* Name);
+    void CheckFieldProps();
+    void ReleaseAppServer();
+
+    // The engine and the provider.
+    std::shared_ptr<IDSBase> FDSBase;
+    std::unique_ptr<IDSCursor> FDSCursor;
+    std::unique_ptr<IAppServer> FAppServer;
+    TCustomProvider* FProvider = nullptr;  // the provider FAppServer serves
+    rtl::String FProviderName;
+    rtl::String FCommandText;
+    std::unique_ptr<data::TParams> FParams;
+    std::int32_t FPacketRecords = AllRecords;
+    bool FFetchOnDemand = true;
+    bool FProviderEOF = true;
+    bool FReadOnly = false;
+    bool FCanModify = false;
+    bool FDisableStringTrim = false;
+    TDataSetOptions FDSOptions;
+
+    // The record buffer layout: engine record, calculated fields, record
+    // information, bookmark.
+    std::uint32_t FRecordSize = 0;
+    std::uint32_t FRecInfoOfs = 0;
+    std::uint32_t FBookmarkOfs = 0;
+    std::uint32_t FRecBufSize = 0;
+    std::vector<std::unique_ptr<std::uint8_t[]>> FRecordBuffers;
+    // Per field number, the engine column and its slot length.
+    std::vector<std::uint32_t> FColumnOfFieldNo;
+    std::vector<std::uint32_t> FSlotLength;
+    rtl::TBytes FScratch;
+};
+
+// The client dataset as the window's design uses it.
+class TClientDataSet : public TCustomClientDataSet {
+public:
+    using TCustomClientDataSet::TCustomClientDataSet;
+};
+
+}  // namespace datapacket

@@ -1,0 +1,650 @@
+#include "datapacket/provider.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "data/dataset.h"
+#include "datapacket/ds_errors.h"
+#include "datapacket/ds_intf.h"
+#include "datapacket/type_maps.h"
+#include "rtl/format.h"
+
+namespace datapacket {
+
+using namespace data;
+
+namespace {
+
+constexpr const char16_t* SMissingDataSet = u"Missing DataSet property";
+constexpr const char16_t* SNoDataSetChange = u"CommandText changes are not allowed";
+constexpr const char16_t* SInvalidOptParamType = u"Value cannot be stored in an optional parameter";
+constexpr const char16_t* SColumnTypeChanged =
+    u"Field '%s' is now of type %s; its rows cannot be sent in the %s column the packet describes";
+constexpr const char16_t* SColumnCountChanged =
+    u"The dataset now has %d fields; its packets describe %d columns";
+
+bool IsBlobType(TFieldType Type) {
+    switch (Type) {
+        case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
+        case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo: return true;
+        default: return false;
+    }
+}
+
+void PutLE(std::uint8_t* At, std::uint64_t Value, int Bytes) {
+    for (int i = 0; i < Bytes; ++i) At[i] = static_cast<std::uint8_t>(Value >> (8 * i));
+}
+
+// Length of a zero-terminated UTF-16 text of at most Limit units.
+std::size_t WideLength(const std::uint8_t* Data, std::size_t Limit) {
+    std::size_t n = 0;
+    while (n < Limit && (Data[2 * n] | Data[2 * n + 1]) != 0) ++n;
+    return n;
+}
+
+// Bytes of UTF-16 text that fit Width bytes without splitting a surrogate pair.
+std::size_t FitWide(const std::uint8_t* Data, std::size_t Bytes, std::size_t Width) {
+    if (Bytes <= Width) return Bytes;
+    std::size_t cut = Width & ~std::size_t{1};
+    if (cut >= 2) {
+        const unsigned last = Data[cut - 2] | (Data[cut - 1] << 8);
+        if (last >= 0xD800 && last <= 0xDBFF) cut -= 2;
+    }
+    return cut;
+}
+
+}  // namespace
+
+// ---- options and server results
+
+std::int32_t GetRecordOptionsToInt(TGetRecordOptions Options) { return static_cast<std::int32_t>(Options.Bits()); }
+
+TGetRecordOptions IntToGetRecordOptions(std::int32_t Bits) {
+    TGetRecordOptions result;
+    for (TGetRecordOption o : {grMetaData, grReset, grXML, grXMLUTF8})
+        if (Bits & (1 << o)) result.Include(o);
+    return result;
+}
+
+void CheckServerResult(const TServerResult& Result) {
+    if (Result.Code == TServerResult::S_OK) return;
+    if (Result.Code == TServerResult::E_ABORT) rtl::Abort();
+    throw EAppServerError(Result.Message);
+}
+
+// ---- the column list
+
+struct TPutFieldInfo {
+    int FieldNo = 0;
+    TField* Field = nullptr;
+    TDataSet* DataSet = nullptr;
+    int Size = 0;  // bytes of a value as read (or written, for fixed classes)
+    bool IsDetail = false;
+    bool Opened = false;
+    TDataPacketWriter::TPutProc PutProc = nullptr;
+    TDataPacketWriter::TPutProc ColumnPutProc = nullptr;  // the routine of the column's own type
+    int LocalFieldIndex = 0;
+    // The column as its metadata described it, kept so that a re-described
+    // source field is converted to it or refused.
+    TFieldType ColumnType = ftUnknown;
+    std::uint32_t ColumnWidth = 0;  // bytes a varying value may hold
+    std::uint32_t TypeCode = 0;
+};
+
+TDataPacketWriter::TDataPacketWriter() = default;
+TDataPacketWriter::~TDataPacketWriter() = default;
+
+void TDataPacketWriter::Check(int Status) {
+    if (Status == 0) return;
+    char text[ErrorStringSize] = {};
+    if (FIDSWriter) FIDSWriter->GetErrorString(static_cast<DBResult>(Status), text);
+    throw EDSWriter(rtl::Utf8ToString(text), Status);
+}
+
+std::uint8_t* TDataPacketWriter::Buffer(std::size_t Size) {
+    if (FBuffer.size() < Size) FBuffer.resize(Size);
+    return FBuffer.data();
+}
+
+void TDataPacketWriter::GetDataPacket(TDataSet& DataSet, std::int32_t& RecsOut, rtl::Variant& Data) {
+    Data = rtl::Variant();
+    const bool withMetaData = PacketOptions.Contains(grMetaData);
+    if (FPutFieldInfo.empty() || withMetaData) {
+        FIDSWriter = CreateDSWriter();
+        FPutFieldInfo.clear();
+        int globalIdx = 1;
+        InitPutProcs(DataSet, globalIdx);
+        Check(FIDSWriter->SetXMLMode(0));
+        Check(FIDSWriter->Init_Sequential(Options.Contains(poFetchBlobsOnDemand) ? 3 : 1,
+                                          static_cast<std::uint16_t>(globalIdx - 1)));
+        WriteMetaData(DataSet);
+        if (!withMetaData) {
+            rtl::TBytes discarded;
+            Check(FIDSWriter->GetDataPacket(discarded));
+        }
+    }
+    if (!withMetaData) Check(FIDSWriter->Reset());
+    RecsOut = WriteDataSet(DataSet, RecsOut);
+    rtl::TBytes packet;
+    Check(FIDSWriter->GetDataPacket(packet));
+    DataPacketToVariant(std::move(packet), Data);
+}
+
+void TDataPacketWriter::InitPutProcs(TDataSet& DataSet, int& GlobalIdx) {
+    std::vector<TDataSet*> details;
+    DataSet.GetDetailDataSets(details);
+    // Nested rows are not written by this engine.
+    if (!details.empty()) Check(DBERR_NA);
+    FPutFieldInfo.resize(static_cast<std::size_t>(DataSet.Fields().Count()));
+    int localIdx = 1;
+    for (int i = 0; i < DataSet.Fields().Count(); ++i)
+        InitFieldProc(*DataSet.Fields()[i], FPutFieldInfo[static_cast<std::size_t>(i)], GlobalIdx, localIdx);
+}
+
+void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx) {
+    InitFieldPutProc(Field, Info, GlobalIdx, LocalIdx);
+    Info.ColumnPutProc = Info.PutProc;
+}
+
+void TDataPacketWriter::InitFieldPutProc(TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx) {
+    Info = TPutFieldInfo{};
+    Info.Field = &Field;
+    ++GlobalIdx;
+    Info.LocalFieldIndex = LocalIdx++;
+    Info.FieldNo = Field.FieldNo();
+    Info.Size = Field.DataSize();
+    Info.DataSet = Field.DataSet();
+    Info.ColumnType = Field.DataType();
+    switch (Field.DataType()) {
+        case ftString: case ftFixedChar: case ftGuid:
+            Info.PutProc = &TDataPacketWriter::PutStringField;
+            Info.Size -= 1;
+            break;
+        case ftSmallint: case ftInteger: case ftWord: case ftBoolean: case ftFloat: case ftCurrency: case ftBCD:
+        case ftDate: case ftTime: case ftDateTime: case ftBytes: case ftAutoInc: case ftLargeint: case ftTimeStamp:
+        case ftFMTBcd: case ftLongWord: case ftShortint: case ftByte: case ftExtended: case ftTimeStampOffset:
+        case ftSingle:
+            Info.PutProc = &TDataPacketWriter::PutField;
+            break;
+        case ftVarBytes:
+            Info.PutProc = &TDataPacketWriter::PutVarBytesField;
+            Info.Size -= 2;
+            break;
+        case ftWideString:
+            Info.PutProc = &TDataPacketWriter::PutWideStringField;
+            Info.Size = Field.Size() * 2;
+            break;
+        default:
+            if (IsBlobType(Field.DataType())) {
+                Info.PutProc = &TDataPacketWriter::PutBlobField;
+                break;
+            }
+            // Structured and nested fields are not written by this engine.
+            DatabaseErrorFmt(SUnknownFieldType, {Field.FieldName()});
+    }
+}
+
+// ---- metadata
+
+void TDataPacketWriter::WriteMetaData(TDataSet& DataSet) {
+    for (TPutFieldInfo& info : FPutFieldInfo) AddColumn(info);
+    const std::pair<TProviderOption, const char*> flags[] = {{poReadOnly, "READONLY"},
+                                                             {poDisableEdits, "DISABLE_EDITS"},
+                                                             {poDisableInserts, "DISABLE_INSERTS"},
+                                                             {poDisableDeletes, "DISABLE_DELETES"},
+                                                             {poNoReset, "NO_RESET_CALL"}};
+    for (const auto& [option, name] : flags)
+        if (Options.Contains(option)) AddAttribute(dsAttrPacket, name, rtl::Variant(true), false);
+    // Constraints, default order, keys and unique indexes: the sources this
+    // writer serves have none to write (no constraint texts, no index
+    // metadata); key fields named by the source travel as "PRIMARY_KEY".
+    if (!Options.Contains(poRetainServerOrder)) {
+        const String keys = DataSet.PSGetKeyFields();
+        if (!keys.empty()) AddAttribute(dsAttrPacket, "PRIMARY_KEY", rtl::Variant(keys), false);
+    }
+    const int semantics = (Options.Contains(poCascadeDeletes) ? 1 : 0) + (Options.Contains(poCascadeUpdates) ? 2 : 0);
+    if (semantics) AddAttribute(dsAttrPacket, "MD_SEMANTICS", rtl::Variant(std::int32_t(semantics)), true);
+    AddDataSetAttributes(DataSet);
+}
+
+void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
+    TField& field = *Info.Field;
+    std::uint16_t attributes = 0;
+    if (field.ReadOnly() || field.FieldKind() != fkData) attributes |= fldAttrREADONLY;
+    if (field.Required() && field.DataType() != ftAutoInc) attributes |= fldAttrREQUIRED;
+    if (field.ProviderFlags().Contains(pfHidden)) attributes |= fldAttrHIDDEN | fldAttrREADONLY;
+
+    const TFieldType type = field.DataType();
+    const std::uint32_t cls = PacketTypeMap(type);
+    std::uint32_t typeCode = 0;
+    int width = 0;
+    auto varying = [&](int ValueSize) {
+        width = ValueSize;
+        typeCode = MakeFieldType(cls, ValueSize < 255 ? 1 : 2, dsVaryingFldType);
+    };
+    switch (type) {
+        case ftString: case ftFixedChar: case ftGuid: varying(field.Size()); break;
+        case ftWideString: varying(field.Size() * 2); break;
+        case ftVarBytes: varying(field.DataSize() - 2); break;
+        case ftBoolean: typeCode = MakeFieldType(cls, 2); break;
+        case ftBCD: case ftFMTBcd: {
+            width = 32;  // the fields keep no precision of their own
+            const int half = width / 2;
+            typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(half + half % 2 + 2));
+            break;
+        }
+        case ftTimeStamp: typeCode = MakeFieldType(cls, 16); break;
+        case ftSingle: typeCode = MakeFieldType(cls, 4); break;
+        case ftTimeStampOffset: typeCode = MakeFieldType(cls, 20); break;
+        default:
+            if (IsBlobType(type)) {
+                typeCode = MakeFieldType(cls, 4, dsVaryingFldType);
+                width = std::max(field.Size(), 0);
+            } else {
+                typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(field.DataSize()));
+            }
+    }
+    Info.TypeCode = typeCode;
+    Info.ColumnWidth = static_cast<std::uint32_t>(std::max(width, 0));
+    if (!(typeCode & dsVaryingFldType)) Info.Size = static_cast<int>(FieldSizeOf(typeCode));
+
+    const std::string name = rtl::StringToUtf8(field.FieldName());
+    TDSDataPacketFldDesc desc;
+    std::memcpy(desc.szFieldName, name.data(), std::min<std::size_t>(name.size(), 31));
+    desc.iFieldType = typeCode;
+    desc.iAttributes = attributes;
+    Check(FIDSWriter->AddColumnDesc(desc));
+
+    if (name.size() >= 32) AddAttribute(dsAttrField, "FIELDNAME", rtl::Variant(field.FieldName()), true);
+    if (field.FieldKind() != fkData) AddAttribute(dsAttrField, "SERVER_CALC", rtl::Variant(true), true);
+    if (field.ProviderFlags() != TProviderFlags{pfInUpdate, pfInWhere})
+        AddAttribute(dsAttrField, "PROVFLAGS", rtl::Variant(static_cast<std::int32_t>(field.ProviderFlags().Bits())),
+                     true);
+    if (!field.Origin().empty()) AddAttribute(dsAttrField, "ORIGIN", rtl::Variant(field.Origin()), true);
+    if (width > 0) AddAttribute(dsAttrField, "WIDTH", rtl::Variant(std::int32_t(width)), false);
+    if ((type == ftBCD || type == ftFMTBcd) && field.Size() != 0)
+        AddAttribute(dsAttrField, "DECIMALS", rtl::Variant(std::int32_t(field.Size())), false);
+    bool fixed = false;
+    if (auto* s = dynamic_cast<TStringField*>(&field)) fixed = s->FixedChar();
+    if (const char* subtype = SubtypeName(type, fixed, false))
+        AddAttribute(dsAttrField, "SUBTYPE", rtl::Variant(rtl::Utf8ToString(subtype)), false);
+}
+
+void TDataPacketWriter::AddAttribute(std::uint32_t Area, const char* Name, const rtl::Variant& Value,
+                                     bool IncludeInDelta) {
+    std::uint8_t scalar[8] = {};
+    std::uint32_t type = 0;
+    std::uint32_t len = 0;
+    const void* data = scalar;
+    std::string text;
+    rtl::TBytes array;
+    switch (Value.VarType()) {
+        case rtl::TVarType::varInteger:
+        case rtl::TVarType::varInt64:
+            type = MakeFieldType(dsfldINT, 4);
+            len = 4;
+            PutLE(scalar, static_cast<std::uint32_t>(Value.AsInt64()), 4);
+            break;
+        case rtl::TVarType::varBoolean:
+            type = MakeFieldType(dsfldBOOL, 2);
+            len = 2;
+            PutLE(scalar, Value.AsBoolean() ? 0xFFFF : 0, 2);
+            break;
+        case rtl::TVarType::varDouble: {
+            type = MakeFieldType(dsfldFLOATIEEE, 8);
+            len = 8;
+            const double d = Value.AsDouble();
+            std::memcpy(scalar, &d, 8);
+            break;
+        }
+        case rtl::TVarType::varString:
+            text = rtl::StringToUtf8(Value.AsString());
+            type = MakeFieldType(dsfldZSTRING, 2, dsVaryingFldType);
+            len = static_cast<std::uint32_t>(text.size() + 1 + 2);  // the prefix, the bytes, a zero
+            data = text.c_str();
+            break;
+        case rtl::TVarType::varBytes:
+            array.resize(4);
+            PutLE(array.data(), Value.AsBytes().size(), 4);
+            array.insert(array.end(), Value.AsBytes().begin(), Value.AsBytes().end());
+            type = MakeFieldType(dsfldBYTES, 1, dsArrayFldType);
+            len = static_cast<std::uint32_t>(array.size());
+            data = array.data();
+            break;
+        default: throw EDSWriter(SInvalidOptParamType, 0);
+    }
+    if (IncludeInDelta) type |= dsIncInDelta;
+    Check(FIDSWriter->AddAttribute(Area, Name, type, len, data));
+}
+
+void TDataPacketWriter::AddDataSetAttributes(TDataSet& DataSet) {
+    if (!OnGetParams) return;
+    TPacketAttributeList list;
+    OnGetParams(DataSet, list);
+    for (const TPacketAttribute& a : list)
+        AddAttribute(dsAttrPacket, rtl::StringToUtf8(a.Name).c_str(), a.Value, a.IncludeInDelta);
+}
+
+// ---- rows
+
+void TDataPacketWriter::RefreshPutProcs(TDataSet& DataSet) {
+    TFields& fields = DataSet.Fields();
+    if (fields.Count() != static_cast<int>(FPutFieldInfo.size()))
+        throw EDSWriter(rtl::Format(SColumnCountChanged, {fields.Count(), static_cast<int>(FPutFieldInfo.size())}),
+                        DBERR_DATAPACKETMISMATCH);
+    for (int i = 0; i < fields.Count(); ++i) {
+        TPutFieldInfo& info = FPutFieldInfo[static_cast<std::size_t>(i)];
+        TField& field = *fields[i];
+        info.Field = &field;
+        info.DataSet = field.DataSet();
+        info.FieldNo = field.FieldNo();
+        const TFieldType now = field.DataType();
+        if (now == info.ColumnType) {
+            // Same type: a wide string may have grown; it is cut to the column.
+            if (now == ftWideString) info.Size = field.Size() * 2;
+            info.PutProc = info.ColumnPutProc;
+        } else if (info.ColumnType == ftWideString && now == ftWideMemo) {
+            info.PutProc = &TDataPacketWriter::PutWideMemoAsWideString;
+        } else if (info.ColumnType == ftWideMemo && now == ftWideString) {
+            info.Size = field.Size() * 2;
+            info.PutProc = &TDataPacketWriter::PutWideStringAsWideMemo;
+        } else {
+            // Refused at the first value: a result without rows still refreshes.
+            info.PutProc = &TDataPacketWriter::PutUnconvertible;
+        }
+    }
+}
+
+int TDataPacketWriter::WriteDataSet(TDataSet& DataSet, int Count) {
+    if (Count == -1) Count = INT_MAX;
+    bool automatic = false;
+    for (TField* f : DataSet.Fields()) automatic = automatic || f->LifeCycle() == lcAutomatic;
+    if (automatic) RefreshPutProcs(DataSet);
+    int written = 0;
+    const std::uint8_t status = dsRecUnmodified;
+    while (!DataSet.Eof() && written < Count) {
+        Check(FIDSWriter->PutField(fldIsValue, 1, &status));
+        for (TPutFieldInfo& info : FPutFieldInfo) (this->*info.PutProc)(info);
+        ++written;
+        if (written < Count) DataSet.Next();
+    }
+    return written;
+}
+
+void TDataPacketWriter::PutUnconvertible(TPutFieldInfo& Info) {
+    throw EDSWriter(rtl::Format(SColumnTypeChanged, {Info.Field->FieldName(), String(FieldTypeNames[Info.Field->DataType()]),
+                                                     String(FieldTypeNames[Info.ColumnType])}),
+                    DBERR_INVALIDFLDTYPE);
+}
+
+void TDataPacketWriter::PutValue(const void* Data, std::uint32_t Len) {
+    Check(FIDSWriter->PutField(fldIsValue, Len, Data));
+}
+
+void TDataPacketWriter::PutNull() { Check(FIDSWriter->PutField(fldIsNull, 0, nullptr)); }
+
+void TDataPacketWriter::PutField(TPutFieldInfo& Info) {
+    const auto size = static_cast<std::size_t>(std::max({Info.Size, Info.Field->DataSize(), 1}));
+    std::uint8_t* buffer = Buffer(size);
+    std::memset(buffer, 0, size);
+    if (Info.DataSet->GetFieldData(Info.Field, buffer)) PutValue(buffer, static_cast<std::uint32_t>(Info.Size));
+    else PutNull();
+}
+
+void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {
+    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 1));
+    std::uint8_t* buffer = Buffer(size + 1);
+    std::memset(buffer, 0, size + 1);
+    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
+    char* text = reinterpret_cast<char*>(buffer);
+    std::size_t len = 0;
+    auto* stringField = dynamic_cast<TStringField*>(Info.Field);
+    if (stringField && stringField->Transliterate())
+        len = static_cast<std::size_t>(Info.DataSet->Translate(text, text, false));
+    else
+        len = strnlen(text, static_cast<std::size_t>(Info.Size));
+    PutValue(text, static_cast<std::uint32_t>(std::min(len, static_cast<std::size_t>(Info.ColumnWidth))));
+}
+
+void TDataPacketWriter::PutWideStringField(TPutFieldInfo& Info) {
+    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
+    std::uint8_t* buffer = Buffer(size);
+    std::memset(buffer, 0, size);
+    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
+    const std::size_t bytes = 2 * WideLength(buffer, static_cast<std::size_t>(Info.Size) / 2);
+    PutValue(buffer, static_cast<std::uint32_t>(FitWide(buffer, bytes, Info.ColumnWidth)));
+}
+
+void TDataPacketWriter::PutVarBytesField(TPutFieldInfo& Info) {
+    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
+    std::uint8_t* buffer = Buffer(size);
+    std::memset(buffer, 0, size);
+    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
+    const std::uint32_t len = std::min<std::uint32_t>(buffer[0] | (buffer[1] << 8), Info.ColumnWidth);
+    PutValue(buffer + 2, len);
+}
+
+void TDataPacketWriter::PutBlobField(TPutFieldInfo& Info) {
+    if (Options.Contains(poFetchBlobsOnDemand)) {
+        Check(FIDSWriter->PutField(fldIsValue, dsDELAYEDBIT, nullptr));
+        return;
+    }
+    const int len = Info.DataSet->GetBlobFieldData(Info.FieldNo, FBuffer);
+    if (len <= 0) return PutNull();
+    auto* blobField = dynamic_cast<TBlobField*>(Info.Field);
+    if (blobField && blobField->Transliterate()) {
+        FBuffer.resize(static_cast<std::size_t>(len) + 1);
+        FBuffer[static_cast<std::size_t>(len)] = 0;
+        char* text = reinterpret_cast<char*>(FBuffer.data());
+        const int translated = Info.DataSet->Translate(text, text, false);
+        return PutValue(FBuffer.data(), static_cast<std::uint32_t>(translated));
+    }
+    PutValue(FBuffer.data(), static_cast<std::uint32_t>(len));
+}
+
+void TDataPacketWriter::PutWideMemoAsWideString(TPutFieldInfo& Info) {
+    const int len = Info.DataSet->GetBlobFieldData(Info.FieldNo, FBuffer);
+    if (len <= 0) return PutNull();
+    const std::size_t bytes = static_cast<std::size_t>(len) & ~std::size_t{1};
+    PutValue(FBuffer.data(), static_cast<std::uint32_t>(FitWide(FBuffer.data(), bytes, Info.ColumnWidth)));
+}
+
+void TDataPacketWriter::PutWideStringAsWideMemo(TPutFieldInfo& Info) {
+    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
+    std::uint8_t* buffer = Buffer(size);
+    std::memset(buffer, 0, size);
+    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
+    const std::size_t bytes = 2 * WideLength(buffer, static_cast<std::size_t>(Info.Size) / 2);
+    if (bytes == 0) return PutNull();  // an empty memo travels as null
+    PutValue(buffer, static_cast<std::uint32_t>(bytes));
+}
+
+// ---- providers
+
+TCustomProvider::TCustomProvider(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
+
+rtl::Variant TCustomProvider::GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
+                                         StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData) {
+    return DoGetRecords(Count, RecsOut, Options, CommandText, Params, OwnerData);
+}
+
+rtl::Variant TCustomProvider::DoGetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
+                                           StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData) {
+    const bool paramsArray = Params.VarType() == rtl::TVarType::varBytes;
+    DoBeforeGetRecords(Count, Options, CommandText, Params, OwnerData);
+    rtl::Variant result = InternalGetRecords(Count, RecsOut, IntToGetRecordOptions(Options), CommandText, Params);
+    DoAfterGetRecords(OwnerData);
+    if (paramsArray) Params = GetParamsVariant();
+    return result;
+}
+
+void TCustomProvider::DoBeforeGetRecords(std::int32_t, std::int32_t, StringView, rtl::Variant&, rtl::Variant&) {}
+void TCustomProvider::DoAfterGetRecords(rtl::Variant&) {}
+
+TBaseProvider::TBaseProvider(rtl::TComponent* AOwner) : TCustomProvider(AOwner) {}
+
+rtl::Variant TBaseProvider::InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
+                                               StringView, rtl::Variant&) {
+    TGetRecordOptions packetOpts = Options;
+    if (Count == 0) packetOpts.Include(grMetaData);
+    RecsOut = Count;
+    rtl::Variant result;
+    CreateDataPacket(packetOpts, FProviderOptions, result, RecsOut);
+    return result;
+}
+
+TDataSetProvider::TDataSetProvider(rtl::TComponent* AOwner) : TBaseProvider(AOwner) {}
+
+TDataSetProvider::~TDataSetProvider() { SetDataSet(nullptr); }
+
+void TDataSetProvider::SetDataSet(TDataSet* Value) {
+    if (Value == FDataSet) return;
+    if (FDataSet) FDataSet->RemoveFreeNotification(this);
+    FDataSet = Value;
+    FDataSetOpened = false;
+    if (FDataSet) FDataSet->FreeNotification(this);
+}
+
+void TDataSetProvider::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
+    TBaseProvider::Notification(AComponent, Operation);
+    if (Operation == rtl::TOperation::opRemove && AComponent == FDataSet) {
+        FDataSet = nullptr;
+        FDataSetOpened = false;
+    }
+}
+
+void TDataSetProvider::CheckDataSet() const {
+    if (!FDataSet) DatabaseError(SMissingDataSet);
+}
+
+void TDataSetProvider::Reset() {
+    CheckDataSet();
+    if (FDataSetOpened) {
+        FDataSet->Close();
+        FDataSetOpened = false;
+    }
+    FDataSet->PSReset();
+    if (FDataSet->Active()) FDataSet->First();
+    FRecordsSent = 0;
+}
+
+void TDataSetProvider::DoBeforeGetRecords(std::int32_t Count, std::int32_t Options, StringView CommandText,
+                                          rtl::Variant& Params, rtl::Variant& OwnerData) {
+    const TGetRecordOptions options = IntToGetRecordOptions(Options);
+    if (!(options.Contains(grReset) && Count == 0)) {
+        SetCommandText(CommandText);
+        SetParams(Params);
+    }
+    TBaseProvider::DoBeforeGetRecords(Count, Options, CommandText, Params, OwnerData);
+}
+
+void TDataSetProvider::SetCommandText(StringView CommandText) {
+    if (CommandText.empty()) return;
+    if (!FProviderOptions.Contains(poAllowCommandText)) DatabaseError(SNoDataSetChange);
+    CheckDataSet();
+    FDataSet->PSSetCommandText(CommandText);
+}
+
+void TDataSetProvider::SetParams(const rtl::Variant& Params) {
+    if (Params.IsEmpty()) return;
+    CheckDataSet();
+    if (!FParams) FParams = std::make_unique<TParams>();
+    FParams->Clear();
+    // Parameter values in packed form are not exchanged by this system's
+    // clients; Null unpacks to no parameters.
+    TParams* current = FDataSet->PSGetParams();
+    if (!current || !(*current == *FParams)) FDataSet->PSSetParams(FParams.get());
+}
+
+rtl::Variant TDataSetProvider::InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut,
+                                                  TGetRecordOptions Options, StringView CommandText,
+                                                  rtl::Variant& Params) {
+    try {
+        if (Options.Contains(grReset)) {
+            Reset();
+            if (Count == 0) return rtl::Variant();
+        }
+        CheckDataSet();
+        if (!FDataSet->Active()) {
+            FDataSet->Open();
+            FDataSetOpened = true;
+        }
+        if (Count == 0 || Options.Contains(grMetaData)) FRecordsSent = 0;
+        rtl::Variant result;
+        try {
+            FDataSet->CheckBrowseMode();
+            FDataSet->SetBlockReadSize(Count);
+            result = TBaseProvider::InternalGetRecords(Count, RecsOut, Options, CommandText, Params);
+            FRecordsSent += RecsOut;
+            if (RecsOut != Count) Reset();
+        } catch (...) {
+            if (FDataSet && FDataSet->Active()) FDataSet->SetBlockReadSize(0);
+            throw;
+        }
+        if (FDataSet->Active()) {
+            FDataSet->SetBlockReadSize(0);
+            if (Count != 0 && RecsOut == Count) FDataSet->Next();
+        }
+        return result;
+    } catch (...) {
+        // The request's own failure is the one reported, even when the
+        // source cannot be reset either.
+        try {
+            if (FDataSet) Reset();
+        } catch (const rtl::Exception&) {
+        }
+        throw;
+    }
+}
+
+void TDataSetProvider::CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts,
+                                        rtl::Variant& Result, std::int32_t& RecsOut) {
+    if (!FDSWriter) FDSWriter = std::make_unique<TDataPacketWriter>();
+    FDSWriter->Constraints = FConstraints;
+    FDSWriter->OnGetParams = [this](TDataSet& DataSet, TPacketAttributeList& List) {
+        DoGetProviderAttributes(DataSet, List);
+    };
+    FDSWriter->PacketOptions = PacketOpts;
+    FDSWriter->Options = ProvOpts;
+    Result = rtl::Variant();
+    FDSWriter->GetDataPacket(*FDataSet, RecsOut, Result);
+}
+
+void TDataSetProvider::DoGetProviderAttributes(TDataSet& DataSet, TPacketAttributeList& List) {
+    DataSet.PSGetAttributes(List);
+    if (OnGetDataSetProperties) OnGetDataSetProperties(*this, DataSet, List);
+}
+
+// ---- the local application server
+
+TLocalAppServer::TLocalAppServer(TCustomProvider& AProvider) : FProvider(&AProvider) {}
+
+TLocalAppServer::TLocalAppServer(TDataSet& ADataSet) {
+    auto provider = std::make_unique<TDataSetProvider>(nullptr);
+    provider->SetDataSet(&ADataSet);
+    FProvider = provider.get();
+    FOwnedProvider = std::move(provider);
+}
+
+TLocalAppServer::~TLocalAppServer() = default;
+
+TServerResult TLocalAppServer::AS_GetRecords(StringView, std::int32_t Count, std::int32_t& RecsOut,
+                                             std::int32_t Options, StringView CommandText, rtl::Variant& Params,
+                                             rtl::Variant& OwnerData, rtl::Variant& Result) noexcept {
+    try {
+        Result = rtl::Variant();
+        Result = FProvider->GetRecords(Count, RecsOut, Options, CommandText, Params, OwnerData);
+        return {};
+    } catch (const rtl::EAbort&) {
+        return {TServerResult::E_ABORT, {}};
+    } catch (const rtl::Exception& e) {
+        return {TServerResult::E_FAIL, e.Message()};
+    } catch (const std::exception& e) {
+        return {TServerResult::E_FAIL, rtl::Utf8ToString(e.what())};
+    } catch (...) {
+        return {TServerResult::E_FAIL, u"Unknown failure in the data provider"};
+    }
+}
+
+}  // namespace datapacket

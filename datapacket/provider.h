@@ -1,0 +1,243 @@
+#pragma once
+// The data provider family: TDataSetProvider publishes the rows of a source
+// dataset as data packets, written by TDataPacketWriter through the engine's
+// IDSWriter; TLocalAppServer is the application server through which a
+// client dataset in the same process reaches a provider.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "rtl/component.h"
+#include "rtl/exceptions.h"
+#include "rtl/set.h"
+#include "rtl/variant.h"
+
+namespace data {
+class TDataSet;
+class TField;
+struct TPacketAttribute;
+using TPacketAttributeList = std::vector<TPacketAttribute>;
+class TParams;
+}  // namespace data
+
+namespace datapacket {
+
+using rtl::String;
+using rtl::StringView;
+
+class IDSWriter;
+
+enum TProviderOption {
+    poFetchBlobsOnDemand, poFetchDetailsOnDemand, poIncFieldProps, poCascadeDeletes, poCascadeUpdates,
+    poReadOnly, poAllowMultiRecordUpdates, poDisableInserts, poDisableEdits, poDisableDeletes, poNoReset,
+    poAutoRefresh, poPropogateChanges, poAllowCommandText, poRetainServerOrder, poUseQuoteChar
+};
+using TProviderOptions = rtl::Set<TProviderOption>;
+
+// Passed between client and provider as an integer whose bit N is option N.
+enum TGetRecordOption { grMetaData, grReset, grXML, grXMLUTF8 };
+using TGetRecordOptions = rtl::Set<TGetRecordOption>;
+std::int32_t GetRecordOptionsToInt(TGetRecordOptions Options);
+TGetRecordOptions IntToGetRecordOptions(std::int32_t Bits);
+
+// The outcome of an application-server call: exceptions do not cross the
+// server boundary; they travel as a failure code with their message.
+struct TServerResult {
+    static constexpr std::int32_t S_OK = 0;
+    static constexpr std::int32_t E_ABORT = static_cast<std::int32_t>(0x80004004);
+    static constexpr std::int32_t E_FAIL = static_cast<std::int32_t>(0x80004005);
+    std::int32_t Code = S_OK;
+    String Message;
+};
+
+// What a failed server call raises on the client side: the server's message.
+class EAppServerError : public rtl::Exception {
+public:
+    using rtl::Exception::Exception;
+};
+
+// Raises again the failure a server call reported: a silent EAbort for an
+// abort, EAppServerError with the same message otherwise.
+void CheckServerResult(const TServerResult& Result);
+
+// The application server a client dataset talks to. Only record requests
+// are served here.
+class IAppServer {
+public:
+    virtual ~IAppServer() = default;
+    virtual TServerResult AS_GetRecords(StringView ProviderName, std::int32_t Count, std::int32_t& RecsOut,
+                                        std::int32_t Options, StringView CommandText, rtl::Variant& Params,
+                                        rtl::Variant& OwnerData, rtl::Variant& Result) noexcept = 0;
+};
+
+class TCustomProvider : public rtl::TComponent {
+public:
+    explicit TCustomProvider(rtl::TComponent* AOwner);
+
+    bool Exported() const { return FExported; }
+    // Calls DoGetRecords.
+    rtl::Variant GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options, StringView CommandText,
+                            rtl::Variant& Params, rtl::Variant& OwnerData);
+    // The source dataset, for providers that have one (a client dataset
+    // refuses a provider whose source is itself).
+    virtual data::TDataSet* SourceDataSet() const { return nullptr; }
+
+protected:
+    virtual rtl::Variant DoGetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
+                                      StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData);
+    virtual void DoBeforeGetRecords(std::int32_t Count, std::int32_t Options, StringView CommandText,
+                                    rtl::Variant& Params, rtl::Variant& OwnerData);
+    virtual void DoAfterGetRecords(rtl::Variant& OwnerData);
+    virtual rtl::Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut,
+                                            TGetRecordOptions Options, StringView CommandText,
+                                            rtl::Variant& Params) = 0;
+    // The source's current parameters, given back to a client that sent some.
+    virtual rtl::Variant GetParamsVariant() { return rtl::Variant(); }
+
+    bool FExported = true;
+    rtl::Variant FOwnerData;
+};
+
+class TBaseProvider : public TCustomProvider {
+public:
+    explicit TBaseProvider(rtl::TComponent* AOwner);
+    TProviderOptions Options() const { return FProviderOptions; }
+    void SetOptions(TProviderOptions Value) { FProviderOptions = Value; }
+
+protected:
+    rtl::Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
+                                    StringView CommandText, rtl::Variant& Params) override;
+    virtual void CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts, rtl::Variant& Result,
+                                  std::int32_t& RecsOut) = 0;
+
+    TProviderOptions FProviderOptions{poUseQuoteChar};
+};
+
+// One column of a packet: the field it is read from and the routine that
+// writes its value, chosen by the field's type when the metadata was written.
+struct TPutFieldInfo;
+
+// Writes a dataset's metadata and rows into data packets. The column list
+// is built with the metadata and only re-bound to the source's current
+// fields for later packets.
+class TDataPacketWriter {
+public:
+    using TPutProc = void (TDataPacketWriter::*)(TPutFieldInfo& Info);
+
+    TDataPacketWriter();
+    ~TDataPacketWriter();
+    TDataPacketWriter(const TDataPacketWriter&) = delete;
+    TDataPacketWriter& operator=(const TDataPacketWriter&) = delete;
+
+    // Writes the metadata (when asked, or when no column list exists yet)
+    // and up to RecsOut rows from the current one (-1: all); RecsOut becomes
+    // the number written. Data receives the packet.
+    void GetDataPacket(data::TDataSet& DataSet, std::int32_t& RecsOut, rtl::Variant& Data);
+
+    bool Constraints = true;
+    TProviderOptions Options;
+    TGetRecordOptions PacketOptions;
+    // Collects the packet-wide attributes.
+    std::function<void(data::TDataSet& DataSet, data::TPacketAttributeList& List)> OnGetParams;
+
+private:
+    void Check(int Status);
+    void InitPutProcs(data::TDataSet& DataSet, int& GlobalIdx);
+    void InitFieldProc(data::TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx);
+    void InitFieldPutProc(data::TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx);
+    void WriteMetaData(data::TDataSet& DataSet);
+    void AddColumn(TPutFieldInfo& Info);
+    void AddAttribute(std::uint32_t Area, const char* Name, const rtl::Variant& Value, bool IncludeInDelta);
+    void AddDataSetAttributes(data::TDataSet& DataSet);
+    int WriteDataSet(data::TDataSet& DataSet, int Count);
+    void RefreshPutProcs(data::TDataSet& DataSet);
+    std::uint8_t* Buffer(std::size_t Size);
+
+    void PutField(TPutFieldInfo& Info);
+    void PutStringField(TPutFieldInfo& Info);
+    void PutWideStringField(TPutFieldInfo& Info);
+    void PutVarBytesField(TPutFieldInfo& Info);
+    void PutBlobField(TPutFieldInfo& Info);
+    // The conversions between a wide string column and a wide memo field
+    // and back, for a source that re-describes a text column.
+    void PutWideMemoAsWideString(TPutFieldInfo& Info);
+    void PutWideStringAsWideMemo(TPutFieldInfo& Info);
+    // Refuses a value whose field changed to a type its column cannot hold.
+    [[noreturn]] void PutUnconvertible(TPutFieldInfo& Info);
+    void PutValue(const void* Data, std::uint32_t Len);
+    void PutNull();
+
+    std::unique_ptr<IDSWriter> FIDSWriter;
+    rtl::TBytes FBuffer;
+    std::vector<TPutFieldInfo> FPutFieldInfo;
+};
+
+class TDataSetProvider : public TBaseProvider {
+public:
+    explicit TDataSetProvider(rtl::TComponent* AOwner);
+    ~TDataSetProvider() override;
+
+    data::TDataSet* DataSet() const { return FDataSet; }
+    void SetDataSet(data::TDataSet* Value);
+    data::TDataSet* SourceDataSet() const override { return FDataSet; }
+    bool ResolveToDataSet() const { return FResolveToDataSet; }
+    void SetResolveToDataSet(bool Value) { FResolveToDataSet = Value; }
+    bool Constraints() const { return FConstraints; }
+    void SetConstraints(bool Value) { FConstraints = Value; }
+    int RecordsSent() const { return FRecordsSent; }
+
+    // Closes the source when the provider opened it, resets it onto its
+    // first row and forgets the rows sent.
+    void Reset();
+    // "Missing DataSet property" without a source.
+    void CheckDataSet() const;
+
+    // Adds packet attributes of the application's own.
+    std::function<void(TDataSetProvider& Sender, data::TDataSet& DataSet, data::TPacketAttributeList& List)>
+        OnGetDataSetProperties;
+
+protected:
+    rtl::Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
+                                    StringView CommandText, rtl::Variant& Params) override;
+    void DoBeforeGetRecords(std::int32_t Count, std::int32_t Options, StringView CommandText, rtl::Variant& Params,
+                            rtl::Variant& OwnerData) override;
+    void CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts, rtl::Variant& Result,
+                          std::int32_t& RecsOut) override;
+    void DoGetProviderAttributes(data::TDataSet& DataSet, data::TPacketAttributeList& List);
+    void SetCommandText(StringView CommandText);
+    void SetParams(const rtl::Variant& Params);
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
+
+private:
+    data::TDataSet* FDataSet = nullptr;
+    bool FDataSetOpened = false;
+    std::unique_ptr<TDataPacketWriter> FDSWriter;
+    std::unique_ptr<data::TParams> FParams;
+    bool FResolveToDataSet = false;
+    int FRecordsSent = 0;
+    bool FConstraints = true;
+};
+
+// The application server of a provider in the same process.
+class TLocalAppServer : public IAppServer {
+public:
+    // Serves AProvider, which must outlive this object.
+    explicit TLocalAppServer(TCustomProvider& AProvider);
+    // Serves a provider of its own around ADataSet.
+    explicit TLocalAppServer(data::TDataSet& ADataSet);
+    ~TLocalAppServer() override;
+
+    TServerResult AS_GetRecords(StringView ProviderName, std::int32_t Count, std::int32_t& RecsOut,
+                                std::int32_t Options, StringView CommandText, rtl::Variant& Params,
+                                rtl::Variant& OwnerData, rtl::Variant& Result) noexcept override;
+    TCustomProvider& Provider() const { return *FProvider; }
+    bool ProviderCreated() const { return FOwnedProvider != nullptr; }
+
+private:
+    std::unique_ptr<TCustomProvider> FOwnedProvider;
+    TCustomProvider* FProvider;
+};
+
+}  // namespace datapacket

@@ -1,0 +1,295 @@
+// The provider over a real SQL query on a temporary dictionary: the requests
+// the program makes, what each packet holds, the resets of the query, the
+// provider-support calls it relies on and its failures.
+
+#include "chain_fixture.h"
+
+#include "data/dataset.h"
+#include "datapacket/ds_errors.h"
+#include "rtl/exceptions.h"
+
+using namespace datapacket;
+using chain_test::ChainTest;
+using chain_test::DescsOf;
+using chain_test::StoreOf;
+using chain_test::U32At;
+using rtl::String;
+using sql_test::MessageOf;
+
+namespace {
+
+constexpr const char16_t* Startup = u"select id, lx_word, lx_text, lx_title from lx_items limit 1000";
+
+class ProviderTest : public ChainTest {
+protected:
+    rtl::Variant Request(std::int32_t Count, TGetRecordOptions Options, std::int32_t& RecsOut,
+                         const String& CommandText = u"") {
+        rtl::Variant params = rtl::Variant::Null(), ownerData;
+        return Provider->GetRecords(Count, RecsOut, GetRecordOptionsToInt(Options), CommandText, params, ownerData);
+    }
+    int Executions() const { return static_cast<int>(Statements.size()); }
+};
+
+// A packet parameter's 4-byte integer value.
+std::int32_t IntParam(IDSBase& Store, std::uint32_t Column, const char* Name) {
+    TDSOptParam p;
+    EXPECT_EQ(Store.GetOptParameter(Column, Name, p), DBERR_NONE) << Name;
+    EXPECT_EQ(p.Type & ~dsIncInDelta, MakeFieldType(dsfldINT, 4)) << Name;
+    std::int32_t v = 0;
+    if (p.Value.size() >= 4) std::memcpy(&v, p.Value.data(), 4);
+    return v;
+}
+
+}  // namespace
+
+TEST_F(ProviderTest, StartupRequestSendsMetadataAndEveryRowThenResetsTheQuery) {
+    OpenQuery(Startup, 12);
+    Conn->Params().Add(u"LocaleCode=0419");
+    const int before = Executions();
+    std::int32_t recsOut = 0;
+    const rtl::Variant packet = Request(500000, {grMetaData}, recsOut);
+
+    EXPECT_EQ(recsOut, 12);
+    const rtl::TBytes& bytes = packet.AsBytes();
+    EXPECT_EQ(U32At(bytes, 0), PacketMagic);
+    EXPECT_EQ(U32At(bytes, 14), 12u);  // rows
+    EXPECT_EQ(U32At(bytes, 18), dsfHasMetaData | dsfHasRowOffset);
+
+    auto store = StoreOf(packet);
+    const auto descs = DescsOf(*store);
+    ASSERT_EQ(descs.size(), 4u);
+    const struct {
+        const char* name;
+        std::uint32_t type, subType;
+        std::int32_t width;
+    } expected[] = {{"id", fldINT64, 0, -1},
+                    {"lx_word", fldUNICODE, 0, 80},
+                    {"lx_text", fldBLOB, fldstWIDEMEMO, -1},
+                    {"lx_title", fldUNICODE, 0, 200}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_STREQ(descs[i].szName, expected[i].name);
+        EXPECT_EQ(descs[i].iFldType, expected[i].type);
+        EXPECT_EQ(descs[i].iFldSubType, expected[i].subType);
+        if (expected[i].width >= 0) {
+            EXPECT_EQ(descs[i].iUnits1, expected[i].width);
+        }
+    }
+    // The query's one packet attribute: its connection's locale code.
+    EXPECT_EQ(IntParam(*store, 0, "LCID"), 0x419);
+
+    // Fewer rows than asked: the query was executed again and stands on its first row.
+    EXPECT_EQ(Executions(), before + 1);
+    EXPECT_TRUE(Query->Active());
+    EXPECT_TRUE(Query->Bof());
+    EXPECT_EQ(Query->FieldByName(u"id")->AsLargeInt(), 1);
+    EXPECT_EQ(Provider->RecordsSent(), 0);
+}
+
+TEST_F(ProviderTest, RefreshRequestResetsWritesRowsOnlyAndResetsAgain) {
+    OpenQuery(Startup, 30);
+    std::int32_t recsOut = 0;
+    Request(500000, {grMetaData}, recsOut);
+    SetSql(u"select id, lx_word, lx_text, lx_title from lx_items where id > 25 limit 1000");
+    const int before = Executions();
+
+    const rtl::Variant packet = Request(-1, {grReset}, recsOut);
+    EXPECT_EQ(recsOut, 5);
+    const rtl::TBytes& bytes = packet.AsBytes();
+    EXPECT_EQ(U32At(bytes, 14), 5u);
+    EXPECT_EQ(U32At(bytes, 18) & dsfHasMetaData, 0u);
+    EXPECT_EQ(U32At(bytes, 8), PacketHeaderSize);  // rows right after the header
+    // A reset before (the new statement runs again) and one after, since -1 was asked.
+    EXPECT_EQ(Executions(), before + 2);
+    EXPECT_TRUE(Query->Bof());
+}
+
+TEST_F(ProviderTest, RequestForExactlyTheRemainingRowsMovesPastTheLastWithoutReset) {
+    OpenQuery(Startup, 12);
+    const int before = Executions();
+    std::int32_t recsOut = 0;
+    Request(12, {grMetaData}, recsOut);
+    EXPECT_EQ(recsOut, 12);
+    EXPECT_EQ(Provider->RecordsSent(), 12);
+    EXPECT_EQ(Executions(), before);
+    EXPECT_TRUE(Query->Eof());
+    EXPECT_EQ(Query->State(), data::dsBrowse);  // out of the block-read state
+}
+
+TEST_F(ProviderTest, EmptyResultStillDescribesTheColumns) {
+    OpenQuery(Startup, 0);
+    const int before = Executions();
+    std::int32_t recsOut = -5;
+    const rtl::Variant packet = Request(500000, {grMetaData}, recsOut);
+    EXPECT_EQ(recsOut, 0);
+    EXPECT_EQ(U32At(packet.AsBytes(), 14), 0u);
+    EXPECT_EQ(DescsOf(*StoreOf(packet)).size(), 4u);
+    EXPECT_EQ(Executions(), before + 1);  // 0 differs from the count asked: reset
+}
+
+TEST_F(ProviderTest, PureResetRequestReturnsNothingAndDoesNotOpenAClosedSource) {
+    sql_test::MakeDictionary(Database, 3);
+    std::int32_t recsOut = 7;
+    EXPECT_EQ(MessageOf([&] { Request(0, {grReset}, recsOut); }), u"(no exception)");
+    EXPECT_FALSE(Query->Active());
+}
+
+TEST_F(ProviderTest, EmptyMemoTravelsAsNullAndWideStringsByteCounted) {
+    OpenQuery(Startup, 3);
+    Exec(u"update lx_items set lx_text = '' where id = 1");
+    SetSql(Startup);
+    std::int32_t recsOut = 0;
+    auto store = StoreOf(Request(500000, {grMetaData}, recsOut));
+    auto cursor = CreateDSCursor();
+    ASSERT_EQ(cursor->InitCursor(store), DBERR_NONE);
+    CURProps props;
+    ASSERT_EQ(cursor->GetCursorProps(props), DBERR_NONE);
+    std::vector<std::uint8_t> record(props.iRecBufSize);
+    bool blank = false;
+
+    ASSERT_EQ(cursor->MoveRelative(1), DBERR_NONE);
+    ASSERT_EQ(cursor->GetCurrentRecord(record.data()), DBERR_NONE);
+    ASSERT_EQ(cursor->GetField(record.data(), 3, nullptr, blank), DBERR_NONE);
+    EXPECT_TRUE(blank);  // '' in the database
+    std::vector<std::uint8_t> slot(props.iRecBufSize);
+    ASSERT_EQ(cursor->GetField(record.data(), 2, slot.data(), blank), DBERR_NONE);
+    EXPECT_FALSE(blank);
+    std::uint16_t bytes = 0;
+    std::memcpy(&bytes, slot.data(), 2);
+    EXPECT_EQ(bytes, 2 * String(u"кітап1").size());
+
+    ASSERT_EQ(cursor->MoveRelative(1), DBERR_NONE);
+    ASSERT_EQ(cursor->GetCurrentRecord(record.data()), DBERR_NONE);
+    ASSERT_EQ(cursor->GetField(record.data(), 3, nullptr, blank), DBERR_NONE);
+    EXPECT_FALSE(blank);
+}
+
+TEST_F(ProviderTest, LongFieldNamesAreCutInTheDescriptorAndSentWhole) {
+    const String names[] = {u"abcdefghijklmnopqrstuvwxyz012345",  // 32 bytes
+                            u"сөздің_жазылуы_туралы_мәлімет"};     // Cyrillic, 52 bytes
+    OpenQuery(u"select 1", 0);
+    for (const String& name : names) {
+        SCOPED_TRACE(rtl::StringToUtf8(name));
+        Exec(u"create table \"t" + name + u"\" (\"" + name + u"\" INTEGER)");
+        SetSql(u"select * from \"t" + name + u"\"");
+        std::int32_t recsOut = 0;
+        auto store = StoreOf(Request(500000, {grMetaData}, recsOut));
+        const auto descs = DescsOf(*store);
+        ASSERT_EQ(descs.size(), 1u);
+        EXPECT_EQ(std::strlen(descs[0].szName), 31u);
+        TDSOptParam full;
+        ASSERT_EQ(store->GetOptParameter(1, "FIELDNAME", full), DBERR_NONE);
+        EXPECT_TRUE(full.Type & dsIncInDelta);
+        const std::string utf8 = rtl::StringToUtf8(name);
+        ASSERT_EQ(full.Value.size(), 2 + utf8.size() + 1);
+        EXPECT_EQ(std::string(full.Value.begin() + 2, full.Value.end() - 1), utf8);
+    }
+}
+
+TEST_F(ProviderTest, QueryProviderSupportAsTheProviderUsesIt) {
+    OpenQuery(Startup, 3);
+    EXPECT_EQ(Query->PSGetTableName(), u"lx_items");
+    EXPECT_EQ(Query->PSGetQuoteChar(), u"\"");
+    EXPECT_EQ(Query->PSGetKeyFields(), u"");  // no key metadata is read for queries
+    EXPECT_TRUE(Query->PSIsSQLBased());
+
+    data::TPacketAttributeList attributes;
+    Query->PSGetAttributes(attributes);
+    ASSERT_EQ(attributes.size(), 1u);
+    EXPECT_EQ(attributes[0].Name, u"LCID");
+    EXPECT_EQ(attributes[0].Value, rtl::Variant(std::int32_t(0)));  // no LocaleCode parameter
+    EXPECT_FALSE(attributes[0].IncludeInDelta);
+
+    // Passing parameters closes the query and takes a non-empty list over;
+    // the provider therefore calls it only when the lists differ.
+    data::TParams one;
+    one.Add({u"p", data::ftInteger, data::ptInput, rtl::Variant(std::int32_t(4))});
+    Query->PSSetParams(&one);
+    EXPECT_FALSE(Query->Active());
+    EXPECT_EQ(Query->Params(), one);
+}
+
+TEST_F(ProviderTest, Failures) {
+    OpenQuery(Startup, 3);
+    std::int32_t recsOut = 0;
+    EXPECT_EQ(MessageOf([&] { Request(10, {grMetaData}, recsOut, u"select 1"); }),
+              u"CommandText changes are not allowed");
+    Provider->SetDataSet(nullptr);
+    EXPECT_EQ(MessageOf([&] { Request(10, {grMetaData}, recsOut); }), u"Missing DataSet property");
+}
+
+TEST_F(ProviderTest, CommandTextReachesTheSourceWhenAllowed) {
+    OpenQuery(Startup, 5);
+    Query->Close();  // a new text is refused while the query is open
+    Provider->SetOptions({poUseQuoteChar, poAllowCommandText});
+    std::int32_t recsOut = 0;
+    Request(500000, {grMetaData}, recsOut, u"select id from lx_items where id < 3");
+    EXPECT_EQ(recsOut, 2);
+}
+
+TEST_F(ProviderTest, LocalAppServerTurnsExceptionsIntoResultsAndBack) {
+    OpenQuery(Startup, 3);
+    TLocalAppServer server(*Provider);
+    auto call = [&](TServerResult& Out) {
+        std::int32_t recsOut = 0;
+        rtl::Variant params = rtl::Variant::Null(), ownerData, result;
+        Out = server.AS_GetRecords(u"ignored", 500000, recsOut, GetRecordOptionsToInt({grMetaData}), u"", params,
+                                   ownerData, result);
+        return result;
+    };
+    TServerResult r;
+    EXPECT_FALSE(call(r).IsClear());
+    EXPECT_EQ(r.Code, TServerResult::S_OK);
+
+    Provider->OnGetDataSetProperties = [](TDataSetProvider&, data::TDataSet&, data::TPacketAttributeList&) {
+        throw data::EDatabaseError(u"source failed: дерек");
+    };
+    EXPECT_TRUE(call(r).IsClear());
+    EXPECT_EQ(r.Code, TServerResult::E_FAIL);
+    EXPECT_EQ(r.Message, u"source failed: дерек");
+    EXPECT_THROW(CheckServerResult(r), EAppServerError);
+    EXPECT_EQ(MessageOf([&] { CheckServerResult(r); }), u"source failed: дерек");
+
+    Provider->OnGetDataSetProperties = [](TDataSetProvider&, data::TDataSet&, data::TPacketAttributeList&) {
+        rtl::Abort();
+    };
+    call(r);
+    EXPECT_EQ(r.Code, TServerResult::E_ABORT);
+    EXPECT_THROW(CheckServerResult(r), rtl::EAbort);
+    // The failed requests reset the query.
+    EXPECT_TRUE(Query->Bof());
+}
+
+TEST_F(ProviderTest, AttributesOfEveryVariantKindAndTheRefusedOnes) {
+    OpenQuery(u"select id from lx_items", 2);
+    Provider->OnGetDataSetProperties = [](TDataSetProvider&, data::TDataSet&, data::TPacketAttributeList& List) {
+        List.push_back({u"I", rtl::Variant(std::int64_t(-2)), true});
+        List.push_back({u"B", rtl::Variant(true), false});
+        List.push_back({u"D", rtl::Variant(2.5), false});
+        List.push_back({u"S", rtl::Variant(u"Сөз"), false});
+        List.push_back({u"A", rtl::Variant(rtl::TBytes{1, 2, 3}), false});
+    };
+    std::int32_t recsOut = 0;
+    auto store = StoreOf(Request(500000, {grMetaData}, recsOut));
+    TDSOptParam p;
+    ASSERT_EQ(store->GetOptParameter(0, "I", p), DBERR_NONE);
+    EXPECT_EQ(p.Type, MakeFieldType(dsfldINT, 4) | dsIncInDelta);
+    EXPECT_EQ(p.Value, (rtl::TBytes{0xFE, 0xFF, 0xFF, 0xFF}));
+    ASSERT_EQ(store->GetOptParameter(0, "B", p), DBERR_NONE);
+    EXPECT_EQ(p.Type, 0x30002u);
+    EXPECT_EQ(p.Value, (rtl::TBytes{0xFF, 0xFF}));
+    ASSERT_EQ(store->GetOptParameter(0, "D", p), DBERR_NONE);
+    EXPECT_EQ(p.Type, 0x40008u);
+    ASSERT_EQ(store->GetOptParameter(0, "S", p), DBERR_NONE);
+    EXPECT_EQ(p.Type, 0x490002u);
+    const std::string utf8 = rtl::StringToUtf8(u"Сөз");
+    EXPECT_EQ(p.Value[0], utf8.size() + 1);
+    ASSERT_EQ(store->GetOptParameter(0, "A", p), DBERR_NONE);
+    EXPECT_EQ(p.Type, 0x8B0001u);
+
+    Provider->OnGetDataSetProperties = [](TDataSetProvider&, data::TDataSet&, data::TPacketAttributeList& List) {
+        List.push_back({u"N", rtl::Variant::Null(), false});
+    };
+    EXPECT_EQ(MessageOf([&] { Request(500000, {grMetaData}, recsOut); }),
+              u"Value cannot be stored in an optional parameter");
+}
