@@ -194,7 +194,7 @@ DBResult TDSBase::GetProps(DSProps& Props) {
 DBResult TDSBase::GetFieldDescs(DSFLDDesc* Descs) {
     std::lock_guard Guard(FLock);
     if (!FHasMetaData) return DBERR_NOMETADATA;
-    if (!Descs) return DBERR_INVALIDPARAM;
+    if (!Descs && !FFields.empty()) return DBERR_INVALIDPARAM;
     std::copy(FFields.begin(), FFields.end(), Descs);
     return DBERR_NONE;
 }

@@ -61,10 +61,10 @@ DBResult TDSCursor::Settle(std::int64_t Target) {
 
 DBResult TDSCursor::GetCurrentRecord(std::uint8_t* RecBuf) {
     if (!FBase) return DBERR_NA;
-    if (!RecBuf) return DBERR_INVALIDPARAM;
     std::lock_guard Guard(FBase->Lock());
+    if (!RecBuf && FBase->RecordLength() != 0) return DBERR_INVALIDPARAM;
     if (DBResult R = Current()) return R;
-    std::memcpy(RecBuf, FBase->Record(FPosition), FBase->RecordLength());
+    if (FBase->RecordLength() != 0) std::memcpy(RecBuf, FBase->Record(FPosition), FBase->RecordLength());
     return DBERR_NONE;
 }
 

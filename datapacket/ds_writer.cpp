@@ -316,7 +316,7 @@ DBResult TDSWriter::GetColumnCount(std::uint32_t& Count) {
 }
 
 DBResult TDSWriter::GetColumnDescs(TDSDataPacketFldDesc* Descs) {
-    if (!Descs) return DBERR_INVALIDPARAM;
+    if (!Descs && !FColumns.empty()) return DBERR_INVALIDPARAM;
     std::copy(FColumns.begin(), FColumns.end(), Descs);
     return DBERR_NONE;
 }

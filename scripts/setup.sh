@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build ccache pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev libgl-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core hunspell-kk
