@@ -1,43 +1,149 @@
 #!/usr/bin/env bash
-# Starts the built program from a fresh folder under an X server, checks that
-# its window comes up and stays up, closes it through the window manager as a
-# user would, and expects exit code 0.
+# smoke_test.sh PROGRAM XVFB OPENBOX WMCTRL
+#
+# Starts the built program from a fresh folder on an X server of its own with
+# a window manager, checks that its window comes up and stays up, closes it
+# through the window manager as a user would, and expects exit code 0.
+#
+# Exits 77 (the test's skip code) when one of the helper programs is missing;
+# the build passes their paths, or <NAME>-NOTFOUND when it found none.
+#
+# Every wait ends on the event it waits for (the X server reporting its
+# display, the program ending) or polls where X offers no event to wait on
+# (the window manager and the window showing up); each has a deadline of its
+# own and fails with its own message. The deadlines add up to less than the
+# test's timeout, so a slow run reports what it was waiting for.
 set -euo pipefail
+
 program="$1"
+xvfb="$2" openbox="$3" wmctrl="$4"
+
+missing=()
+[[ -x "$xvfb" ]] || missing+=(Xvfb)
+[[ -x "$openbox" ]] || missing+=(openbox)
+[[ -x "$wmctrl" ]] || missing+=(wmctrl)
+if ((${#missing[@]})); then
+    printf -v names '%s, ' "${missing[@]}"
+    echo "skipped: not found: ${names%, } (scripts/setup.sh installs them)"
+    exit 77
+fi
+
+xvfb_seconds=30
+wm_seconds=60
+window_seconds=120
+exit_seconds=60
+title="ORVEN Қазақ тілінің орфографиялық электрондық базасы"
+
+work="$(mktemp -d)"
+xvfb_pid="" wm_pid="" app_pid="" timer_pid=""
+cleanup() {
+    local pid
+    [[ -z "$timer_pid" ]] || kill -KILL "$timer_pid" 2>/dev/null || true
+    for pid in "$app_pid" "$wm_pid" "$xvfb_pid"; do
+        [[ -n "$pid" ]] || continue
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT HUP
+
+fail() {
+    echo "$1" >&2
+    [[ -n "${2:-}" && -s "$2" ]] && { echo "--- $(basename "$2"):" >&2; tail -n 40 "$2" >&2; }
+    exit 1
+}
+
+# wait_exit PID SECONDS: waits until the background process PID ends, but at
+# most SECONDS. Returns 0 with its exit code in $exit_code if it ended, else 1.
+# (wait -p needs bash 5.1 or later.)
+exit_code=""
+wait_exit() {
+    local ended="" status=0
+    sleep "$2" &
+    timer_pid=$!
+    wait -n -p ended "$1" "$timer_pid" || status=$?
+    if [[ "$ended" == "$1" ]]; then
+        # KILL, not TERM: a fresh child may not have dropped this shell's
+        # traps yet, and would run the clean-up as its own.
+        kill -KILL "$timer_pid" 2>/dev/null || true
+        wait "$timer_pid" 2>/dev/null || true
+    fi
+    timer_pid=""
+    [[ "$ended" == "$1" ]] || return 1
+    exit_code=$status
+}
+
+# poll SECONDS PID COMMAND...: runs COMMAND every tenth of a second until it
+# succeeds. Returns 1 when SECONDS pass first, 2 when the background process
+# PID ends first (its exit code in $exit_code).
+poll() {
+    local deadline=$((SECONDS + $1)) pid="$2"
+    shift 2
+    until "$@" >/dev/null 2>&1; do
+        wait_exit "$pid" 0.1 && return 2
+        ((SECONDS < deadline)) || return 1
+    done
+}
+
+# wmctrl converts window titles to the locale's encoding; the title is not
+# ASCII, so it has to run in a UTF-8 locale whatever the caller's is.
+wm() { LC_ALL=C.UTF-8 "$wmctrl" "$@"; }
+
+# The X server picks a free display itself and writes its number to the
+# pipe once it accepts connections.
+mkfifo "$work/displayfd"
+"$xvfb" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset \
+    3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=""
+status=0
+read -r -t "$xvfb_seconds" display <"$work/displayfd" || status=$?
+if ((status > 128)); then
+    fail "Xvfb did not start within $xvfb_seconds s" "$work/xvfb.log"
+elif [[ ! "$display" =~ ^[0-9]+$ ]]; then
+    status=0
+    wait "$xvfb_pid" || status=$?
+    xvfb_pid=""
+    fail "Xvfb did not start: it exited with code $status" "$work/xvfb.log"
+fi
+export DISPLAY=":$display"
 # A real window on the X server, whatever the test run chose for the others.
 export QT_QPA_PLATFORM=xcb
-folder="$(mktemp -d)"
-trap 'rm -rf "$folder"' EXIT
-cp "$program" "$folder/kalimdar"
 
-openbox >/dev/null 2>&1 &
-wm=$!
-trap 'kill $wm 2>/dev/null || true; rm -rf "$folder"' EXIT
-for _ in $(seq 1 100); do
-    if wmctrl -m >/dev/null 2>&1; then break; fi
-    sleep 0.1
-done
+"$openbox" --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+status=0
+poll "$wm_seconds" "$wm_pid" wm -m || status=$?
+case $status in
+    1) fail "window manager did not come up within $wm_seconds s" "$work/openbox.log" ;;
+    2) wm_pid=""; fail "window manager exited with code $exit_code before it came up" "$work/openbox.log" ;;
+esac
 
-cd "$folder"
+mkdir "$work/run"
+cp "$program" "$work/run/kalimdar"
+cd "$work/run"
 ./kalimdar &
-app=$!
+app_pid=$!
 
-title="ORVEN Қазақ тілінің орфографиялық электрондық базасы"
-for _ in $(seq 1 300); do
-    if wmctrl -l | grep -qF "$title"; then break; fi
-    sleep 0.1
-done
-wmctrl -l | grep -qF "$title" || { echo "window did not come up"; kill $app; exit 1; }
-sleep 2
-kill -0 $app || { echo "program exited early"; exit 1; }
+has_window() { [[ "$(wm -l)" == *"$title"* ]]; }
+status=0
+poll "$window_seconds" "$app_pid" has_window || status=$?
+case $status in
+    1) fail "window did not come up within $window_seconds s" ;;
+    2) app_pid=""; fail "program exited with code $exit_code before its window came up" ;;
+esac
 
-wmctrl -c "$title"
-for _ in $(seq 1 300); do
-    kill -0 $app 2>/dev/null || break
-    sleep 0.1
-done
-if kill -0 $app 2>/dev/null; then echo "program did not exit after its window closed"; kill $app; exit 1; fi
-wait $app
-code=$?
-echo "exit code $code"
-exit $code
+# It has to stay up on its own for a while.
+if wait_exit "$app_pid" 2; then
+    app_pid=""
+    fail "program exited early with code $exit_code"
+fi
+
+wm -F -c "$title" || fail "window manager could not close the window"
+wait_exit "$app_pid" "$exit_seconds" ||
+    fail "program did not exit within $exit_seconds s after its window closed"
+app_pid=""
+echo "exit code $exit_code"
+exit "$exit_code"
