@@ -10,6 +10,7 @@
 #include <string>
 
 #include "datapacket/ds_intf.h"
+#include "every_class.h"
 
 using namespace datapacket;
 
@@ -160,6 +161,25 @@ void RowsOnly(const std::string& Folder) {
     Save(Folder, "rows_only.bin", *W);
 }
 
+// Rows for the fuzzer's store of EveryClassTypes: a rows-only packet.
+void EveryClassRows(const std::string& Folder) {
+    constexpr std::uint16_t N = sizeof(EveryClassTypes) / sizeof(EveryClassTypes[0]);
+    TDSDataPacketFldDesc Cols[N];
+    for (std::uint16_t J = 0; J < N; ++J) Cols[J] = Column("c", EveryClassTypes[J]);
+    auto W = CreateDSWriter();
+    Check(W->Init(1, N, Cols), "init");
+    const std::uint8_t Bytes[20] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
+    for (int Row = 0; Row < 2; ++Row) {
+        Status(*W);
+        for (std::uint16_t J = 0; J < N; ++J) {
+            const std::uint32_t Type = EveryClassTypes[J];
+            if ((J + Row) % 4 == 0) Null(*W);
+            else Value(*W, Bytes, Type & dsVaryingFldType ? 4 + Row : FieldSizeOf(Type));
+        }
+    }
+    Save(Folder, "every_class_rows.bin", *W);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,5 +193,6 @@ int main(int argc, char** argv) {
     EveryClass(Folder);
     Parameters(Folder);
     RowsOnly(Folder);
+    EveryClassRows(Folder);
     return Failed ? 1 : 0;
 }

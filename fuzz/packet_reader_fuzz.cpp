@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to a fresh record store as its first packet and, when
-// the store takes them, again as a later packet; then walks every record with
-// a cursor, reading every field and blob. Any read outside the packet or the
+// the store takes them, again as a later packet; and as a later packet to a
+// store opened with columns of every class. Every store is walked record by
+// record with a cursor, reading every field and blob. Any read outside the packet or the
 // store's buffers is the sanitizers' to catch; a record that breaks the
 // store's own layout rules traps.
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "datapacket/ds_intf.h"
+#include "every_class.h"
 
 using namespace datapacket;
 
@@ -73,10 +75,38 @@ void Walk(const std::shared_ptr<IDSBase>& Base) {
     if (Seen) Require(Cursor->MoveToBookMark(Bookmark.data()) == DBERR_NONE);
 }
 
+// The metadata of EveryClassTypes.
+const rtl::TBytes& EveryClassMetaData() {
+    static const rtl::TBytes Packet = [] {
+        auto W = CreateDSWriter();
+        Require(W->Init_Sequential(1, std::size(EveryClassTypes)) == DBERR_NONE);
+        for (std::uint32_t Type : EveryClassTypes) {
+            TDSDataPacketFldDesc D;
+            D.szFieldName[0] = 'c';
+            D.iFieldType = Type;
+            Require(W->AddColumnDesc(D) == DBERR_NONE);
+            const bool Decimal = FieldClassOf(Type) == dsfldBCD || FieldClassOf(Type) == dsfldFMTBCD;
+            if (Type & dsVaryingFldType || Decimal) {
+                const std::int32_t& Width = Decimal ? EveryClassPrecision : EveryClassWidth;
+                Require(W->AddAttribute(dsAttrField, "WIDTH", 0x10004, 4, &Width) == DBERR_NONE);
+            }
+        }
+        rtl::TBytes Metadata;
+        Require(W->GetDataPacket(Metadata) == DBERR_NONE);
+        return Metadata;
+    }();
+    return Packet;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     const rtl::TBytes Packet(Data, Data + Size);
+    {
+        auto Rows = CreateDSBase();
+        Require(Rows->AppendData(&EveryClassMetaData(), false) == DBERR_NONE);
+        if (Rows->AppendData(&Packet, true) == DBERR_NONE) Walk(Rows);
+    }
     auto Base = CreateDSBase();
     if (Base->AppendData(&Packet, false) != DBERR_NONE) {
         DSProps Props;
