@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: once as released, once under
 # AddressSanitizer and UndefinedBehaviorSanitizer (leaks count as failures).
-# --quick skips the sanitizer build.
+# --quick skips the sanitizer build and the packet reader's fuzzing run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -16,4 +16,11 @@ if [[ "${1:-}" != "--quick" ]]; then
   export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
   "$root/scripts/build.sh" "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DKALIMDAR_SANITIZE=ON -DKALIMDAR_BENCHMARKS=OFF
   ctest --test-dir "$root/build-asan" --output-on-failure -j2
+
+  # The packet reader under libFuzzer: a fixed run from the committed seeds.
+  if command -v clang++ >/dev/null; then
+    "$root/scripts/fuzz.sh" --ci
+  else
+    echo "clang++ not found: the packet reader's fuzzing run is skipped"
+  fi
 fi
