@@ -4,6 +4,7 @@
 
 #include "chain_fixture.h"
 
+#include "data/data_links.h"
 #include "data/dataset.h"
 #include "datapacket/ds_errors.h"
 
@@ -132,6 +133,33 @@ TEST_F(ClientDataSetTest, RefreshTakesTheNewStatementsRowsKeepingTheRowNumber) {
     Client->Refresh();
     EXPECT_EQ(Client->RecNo(), 1);
     EXPECT_EQ(Id(), 1);
+}
+
+// A view showing ten rows: after a refresh the active row keeps its number
+// and its place in the view's window, with the rows before it above it.
+TEST_F(ClientDataSetTest, RefreshKeepsTheActiveRowsPlaceInAViewsWindow) {
+    OpenQuery(Between(1, 30), 300);
+    data::TDataSource source(nullptr);
+    source.SetDataSet(Client);
+    data::TDataLink grid;
+    grid.SetBufferCount(10);
+    grid.SetDataSource(&source);
+    Client->Open();
+    Client->SetRecNo(20);  // centred: the window shows rows 16..25
+    Client->MoveBy(-2);
+    ASSERT_EQ(Id(), 18);
+    const int place = grid.ActiveRecord();
+    ASSERT_GT(place, 0);
+
+    SetSql(Between(101, 130));
+    Client->Refresh();
+    EXPECT_EQ(Client->RecNo(), 18);
+    EXPECT_EQ(Id(), 118);
+    EXPECT_EQ(grid.ActiveRecord(), place);
+    Client->MoveBy(-place);
+    EXPECT_EQ(grid.ActiveRecord(), 0);
+    EXPECT_EQ(Id(), 118 - place);
+    grid.SetDataSource(nullptr);
 }
 
 TEST_F(ClientDataSetTest, FailingProviderDuringRefreshKeepsTheOldRows) {
