@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datapacket/ds_bytes.h"
 #include "datapacket/ds_errors.h"
 #include "datapacket/ds_intf.h"
 #include "datapacket/provider.h"
@@ -43,6 +44,19 @@ void WriteRecInfo(std::uint8_t* At, const TRecInfo& Info) {
 
 // The code page the engine is told 8-bit text is in: UTF-8.
 constexpr std::uint32_t DefaultCodePage = 65001;
+
+// The text of a string parameter (a varying value: its prefix, then the bytes
+// and, as the provider writes them, a zero).
+rtl::String ParamText(const TDSOptParam& Param) {
+    const std::uint32_t prefix = FieldSizeOf(Param.Type);
+    if (!(Param.Type & dsVaryingFldType) || (prefix != 1 && prefix != 2 && prefix != 4) ||
+        Param.Value.size() < prefix)
+        return {};
+    const std::size_t len = std::min<std::size_t>(GetPrefix(Param.Value.data(), prefix), Param.Value.size() - prefix);
+    std::string_view text(reinterpret_cast<const char*>(Param.Value.data() + prefix), len);
+    if (!text.empty() && text.back() == '\0') text.remove_suffix(1);
+    return rtl::Utf8ToString(text);
+}
 
 }  // namespace
 
@@ -206,16 +220,9 @@ void TCustomClientDataSet::CheckFieldProps() {
         const std::uint32_t column = ColumnOf(field);
         if (column == 0) continue;
         TDSOptParam param;
-        if (FDSBase->GetOptParameter(column, "ORIGIN", param) == DBERR_NONE && param.Value.size() > 2) {
-            // A string parameter: a 2-byte length (the bytes and a zero), then the bytes.
-            const std::size_t len = std::min<std::size_t>(param.Value[0] | (param.Value[1] << 8), param.Value.size() - 2);
-            std::string text(reinterpret_cast<const char*>(param.Value.data() + 2), len);
-            if (!text.empty() && text.back() == '\0') text.pop_back();
-            field->SetOrigin(rtl::Utf8ToString(text));
-        }
+        if (FDSBase->GetOptParameter(column, "ORIGIN", param) == DBERR_NONE) field->SetOrigin(ParamText(param));
         if (FDSBase->GetOptParameter(column, "PROVFLAGS", param) == DBERR_NONE && param.Value.size() >= 4) {
-            std::int32_t bits = 0;
-            std::memcpy(&bits, param.Value.data(), 4);
+            const auto bits = GetLE<std::int32_t>(param.Value.data());
             TProviderFlags flags;
             for (TProviderFlag f : {pfInUpdate, pfInWhere, pfInKey, pfHidden, pfRefreshOnInsert, pfRefreshOnUpdate})
                 if (bits & (1 << f)) flags.Include(f);
@@ -247,11 +254,9 @@ void TCustomClientDataSet::InternalInitFieldDefs() {
         // "FIELDNAME". Bytes, not characters, since the cut is by bytes.
         if (rawLength == 31) {
             TDSOptParam full;
-            if (FDSBase->GetOptParameter(desc.iFieldID, "FIELDNAME", full) == DBERR_NONE && full.Value.size() > 2) {
-                const std::size_t len = std::min<std::size_t>(full.Value[0] | (full.Value[1] << 8), full.Value.size() - 2);
-                std::string text(reinterpret_cast<const char*>(full.Value.data() + 2), len);
-                if (!text.empty() && text.back() == '\0') text.pop_back();
-                if (!text.empty()) name = rtl::Utf8ToString(text);
+            if (FDSBase->GetOptParameter(desc.iFieldID, "FIELDNAME", full) == DBERR_NONE) {
+                rtl::String text = ParamText(full);
+                if (!text.empty()) name = std::move(text);
             }
         }
         if (FieldDefs().IndexOf(name) >= 0) {
@@ -397,7 +402,7 @@ bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
         // zero-terminated text.
         if (FScratch.size() < slot) FScratch.resize(slot);
         Check(FDSCursor->GetField(record, column, FScratch.data(), isBlank));
-        if (!isBlank) DataConvert(Field, FScratch.data(), Buffer, false);
+        if (!isBlank) EngineToText(*Field, FScratch.data(), Buffer);
         return !isBlank;
     }
     if (slot <= dataSize) {
@@ -410,25 +415,13 @@ bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
     return !isBlank;
 }
 
-void TCustomClientDataSet::DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative) {
-    if (Field->DataType() != ftWideString) return TDataSet::DataConvert(Field, Source, Dest, ToNative);
-    const std::size_t capacity = static_cast<std::size_t>(std::max(Field->Size(), 0));
-    if (ToNative) {
-        const auto* text = static_cast<const char16_t*>(Source);
-        std::size_t len = 0;
-        while (len < capacity && text[len] != 0) ++len;
-        const auto bytes = static_cast<std::uint16_t>(len * 2);
-        std::memcpy(Dest, &bytes, 2);
-        std::memcpy(static_cast<std::uint8_t*>(Dest) + 2, text, bytes);
-    } else {
-        std::uint16_t bytes = 0;
-        std::memcpy(&bytes, Source, 2);
-        const std::size_t len = std::min<std::size_t>(bytes, capacity * 2);
-        auto* dest = static_cast<std::uint8_t*>(Dest);
-        std::memcpy(dest, static_cast<const std::uint8_t*>(Source) + 2, len);
-        dest[len] = 0;
-        dest[len + 1] = 0;
-    }
+void TCustomClientDataSet::EngineToText(const TField& Field, const std::uint8_t* Slot, void* Dest) {
+    const std::size_t capacity = 2 * static_cast<std::size_t>(std::max(Field.Size(), 0));
+    const std::size_t len = std::min<std::size_t>(GetLE<std::uint16_t>(Slot), capacity) & ~std::size_t{1};
+    auto* dest = static_cast<std::uint8_t*>(Dest);
+    std::memcpy(dest, Slot + 2, len);
+    dest[len] = 0;
+    dest[len + 1] = 0;
 }
 
 void TCustomClientDataSet::SetFieldData(TField*, const void*) { DatabaseError(SDataSetReadOnly, this); }
@@ -449,7 +442,7 @@ int TCustomClientDataSet::GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) {
 
 std::unique_ptr<rtl::TStream> TCustomClientDataSet::CreateBlobStream(TField* Field, TBlobStreamMode Mode) {
     if (Mode != bmRead) {
-        if (Field->ReadOnly() || !CanModify()) DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()}, this);
+        if (Field->ReadOnly()) DatabaseErrorFmt(SFieldReadOnly, {Field->DisplayName()}, this);
         if (!IsEditMode(State())) DatabaseError(SNotEditing, this);
     }
     auto stream = std::make_unique<rtl::TMemoryStream>();
@@ -502,6 +495,8 @@ int TCustomClientDataSet::CompareBookmarks(const TBookmark& Bookmark1, const TBo
     if (Bookmark1.empty() && Bookmark2.empty()) return 0;
     if (Bookmark2.empty()) return -1;
     if (Bookmark1.empty()) return 1;
+    const auto size = static_cast<std::size_t>(FBookmarkSize);
+    if (!FDSCursor || Bookmark1.size() < size || Bookmark2.size() < size) Check(DBERR_INVALIDPARAM);
     int result = 0;
     Check(FDSCursor->CompareBookMarks(Bookmark1.data(), Bookmark2.data(), result));
     return result;

@@ -65,7 +65,6 @@ public:
     int GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) override;
     using data::TDataSet::SetFieldData;
     void SetFieldData(data::TField* Field, const void* Buffer) override;
-    void DataConvert(data::TField* Field, const void* Source, void* Dest, bool ToNative) override;
     bool BookmarkValid(const data::TBookmark& Bookmark) override;
     int CompareBookmarks(const data::TBookmark& Bookmark1, const data::TBookmark& Bookmark2) override;
 
@@ -109,6 +108,9 @@ private:
     std::uint32_t ColumnOf(const data::TField* Field) const;
     bool PacketFlag(const char* Name);
     void CheckFieldProps();
+    // The engine's wide-string slot (a byte count, then UTF-16) as the
+    // zero-terminated text a wide string field reads, cut to its size.
+    static void EngineToText(const data::TField& Field, const std::uint8_t* Slot, void* Dest);
     void ReleaseAppServer();
 
     // The engine and the provider.

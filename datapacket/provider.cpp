@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "data/dataset.h"
+#include "datapacket/ds_bytes.h"
 #include "datapacket/ds_errors.h"
 #include "datapacket/ds_intf.h"
 #include "datapacket/type_maps.h"
@@ -22,19 +23,7 @@ constexpr const char16_t* SInvalidOptParamType = u"Value cannot be stored in an 
 constexpr const char16_t* SColumnTypeChanged =
     u"Field '%s' is now of type %s; its rows cannot be sent in the %s column the packet describes";
 constexpr const char16_t* SColumnCountChanged =
-    u"The dataset now has %d fields; its packets describe %d columns";
-
-bool IsBlobType(TFieldType Type) {
-    switch (Type) {
-        case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
-        case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo: return true;
-        default: return false;
-    }
-}
-
-void PutLE(std::uint8_t* At, std::uint64_t Value, int Bytes) {
-    for (int i = 0; i < Bytes; ++i) At[i] = static_cast<std::uint8_t>(Value >> (8 * i));
-}
+    u"The number of fields changed from %d to %d since the packet's columns were described";
 
 // Length of a zero-terminated UTF-16 text of at most Limit units.
 std::size_t WideLength(const std::uint8_t* Data, std::size_t Limit) {
@@ -80,16 +69,12 @@ struct TPutFieldInfo {
     TField* Field = nullptr;
     TDataSet* DataSet = nullptr;
     int Size = 0;  // bytes of a value as read (or written, for fixed classes)
-    bool IsDetail = false;
-    bool Opened = false;
     TDataPacketWriter::TPutProc PutProc = nullptr;
-    TDataPacketWriter::TPutProc ColumnPutProc = nullptr;  // the routine of the column's own type
-    int LocalFieldIndex = 0;
     // The column as its metadata described it, kept so that a re-described
     // source field is converted to it or refused.
+    TDataPacketWriter::TPutProc ColumnPutProc = nullptr;
     TFieldType ColumnType = ftUnknown;
     std::uint32_t ColumnWidth = 0;  // bytes a varying value may hold
-    std::uint32_t TypeCode = 0;
 };
 
 TDataPacketWriter::TDataPacketWriter() = default;
@@ -113,15 +98,21 @@ void TDataPacketWriter::GetDataPacket(TDataSet& DataSet, std::int32_t& RecsOut, 
     if (FPutFieldInfo.empty() || withMetaData) {
         FIDSWriter = CreateDSWriter();
         FPutFieldInfo.clear();
-        int globalIdx = 1;
-        InitPutProcs(DataSet, globalIdx);
-        Check(FIDSWriter->SetXMLMode(0));
-        Check(FIDSWriter->Init_Sequential(Options.Contains(poFetchBlobsOnDemand) ? 3 : 1,
-                                          static_cast<std::uint16_t>(globalIdx - 1)));
-        WriteMetaData(DataSet);
-        if (!withMetaData) {
-            rtl::TBytes discarded;
-            Check(FIDSWriter->GetDataPacket(discarded));
+        try {
+            int globalIdx = 1;
+            InitPutProcs(DataSet, globalIdx);
+            Check(FIDSWriter->SetXMLMode(0));
+            Check(FIDSWriter->Init_Sequential(Options.Contains(poFetchBlobsOnDemand) ? 3 : 1,
+                                              static_cast<std::uint16_t>(globalIdx - 1)));
+            WriteMetaData(DataSet);
+            if (!withMetaData) {
+                rtl::TBytes discarded;
+                Check(FIDSWriter->GetDataPacket(discarded));
+            }
+        } catch (...) {
+            // No half-built column list: the next request describes the columns again.
+            FPutFieldInfo.clear();
+            throw;
         }
     }
     if (!withMetaData) Check(FIDSWriter->Reset());
@@ -137,21 +128,14 @@ void TDataPacketWriter::InitPutProcs(TDataSet& DataSet, int& GlobalIdx) {
     // Nested rows are not written by this engine.
     if (!details.empty()) Check(DBERR_NA);
     FPutFieldInfo.resize(static_cast<std::size_t>(DataSet.Fields().Count()));
-    int localIdx = 1;
     for (int i = 0; i < DataSet.Fields().Count(); ++i)
-        InitFieldProc(*DataSet.Fields()[i], FPutFieldInfo[static_cast<std::size_t>(i)], GlobalIdx, localIdx);
+        InitFieldProc(*DataSet.Fields()[i], FPutFieldInfo[static_cast<std::size_t>(i)], GlobalIdx);
 }
 
-void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx) {
-    InitFieldPutProc(Field, Info, GlobalIdx, LocalIdx);
-    Info.ColumnPutProc = Info.PutProc;
-}
-
-void TDataPacketWriter::InitFieldPutProc(TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx) {
+void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& GlobalIdx) {
     Info = TPutFieldInfo{};
     Info.Field = &Field;
     ++GlobalIdx;
-    Info.LocalFieldIndex = LocalIdx++;
     Info.FieldNo = Field.FieldNo();
     Info.Size = Field.DataSize();
     Info.DataSet = Field.DataSet();
@@ -176,13 +160,14 @@ void TDataPacketWriter::InitFieldPutProc(TField& Field, TPutFieldInfo& Info, int
             Info.Size = Field.Size() * 2;
             break;
         default:
-            if (IsBlobType(Field.DataType())) {
+            if (IsBlobFieldType(Field.DataType())) {
                 Info.PutProc = &TDataPacketWriter::PutBlobField;
                 break;
             }
             // Structured and nested fields are not written by this engine.
             DatabaseErrorFmt(SUnknownFieldType, {Field.FieldName()});
     }
+    Info.ColumnPutProc = Info.PutProc;
 }
 
 // ---- metadata
@@ -197,12 +182,7 @@ void TDataPacketWriter::WriteMetaData(TDataSet& DataSet) {
     for (const auto& [option, name] : flags)
         if (Options.Contains(option)) AddAttribute(dsAttrPacket, name, rtl::Variant(true), false);
     // Constraints, default order, keys and unique indexes: the sources this
-    // writer serves have none to write (no constraint texts, no index
-    // metadata); key fields named by the source travel as "PRIMARY_KEY".
-    if (!Options.Contains(poRetainServerOrder)) {
-        const String keys = DataSet.PSGetKeyFields();
-        if (!keys.empty()) AddAttribute(dsAttrPacket, "PRIMARY_KEY", rtl::Variant(keys), false);
-    }
+    // writer serves have none to write (no constraint texts, no index metadata).
     const int semantics = (Options.Contains(poCascadeDeletes) ? 1 : 0) + (Options.Contains(poCascadeUpdates) ? 2 : 0);
     if (semantics) AddAttribute(dsAttrPacket, "MD_SEMANTICS", rtl::Variant(std::int32_t(semantics)), true);
     AddDataSetAttributes(DataSet);
@@ -238,14 +218,13 @@ void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
         case ftSingle: typeCode = MakeFieldType(cls, 4); break;
         case ftTimeStampOffset: typeCode = MakeFieldType(cls, 20); break;
         default:
-            if (IsBlobType(type)) {
+            if (IsBlobFieldType(type)) {
                 typeCode = MakeFieldType(cls, 4, dsVaryingFldType);
                 width = std::max(field.Size(), 0);
             } else {
                 typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(field.DataSize()));
             }
     }
-    Info.TypeCode = typeCode;
     Info.ColumnWidth = static_cast<std::uint32_t>(std::max(width, 0));
     if (!(typeCode & dsVaryingFldType)) Info.Size = static_cast<int>(FieldSizeOf(typeCode));
 
@@ -265,6 +244,8 @@ void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
     if (width > 0) AddAttribute(dsAttrField, "WIDTH", rtl::Variant(std::int32_t(width)), false);
     if ((type == ftBCD || type == ftFMTBcd) && field.Size() != 0)
         AddAttribute(dsAttrField, "DECIMALS", rtl::Variant(std::int32_t(field.Size())), false);
+    // "MINVALUE" and "MAXVALUE": the fields here carry no range checks of
+    // their own (only their types' limits), so there are none to write.
     bool fixed = false;
     if (auto* s = dynamic_cast<TStringField*>(&field)) fixed = s->FixedChar();
     if (const char* subtype = SubtypeName(type, fixed, false))
@@ -284,12 +265,12 @@ void TDataPacketWriter::AddAttribute(std::uint32_t Area, const char* Name, const
         case rtl::TVarType::varInt64:
             type = MakeFieldType(dsfldINT, 4);
             len = 4;
-            PutLE(scalar, static_cast<std::uint32_t>(Value.AsInt64()), 4);
+            PutLE(scalar, static_cast<std::uint32_t>(Value.AsInt64()));
             break;
         case rtl::TVarType::varBoolean:
             type = MakeFieldType(dsfldBOOL, 2);
             len = 2;
-            PutLE(scalar, Value.AsBoolean() ? 0xFFFF : 0, 2);
+            PutLE(scalar, static_cast<std::uint16_t>(Value.AsBoolean() ? 0xFFFF : 0));
             break;
         case rtl::TVarType::varDouble: {
             type = MakeFieldType(dsfldFLOATIEEE, 8);
@@ -306,7 +287,7 @@ void TDataPacketWriter::AddAttribute(std::uint32_t Area, const char* Name, const
             break;
         case rtl::TVarType::varBytes:
             array.resize(4);
-            PutLE(array.data(), Value.AsBytes().size(), 4);
+            PutLE(array.data(), static_cast<std::uint32_t>(Value.AsBytes().size()));
             array.insert(array.end(), Value.AsBytes().begin(), Value.AsBytes().end());
             type = MakeFieldType(dsfldBYTES, 1, dsArrayFldType);
             len = static_cast<std::uint32_t>(array.size());
@@ -331,7 +312,7 @@ void TDataPacketWriter::AddDataSetAttributes(TDataSet& DataSet) {
 void TDataPacketWriter::RefreshPutProcs(TDataSet& DataSet) {
     TFields& fields = DataSet.Fields();
     if (fields.Count() != static_cast<int>(FPutFieldInfo.size()))
-        throw EDSWriter(rtl::Format(SColumnCountChanged, {fields.Count(), static_cast<int>(FPutFieldInfo.size())}),
+        throw EDSWriter(rtl::Format(SColumnCountChanged, {static_cast<int>(FPutFieldInfo.size()), fields.Count()}),
                         DBERR_DATAPACKETMISMATCH);
     for (int i = 0; i < fields.Count(); ++i) {
         TPutFieldInfo& info = FPutFieldInfo[static_cast<std::size_t>(i)];
@@ -407,13 +388,19 @@ void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {
     PutValue(text, static_cast<std::uint32_t>(std::min(len, static_cast<std::size_t>(Info.ColumnWidth))));
 }
 
-void TDataPacketWriter::PutWideStringField(TPutFieldInfo& Info) {
+bool TDataPacketWriter::ReadWideString(TPutFieldInfo& Info, std::size_t& Bytes) {
     const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
     std::uint8_t* buffer = Buffer(size);
     std::memset(buffer, 0, size);
-    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
-    const std::size_t bytes = 2 * WideLength(buffer, static_cast<std::size_t>(Info.Size) / 2);
-    PutValue(buffer, static_cast<std::uint32_t>(FitWide(buffer, bytes, Info.ColumnWidth)));
+    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return false;
+    Bytes = 2 * WideLength(buffer, static_cast<std::size_t>(Info.Size) / 2);
+    return true;
+}
+
+void TDataPacketWriter::PutWideStringField(TPutFieldInfo& Info) {
+    std::size_t bytes = 0;
+    if (!ReadWideString(Info, bytes)) return PutNull();
+    PutValue(FBuffer.data(), static_cast<std::uint32_t>(FitWide(FBuffer.data(), bytes, Info.ColumnWidth)));
 }
 
 void TDataPacketWriter::PutVarBytesField(TPutFieldInfo& Info) {
@@ -451,13 +438,9 @@ void TDataPacketWriter::PutWideMemoAsWideString(TPutFieldInfo& Info) {
 }
 
 void TDataPacketWriter::PutWideStringAsWideMemo(TPutFieldInfo& Info) {
-    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
-    std::uint8_t* buffer = Buffer(size);
-    std::memset(buffer, 0, size);
-    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
-    const std::size_t bytes = 2 * WideLength(buffer, static_cast<std::size_t>(Info.Size) / 2);
-    if (bytes == 0) return PutNull();  // an empty memo travels as null
-    PutValue(buffer, static_cast<std::uint32_t>(bytes));
+    std::size_t bytes = 0;
+    if (!ReadWideString(Info, bytes) || bytes == 0) return PutNull();  // an empty memo travels as null
+    PutValue(FBuffer.data(), static_cast<std::uint32_t>(bytes));
 }
 
 // ---- providers
@@ -592,7 +575,7 @@ rtl::Variant TDataSetProvider::InternalGetRecords(std::int32_t Count, std::int32
         // source cannot be reset either.
         try {
             if (FDataSet) Reset();
-        } catch (const rtl::Exception&) {
+        } catch (...) {
         }
         throw;
     }
@@ -620,14 +603,6 @@ void TDataSetProvider::DoGetProviderAttributes(TDataSet& DataSet, TPacketAttribu
 
 TLocalAppServer::TLocalAppServer(TCustomProvider& AProvider) : FProvider(&AProvider) {}
 
-TLocalAppServer::TLocalAppServer(TDataSet& ADataSet) {
-    auto provider = std::make_unique<TDataSetProvider>(nullptr);
-    provider->SetDataSet(&ADataSet);
-    FProvider = provider.get();
-    FOwnedProvider = std::move(provider);
-}
-
-TLocalAppServer::~TLocalAppServer() = default;
 
 TServerResult TLocalAppServer::AS_GetRecords(StringView, std::int32_t Count, std::int32_t& RecsOut,
                                              std::int32_t Options, StringView CommandText, rtl::Variant& Params,

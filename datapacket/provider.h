@@ -145,8 +145,7 @@ public:
 private:
     void Check(int Status);
     void InitPutProcs(data::TDataSet& DataSet, int& GlobalIdx);
-    void InitFieldProc(data::TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx);
-    void InitFieldPutProc(data::TField& Field, TPutFieldInfo& Info, int& GlobalIdx, int& LocalIdx);
+    void InitFieldProc(data::TField& Field, TPutFieldInfo& Info, int& GlobalIdx);
     void WriteMetaData(data::TDataSet& DataSet);
     void AddColumn(TPutFieldInfo& Info);
     void AddAttribute(std::uint32_t Area, const char* Name, const rtl::Variant& Value, bool IncludeInDelta);
@@ -160,6 +159,8 @@ private:
     void PutWideStringField(TPutFieldInfo& Info);
     void PutVarBytesField(TPutFieldInfo& Info);
     void PutBlobField(TPutFieldInfo& Info);
+    // Reads a wide string field into FBuffer (zero-terminated); Bytes is its length.
+    bool ReadWideString(TPutFieldInfo& Info, std::size_t& Bytes);
     // The conversions between a wide string column and a wide memo field
     // and back, for a source that re-describes a text column.
     void PutWideMemoAsWideString(TPutFieldInfo& Info);
@@ -225,18 +226,13 @@ class TLocalAppServer : public IAppServer {
 public:
     // Serves AProvider, which must outlive this object.
     explicit TLocalAppServer(TCustomProvider& AProvider);
-    // Serves a provider of its own around ADataSet.
-    explicit TLocalAppServer(data::TDataSet& ADataSet);
-    ~TLocalAppServer() override;
 
     TServerResult AS_GetRecords(StringView ProviderName, std::int32_t Count, std::int32_t& RecsOut,
                                 std::int32_t Options, StringView CommandText, rtl::Variant& Params,
                                 rtl::Variant& OwnerData, rtl::Variant& Result) noexcept override;
     TCustomProvider& Provider() const { return *FProvider; }
-    bool ProviderCreated() const { return FOwnedProvider != nullptr; }
 
 private:
-    std::unique_ptr<TCustomProvider> FOwnedProvider;
     TCustomProvider* FProvider;
 };
 

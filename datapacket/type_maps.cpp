@@ -6,7 +6,16 @@ namespace datapacket {
 
 using namespace data;
 
+bool IsBlobFieldType(TFieldType FieldType) {
+    switch (FieldType) {
+        case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
+        case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo: return true;
+        default: return false;
+    }
+}
+
 std::uint32_t PacketTypeMap(TFieldType FieldType) {
+    if (IsBlobFieldType(FieldType)) return dsfldBYTES;
     switch (FieldType) {
         case ftSmallint: case ftInteger: case ftAutoInc: case ftLargeint: case ftShortint: return dsfldINT;
         case ftWord: case ftLongWord: case ftByte: return dsfldUINT;
@@ -19,9 +28,7 @@ std::uint32_t PacketTypeMap(TFieldType FieldType) {
         case ftDateTime: return dsfldTIMESTAMP;
         case ftString: case ftFixedChar: case ftGuid: case ftOraInterval: return dsfldZSTRING;
         case ftWideString: case ftFixedWideChar: return dsfldUNICODE;
-        case ftBytes: case ftVarBytes: case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo:
-        case ftParadoxOle: case ftDBaseOle: case ftTypedBinary: case ftOraBlob: case ftOraClob:
-        case ftWideMemo: return dsfldBYTES;
+        case ftBytes: case ftVarBytes: return dsfldBYTES;
         case ftADT: return dsfldADT;
         case ftArray: return dsfldARRAY;
         case ftReference: case ftDataSet: return dsfldEMBEDDEDTBL;

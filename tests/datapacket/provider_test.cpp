@@ -6,6 +6,7 @@
 
 #include "data/dataset.h"
 #include "datapacket/ds_errors.h"
+#include "memory_dataset.h"
 #include "rtl/exceptions.h"
 
 using namespace datapacket;
@@ -256,8 +257,14 @@ TEST_F(ProviderTest, LocalAppServerTurnsExceptionsIntoResultsAndBack) {
     call(r);
     EXPECT_EQ(r.Code, TServerResult::E_ABORT);
     EXPECT_THROW(CheckServerResult(r), rtl::EAbort);
-    // The failed requests reset the query.
+    // The failed requests reset the query and left no half-built column
+    // list: a rows-only request describes the columns afresh.
     EXPECT_TRUE(Query->Bof());
+    Provider->OnGetDataSetProperties = nullptr;
+    std::int32_t recsOut = 0;
+    const rtl::Variant rows = Request(-1, {grReset}, recsOut);
+    EXPECT_EQ(recsOut, 3);
+    EXPECT_EQ(U32At(rows.AsBytes(), 18) & dsfHasMetaData, 0u);
 }
 
 TEST_F(ProviderTest, AttributesOfEveryVariantKindAndTheRefusedOnes) {
@@ -292,4 +299,168 @@ TEST_F(ProviderTest, AttributesOfEveryVariantKindAndTheRefusedOnes) {
     };
     EXPECT_EQ(MessageOf([&] { Request(500000, {grMetaData}, recsOut); }),
               u"Value cannot be stored in an optional parameter");
+}
+
+namespace {
+
+// One column descriptor read straight from the packet bytes.
+struct RawColumn {
+    std::string Name;
+    std::uint32_t Type = 0;
+    std::uint16_t Attributes = 0;
+    std::vector<std::pair<std::string, std::uint32_t>> Params;  // name and type code, in order
+};
+
+std::vector<RawColumn> RawColumns(const rtl::TBytes& P) {
+    std::vector<RawColumn> columns;
+    std::size_t at = PacketHeaderSize;
+    auto u16 = [&](std::size_t o) { return static_cast<std::uint16_t>(P.at(o) | (P.at(o + 1) << 8)); };
+    auto skipValue = [&](std::uint32_t Type) {
+        const std::uint32_t size = FieldSizeOf(Type);
+        if (Type & dsArrayFldType) {
+            at += 4 + size * U32At(P, at);
+        } else if (Type & dsVaryingFldType) {
+            const std::uint32_t len = size == 1 ? P.at(at) : size == 2 ? u16(at) : U32At(P, at);
+            at += size + len;
+        } else {
+            at += size;
+        }
+    };
+    const std::uint16_t count = u16(12);
+    for (std::uint16_t c = 0; c < count; ++c) {
+        RawColumn col;
+        const std::size_t len = P.at(at++);
+        col.Name.assign(P.begin() + static_cast<std::ptrdiff_t>(at), P.begin() + static_cast<std::ptrdiff_t>(at + len));
+        at += len;
+        col.Type = U32At(P, at);
+        col.Attributes = u16(at + 4);
+        const std::uint16_t params = u16(at + 6);
+        at += 8;
+        for (std::uint16_t i = 0; i < params; ++i) {
+            const std::size_t nameLen = P.at(at++);
+            std::string name(P.begin() + static_cast<std::ptrdiff_t>(at),
+                             P.begin() + static_cast<std::ptrdiff_t>(at + nameLen));
+            at += nameLen;
+            const std::uint32_t type = U32At(P, at);
+            at += 4;
+            col.Params.emplace_back(name, type);
+            skipValue(type);
+        }
+        columns.push_back(col);
+    }
+    return columns;
+}
+
+}  // namespace
+
+// The descriptor of each column: its attribute word and its parameters, in
+// order, with the include-in-delta bit on exactly those a delta carries; the
+// client dataset takes ORIGIN and PROVFLAGS back onto its fields.
+TEST(ProviderColumns, AttributesAndParametersFollowTheSourceFields) {
+    using testing_data::TMemoryDataSet;
+    rtl::TComponent owner(nullptr);
+    const String longName = u"abcdefghijklmnopqrstuvwxyz012345";  // 32 bytes
+    auto* source = new TMemoryDataSet(&owner,
+                                      {{u"Req", data::ftInteger},
+                                       {u"RO", data::ftWideString, 10},
+                                       {u"Hid", data::ftLargeint},
+                                       {longName, data::ftWideMemo}});
+    source->SetName(u"Source");
+    source->Rows.push_back({rtl::Variant(std::int32_t(1)), rtl::Variant(u"a"), rtl::Variant(std::int64_t(2)),
+                            rtl::Variant(u"m")});
+    source->Open();
+    source->FieldByName(u"Req")->SetRequired(true);
+    source->FieldByName(u"Req")->SetProviderFlags({data::pfInUpdate, data::pfInWhere, data::pfInKey});
+    source->FieldByName(u"RO")->SetReadOnly(true);
+    source->FieldByName(u"RO")->SetOrigin(u"words.ro");
+    source->FieldByName(u"Hid")->SetProviderFlags({data::pfInUpdate, data::pfInWhere, data::pfHidden});
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetName(u"Provider");
+    provider->SetDataSet(source);
+
+    std::int32_t recsOut = 0;
+    rtl::Variant params = rtl::Variant::Null(), ownerData;
+    const rtl::Variant packet =
+        provider->GetRecords(-1, recsOut, GetRecordOptionsToInt({grMetaData}), u"", params, ownerData);
+    const std::vector<RawColumn> columns = RawColumns(packet.AsBytes());
+    ASSERT_EQ(columns.size(), 4u);
+    const std::uint32_t delta = dsIncInDelta;
+    const struct {
+        std::string name;
+        std::uint16_t attributes;
+        std::vector<std::pair<std::string, std::uint32_t>> params;
+    } expected[] = {
+        {"Req", fldAttrREQUIRED, {{"PROVFLAGS", 0x10004 | delta}}},
+        {"RO", fldAttrREADONLY, {{"ORIGIN", 0x490002 | delta}, {"WIDTH", 0x10004}}},
+        {"Hid", fldAttrHIDDEN | fldAttrREADONLY, {{"PROVFLAGS", 0x10004 | delta}}},
+        {"abcdefghijklmnopqrstuvwxyz01234",
+         0,
+         {{"FIELDNAME", 0x490002 | delta}, {"SUBTYPE", 0x490002}}},
+    };
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(expected[i].name);
+        EXPECT_EQ(columns[i].Name, expected[i].name);
+        EXPECT_EQ(columns[i].Attributes, expected[i].attributes);
+        EXPECT_EQ(columns[i].Params, expected[i].params);
+    }
+
+    // Back on the client side.
+    auto* client = new TClientDataSet(&owner);
+    client->SetProviderName(u"Provider");
+    client->Open();
+    EXPECT_EQ(client->FieldByName(u"RO")->Origin(), u"words.ro");
+    EXPECT_EQ(client->FieldByName(u"Req")->ProviderFlags(),
+              (data::TProviderFlags{data::pfInUpdate, data::pfInWhere, data::pfInKey}));
+    EXPECT_TRUE(client->FieldDefs().Find(u"Req")->Required());
+    EXPECT_TRUE(client->FieldDefs().Find(u"RO")->Attributes().Contains(data::faReadonly));
+    EXPECT_TRUE(client->FieldDefs().Find(u"Hid")->Attributes().Contains(data::faHiddenCol));
+    EXPECT_EQ(client->FieldByName(longName)->AsString(), u"m");
+}
+
+// Each provider option that travels as a packet parameter, and what the
+// client dataset makes of it.
+TEST_F(ProviderTest, OptionsTravelAsPacketParameters) {
+    OpenQuery(Startup, 3);
+    const struct {
+        TProviderOption option;
+        const char* name;
+        bool clientHas;
+        TDataSetOption clientOption;
+    } cases[] = {
+        {poReadOnly, "READONLY", false, doDisableEdits},
+        {poDisableEdits, "DISABLE_EDITS", true, doDisableEdits},
+        {poDisableInserts, "DISABLE_INSERTS", true, doDisableInserts},
+        {poDisableDeletes, "DISABLE_DELETES", true, doDisableDeletes},
+        {poNoReset, "NO_RESET_CALL", true, doNoResetCall},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Provider->SetOptions({poUseQuoteChar, c.option});
+        std::int32_t recsOut = 0;
+        auto store = StoreOf(Request(500000, {grMetaData}, recsOut));
+        TDSOptParam p;
+        ASSERT_EQ(store->GetOptParameter(0, c.name, p), DBERR_NONE);
+        EXPECT_EQ(p.Type, 0x30002u);
+        EXPECT_EQ(p.Value, (rtl::TBytes{0xFF, 0xFF}));
+        SetSql(Startup);
+        Client->Open();
+        EXPECT_EQ(Client->DSOptions(), c.clientHas ? TDataSetOptions{c.clientOption} : TDataSetOptions{});
+        const int executions = Executions();
+        Client->Close();
+        // Without the reset call, closing leaves the query alone.
+        EXPECT_EQ(Executions(), executions + (c.option == poNoReset ? 0 : 1));
+    }
+    const struct {
+        TProviderOptions options;
+        std::int32_t semantics;
+    } cascades[] = {{{poCascadeDeletes}, 1}, {{poCascadeUpdates}, 2}, {{poCascadeDeletes, poCascadeUpdates}, 3}};
+    for (const auto& c : cascades) {
+        Provider->SetOptions(c.options);
+        std::int32_t recsOut = 0;
+        auto store = StoreOf(Request(500000, {grMetaData}, recsOut));
+        EXPECT_EQ(IntParam(*store, 0, "MD_SEMANTICS"), c.semantics);
+        TDSOptParam p;
+        ASSERT_EQ(store->GetOptParameter(0, "MD_SEMANTICS", p), DBERR_NONE);
+        EXPECT_TRUE(p.Type & dsIncInDelta);
+    }
 }
