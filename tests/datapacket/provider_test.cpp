@@ -408,6 +408,16 @@ TEST(ProviderColumns, AttributesAndParametersFollowTheSourceFields) {
     auto* client = new TClientDataSet(&owner);
     client->SetProviderName(u"Provider");
     client->Open();
+    // The round trip keeps each type (and a wide string's size in characters).
+    for (int i = 0; i < source->FieldDefs().Count(); ++i) {
+        const data::TFieldDef* sent = source->FieldDefs()[i];
+        const data::TFieldDef* back = client->FieldDefs().Find(sent->Name());
+        ASSERT_NE(back, nullptr) << rtl::StringToUtf8(sent->Name());
+        EXPECT_EQ(back->DataType(), sent->DataType()) << rtl::StringToUtf8(sent->Name());
+        if (sent->DataType() == data::ftWideString) {
+            EXPECT_EQ(back->Size(), sent->Size());
+        }
+    }
     EXPECT_EQ(client->FieldByName(u"RO")->Origin(), u"words.ro");
     EXPECT_EQ(client->FieldByName(u"Req")->ProviderFlags(),
               (data::TProviderFlags{data::pfInUpdate, data::pfInWhere, data::pfInKey}));
