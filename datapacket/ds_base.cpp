@@ -139,6 +139,16 @@ DBResult TDSBase::ReadFirstPacket(const rtl::TBytes& Packet) {
     if (DBResult R = FReader.Open(Packet.data(), Packet.size())) return R;
     if (DBResult R = FReader.ReadMetaData(FFields, FOptParams)) return R;
     if (DBResult R = LayOutRecord()) return R;
+    // Room for the announced rows at once, so that reading them does not move
+    // the records again and again; a header that overstates them gets no more
+    // than 8 times the packet's size. Later packets grow the block as needed.
+    const std::uint64_t Room =
+        std::min(std::uint64_t{FReader.Rows()} * (std::uint64_t{FRecLen} + 1), std::uint64_t{Packet.size()} * 8);
+    try {
+        FRecords.reserve(static_cast<std::size_t>(Room));
+    } catch (const std::exception&) {
+        // Only a hint: the rows still find room one by one.
+    }
     return FReader.ReadRows(FFields, *this);
 }
 

@@ -43,6 +43,8 @@ public:
     // Takes a packet (kept by the caller while reading) and checks its header.
     DBResult Open(const std::uint8_t* Data, std::size_t Size);
     bool HasMetaData() const { return (FFlags & dsfHasMetaData) != 0; }
+    // The row count the open packet's header announces (not yet checked).
+    std::uint32_t Rows() const { return FRows; }
 
     // Reads the column descriptors and parameters of the open packet and
     // remembers each column's packet type for the rows of this and later packets.

@@ -34,8 +34,7 @@ std::size_t NameLength(const char* Name, std::size_t Max) {
 
 }  // namespace
 
-DBResult TDSWriter::Reserve(std::size_t Bytes) {
-    if (FBuf.size() - FUsed >= Bytes) return DBERR_NONE;
+DBResult TDSWriter::Grow(std::size_t Bytes) {
     std::size_t Growth = MinGrowth;
     if (FGrowths % 2 == 1) Growth = std::max(Growth, std::min(FBuf.size(), MaxDoublingGrowth));
     Growth = std::max(Growth, FUsed + Bytes - FBuf.size());
@@ -296,8 +295,9 @@ DBResult TDSWriter::GetDataPacket(rtl::TBytes& Packet) {
     // An unfinished row cannot be handed over.
     if (!FActive || FColumnInRow != 0) return DBERR_NA;
     if (!FRowsStarted) RecordRowOffset();
+    // The spare room goes with the packet: trimming it would copy the whole
+    // packet once more, and a packet lives only until a store has read it.
     FBuf.resize(FUsed);
-    FBuf.shrink_to_fit();
     Packet = std::move(FBuf);
     FBuf = rtl::TBytes();
     FUsed = 0;

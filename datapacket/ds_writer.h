@@ -38,7 +38,9 @@ private:
     };
 
     DBResult Start(std::uint32_t Fields, bool WithMetaData);
-    DBResult Reserve(std::size_t Bytes);
+    // Makes room for Bytes more bytes; the check is inline, growing is not.
+    DBResult Reserve(std::size_t Bytes) { return FBuf.size() - FUsed >= Bytes ? DBERR_NONE : Grow(Bytes); }
+    DBResult Grow(std::size_t Bytes);
     DBResult CheckColumnType(std::uint32_t Type) const;
     void BuildCodecs();
     void RecordRowOffset();
