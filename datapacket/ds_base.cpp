@@ -139,17 +139,22 @@ DBResult TDSBase::ReadFirstPacket(const rtl::TBytes& Packet) {
     if (DBResult R = FReader.Open(Packet.data(), Packet.size())) return R;
     if (DBResult R = FReader.ReadMetaData(FFields, FOptParams)) return R;
     if (DBResult R = LayOutRecord()) return R;
-    // Room for the announced rows at once, so that reading them does not move
-    // the records again and again; a header that overstates them gets no more
-    // than 8 times the packet's size. Later packets grow the block as needed.
-    const std::uint64_t Room =
-        std::min(std::uint64_t{FReader.Rows()} * (std::uint64_t{FRecLen} + 1), std::uint64_t{Packet.size()} * 8);
-    try {
-        FRecords.reserve(static_cast<std::size_t>(Room));
-    } catch (const std::exception&) {
-        // Only a hint: the rows still find room one by one.
-    }
+    ReserveFor(Packet.size());
     return FReader.ReadRows(FFields, *this);
+}
+
+void TDSBase::ReserveFor(std::size_t PacketSize) {
+    // Room for the announced rows at once, so that reading them does not move
+    // the records again and again (a header that overstates them gets no more
+    // than 8 times the packet's size), and for the blobs, whose bytes the
+    // packet holds. Only a hint: values still find room one by one.
+    const std::uint64_t Records =
+        std::min(std::uint64_t{FReader.Rows()} * (std::uint64_t{FRecLen} + 1), std::uint64_t{PacketSize} * 8);
+    try {
+        FRecords.reserve(FRecords.size() + static_cast<std::size_t>(Records));
+        FBlobData.reserve(FBlobData.size() + PacketSize);
+    } catch (const std::exception&) {
+    }
 }
 
 DBResult TDSBase::ReadLaterPacket(const rtl::TBytes& Packet) {
@@ -158,7 +163,10 @@ DBResult TDSBase::ReadLaterPacket(const rtl::TBytes& Packet) {
     const std::size_t RecordBytes = FRecords.size();
     const std::size_t Blobs = FBlobEnds.size();
     DBResult R = FReader.Open(Packet.data(), Packet.size());
-    if (!R) R = FReader.ReadRows(FFields, *this);
+    if (!R) {
+        ReserveFor(Packet.size());
+        R = FReader.ReadRows(FFields, *this);
+    }
     if (R) {
         FRecordCount = Records;
         FRecords.resize(RecordBytes);

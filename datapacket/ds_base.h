@@ -51,6 +51,7 @@ private:
     DBResult LayOutRecord();
     DBResult ReadFirstPacket(const rtl::TBytes& Packet);
     DBResult ReadLaterPacket(const rtl::TBytes& Packet);
+    void ReserveFor(std::size_t PacketSize);
     void DropRecords();
     void DropMetaData();
 

@@ -35,8 +35,10 @@ std::size_t NameLength(const char* Name, std::size_t Max) {
 }  // namespace
 
 DBResult TDSWriter::Grow(std::size_t Bytes) {
-    std::size_t Growth = MinGrowth;
-    if (FGrowths % 2 == 1) Growth = std::max(Growth, std::min(FBuf.size(), MaxDoublingGrowth));
+    // At least 32768 bytes, and at least the current size (up to 1024000) on
+    // alternate growths; doubling every time meets both and moves the block
+    // half as often.
+    std::size_t Growth = std::max(MinGrowth, std::min(FBuf.size(), MaxDoublingGrowth));
     Growth = std::max(Growth, FUsed + Bytes - FBuf.size());
     // Packet offsets are 32-bit numbers.
     if (FBuf.size() + Growth > std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
@@ -45,7 +47,6 @@ DBResult TDSWriter::Grow(std::size_t Bytes) {
     } catch (const std::bad_alloc&) {
         return DBERR_NOMEMORY;
     }
-    ++FGrowths;
     return DBERR_NONE;
 }
 
@@ -61,7 +62,6 @@ DBResult TDSWriter::CheckColumnType(std::uint32_t Type) const {
 DBResult TDSWriter::Start(std::uint32_t Fields, bool WithMetaData) {
     FBuf.clear();
     FUsed = 0;
-    FGrowths = 0;
     FActive = false;
     try {
         FBuf.resize(InitialSize);

@@ -49,7 +49,6 @@ private:
 
     rtl::TBytes FBuf;             // capacity is FBuf.size(); FUsed bytes are the packet so far
     std::size_t FUsed = 0;
-    unsigned FGrowths = 0;
     bool FActive = false;         // a packet is being built
     bool FWithMetaData = false;
     std::uint32_t FColumnTotal = 0;
