@@ -73,7 +73,7 @@ void TCustomClientDataSet::Check(std::uint16_t Status) {
     if (Status == DBERR_NONE) return;
     char text[ErrorStringSize] = {};
     if (FDSBase) FDSBase->GetErrorString(Status, text);
-    else std::strncpy(text, ErrorMessage(Status), ErrorStringSize - 1);
+    else CopyErrorString(Status, text);
     throw EDBClient(rtl::Utf8ToString(text), Status);
 }
 

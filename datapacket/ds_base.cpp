@@ -277,11 +277,6 @@ DBResult TDSBase::Reset() {
     return DBERR_NONE;
 }
 
-DBResult TDSBase::GetErrorString(DBResult Code, char* Text) {
-    if (!Text) return DBERR_INVALIDPARAM;
-    std::strncpy(Text, ErrorMessage(Code), ErrorStringSize - 1);
-    Text[ErrorStringSize - 1] = 0;
-    return DBERR_NONE;
-}
+DBResult TDSBase::GetErrorString(DBResult Code, char* Text) { return CopyErrorString(Code, Text); }
 
 }  // namespace datapacket

@@ -25,6 +25,9 @@ inline void PutLE(std::uint8_t* P, T V) {
     std::memcpy(P, &V, sizeof(T));
 }
 
+// The widths a varying value's length prefix may have.
+inline bool IsPrefixWidth(std::uint32_t W) { return W == 1 || W == 2 || W == 4; }
+
 // An unsigned number of 1, 2 or 4 bytes (a varying value's length prefix).
 inline std::uint32_t GetPrefix(const std::uint8_t* P, std::uint32_t Width) {
     switch (Width) {

@@ -2,6 +2,8 @@
 // registration through which the client side creates engine objects, and the
 // variant wrapping of packets.
 
+#include <cstring>
+
 #include "datapacket/ds_base.h"
 #include "datapacket/ds_cursor.h"
 #include "datapacket/ds_errors.h"
@@ -35,6 +37,13 @@ const char* ErrorMessage(DBResult Code) {
         case DBERR_NODELAYEDXML: return "Delayed fetching not supported for XML.";
         default: return "";
     }
+}
+
+DBResult CopyErrorString(DBResult Code, char* Text) {
+    if (!Text) return DBERR_INVALIDPARAM;
+    std::strncpy(Text, ErrorMessage(Code), ErrorStringSize - 1);
+    Text[ErrorStringSize - 1] = 0;
+    return DBERR_NONE;
 }
 
 namespace {

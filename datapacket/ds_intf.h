@@ -40,6 +40,9 @@ inline constexpr DBResult DBERR_NODELAYEDXML = 0x4011;
 const char* ErrorMessage(DBResult Code);
 // The size of the 8-bit buffers GetErrorString fills (terminator included).
 inline constexpr std::size_t ErrorStringSize = 2049;
+// Copies the message of Code into Text (ErrorStringSize bytes, terminated),
+// as every engine object's GetErrorString does.
+DBResult CopyErrorString(DBResult Code, char* Text);
 
 // --- The packet format ---
 

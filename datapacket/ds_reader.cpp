@@ -44,8 +44,6 @@ private:
     std::size_t FPos;
 };
 
-bool IsPrefixWidth(std::uint32_t W) { return W == 1 || W == 2 || W == 4; }
-
 std::uint32_t LogicalType(std::uint32_t Type) {
     const std::uint32_t Size = FieldSizeOf(Type);
     const bool Varying = (Type & dsVaryingFldType) != 0;

@@ -21,8 +21,6 @@ constexpr std::size_t DescriptorRoom = 141;
 constexpr std::size_t HdrMagic = 0, HdrVersion = 4, HdrFirstByte = 8, HdrColumns = 12, HdrRows = 14,
                       HdrFlags = 18, HdrRowOffset = 22;
 
-bool IsPrefixWidth(std::uint32_t W) { return W == 1 || W == 2 || W == 4; }
-
 std::uint32_t PrefixLimit(std::uint32_t Width) {
     return Width == 1 ? 0xFF : Width == 2 ? 0xFFFF : std::numeric_limits<std::uint32_t>::max();
 }
@@ -180,6 +178,8 @@ DBResult TDSWriter::AddAttribute(std::uint32_t Area, const char* Name, std::uint
         PrefixWidth = Size;
         DataLen = Len - Size;
     } else {
+        // A fixed-size value is exactly its type's size.
+        if (Len != Size) return DBERR_INVALIDPARAM;
         DataLen = Size;
     }
 
@@ -321,12 +321,7 @@ DBResult TDSWriter::GetColumnDescs(TDSDataPacketFldDesc* Descs) {
     return DBERR_NONE;
 }
 
-DBResult TDSWriter::GetErrorString(DBResult Code, char* Text) {
-    if (!Text) return DBERR_INVALIDPARAM;
-    std::strncpy(Text, ErrorMessage(Code), ErrorStringSize - 1);
-    Text[ErrorStringSize - 1] = 0;
-    return DBERR_NONE;
-}
+DBResult TDSWriter::GetErrorString(DBResult Code, char* Text) { return CopyErrorString(Code, Text); }
 
 // Nested rows are not built: there is never a nested level to end.
 DBResult TDSWriter::EndOfNestedRows() { return DBERR_NA; }

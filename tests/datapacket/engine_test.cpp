@@ -261,6 +261,7 @@ TEST(PacketWriter, RefusedCalls) {
     EXPECT_EQ(DBERR_NA, W->AddAttribute(dsAttrField, "WIDTH", 0x10004, 4, "\0\0\0"));  // no column yet
     EXPECT_OK(W->AddColumnDesc(Column("A", 0x10004)));
     EXPECT_EQ(DBERR_NA, W->AddAttribute(dsAttrField, "X", 0x10004, 4, nullptr));  // would close a nested level
+    EXPECT_EQ(DBERR_INVALIDPARAM, W->AddAttribute(dsAttrField, "X", 0x10004, 2, "\1"));  // shorter than its type
     EXPECT_OK(W->AddColumnDesc(Column("B", 0x490001)));
     EXPECT_EQ(DBERR_NA, W->AddColumnDesc(Column("C", 0x10004)));  // all columns described
     EXPECT_EQ(DBERR_INVALIDPARAM, W->PutField(fldIsNull, 0, nullptr));  // a row starts with its status
