@@ -474,3 +474,19 @@ TEST_F(ProviderTest, OptionsTravelAsPacketParameters) {
         EXPECT_TRUE(p.Type & dsIncInDelta);
     }
 }
+
+// A field no put routine writes is refused by name before anything is sent.
+TEST(ProviderColumns, FieldOfAnUnknownTypeIsRefused) {
+    rtl::TComponent owner(nullptr);
+    auto* source = new testing_data::TMemoryDataSet(&owner, {{u"Id", data::ftInteger}, {u"Any", data::ftVariant}});
+    source->Rows.push_back({rtl::Variant(std::int32_t(1)), rtl::Variant(std::int32_t(2))});
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetDataSet(source);
+    std::int32_t recsOut = 0;
+    rtl::Variant params = rtl::Variant::Null(), ownerData;
+    EXPECT_EQ(MessageOf([&] {
+                  provider->GetRecords(-1, recsOut, GetRecordOptionsToInt({grMetaData}), u"", params, ownerData);
+              }),
+              u"Field 'Any' is of an unknown type");
+    EXPECT_FALSE(source->Active());  // the provider opened it, and closed it again on failure
+}
