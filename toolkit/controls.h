@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "rtl/component.h"
+#include "rtl/exceptions.h"
 
 class QWidget;
 class QFont;
@@ -15,6 +16,12 @@ namespace toolkit {
 
 using rtl::String;
 using rtl::TComponent;
+
+// An operation the control cannot do in its present state or with the given value.
+class EInvalidOperation : public rtl::Exception {
+public:
+    using rtl::Exception::Exception;
+};
 
 using TNotifyEvent = std::function<void(TComponent* Sender)>;
 

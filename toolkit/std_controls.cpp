@@ -1,6 +1,10 @@
 #include "toolkit/std_controls.h"
 
 #include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTextBlock>
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,6 +14,9 @@
 #include <QRadioButton>
 #include <QTextEdit>
 
+#include "rtl/exceptions.h"
+#include "rtl/format.h"
+#include "toolkit/application.h"
 #include "toolkit/qt_text.h"
 
 namespace toolkit {
@@ -130,17 +137,193 @@ QWidget* TRadioGroup::FocusWidget() const {
 
 // ---- TMemo
 
-TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<QTextEdit>()) {
-    Editor()->setAcceptRichText(false);
+namespace {
+
+// Runs Action and routes any exception to the application; false when one left it.
+template <class F>
+bool Guarded(F&& Action) {
+    try {
+        Action();
+        return true;
+    } catch (...) {
+        Application().HandleException(std::current_exception());
+        return false;
+    }
 }
 
-QTextEdit* TMemo::Editor() const { return static_cast<QTextEdit*>(Widget()); }
-String TMemo::Text() const { return FromQString(Editor()->toPlainText()); }
+int KeyCode(int QtKey) {
+    switch (QtKey) {
+        case Qt::Key_Backspace: return TMemo::VK_BACK;
+        case Qt::Key_Tab: return TMemo::VK_TAB;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return TMemo::VK_RETURN;
+        case Qt::Key_Escape: return TMemo::VK_ESCAPE;
+        case Qt::Key_Insert: return TMemo::VK_INSERT;
+        case Qt::Key_Delete: return TMemo::VK_DELETE;
+        default: return QtKey;
+    }
+}
 
-void TMemo::SetText(const String& Value) { Editor()->setPlainText(ToQString(Value)); }
+// The character a key gives, control characters included; 0 for none.
+char16_t KeyChar(const QKeyEvent& E) {
+    const Qt::KeyboardModifiers mods = E.modifiers();
+    if (mods & Qt::AltModifier) return 0;
+    const int key = E.key();
+    if ((mods & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+        return static_cast<char16_t>(key - Qt::Key_A + 1);
+    switch (key) {
+        case Qt::Key_Backspace: return 8;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return 13;
+        case Qt::Key_Escape: return 27;
+        case Qt::Key_Delete: return 0;
+        default: break;
+    }
+    const QString text = E.text();
+    if (text.size() != 1 || text[0].unicode() < 0x20 || text[0].unicode() == 0x7F) return 0;
+    return text[0].unicode();
+}
+
+String WithCrLf(const String& Value) {
+    String out;
+    out.reserve(Value.size());
+    for (std::size_t i = 0; i < Value.size(); ++i) {
+        const char16_t c = Value[i];
+        if (c == u'\r' || c == u'\n') {
+            out += u"\r\n";
+            if (c == u'\r' && i + 1 < Value.size() && Value[i + 1] == u'\n') ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// Turns the editor's key, mouse, focus and change events into the memo's
+// virtual notifications.
+class TMemo::Watch : public QObject {
+public:
+    explicit Watch(TMemo& Memo) : FMemo(Memo) {}
+
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        QTextEdit* editor = FMemo.Editor();
+        if (Watched == editor->viewport()) {
+            if (Event->type() != QEvent::MouseButtonDblClick) return false;
+            bool handled = false;
+            Guarded([&] { handled = FMemo.DblClick(); });
+            return handled;
+        }
+        if (Watched != editor) return false;
+        switch (Event->type()) {
+            case QEvent::KeyPress: return Key(*static_cast<QKeyEvent*>(Event));
+            case QEvent::FocusIn:
+                if (WithinWindow(*static_cast<QFocusEvent*>(Event))) Guarded([&] { FMemo.DoEnter(); });
+                return false;
+            case QEvent::FocusOut:
+                if (WithinWindow(*static_cast<QFocusEvent*>(Event))) Exit();
+                return false;
+            default: return false;
+        }
+    }
+
+private:
+    // Moves between controls, not the window losing or regaining activation.
+    static bool WithinWindow(const QFocusEvent& E) {
+        return E.reason() != Qt::ActiveWindowFocusReason && E.reason() != Qt::PopupFocusReason;
+    }
+
+    // True when the key is dropped (or handed on to the window).
+    bool Key(QKeyEvent& E) {
+        const Qt::KeyboardModifiers mods = E.modifiers();
+        const bool ctrlOrAlt = mods & (Qt::ControlModifier | Qt::AltModifier);
+        if ((E.key() == Qt::Key_Tab || E.key() == Qt::Key_Backtab) && !ctrlOrAlt) return false;
+        int key = KeyCode(E.key());
+        if (key == VK_RETURN && !FMemo.FWantReturns && !ctrlOrAlt) {
+            E.ignore();
+            return true;
+        }
+        TShiftState shift;
+        if (mods & Qt::ShiftModifier) shift.Include(ssShift);
+        if (mods & Qt::AltModifier) shift.Include(ssAlt);
+        if (mods & Qt::ControlModifier) shift.Include(ssCtrl);
+        if (!Guarded([&] { FMemo.KeyDown(key, shift); }) || key == 0) return true;
+        char16_t ch = KeyChar(E);
+        if (ch != 0 && (!Guarded([&] { FMemo.KeyPress(ch); }) || ch == 0)) return true;
+        if (E.matches(QKeySequence::Cut) || E.matches(QKeySequence::Paste) || E.matches(QKeySequence::Undo) ||
+            E.matches(QKeySequence::Redo)) {
+            bool allowed = false;
+            Guarded([&] { allowed = FMemo.EditRequest(); });
+            return !allowed;
+        }
+        return false;
+    }
+
+    // An exception leaving DoExit brings the focus back once the move is done.
+    void Exit() {
+        try {
+            FMemo.DoExit();
+        } catch (...) {
+            QPointer<QTextEdit> editor = FMemo.Editor();
+            QMetaObject::invokeMethod(
+                editor, [editor] { if (editor) editor->setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
+            Application().HandleException(std::current_exception());
+        }
+    }
+
+    TMemo& FMemo;
+};
+
+TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<QTextEdit>()), FWatch(new Watch(*this)) {
+    Editor()->setAcceptRichText(false);
+    Editor()->setTabChangesFocus(true);
+    Editor()->installEventFilter(FWatch.get());
+    Editor()->viewport()->installEventFilter(FWatch.get());
+    // Tied to the watch, so no change is reported once the memo is going.
+    QObject::connect(Editor(), &QTextEdit::textChanged, FWatch.get(), [this] { Guarded([this] { Change(); }); });
+    SetScrollBars(TScrollStyle::ssNone);
+}
+
+TMemo::~TMemo() = default;
+
+QTextEdit* TMemo::Editor() const { return static_cast<QTextEdit*>(Widget()); }
+
+String TMemo::Text() const {
+    String text;
+    for (QTextBlock b = Editor()->document()->begin(); b.isValid(); b = b.next()) {
+        if (b != Editor()->document()->begin()) text += u"\r\n";
+        text += FromQString(b.text());
+    }
+    return text;
+}
+
+void TMemo::SetText(const String& Value) {
+    const String text = WithCrLf(Value);
+    if (text == Text()) return;
+    if (text.size() > static_cast<std::size_t>(std::max(FCapacity, 0))) throw EInvalidOperation(SMemoTooLarge);
+    Editor()->setPlainText(ToQString(text));
+}
+
+int TMemo::LineCount() const {
+    const QTextDocument* doc = Editor()->document();
+    // A break after the last line starts no line of its own.
+    return doc->blockCount() - (doc->lastBlock().text().isEmpty() ? 1 : 0);
+}
+
+String TMemo::Lines(int Index) const {
+    if (Index < 0 || Index >= LineCount()) throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
+    return FromQString(Editor()->document()->findBlockByNumber(Index).text());
+}
 
 void TMemo::SetReadOnly(bool Value) { Editor()->setReadOnly(Value); }
 bool TMemo::ReadOnly() const { return Editor()->isReadOnly(); }
+
+void TMemo::SetWordWrap(bool Value) {
+    FWordWrap = Value;
+    Editor()->setLineWrapMode(Value ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+}
 
 void TMemo::SetAlignment(TAlignment Value) {
     // The document keeps its default option when its text is replaced.
@@ -150,14 +333,24 @@ void TMemo::SetAlignment(TAlignment Value) {
 }
 
 void TMemo::SetScrollBars(TScrollStyle Value) {
+    FScrollBars = Value;
     const bool vertical = Value == TScrollStyle::ssVertical || Value == TScrollStyle::ssBoth;
     const bool horizontal = Value == TScrollStyle::ssHorizontal || Value == TScrollStyle::ssBoth;
     Editor()->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     Editor()->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    // Without a horizontal bar long lines wrap at the edge.
-    Editor()->setLineWrapMode(horizontal ? QTextEdit::NoWrap : QTextEdit::WidgetWidth);
 }
 
 void TMemo::SetFontPixelHeight(int Value) { Editor()->setFont(DesignFont(Value)); }
+
+void TMemo::SelectAll() { Editor()->selectAll(); }
+
+String TMemo::SelText() const {
+    QString selected = Editor()->textCursor().selectedText();
+    selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return FromQString(selected);
+}
+
+void TMemo::KeyDown(int&, TShiftState) {}
+void TMemo::KeyPress(char16_t&) {}
 
 }  // namespace toolkit

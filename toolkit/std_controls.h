@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "rtl/set.h"
+
 #include "toolkit/controls.h"
 
 class QLabel;
@@ -87,20 +89,76 @@ private:
 
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
-// A multi-line text box.
+inline constexpr const char16_t* SMemoTooLarge = u"Text exceeds memo capacity";
+
+// A multi-line text box. Its text reads and is set with CR LF line breaks;
+// key presses, double clicks, focus moves and text changes reach the
+// protected virtual methods, where a derived memo may drop a key. Tab moves
+// the focus on, as in every other control of a window.
 class TMemo : public TControl {
 public:
     explicit TMemo(TComponent* AOwner);
+    ~TMemo() override;
+
+    // What KeyDown is told: letters and digits come as their upper-case
+    // characters, the keys below as these codes, any other key as the
+    // toolkit's own code.
+    enum TShiftFlag { ssShift, ssAlt, ssCtrl };
+    using TShiftState = rtl::Set<TShiftFlag>;
+    static constexpr int VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_INSERT = 45, VK_DELETE = 46;
+
     String Text() const;
+    // Every line break form (CR LF, LF, CR) becomes CR LF; an unchanged text
+    // is left alone; a text longer than Capacity raises EInvalidOperation
+    // "Text exceeds memo capacity" and leaves the old text.
     void SetText(const String& Value);
+    int LineCount() const;
+    String Lines(int Index) const;
+    // The longest text, in UTF-16 code units with CR LF breaks, SetText accepts.
+    int Capacity() const { return FCapacity; }
+    void SetCapacity(int Value) { FCapacity = Value; }
+
+    // The control's own flag: whether the user may change the text.
     void SetReadOnly(bool Value);
     bool ReadOnly() const;
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    // When False, Enter is not the memo's: it goes to the window.
+    bool WantReturns() const { return FWantReturns; }
+    void SetWantReturns(bool Value) { FWantReturns = Value; }
     void SetAlignment(TAlignment Value);
+    TScrollStyle ScrollBars() const { return FScrollBars; }
     void SetScrollBars(TScrollStyle Value);
     void SetFontPixelHeight(int Value);
 
+    void SelectAll();
+    String SelText() const;
+
 protected:
     QTextEdit* Editor() const;
+
+    // A key went down; setting Key to 0 drops it.
+    virtual void KeyDown(int& Key, TShiftState Shift);
+    // The character a key gives (control characters included: Ctrl+A is 1,
+    // Enter 13, Esc 27); setting Key to 0 drops it.
+    virtual void KeyPress(char16_t& Key);
+    // A cut, paste, undo, redo or delete request; false drops it.
+    virtual bool EditRequest() { return true; }
+    // A double click; true when handled, so the control's own reaction is skipped.
+    virtual bool DblClick() { return false; }
+    // The focus came from, or went to, another control of the window.
+    virtual void DoEnter() {}
+    virtual void DoExit() {}
+    // The text changed, by the user or by SetText.
+    virtual void Change() {}
+
+private:
+    class Watch;
+    std::unique_ptr<Watch> FWatch;
+    int FCapacity = 64 * 1024 * 1024;
+    bool FWordWrap = true;
+    bool FWantReturns = true;
+    TScrollStyle FScrollBars = TScrollStyle::ssNone;
 };
 
 }  // namespace toolkit

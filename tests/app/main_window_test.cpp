@@ -192,3 +192,28 @@ TEST_F(MainWindowTest, ChainOpensOverADictionary) {
     EXPECT_EQ(Form->SQLQuery1->RecordCount(), 1200);
     EXPECT_EQ(Form->DataSource1->State(), data::dsBrowse);
 }
+
+// The memo shows the entry text of the client dataset's current row and
+// follows it as the dataset moves.
+TEST_F(MainWindowTest, MemoFollowsTheClientDataSetOverADictionary) {
+    sql_test::TempDir dir;
+    const String database = dir.File("lx_items.db");
+    sql_test::MakeDictionary(database, 3);
+    Form->SQLConnection1->Params().Clear();
+    Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
+    Form->SQLConnection1->Params().Add(u"Database=" + database);
+    Form->SQLConnection1->Open();
+    Form->SQLQuery1->SQL().Add(u"select id, lx_word, lx_text, lx_title from lx_items");
+    Form->SQLQuery1->Open();
+    EXPECT_EQ(Form->DBMemo1->Text(), u"");
+    Form->ClientDataSet1->Open();
+    EXPECT_EQ(Form->DBMemo1->Field(), Form->ClientDataSet1->FieldByName(u"lx_text"));
+    EXPECT_EQ(Form->DBMemo1->Text(), u"Мәтін 1");
+    Form->ClientDataSet1->Next();
+    EXPECT_EQ(Form->DBMemo1->Text(), u"Мәтін 2");
+    Form->ClientDataSet1->Last();
+    EXPECT_EQ(Form->DBMemo1->Text(), u"Мәтін 3");
+    EXPECT_TRUE(static_cast<toolkit::TMemo*>(Form->DBMemo1)->ReadOnly());
+    Form->ClientDataSet1->Close();
+    EXPECT_EQ(Form->DBMemo1->Text(), u"");
+}
