@@ -1,70 +1,1092 @@
 #include "views/db_grid.h"
 
-#include <QHeaderView>
-#include <QTableWidget>
+#include <QMessageBox>
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
 
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "toolkit/application.h"
 #include "toolkit/qt_text.h"
 
 namespace views {
 
-TColumn::TColumn(TDBGrid* Grid, int Index, String FieldName)
-    : FGrid(Grid), FIndex(Index), FFieldName(std::move(FieldName)) {}
+using namespace toolkit;
+using data::TDataSet;
+using data::TField;
 
-String TColumn::TitleCaption() const {
-    const QTableWidgetItem* item = FGrid->Table()->horizontalHeaderItem(FIndex);
-    const QString text = item ? item->text() : QString();
-    return toolkit::FromQString(text);
+namespace {
+
+constexpr int MaxMapSize = 268435455;
+constexpr const char16_t* STooManyColumns = u"Grid requested to display more than 256 columns";
+constexpr const char16_t* SDeleteRecordQuestion = u"Delete record?";
+
+// The indicator glyphs, 6 x 11 pixels; '#' is black, the rest white (transparent).
+TBitmap Glyph(const char* const (&Rows)[11]) {
+    TBitmap b{6, 11, {}};
+    for (const char* row : Rows)
+        for (int x = 0; x < 6; ++x) b.Pixels.push_back(row[x] == '#' ? clBlack : clWhite);
+    return b;
 }
 
-void TColumn::SetTitleCaption(const String& Value) {
-    FGrid->Table()->setHorizontalHeaderItem(FIndex, new QTableWidgetItem(toolkit::ToQString(Value)));
+const TBitmap& ArrowGlyph() {
+    static const TBitmap b = Glyph({"#.....", "##....", "###...", "####..", "#####.", "######", "#####.",
+                                    "####..", "###...", "##....", "#....."});
+    return b;
+}
+const TBitmap& EditGlyph() {
+    static const TBitmap b = Glyph({"##.##.", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...",
+                                    "..#...", "..#...", "..#...", "##.##."});
+    return b;
+}
+const TBitmap& InsertGlyph() {
+    static const TBitmap b = Glyph({"......", "......", "......", "#.#.#.", ".###..", "#####.", ".###..",
+                                    "#.#.#.", "......", "......", "......"});
+    return b;
 }
 
-int TColumn::Width() const { return FGrid->Table()->columnWidth(FIndex); }
-
-void TColumn::SetWidth(int Value) { FGrid->Table()->setColumnWidth(FIndex, Value); }
-
-TDBGrid::TDBGrid(rtl::TComponent* AOwner) : TControl(AOwner, std::make_unique<QTableWidget>()) {
-    Table()->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Table()->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Table()->verticalHeader()->setDefaultSectionSize(18);
-    Table()->verticalHeader()->setFixedWidth(11);  // the indicator column
-    Table()->horizontalHeader()->setMinimumSectionSize(0);
+bool IsStructured(const TField* Field) {
+    return Field && (Field->DataType() == data::ftADT || Field->DataType() == data::ftArray);
 }
 
-QTableWidget* TDBGrid::Table() const { return static_cast<QTableWidget*>(Widget()); }
+}  // namespace
 
-TColumn& TDBGrid::AddColumn(const String& FieldName) {
-    const int index = ColumnCount();
-    Table()->setColumnCount(index + 1);
-    FColumns.emplace_back(this, index, FieldName);
-    FColumns.back().SetTitleCaption(FieldName);
-    return FColumns.back();
+// --- TColumnTitle ---
+
+String TColumnTitle::DefaultCaption() const {
+    if (TField* field = FColumn->Field()) return field->DisplayName();
+    return FColumn->FieldName();
 }
 
-TColumn& TDBGrid::Columns(int Index) {
-    if (Index < 0 || Index >= ColumnCount())
-        throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
-    return FColumns[Index];
+String TColumnTitle::Caption() const {
+    return FColumn->FAssignedValues.Contains(cvTitleCaption) ? FCaption : DefaultCaption();
 }
 
-void TDBGrid::SetOptions(TDBGridOptions Value) {
+void TColumnTitle::SetCaption(const String& Value) {
+    FCaption = Value;
+    FColumn->FAssignedValues.Include(cvTitleCaption);
+    FColumn->Changed();
+}
+
+data::TAlignment TColumnTitle::Alignment() const {
+    return FColumn->FAssignedValues.Contains(cvTitleAlignment) ? FAlignment : data::taLeftJustify;
+}
+
+void TColumnTitle::SetAlignment(data::TAlignment Value) {
+    FAlignment = Value;
+    FColumn->FAssignedValues.Include(cvTitleAlignment);
+    FColumn->Changed();
+}
+
+TColor TColumnTitle::Color() const {
+    if (FColumn->FAssignedValues.Contains(cvTitleColor)) return FColor;
+    return FColumn->Grid() ? FColumn->Grid()->FixedColor() : clBtnFace;
+}
+
+void TColumnTitle::SetColor(TColor Value) {
+    FColor = Value;
+    FColumn->FAssignedValues.Include(cvTitleColor);
+    FColumn->Changed();
+}
+
+TFont TColumnTitle::Font() const {
+    if (FColumn->FAssignedValues.Contains(cvTitleFont)) return FFont;
+    return FColumn->Grid() ? FColumn->Grid()->TitleFont() : TFont{};
+}
+
+void TColumnTitle::SetFont(const TFont& Value) {
+    FFont = Value;
+    FColumn->FAssignedValues.Include(cvTitleFont);
+    if (FColumn->Grid()) FColumn->Grid()->LayoutChanged();
+}
+
+// --- TColumn ---
+
+TColumn::TColumn(TCustomDBGrid* Grid, bool Stored) : FGrid(Grid), FTitle(this), FStored(Stored) {}
+
+int TColumn::Index() const { return FGrid ? FGrid->FColumns->IndexOf(this) : -1; }
+
+TField* TColumn::Field() const {
+    if (!FField && !FFieldName.empty() && FGrid) {
+        TDataSet* ds = FGrid->FDataLink->DataSet();
+        if (ds && (ds->Active() || !ds->DefaultFields())) FField = ds->FindField(FFieldName);
+    }
+    return FField;
+}
+
+void TColumn::SetField(TField* Value) {
+    if (FField == Value) return;
+    FField = Value;
+    if (Value) FFieldName = Value->FullName();
+    Changed();
+}
+
+void TColumn::SetFieldName(const String& Value) {
+    FFieldName = Value;
+    FField = nullptr;
+    if (FGrid) FGrid->LayoutChanged();
+}
+
+int TColumn::DefaultWidth() const {
+    if (!FGrid) return 64;
+    TField* field = Field();
+    if (!field) return FGrid->DefaultColWidth();
+    int width = FontTextWidth(Font(), u"0") * field->DisplayWidth() + 4;
+    if (FGrid->FOptions.Contains(dgTitles))
+        width = std::max(width, FontTextWidth(FTitle.Font(), FTitle.Caption()) + 4);
+    return width;
+}
+
+int TColumn::Width() const {
+    if (!Showing()) return -1;
+    return FAssignedValues.Contains(cvWidth) ? FWidth : DefaultWidth();
+}
+
+void TColumn::SetWidth(int Value) {
+    FWidth = Value;
+    FAssignedValues.Include(cvWidth);
+    Changed();
+}
+
+data::TAlignment TColumn::Alignment() const {
+    if (FAssignedValues.Contains(cvAlignment)) return FAlignment;
+    TField* field = Field();
+    return field ? field->Alignment() : data::taLeftJustify;
+}
+
+void TColumn::SetAlignment(data::TAlignment Value) {
+    FAlignment = Value;
+    FAssignedValues.Include(cvAlignment);
+    Changed();
+}
+
+TColor TColumn::Color() const {
+    if (FAssignedValues.Contains(cvColor)) return FColor;
+    return FGrid ? FGrid->Color() : clWindow;
+}
+
+void TColumn::SetColor(TColor Value) {
+    FColor = Value;
+    FAssignedValues.Include(cvColor);
+    Changed();
+}
+
+TFont TColumn::Font() const {
+    if (FAssignedValues.Contains(cvFont)) return FFont;
+    return FGrid ? FGrid->Font() : TFont{};
+}
+
+void TColumn::SetFont(const TFont& Value) {
+    FFont = Value;
+    FAssignedValues.Include(cvFont);
+    if (FGrid) FGrid->LayoutChanged();
+}
+
+bool TColumn::ReadOnly() const {
+    if (FAssignedValues.Contains(cvReadOnly)) return FReadonly;
+    TField* field = Field();
+    return (FGrid && FGrid->ReadOnly()) || (field && field->ReadOnly());
+}
+
+void TColumn::SetReadOnly(bool Value) {
+    FReadonly = Value;
+    FAssignedValues.Include(cvReadOnly);
+    Changed();
+}
+
+void TColumn::SetVisible(bool Value) {
+    if (FVisible == Value) return;
+    FVisible = Value;
+    if (FGrid) FGrid->LayoutChanged();
+}
+
+bool TColumn::Expandable() const { return IsStructured(Field()); }
+
+bool TColumn::Showing() const { return FVisible && !(Expandable() && FExpanded); }
+
+void TColumn::RestoreDefaults() {
+    FAssignedValues = {};
+    Changed();
+}
+
+void TColumn::Changed() {
+    if (FGrid) FGrid->ColumnChanged(this);
+}
+
+// --- TDBGridColumns ---
+
+TColumn* TDBGridColumns::Items(int Index) const {
+    if (Index < 0 || Index >= Count()) throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
+    return FItems[static_cast<std::size_t>(Index)].get();
+}
+
+TColumn* TDBGridColumns::Insert(int Index, bool Stored) {
+    auto it = FItems.insert(FItems.begin() + Index, std::make_unique<TColumn>(FGrid, Stored));
+    return it->get();
+}
+
+TColumn* TDBGridColumns::Add() {
+    TColumn* column = Insert(Count(), true);
+    FGrid->LayoutChanged();
+    return column;
+}
+
+void TDBGridColumns::Clear() {
+    FItems.clear();
+    FGrid->LayoutChanged();
+}
+
+void TDBGridColumns::Delete(int Index) {
+    Items(Index);
+    FItems.erase(FItems.begin() + Index);
+    FGrid->LayoutChanged();
+}
+
+void TDBGridColumns::Move(int FromIndex, int ToIndex) {
+    Items(FromIndex);
+    Items(ToIndex);
+    auto column = std::move(FItems[static_cast<std::size_t>(FromIndex)]);
+    FItems.erase(FItems.begin() + FromIndex);
+    FItems.insert(FItems.begin() + ToIndex, std::move(column));
+    FGrid->LayoutChanged();
+}
+
+int TDBGridColumns::IndexOf(const TColumn* Column) const {
+    for (int i = 0; i < Count(); ++i)
+        if (FItems[static_cast<std::size_t>(i)].get() == Column) return i;
+    return -1;
+}
+
+TDBGridColumnsState TDBGridColumns::State() const {
+    return !FItems.empty() && FItems.front()->Stored() ? csCustomized : csDefault;
+}
+
+void TDBGridColumns::SetState(TDBGridColumnsState Value) {
+    if (Value == State()) return;
+    FGrid->BeginLayout();
+    try {
+        FItems.clear();
+        TDataSet* ds = FGrid->FDataLink->DataSet();
+        if (Value == csCustomized && ds)
+            for (TField* field : ds->Fields()) Insert(Count(), true)->FFieldName = field->FullName();
+    } catch (...) {
+        FGrid->EndLayout();
+        throw;
+    }
+    FGrid->EndLayout();
+}
+
+// --- TGridDataLink ---
+
+TGridDataLink::TGridDataLink(TCustomDBGrid* Grid) : FGrid(Grid) { SetVisualControl(true); }
+
+TGridDataLink::~TGridDataLink() = default;
+
+void TGridDataLink::ClearMapping() {
+    FFieldMap.clear();
+    FFieldMap.shrink_to_fit();
+    FFieldCount = 0;
+}
+
+bool TGridDataLink::AddMapping(const String& FieldName) {
+    if (FFieldCount >= MaxMapSize) throw EInvalidGridOperation(STooManyColumns);
+    if (FFieldMap.size() == FFieldMap.capacity()) FFieldMap.reserve(FFieldMap.empty() ? 8 : FFieldMap.capacity() * 2);
+    TDataSet* ds = DataSet();
+    TField* field = FSparseMap ? ds->FindField(FieldName) : ds->FieldByName(FieldName);
+    FFieldMap.push_back(field ? ds->Fields().IndexOf(field) : -1);
+    ++FFieldCount;
+    return field != nullptr;
+}
+
+int TGridDataLink::GetMappedIndex(int ColIndex) const {
+    return ColIndex >= 0 && ColIndex < FFieldCount ? FFieldMap[static_cast<std::size_t>(ColIndex)] : -1;
+}
+
+TField* TGridDataLink::Fields(int Index) const {
+    const int mapped = GetMappedIndex(Index);
+    return mapped >= 0 && DataSet() ? DataSet()->Fields()[mapped] : nullptr;
+}
+
+void TGridDataLink::ActiveChanged() {
+    if (Active() && DataSource() && DataSource()->DataSet() && DataSource()->DataSet()->IsUniDirectional())
+        data::DatabaseError(data::SDataSetUnidirectional);
+    FGrid->LinkActive(Active());
+    FModified = false;
+}
+
+void TGridDataLink::DataSetChanged() {
+    FGrid->DataChanged();
+    FModified = false;
+}
+
+void TGridDataLink::DataSetScrolled(int Distance) { FGrid->Scroll(Distance); }
+
+void TGridDataLink::LayoutChanged() {
+    const bool saved = FGrid->FLayoutFromDataset;
+    FGrid->FLayoutFromDataset = true;
+    try {
+        FGrid->LayoutChanged();
+    } catch (...) {
+        FGrid->FLayoutFromDataset = saved;
+        throw;
+    }
+    FGrid->FLayoutFromDataset = saved;
+    TDataLink::LayoutChanged();
+}
+
+void TGridDataLink::RecordChanged(TField* Field) {
+    FGrid->RecordChanged(Field);
+    FModified = false;
+}
+
+void TGridDataLink::FocusControl(TField** FieldRef) {
+    if (!FieldRef || !*FieldRef) return;
+    for (TColumn* column : FGrid->FVisibleColumns)
+        if (column->Field() == *FieldRef) {
+            FGrid->FocusField(*FieldRef);
+            *FieldRef = nullptr;
+            return;
+        }
+}
+
+void TGridDataLink::UpdateData() {
+    if (FInUpdateData) return;
+    FInUpdateData = true;
+    FModified = false;
+    FInUpdateData = false;
+}
+
+void TGridDataLink::Reset() {
+    if (FModified) RecordChanged(nullptr);
+    else if (DataSet()) DataSet()->Cancel();
+}
+
+// --- TCustomDBGrid ---
+
+TCustomDBGrid::TCustomDBGrid(rtl::TComponent* AOwner)
+    : TCustomGrid(AOwner),
+      FDataLink(std::make_unique<TGridDataLink>(this)),
+      FColumns(std::make_unique<TDBGridColumns>(this)) {
+    SetColCount(2);
+    SetRowCount(2);
+    SetColor(clWindow);
+    SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
+                dgCancelOnExit, dgTitleClick, dgTitleHotTrack});
+}
+
+TCustomDBGrid::~TCustomDBGrid() {
+    Destroying();
+    FDataLink->SetDataSource(nullptr);
+}
+
+void TCustomDBGrid::SetDataSource(data::TDataSource* Value) {
+    if (Value == DataSource()) return;
+    if (Value && Value->DataSet() && Value->DataSet()->IsUniDirectional())
+        data::DatabaseError(data::SDataSetUnidirectional);
+    FDataLink->SetDataSource(Value);
+}
+
+void TCustomDBGrid::SetOptions(TDBGridOptions Value) {
+    if (Value.Contains(dgRowSelect)) Value = Value - TDBGridOptions{dgEditing, dgAlwaysShowEditor};
+    const TDBGridOptions layoutOptions{dgEditing,   dgAlwaysShowEditor, dgTitles,    dgIndicator,
+                                       dgColLines,  dgRowLines,         dgRowSelect, dgAlwaysShowSelection};
+    const bool relayout = ((FOptions - Value) + (Value - FOptions)) * layoutOptions != TDBGridOptions{};
+    const bool first = FOptions.Empty() && !Value.Empty();
     FOptions = Value;
-    Table()->horizontalHeader()->setVisible(Value.Contains(dgTitles));
-    Table()->verticalHeader()->setVisible(Value.Contains(dgIndicator));
-    Table()->setShowGrid(Value.Contains(dgColLines) || Value.Contains(dgRowLines));
-    Table()->horizontalHeader()->setSectionsMovable(Value.Contains(dgColumnResize));
-    Table()->horizontalHeader()->setSectionResizeMode(
-        Value.Contains(dgColumnResize) ? QHeaderView::Interactive : QHeaderView::Fixed);
-    Table()->setSelectionBehavior(Value.Contains(dgRowSelect) ? QAbstractItemView::SelectRows
-                                                              : QAbstractItemView::SelectItems);
-    Table()->setTabKeyNavigation(false);
+    TGridOptions grid;
+    if (Value.Contains(dgEditing)) grid.Include(goEditing);
+    if (Value.Contains(dgAlwaysShowEditor)) grid.Include(goAlwaysShowEditor);
+    if (Value.Contains(dgColumnResize)) grid = grid + TGridOptions{goColSizing, goColMoving};
+    if (Value.Contains(dgColLines)) grid = grid + TGridOptions{goFixedVertLine, goVertLine};
+    if (Value.Contains(dgRowLines)) grid = grid + TGridOptions{goFixedHorzLine, goHorzLine};
+    if (Value.Contains(dgTabs)) grid.Include(goTabs);
+    if (Value.Contains(dgRowSelect)) grid.Include(goRowSelect);
+    if (Value.Contains(dgTitleClick)) grid.Include(goFixedRowClick);
+    if (Value.Contains(dgTitleHotTrack)) grid.Include(goFixedHotTrack);
+    TCustomGrid::SetOptions(grid);
+    if (relayout || first) LayoutChanged();
 }
 
-void TDBGrid::SetTitleFontPixelHeight(int Value) {
-    Table()->horizontalHeader()->setFont(toolkit::DesignFont(Value));
+TFont TCustomDBGrid::TitleFont() const { return FTitleFont ? *FTitleFont : Font(); }
+
+void TCustomDBGrid::SetTitleFont(const TFont& Value) {
+    FTitleFont = Value;
+    LayoutChanged();
+}
+
+void TCustomDBGrid::SetTitleFontPixelHeight(int Value) { SetTitleFont(TFont{u"", Value, clWindowText}); }
+
+void TCustomDBGrid::SetReadOnly(bool Value) {
+    FReadOnly = Value;
+    LayoutChanged();
+}
+
+int TCustomDBGrid::SelectedIndex() const { return RawToDataColumn(Col()); }
+
+void TCustomDBGrid::SetSelectedIndex(int Value) { MoveCol(DataToRawColumn(Value)); }
+
+TField* TCustomDBGrid::SelectedField() const {
+    const int index = SelectedIndex();
+    return index >= 0 && index < FColumns->Count() ? FColumns->Items(index)->Field() : nullptr;
+}
+
+TField* TCustomDBGrid::Fields(int Index) const { return FDataLink->Fields(Index); }
+
+TColumn& TCustomDBGrid::AddColumn(const String& FieldName) {
+    TColumn* column = FColumns->Add();
+    column->SetFieldName(FieldName);
+    return *column;
+}
+
+TColumn& TCustomDBGrid::Columns(int Index) { return *FColumns->Items(Index); }
+
+// --- Layout ---
+
+void TCustomDBGrid::BeginLayout() {
+    BeginUpdate();
+    ++FLayoutLock;
+}
+
+void TCustomDBGrid::EndLayout() {
+    if (FLayoutLock == 0) return;
+    try {
+        if (FLayoutLock == 1) InternalLayout();
+    } catch (...) {
+        --FLayoutLock;
+        EndUpdate();
+        throw;
+    }
+    --FLayoutLock;
+    EndUpdate();
+}
+
+bool TCustomDBGrid::AcquireLayoutLock() {
+    const bool result = FUpdateLock == 0 && FLayoutLock == 0;
+    if (result) BeginLayout();
+    return result;
+}
+
+void TCustomDBGrid::LayoutChanged() {
+    if (AcquireLayoutLock()) EndLayout();
+}
+
+void TCustomDBGrid::InternalLayout() {
+    if (ComponentState().Contains(rtl::csDestroying) || ComponentState().Contains(rtl::csLoading)) return;
+    auto& items = FColumns->FItems;
+    // 1. Automatic columns go when one precedes a stored column.
+    const auto firstStored = std::find_if(items.begin(), items.end(), [](const auto& c) { return c->Stored(); });
+    if (firstStored != items.end() && firstStored != items.begin())
+        std::erase_if(items, [](const auto& c) { return !c->Stored(); });
+    // 2.
+    FIndicatorOffset = FOptions.Contains(dgIndicator) ? 1 : 0;
+    // 3. The field map.
+    FDataLink->ClearMapping();
+    TDataSet* ds = FDataLink->DataSet();
+    const bool customized = FColumns->State() == csCustomized;
+    FDataLink->FSparseMap = customized;
+    if (FDataLink->Active()) {
+        if (customized) {
+            for (const auto& column : items) FDataLink->AddMapping(column->FieldName());
+        } else {
+            for (TField* field : ds->Fields())
+                if (field->Visible()) FDataLink->AddMapping(field->FullName());
+        }
+    }
+    // 4. Bind the columns to their fields.
+    if (customized) {
+        for (const auto& column : items) column->FField = nullptr;
+    } else if (!FDataLink->Active()) {
+        items.clear();
+    } else {
+        for (int i = 0; i < FDataLink->FieldCount(); ++i) {
+            TField* field = FDataLink->Fields(i);
+            auto it = std::find_if(items.begin() + i, items.end(), [&](const auto& c) { return c->FField == field; });
+            if (it == items.end()) {
+                FColumns->Insert(i, false);
+            } else if (it != items.begin() + i) {
+                auto column = std::move(*it);
+                items.erase(it);
+                items.insert(items.begin() + i, std::move(column));
+            }
+            items[static_cast<std::size_t>(i)]->FField = field;
+            items[static_cast<std::size_t>(i)]->FFieldName = field->FullName();
+        }
+        items.resize(static_cast<std::size_t>(FDataLink->FieldCount()));
+    }
+    if (items.empty()) FColumns->Insert(0, false);
+    // 5.
+    FVisibleColumns.clear();
+    for (const auto& column : items)
+        if (column->Showing()) FVisibleColumns.push_back(column.get());
+    SetColCount(FColumns->Count() + FIndicatorOffset);
+    SetFixedCols(FIndicatorOffset);
+    // 6.
+    FTitleOffset = FOptions.Contains(dgTitles) ? 1 : 0;
+    // 8 (before 7, so that the dataset's window is sized by the new heights).
+    int rowHeight = FontTextHeight(Font()) + 3;
+    if (FOptions.Contains(dgRowLines)) rowHeight += GridLineWidth();
+    SetDefaultRowHeight(rowHeight);
+    // 7.
+    UpdateRowCount();
+    if (FOptions.Contains(dgTitles)) {
+        int titleHeight = 0;
+        for (const auto& column : items) titleHeight = std::max(titleHeight, FontTextHeight(column->Title().Font()));
+        if (items.empty()) titleHeight = FontTextHeight(TitleFont());
+        SetRowHeights(0, titleHeight + 4);
+        UpdateRowCount();
+    }
+    // 9. Column widths and tab stops.
+    if (FIndicatorOffset > 0) {
+        SetColWidths(0, FIndicatorWidth);
+        SetTabStops(0, false);
+    }
+    for (int i = 0; i < FColumns->Count(); ++i) {
+        TColumn* column = FColumns->Items(i);
+        SetColWidths(i + FIndicatorOffset, column->Width());
+        TField* field = column->Field();
+        SetTabStops(i + FIndicatorOffset, column->Showing() && !column->ReadOnly() && FDataLink->Active() && field &&
+                                              field->FieldKind() != data::fkCalculated && !field->ReadOnly());
+    }
+    if (Col() < FIndicatorOffset) MoveColRow(FIndicatorOffset, Row(), false);
+    // 10.
+    UpdateActive();
+    InvalidateGrid();
+}
+
+void TCustomDBGrid::UpdateRowCount() {
+    const int oldRows = RowCount();
+    if (RowCount() <= FTitleOffset) SetRowCount(FTitleOffset + 1);
+    SetFixedRows(FTitleOffset);
+    if (FDataLink->Active() && FDataLink->RecordCount() > 0 && HandleAllocated()) {
+        SetRowCount(1000);
+        FDataLink->SetBufferCount(std::max(VisibleRowCount(), 1));
+        SetRowCount(FDataLink->RecordCount() + FTitleOffset);
+        if (FOptions.Contains(dgRowSelect)) SetTopRow(FixedRows());
+        UpdateActive();
+    } else {
+        SetRowCount(FTitleOffset + 1);
+    }
+    if (oldRows != RowCount()) InvalidateGrid();
+}
+
+void TCustomDBGrid::UpdateActive() {
+    if (!FDataLink->Active() || !HandleAllocated() || ComponentState().Contains(rtl::csDestroying)) return;
+    const int newRow = FDataLink->ActiveRecord() + FTitleOffset;
+    if (Row() != newRow && newRow < RowCount()) MoveColRow(Col(), newRow, false);
+}
+
+void TCustomDBGrid::UpdateScrollBar() {
+    if (!FDataLink->Active() || ComponentState().Contains(rtl::csDestroying)) {
+        SetVertScrollBar(false, 0, 0, 0, 0);
+        return;
+    }
+    TDataSet* ds = FDataLink->DataSet();
+    if (ds->IsSequenced()) {
+        const int count = ds->RecordCount();
+        const int page = VisibleRowCount();
+        const data::TDataSetState state = ds->State();
+        const bool readPos = state == data::dsInactive || state == data::dsBrowse || state == data::dsEdit;
+        const int pos = readPos ? ds->RecNo() : 1;
+        SetVertScrollBar(count > 1, 1, count + page - 1, page, pos);
+    } else {
+        const int pos = ds->Bof() ? 0 : ds->Eof() ? 4 : 2;
+        SetVertScrollBar(true, 0, 4, 0, pos);
+    }
+}
+
+// --- Following the dataset ---
+
+void TCustomDBGrid::LinkActive(bool Value) {
+    try {
+        LayoutChanged();
+    } catch (...) {
+        for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->FField = nullptr;
+        UpdateScrollBar();
+        throw;
+    }
+    if (!Value)
+        for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->FField = nullptr;
+    UpdateScrollBar();
+}
+
+void TCustomDBGrid::DataChanged() {
+    if (!HandleAllocated()) return;
+    UpdateRowCount();
+    UpdateScrollBar();
+    UpdateActive();
+    InvalidateGrid();
+}
+
+void TCustomDBGrid::Scroll(int Distance) {
+    if (!HandleAllocated()) return;
+    const int oldRow = Row();
+    if (FDataLink->ActiveRecord() >= RowCount() - FTitleOffset) UpdateRowCount();
+    UpdateScrollBar();
+    UpdateActive();
+    InvalidateRow(oldRow);
+    InvalidateRow(Row());
+    if (Distance != 0) {
+        if (std::abs(Distance) > VisibleRowCount()) {
+            InvalidateGrid();
+        } else {
+            int rowHeight = DefaultRowHeight();
+            if (FOptions.Contains(dgRowLines)) rowHeight += GridLineWidth();
+            const TRect first = CellRect(0, FTitleOffset);
+            ScrollRect(0, -Distance * rowHeight, {0, first.Top, ClientWidth(), ClientHeight()});
+            // The rows that move in, and the rows whose look changed with the move.
+            if (Distance > 0) {
+                for (int r = std::max(RowCount() - Distance, FTitleOffset); r < RowCount(); ++r) InvalidateRow(r);
+            } else {
+                for (int r = FTitleOffset; r < std::min(FTitleOffset - Distance, RowCount()); ++r) InvalidateRow(r);
+            }
+            InvalidateRow(oldRow);
+            InvalidateRow(oldRow - Distance);
+            InvalidateRow(Row());
+            if (FIndicatorOffset > 0) {
+                InvalidateCell(0, FSelRow);
+                InvalidateCell(0, FSelRow - Distance);
+                InvalidateCell(0, FDataLink->ActiveRecord() + FTitleOffset);
+            }
+        }
+    }
+    if (FUpdateLock == 0) Update();
+}
+
+void TCustomDBGrid::RecordChanged(TField* Field) {
+    if (!HandleAllocated()) return;
+    if (!Field) {
+        InvalidateGrid();
+        return;
+    }
+    for (int i = 0; i < FColumns->Count(); ++i)
+        if (FColumns->Items(i)->Field() == Field) InvalidateCol(i + FIndicatorOffset);
+}
+
+void TCustomDBGrid::FocusField(TField* Field) {
+    for (int i = 0; i < FColumns->Count(); ++i)
+        if (FColumns->Items(i)->Field() == Field) {
+            SetSelectedIndex(i);
+            break;
+        }
+    if (CanFocus()) SetFocus();
+}
+
+void TCustomDBGrid::ColumnChanged(TColumn* Column) {
+    if (FLayoutLock > 0) return;
+    const int raw = Column->Index() + FIndicatorOffset;
+    if (raw < FIndicatorOffset || raw >= ColCount()) return;
+    SetColWidths(raw, Column->Width());
+    InvalidateCol(raw);
+}
+
+void TCustomDBGrid::InvalidateColumn(TColumn* Column) { InvalidateCol(Column->Index() + FIndicatorOffset); }
+
+// --- Drawing ---
+
+bool TCustomDBGrid::HighlightCell(int, int, bool Selected) const {
+    return Selected && (Focused() || FOptions.Contains(dgAlwaysShowSelection));
+}
+
+void TCustomDBGrid::WriteText(TCanvas& Canvas, const TRect& ARect, const String& Text, data::TAlignment Alignment) {
+    int x = ARect.Left + 3;
+    if (Alignment == data::taRightJustify) x = ARect.Right - 3 - Canvas.TextWidth(Text);
+    else if (Alignment == data::taCenter) x = ARect.Left + (ARect.Width() - Canvas.TextWidth(Text)) / 2;
+    Canvas.TextRect(ARect, x, ARect.Top + 2, Text);
+}
+
+void TCustomDBGrid::DrawIndicator(TCanvas& Canvas, int DataRow, const TRect& ARect) {
+    Canvas.SetBrushColor(FixedColor());
+    Canvas.FillRect(ARect);
+    if (FOptions.Contains(dgColLines) && FOptions.Contains(dgRowLines)) Canvas.Frame3D(ARect);
+    if (!FDataLink->Active() || DataRow != FDataLink->ActiveRecord()) return;
+    const TBitmap* glyph = &ArrowGlyph();
+    const data::TDataSetState state = FDataLink->DataSet()->State();
+    if (state == data::dsEdit) glyph = &EditGlyph();
+    else if (state == data::dsInsert) glyph = &InsertGlyph();
+    const int x = ARect.Right - glyph->Width - 2;
+    const int y = (ARect.Top + ARect.Bottom - glyph->Height) / 2;
+    Canvas.Draw(x, y, *glyph, clWhite);
+    FSelRow = DataRow + FTitleOffset;
+}
+
+void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, const TRect& ARect, TGridDrawState AState) {
+    if (DataCol >= FColumns->Count()) {
+        Canvas.SetBrushColor(FixedColor());
+        Canvas.FillRect(ARect);
+        return;
+    }
+    TColumn* column = FColumns->Items(DataCol);
+    const bool frame = FOptions.Contains(dgColLines) && FOptions.Contains(dgRowLines);
+    TRect r = ARect;
+    int inset = 2;
+    if (frame) {
+        r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
+        inset = 1;
+    }
+    const int pressed = AState.Contains(gdPressed) ? 1 : 0;
+    Canvas.SetBrushColor(column->Title().Color());
+    TFont font = column->Title().Font();
+    font.Color = clBtnText;
+    Canvas.SetFont(font);
+    const String caption = column->Title().Caption();
+    int x = r.Left + inset;
+    if (column->Title().Alignment() == data::taRightJustify) x = r.Right - inset - Canvas.TextWidth(caption);
+    else if (column->Title().Alignment() == data::taCenter) x = r.Left + (r.Width() - Canvas.TextWidth(caption)) / 2;
+    Canvas.TextRect(r, x + pressed, r.Top + inset + pressed, caption);
+    if (frame) Canvas.Frame3D(ARect);
+}
+
+void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+    const int dataCol = RawToDataColumn(ACol);
+    const int dataRow = ARow - FTitleOffset;
+    if (dataCol < 0) {
+        DrawIndicator(Canvas, dataRow, ARect);
+        return;
+    }
+    if (dataRow < 0) {
+        DrawTitle(Canvas, dataCol, ARect, AState);
+        return;
+    }
+    TColumn* column = dataCol < FColumns->Count() ? FColumns->Items(dataCol) : nullptr;
+    if (!FDataLink->Active() || !column || !column->Showing()) {
+        Canvas.SetBrushColor(Color());
+        Canvas.FillRect(ARect);
+        return;
+    }
+    TFont font = column->Font();
+    Canvas.SetBrushColor(column->Color());
+    const int oldActive = FDataLink->ActiveRecord();
+    try {
+        FDataLink->SetActiveRecord(dataRow);
+        TField* field = column->Field();
+        const String text = field ? field->DisplayText() : String();
+        if (HighlightCell(dataCol, dataRow, AState.Contains(gdSelected))) {
+            Canvas.SetBrushColor(clHighlight);
+            font.Color = clHighlightText;
+        }
+        if (!Widget()->isEnabled()) font.Color = clGrayText;
+        Canvas.SetFont(font);
+        if (FDefaultDrawing) WriteText(Canvas, ARect, text, column->Alignment());
+        if (OnDrawColumnCell) OnDrawColumnCell(this, ARect, dataCol, column, AState);
+        if (FDefaultDrawing && AState.Contains(gdSelected) && (Focused() || FOptions.Contains(dgAlwaysShowSelection)) &&
+            !FOptions.Contains(dgRowSelect) && IsActiveControl())
+            Canvas.DrawFocusRect(ARect);
+    } catch (...) {
+        FDataLink->SetActiveRecord(oldActive);
+        throw;
+    }
+    FDataLink->SetActiveRecord(oldActive);
+}
+
+// --- Navigation ---
+
+bool TCustomDBGrid::AcquireFocus() {
+    if (!FAcquireFocus || !CanFocus()) return true;
+    if (!Focused()) SetFocus();
+    return Focused();
+}
+
+void TCustomDBGrid::ColEnter() {
+    if (OnColEnter) OnColEnter(this);
+}
+
+void TCustomDBGrid::ColExit() {
+    if (OnColExit) OnColExit(this);
+}
+
+void TCustomDBGrid::MoveCol(int RawCol) {
+    RawCol = std::clamp(RawCol, FIndicatorOffset, ColCount() - 1);
+    const int oldCol = Col();
+    if (RawCol == oldCol) return;
+    if (!FInColExit) {
+        FInColExit = true;
+        try {
+            FDataLink->UpdateRecord();
+            ColExit();
+        } catch (...) {
+            FInColExit = false;
+            throw;
+        }
+        FInColExit = false;
+        if (Col() != oldCol) return;
+    }
+    MoveColRow(RawCol, Row(), false);
+    ColEnter();
+}
+
+void TCustomDBGrid::NextRow(bool) {
+    TDataSet* ds = FDataLink->DataSet();
+    if (ds->State() == data::dsInsert && !ds->Modified() && !FDataLink->FModified) {
+        if (FDataLink->Eof()) return;
+        ds->Cancel();
+    } else {
+        FDataLink->MoveBy(1);
+    }
+    if (FDataLink->Eof() && ds->CanModify() && !FReadOnly && FOptions.Contains(dgEditing)) ds->Append();
+}
+
+void TCustomDBGrid::PriorRow(bool) {
+    TDataSet* ds = FDataLink->DataSet();
+    if (ds->State() == data::dsInsert && !ds->Modified() && FDataLink->Eof() && !FDataLink->FModified) ds->Cancel();
+    else FDataLink->MoveBy(-1);
+}
+
+void TCustomDBGrid::Tab(bool GoForward) {
+    int col = Col();
+    const int original = col;
+    BeginUpdate();
+    try {
+        while (true) {
+            col += GoForward ? 1 : -1;
+            if (col >= ColCount()) {
+                NextRow(false);
+                col = FIndicatorOffset;
+            } else if (col < FIndicatorOffset) {
+                PriorRow(false);
+                col = ColCount() - 1;
+            }
+            if (col == original) break;
+            if (TabStops(col)) {
+                MoveCol(col);
+                break;
+            }
+        }
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TCustomDBGrid::KeyDown(int& Key, TShiftState Shift) {
+    if (OnKeyDown) OnKeyDown(this, Key, Shift);
+    if (!FDataLink->Active() || Key == 0) return;
+    TDataSet* ds = FDataLink->DataSet();
+    const bool rowSelect = FOptions.Contains(dgRowSelect);
+    const bool singleColumn = ColCount() == FIndicatorOffset + 1;
+    BeginUpdate();
+    try {
+        if (Shift.Contains(ssCtrl)) {
+            switch (Key) {
+            case VK_UP:
+            case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-FDataLink->ActiveRecord()); break;
+            case VK_DOWN:
+            case VK_NEXT:
+                ClearSelection();
+                FDataLink->MoveBy(FDataLink->BufferCount() - FDataLink->ActiveRecord() - 1);
+                break;
+            case VK_LEFT: MoveCol(FIndicatorOffset); break;
+            case VK_RIGHT: MoveCol(ColCount() - 1); break;
+            case VK_HOME: ClearSelection(); ds->First(); break;
+            case VK_END: ClearSelection(); ds->Last(); break;
+            case VK_DELETE:
+                if (!FReadOnly && !ds->IsEmpty() && ds->CanModify() &&
+                    (!FOptions.Contains(dgConfirmDelete) ||
+                     QMessageBox::question(Widget(), ToQString(Application().Title()), ToQString(SDeleteRecordQuestion),
+                                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok))
+                    ds->Delete();
+                break;
+            default: break;
+            }
+        } else {
+            switch (Key) {
+            case VK_UP: PriorRow(true); break;
+            case VK_DOWN: NextRow(true); break;
+            case VK_LEFT:
+                if (rowSelect) PriorRow(false);
+                else MoveCol(Col() - 1);
+                break;
+            case VK_RIGHT:
+                if (rowSelect) NextRow(false);
+                else MoveCol(Col() + 1);
+                break;
+            case VK_HOME:
+                if (rowSelect || singleColumn) {
+                    ClearSelection();
+                    ds->First();
+                } else {
+                    MoveCol(FIndicatorOffset);
+                }
+                break;
+            case VK_END:
+                if (rowSelect || singleColumn) {
+                    ClearSelection();
+                    ds->Last();
+                } else {
+                    MoveCol(ColCount() - 1);
+                }
+                break;
+            case VK_NEXT: ClearSelection(); FDataLink->MoveBy(VisibleRowCount()); break;
+            case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-VisibleRowCount()); break;
+            case VK_INSERT:
+                if (FOptions.Contains(dgEditing) && ds->CanModify() && !FReadOnly) {
+                    ClearSelection();
+                    ds->Insert();
+                }
+                break;
+            case VK_TAB:
+                if (FOptions.Contains(dgTabs) && !Shift.Contains(ssAlt)) Tab(!Shift.Contains(ssShift));
+                break;
+            case VK_ESCAPE:
+                FDataLink->Reset();
+                ClearSelection();
+                break;
+            default: break;
+            }
+        }
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (!AcquireFocus()) return;
+    if (Shift.Contains(ssDouble)) {
+        DblClick();
+        return;
+    }
+    if (Sizing(X, Y)) {
+        TCustomGrid::MouseDown(Button, Shift, X, Y);
+        return;
+    }
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.X < 0 || cell.Y < 0) {
+        TCustomGrid::MouseDown(Button, Shift, X, Y);
+        return;
+    }
+    if ((FOptions.Contains(dgColumnResize) || FOptions.Contains(dgTitleClick)) && cell.Y < FTitleOffset) {
+        TCustomGrid::MouseDown(Button, Shift, X, Y);
+        return;
+    }
+    if (!FDataLink->Active()) return;
+    BeginUpdate();
+    try {
+        if (cell.Y >= FTitleOffset && cell.Y != Row()) {
+            TDataSet* ds = FDataLink->DataSet();
+            int distance = cell.Y - Row();
+            const bool untouchedInsert = ds->State() == data::dsInsert && !ds->Modified() && !FDataLink->FModified;
+            if (untouchedInsert && distance > 0) --distance;
+            else if (untouchedInsert && distance < 0 && FDataLink->Eof()) ++distance;
+            FDataLink->MoveBy(distance);
+        }
+        if (!FOptions.Contains(dgRowSelect) && cell.X >= FIndicatorOffset) MoveCol(cell.X);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+void TCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    const bool normal = State() == gsNormal;
+    const int pressed = PressedCol();
+    TCustomGrid::MouseUp(Button, Shift, X, Y);
+    if (!normal || Button != mbLeft) return;
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.X < FIndicatorOffset || cell.Y < 0 || RawToDataColumn(cell.X) >= FColumns->Count()) return;
+    if (cell.Y < FTitleOffset) {
+        if (pressed == cell.X) TitleClick(FColumns->Items(RawToDataColumn(cell.X)));
+    } else if (SelectedIndex() >= 0 && SelectedIndex() < FColumns->Count()) {
+        CellClick(FColumns->Items(SelectedIndex()));
+    }
+}
+
+void TCustomDBGrid::TitleClick(TColumn* Column) {
+    if (FOptions.Contains(dgTitleClick) && OnTitleClick) OnTitleClick(Column);
+}
+
+void TCustomDBGrid::CellClick(TColumn* Column) {
+    if (OnCellClick) OnCellClick(Column);
+}
+
+bool TCustomDBGrid::DoMouseWheel(TShiftState Shift, int WheelDelta) {
+    if (TCustomGrid::DoMouseWheel(Shift, WheelDelta)) return true;
+    if (FDataLink->Active()) FDataLink->MoveBy(WheelDelta > 0 ? -1 : 1);
+    return true;
+}
+
+void TCustomDBGrid::DoExit() {
+    try {
+        if (FDataLink->Active()) {
+            TDataSet* ds = FDataLink->DataSet();
+            if (FOptions.Contains(dgCancelOnExit) && ds->State() == data::dsInsert && !ds->Modified() &&
+                !FDataLink->FModified)
+                ds->Cancel();
+            else
+                FDataLink->UpdateRecord();
+        }
+    } catch (...) {
+        SetFocus();
+        throw;
+    }
+    TCustomGrid::DoExit();
+}
+
+void TCustomDBGrid::Resize() {
+    if (FUpdateLock == 0) UpdateRowCount();
+    UpdateScrollBar();
+    InvalidateGrid();
+}
+
+void TCustomDBGrid::ScrollBarRequest(TScrollCode Code, int Pos) {
+    if (!AcquireFocus() || !FDataLink->Active()) return;
+    TDataSet* ds = FDataLink->DataSet();
+    switch (Code) {
+    case scLineUp: FDataLink->MoveBy(-FDataLink->ActiveRecord() - 1); break;
+    case scLineDown: FDataLink->MoveBy(FDataLink->RecordCount() - FDataLink->ActiveRecord()); break;
+    case scPageUp: FDataLink->MoveBy(-VisibleRowCount()); break;
+    case scPageDown: FDataLink->MoveBy(VisibleRowCount()); break;
+    case scTop: ds->First(); break;
+    case scBottom: ds->Last(); break;
+    case scPosition:
+        if (ds->IsSequenced()) {
+            if (Pos <= 1) ds->First();
+            else if (Pos < ds->RecordCount()) ds->SetRecNo(Pos);
+            else ds->Last();
+        } else {
+            switch (Pos) {
+            case 0: ds->First(); break;
+            case 1: FDataLink->MoveBy(-VisibleRowCount()); break;
+            case 3: FDataLink->MoveBy(VisibleRowCount()); break;
+            case 4: ds->Last(); break;
+            default: break;
+            }
+        }
+        break;
+    default: break;
+    }
+}
+
+void TCustomDBGrid::ColWidthsChanged() {
+    if (!AcquireLayoutLock()) return;
+    try {
+        for (int i = FIndicatorOffset; i < ColCount(); ++i) {
+            const int width = ColWidths(i);
+            if (width >= 0) FColumns->Items(i - FIndicatorOffset)->SetWidth(width);
+        }
+    } catch (...) {
+        EndLayout();
+        throw;
+    }
+    EndLayout();
+}
+
+void TCustomDBGrid::ColumnMoved(int FromIndex, int ToIndex) {
+    BeginLayout();
+    try {
+        auto& items = FColumns->FItems;
+        auto column = std::move(items[static_cast<std::size_t>(FromIndex - FIndicatorOffset)]);
+        items.erase(items.begin() + (FromIndex - FIndicatorOffset));
+        items.insert(items.begin() + (ToIndex - FIndicatorOffset), std::move(column));
+    } catch (...) {
+        EndLayout();
+        throw;
+    }
+    EndLayout();
+    if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
 }
 
 }  // namespace views

@@ -140,7 +140,11 @@ TEST_F(MainWindowTest, TinyWindowDoesNotBreakLayout) {
 TEST_F(MainWindowTest, FocusStartsInGridAndTabFollowsTabOrder) {
     ShowAndActivate();
     EXPECT_TRUE(Form->DBGrid1->Focused());
-    toolkit::TControl* order[] = {Form->BitBtn1, Form->Edit1, Form->RadioGroup1, Form->DBMemo1};
+    // With dgTabs the grid keeps Tab for its own columns and records.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(Form->DBGrid1->Focused());
+    Form->BitBtn1->SetFocus();
+    toolkit::TControl* order[] = {Form->Edit1, Form->RadioGroup1, Form->DBMemo1};
     for (toolkit::TControl* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_TRUE(next->Focused()) << rtl::StringToUtf8(next->Name());

@@ -1,0 +1,209 @@
+#include "toolkit/grids.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QScrollBar>
+#include <QTest>
+
+#include "modal_box_catcher.h"
+#include "rtl/exceptions.h"
+#include "toolkit/forms.h"
+#include "toolkit/std_controls.h"
+
+using namespace toolkit;
+
+namespace {
+
+// A grid that records what the base hands to its descendants.
+class RecordingGrid : public TCustomGrid {
+public:
+    using TCustomGrid::TCustomGrid;
+    std::vector<int> Keys;
+    std::vector<std::pair<TScrollCode, int>> Requests;
+    std::vector<std::pair<int, int>> Moves;
+    int WidthChanges = 0;
+    bool FailKeys = false;
+
+protected:
+    void KeyDown(int& Key, TShiftState Shift) override {
+        Keys.push_back(Key);
+        if (FailKeys) throw rtl::Exception(u"key failed");
+        TCustomGrid::KeyDown(Key, Shift);
+    }
+    void ScrollBarRequest(TScrollCode Code, int Pos) override { Requests.emplace_back(Code, Pos); }
+    void ColWidthsChanged() override { ++WidthChanges; }
+    void ColumnMoved(int FromIndex, int ToIndex) override { Moves.emplace_back(FromIndex, ToIndex); }
+};
+
+// A window with the grid (4 columns of 50, rows of 20, one fixed row and
+// column) and a button after it in keyboard order.
+class GridTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Form = std::make_unique<TForm>(nullptr);
+        Form->SetClientSize(400, 300);
+        Grid = new RecordingGrid(Form.get());
+        Grid->SetParent(Form.get());
+        Grid->SetBounds(10, 10, 300, 200);
+        Grid->SetColCount(4);
+        Grid->SetRowCount(30);
+        Grid->SetDefaultColWidth(50);
+        Grid->SetDefaultRowHeight(20);
+        Button = new TBitBtn(Form.get());
+        Button->SetParent(Form.get());
+        Button->SetBounds(10, 250, 80, 21);
+        Button->SetTabOrder(1);
+        Form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
+        Grid->SetFocus();
+    }
+
+    QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
+    QWidget* Viewport() const { return Area()->viewport(); }
+    int Frame() const { return Area()->frameWidth(); }
+
+    std::unique_ptr<TForm> Form;
+    RecordingGrid* Grid = nullptr;
+    TBitBtn* Button = nullptr;
+};
+
+}  // namespace
+
+// Rows count as visible while they fit whole; only their trailing line may
+// fall outside the client area.
+TEST_F(GridTest, VisibleRowCountCountsRowsThatFitWhole) {
+    struct Case {
+        int clientHeight, lineWidth, visible;
+    } cases[] = {
+        {21 + 5 * 21 - 1, 1, 5},  // the fifth row's line is cut off
+        {21 + 5 * 21 - 2, 1, 4},  // the fifth row itself is cut off
+        {20 + 5 * 20, 0, 5},
+        {20 + 5 * 20 - 1, 0, 4},
+        {15, 1, 0},
+    };
+    for (const Case& c : cases) {
+        Grid->SetGridLineWidth(c.lineWidth);
+        Grid->SetHeight(c.clientHeight + 2 * Frame());
+        ASSERT_EQ(Grid->ClientHeight(), c.clientHeight);
+        EXPECT_EQ(Grid->VisibleRowCount(), c.visible) << c.clientHeight << " " << c.lineWidth;
+    }
+    Grid->SetHeight(300);
+    Grid->SetRowCount(3);
+    EXPECT_EQ(Grid->VisibleRowCount(), 2) << "only the rows that exist";
+}
+
+TEST_F(GridTest, CellRectAndMouseCoordSkipHiddenColumns) {
+    Grid->SetColWidths(1, -1);
+    EXPECT_EQ(Grid->CellRect(0, 0), (TRect{0, 0, 50, 20}));
+    EXPECT_TRUE(Grid->CellRect(1, 1).Empty());
+    EXPECT_EQ(Grid->CellRect(2, 2), (TRect{51, 42, 101, 62}));
+    struct Case {
+        int x, y, col, row;
+    } cases[] = {{0, 0, 0, 0}, {50, 20, 0, 0}, {51, 21, 2, 1}, {101, 62, 2, 2}, {102, 63, 3, 3}, {160, 5, -1, 0}};
+    for (const Case& c : cases) {
+        const TGridCoord cell = Grid->MouseCoord(c.x, c.y);
+        EXPECT_EQ(cell.X, c.col) << c.x << "," << c.y;
+        EXPECT_EQ(cell.Y, c.row) << c.x << "," << c.y;
+    }
+    // Scrolled: the rows above TopRow are not on screen.
+    Grid->SetTopRow(5);
+    EXPECT_EQ(Grid->MouseCoord(10, 25).Y, 5);
+    EXPECT_TRUE(Grid->CellRect(0, 3).Empty());
+}
+
+TEST_F(GridTest, DraggingATitleBorderSizesTheColumn) {
+    Grid->SetOptions(Grid->Options() + TGridOptions{goColSizing});
+    const int border = Grid->CellRect(1, 0).Right;
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, {border, 10});
+    EXPECT_EQ(Grid->State(), gsColSizing);
+    QTest::mouseMove(Viewport(), {border + 30, 10});
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {border + 30, 10});
+    EXPECT_EQ(Grid->ColWidths(1), 80);
+    EXPECT_EQ(Grid->WidthChanges, 1);
+    EXPECT_EQ(Grid->State(), gsNormal);
+    // A border below the title row does not size.
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, {Grid->CellRect(2, 0).Right, 30});
+    EXPECT_EQ(Grid->State(), gsNormal);
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {Grid->CellRect(2, 0).Right, 30});
+}
+
+TEST_F(GridTest, DraggingATitleMovesTheColumn) {
+    Grid->SetOptions(Grid->Options() + TGridOptions{goColMoving});
+    Grid->SetColWidths(1, 70);
+    const TRect from = Grid->CellRect(1, 0), to = Grid->CellRect(3, 0);
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, {from.Left + 10, 10});
+    QTest::mouseMove(Viewport(), {(to.Left + to.Right) / 2, 10});
+    EXPECT_EQ(Grid->State(), gsColMoving);
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {(to.Left + to.Right) / 2, 10});
+    ASSERT_EQ(Grid->Moves.size(), 1u);
+    EXPECT_EQ(Grid->Moves[0], std::make_pair(1, 3));
+    EXPECT_EQ(Grid->ColWidths(3), 70);
+    EXPECT_EQ(Grid->ColWidths(1), 50);
+}
+
+TEST_F(GridTest, TabStaysInTheGridOnlyWithGoTabs) {
+    Grid->SetOptions(Grid->Options() + TGridOptions{goTabs});
+    QTest::keyClick(Area(), Qt::Key_Tab);
+    EXPECT_TRUE(Grid->Focused());
+    EXPECT_EQ(Grid->Col(), 2);
+    QTest::keyClick(Area(), Qt::Key_Backtab);
+    EXPECT_EQ(Grid->Col(), 1);
+    EXPECT_EQ(Grid->Keys, (std::vector<int>{VK_TAB, VK_TAB}));
+    Grid->SetOptions(Grid->Options() - TGridOptions{goTabs});
+    QTest::keyClick(Area(), Qt::Key_Tab);
+    EXPECT_TRUE(Button->Focused());
+}
+
+TEST_F(GridTest, KeysMoveTheCurrentCellAndScrollItIntoView) {
+    for (int i = 0; i < 12; ++i) QTest::keyClick(Area(), Qt::Key_Down);
+    EXPECT_EQ(Grid->Row(), 13);
+    EXPECT_EQ(Grid->TopRow() + Grid->VisibleRowCount() - 1, 13);
+    QTest::keyClick(Area(), Qt::Key_Right);
+    EXPECT_EQ(Grid->Col(), 2);
+}
+
+TEST_F(GridTest, ExceptionFromAKeyGoesToTheApplication) {
+    ModalBoxCatcher catcher;
+    Grid->FailKeys = true;
+    QTest::keyClick(Area(), Qt::Key_Down);
+    ASSERT_EQ(catcher.Boxes.size(), 1u);
+    EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("key failed."));
+    // The grid goes on working.
+    Grid->FailKeys = false;
+    QTest::keyClick(Area(), Qt::Key_Down);
+    EXPECT_EQ(Grid->Keys.size(), 2u);
+    EXPECT_EQ(Grid->Row(), 2);
+}
+
+// The owner sets the bar's range with the page counted in; the bar reports
+// requests and keeps showing the owner's position.
+TEST_F(GridTest, ScrollBarReportsRequestsAndKeepsTheOwnersPosition) {
+    Grid->SetVertScrollBar(true, 1, 100 + 7 - 1, 7, 40);
+    QScrollBar* bar = Area()->verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 2000));
+    EXPECT_EQ(bar->minimum(), 1);
+    EXPECT_EQ(bar->maximum(), 100);
+    EXPECT_EQ(bar->pageStep(), 7);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    ASSERT_EQ(Grid->Requests.size(), 3u);
+    EXPECT_EQ(Grid->Requests[0].first, scLineDown);
+    EXPECT_EQ(Grid->Requests[1].first, scPageUp);
+    EXPECT_EQ(Grid->Requests[2].first, scBottom);
+    EXPECT_EQ(bar->value(), 40);
+    // The thumb reports only when released.
+    bar->setSliderDown(true);
+    bar->setSliderPosition(70);
+    bar->setSliderDown(false);
+    ASSERT_FALSE(Grid->Requests.empty());
+    const auto released = std::find_if(Grid->Requests.begin(), Grid->Requests.end(),
+                                       [](const auto& r) { return r.first == scPosition; });
+    ASSERT_NE(released, Grid->Requests.end());
+    EXPECT_EQ(released->second, 70);
+    EXPECT_EQ(bar->value(), 40);
+    Grid->SetVertScrollBar(false, 0, 0, 0, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 2000));
+}

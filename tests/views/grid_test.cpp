@@ -1,0 +1,417 @@
+#include "views/db_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <map>
+
+#include "data/data_links.h"
+#include "data/db_error.h"
+#include "data/fields.h"
+#include "memory_dataset.h"
+#include "toolkit/forms.h"
+#include "toolkit/std_controls.h"
+
+using rtl::String;
+using views::TDBGrid;
+
+namespace {
+
+const views::TDBGridOptions kWindowOptions{
+    views::dgTitles, views::dgIndicator,     views::dgColumnResize, views::dgColLines,
+    views::dgRowLines, views::dgTabs,        views::dgRowSelect,    views::dgConfirmDelete,
+    views::dgCancelOnExit, views::dgTitleClick, views::dgTitleHotTrack};
+
+// A window with "DBGrid1" (the main window's options, columns ID, Name and
+// Memo) bound through "DataSource1" to a dataset of people, and a button
+// after the grid in keyboard order.
+class DBGridTest : public ::testing::Test {
+protected:
+    void SetUp() override { Build(testing_data::MakePeople(50)); }
+
+    void Build(std::unique_ptr<testing_data::TMemoryDataSet> Dataset) {
+        Form.reset();
+        Data = std::move(Dataset);
+        Form = std::make_unique<toolkit::TForm>(nullptr);
+        Form->SetFontPixelHeight(11);
+        Form->SetClientSize(500, 400);
+        Grid = new TDBGrid(Form.get());
+        Grid->SetName(u"DBGrid1");
+        Grid->SetParent(Form.get());
+        Grid->SetBounds(10, 10, 400, 200);
+        Grid->SetTitleFontPixelHeight(11);
+        Grid->SetOptions(kWindowOptions);
+        for (const char16_t* name : {u"ID", u"Name", u"Memo"}) Grid->AddColumn(name).SetWidth(100);
+        Button = new toolkit::TBitBtn(Form.get());
+        Button->SetParent(Form.get());
+        Button->SetBounds(10, 300, 80, 21);
+        Button->SetTabOrder(1);
+        Source = new data::TDataSource(Form.get());
+        Source->SetName(u"DataSource1");
+        Source->SetDataSet(Data.get());
+        Grid->OnDrawColumnCell = [this](rtl::TComponent*, const toolkit::TRect&, int, views::TColumn* Column,
+                                        toolkit::TGridDrawState) {
+            const int row = Grid->DataLink().ActiveRecord();
+            Painted[{row, Column->FieldName()}] = Column->Field() ? Column->Field()->DisplayText() : u"<no field>";
+        };
+        Form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
+        Grid->SetFocus();
+    }
+
+    void Open() {
+        Data->Open();
+        Grid->SetDataSource(Source);
+    }
+
+    QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
+    QWidget* Viewport() const { return Area()->viewport(); }
+    void Key(Qt::Key K, Qt::KeyboardModifiers M = {}) { QTest::keyClick(Area(), K, M); }
+
+    // Pitches of a data row and of the title row, grid lines included, from
+    // the fonts' own metrics.
+    int RowPitch() const { return QFontMetrics(Grid->Widget()->font()).height() + 3 + 1 + 1; }
+    int TitlePitch() const { return QFontMetrics(toolkit::DesignFont(11)).height() + 4 + 1; }
+    int FittingRows(int ClientHeight) const { return (ClientHeight - TitlePitch() + 1) / RowPitch(); }
+    void SetClientHeight(int Value) { Grid->SetHeight(Value + 2 * Area()->frameWidth()); }
+
+    // The IDs of the records the link's rows show, read as the grid reads them.
+    std::vector<int> LinkRows() const {
+        data::TDataLink& link = Grid->DataLink();
+        const int saved = link.ActiveRecord();
+        std::vector<int> ids;
+        for (int i = 0; i < link.RecordCount(); ++i) {
+            link.SetActiveRecord(i);
+            ids.push_back(Data->FieldByName(u"ID")->AsInteger());
+        }
+        link.SetActiveRecord(saved);
+        return ids;
+    }
+
+    // Repaints the grid and gives the picture of its viewport.
+    QImage Paint() {
+        Painted.clear();
+        Viewport()->repaint();
+        return Viewport()->grab().toImage();
+    }
+
+    std::unique_ptr<testing_data::TMemoryDataSet> Data;
+    std::unique_ptr<toolkit::TForm> Form;
+    TDBGrid* Grid = nullptr;
+    toolkit::TBitBtn* Button = nullptr;
+    data::TDataSource* Source = nullptr;
+    std::map<std::pair<int, String>, String> Painted;
+};
+
+}  // namespace
+
+TEST_F(DBGridTest, RowHeightsAndVisibleRowsFollowTheFontMetrics) {
+    Open();
+    EXPECT_EQ(Grid->DefaultRowHeight(), QFontMetrics(Grid->Widget()->font()).height() + 3 + 1);
+    EXPECT_EQ(Grid->RowHeights(0), QFontMetrics(toolkit::DesignFont(11)).height() + 4);
+    EXPECT_EQ(Grid->ColWidths(0), 11);
+    for (int rows : {7, 3, 1}) {
+        for (int spare : {0, 1}) {
+            // The last row's own line may fall outside; one pixel less loses the row.
+            const int client = TitlePitch() + rows * RowPitch() - 1 - spare;
+            SetClientHeight(client);
+            const int expected = rows - spare;
+            SCOPED_TRACE(client);
+            EXPECT_EQ(FittingRows(client), expected);
+            EXPECT_EQ(Grid->VisibleRowCount(), expected);
+            EXPECT_EQ(Grid->DataLink().BufferCount(), std::max(expected, 1));
+            EXPECT_EQ(Data->WindowRecordCount(), std::max(expected, 1));
+            EXPECT_EQ(Grid->RowCount(), std::max(expected, 1) + 1);
+        }
+    }
+}
+
+TEST_F(DBGridTest, DatasetWindowFollowsTheGridsVisibleRows) {
+    SetClientHeight(TitlePitch() + 5 * RowPitch());
+    Open();
+    ASSERT_EQ(Data->WindowRecordCount(), 5);
+    // Growing fetches at once.
+    SetClientHeight(TitlePitch() + 12 * RowPitch());
+    EXPECT_EQ(Data->WindowRecordCount(), 12);
+    EXPECT_EQ(Grid->RowCount(), 13);
+    EXPECT_EQ(LinkRows(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    // Scrolled to the middle, then shrunk: the current record stays, and
+    // every row still shows a record of the dataset's window.
+    Data->MoveBy(24);
+    ASSERT_EQ(Data->RecNo(), 25);
+    SetClientHeight(TitlePitch() + 4 * RowPitch());
+    EXPECT_EQ(Data->RecNo(), 25);
+    EXPECT_EQ(Grid->DataLink().BufferCount(), 4);
+    EXPECT_EQ(Grid->RowCount(), 5);
+    const std::vector<int> ids = LinkRows();
+    ASSERT_EQ(ids.size(), 4u);
+    for (std::size_t i = 1; i < ids.size(); ++i) EXPECT_EQ(ids[i], ids[i - 1] + 1);
+    EXPECT_EQ(ids[static_cast<std::size_t>(Grid->DataLink().ActiveRecord())], 25);
+    EXPECT_EQ(Grid->Row(), Grid->DataLink().ActiveRecord() + 1);
+}
+
+TEST_F(DBGridTest, DownOnTheLastVisibleRowFetchesOneRecordAndShiftsTheRows) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    for (int i = 0; i < 5; ++i) Key(Qt::Key_Down);
+    ASSERT_EQ(Grid->Row(), 6);
+    ASSERT_EQ(LinkRows(), (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Data->RecNo(), 7);
+    EXPECT_EQ(Grid->Row(), 6);
+    EXPECT_EQ(LinkRows(), (std::vector<int>{2, 3, 4, 5, 6, 7}));
+    Paint();
+    EXPECT_EQ(Grid->SelRow(), 6);
+    EXPECT_EQ(Painted.at({5, u"Name"}), u"Name7");
+    EXPECT_EQ(Painted.at({0, u"Name"}), u"Name2");
+}
+
+TEST_F(DBGridTest, PageKeysMoveByTheVisibleRows) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(Data->RecNo(), 7);
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(Data->RecNo(), 13);
+    Key(Qt::Key_PageUp);
+    EXPECT_EQ(Data->RecNo(), 7);
+    Key(Qt::Key_Up, Qt::ControlModifier);  // the first visible row
+    EXPECT_EQ(Grid->Row(), 1);
+    Key(Qt::Key_Down, Qt::ControlModifier);  // the last row of the window
+    EXPECT_EQ(Grid->Row(), 6);
+}
+
+TEST_F(DBGridTest, WithRowSelectHomeEndLeftAndRightMoveBetweenRecords) {
+    Open();
+    struct Step {
+        Qt::Key key;
+        int recNo;
+    } steps[] = {{Qt::Key_End, 50}, {Qt::Key_Home, 1}, {Qt::Key_Right, 2}, {Qt::Key_Right, 3}, {Qt::Key_Left, 2}};
+    for (const Step& s : steps) {
+        Key(s.key);
+        EXPECT_EQ(Data->RecNo(), s.recNo) << s.key;
+        EXPECT_EQ(Grid->SelectedIndex(), 0);
+    }
+    EXPECT_EQ(Grid->Row(), Grid->DataLink().ActiveRecord() + 1);
+}
+
+TEST_F(DBGridTest, WithoutRowSelectHomeEndAndArrowsMoveBetweenColumns) {
+    Grid->SetOptions(kWindowOptions - views::TDBGridOptions{views::dgRowSelect});
+    Open();
+    Key(Qt::Key_End);
+    EXPECT_EQ(Grid->SelectedIndex(), 2);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Grid->SelectedIndex(), 1);
+    Key(Qt::Key_Home);
+    EXPECT_EQ(Grid->SelectedIndex(), 0);
+    EXPECT_EQ(Data->RecNo(), 1);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(Data->RecNo(), 50);
+}
+
+TEST_F(DBGridTest, TabMovesBetweenColumnsAndRecordsAndStaysInTheGrid) {
+    Grid->SetOptions(kWindowOptions - views::TDBGridOptions{views::dgRowSelect});
+    Open();
+    struct Step {
+        bool back;
+        int column, recNo;
+    } steps[] = {{false, 1, 1}, {false, 2, 1}, {false, 0, 2}, {true, 2, 1}, {true, 1, 1}};
+    for (const Step& s : steps) {
+        Key(s.back ? Qt::Key_Backtab : Qt::Key_Tab);
+        EXPECT_TRUE(Grid->Focused());
+        EXPECT_EQ(Grid->SelectedIndex(), s.column);
+        EXPECT_EQ(Data->RecNo(), s.recNo);
+    }
+    Key(Qt::Key_Tab, Qt::AltModifier);
+    EXPECT_EQ(Grid->SelectedIndex(), 1);
+}
+
+TEST_F(DBGridTest, TabSkipsColumnsThatAreNoTabStops) {
+    Grid->SetOptions(kWindowOptions - views::TDBGridOptions{views::dgRowSelect});
+    Grid->Columns(1).SetReadOnly(true);
+    Grid->AddColumn(u"Missing");
+    Open();
+    EXPECT_FALSE(Grid->TabStops(2));
+    EXPECT_FALSE(Grid->TabStops(4));
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Grid->SelectedIndex(), 2);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Grid->SelectedIndex(), 0);
+    EXPECT_EQ(Data->RecNo(), 2);
+}
+
+TEST_F(DBGridTest, WheelMovesOneRecordUnlessAHandlerTakesIt) {
+    Open();
+    auto wheel = [&](int delta) {
+        QWheelEvent event(QPointF(50, 50), Viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Viewport(), &event);
+    };
+    wheel(-120);
+    wheel(-120);
+    EXPECT_EQ(Data->RecNo(), 3);
+    wheel(120);
+    EXPECT_EQ(Data->RecNo(), 2);
+    wheel(-60);
+    EXPECT_EQ(Data->RecNo(), 2) << "half a notch";
+    wheel(-60);
+    EXPECT_EQ(Data->RecNo(), 3);
+    Grid->OnMouseWheel = [](rtl::TComponent*, toolkit::TShiftState, int, bool& Handled) { Handled = true; };
+    wheel(-120);
+    EXPECT_EQ(Data->RecNo(), 3);
+}
+
+TEST_F(DBGridTest, ClickingARowMovesTheDatasetByTheDifference) {
+    Open();
+    int cellClicks = 0;
+    Grid->OnCellClick = [&](views::TColumn*) { ++cellClicks; };
+    auto click = [&](int row) {
+        const toolkit::TRect r = Grid->CellRect(2, row);
+        QTest::mouseClick(Viewport(), Qt::LeftButton, {}, {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+    };
+    click(4);
+    EXPECT_EQ(Data->RecNo(), 4);
+    EXPECT_EQ(Grid->Row(), 4);
+    click(2);
+    EXPECT_EQ(Data->RecNo(), 2);
+    EXPECT_EQ(Grid->SelectedIndex(), 0) << "row select keeps the column";
+    EXPECT_EQ(cellClicks, 2);
+}
+
+TEST_F(DBGridTest, TitleClickAndBorderDrag) {
+    Open();
+    std::vector<String> clicked;
+    Grid->OnTitleClick = [&](views::TColumn* Column) { clicked.push_back(Column->FieldName()); };
+    const toolkit::TRect title = Grid->CellRect(2, 0);
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, {title.Left + 20, title.Top + 5});
+    EXPECT_EQ(clicked, (std::vector<String>{u"Name"}));
+    EXPECT_EQ(Data->RecNo(), 1);
+    // Dragging the border resizes the column and keeps its new width.
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, {title.Right, title.Top + 5});
+    QTest::mouseMove(Viewport(), {title.Right + 25, title.Top + 5});
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {title.Right + 25, title.Top + 5});
+    EXPECT_EQ(Grid->Columns(1).Width(), 125);
+    EXPECT_EQ(Grid->ColWidths(2), 125);
+    EXPECT_EQ(clicked.size(), 1u);
+}
+
+TEST_F(DBGridTest, IndicatorArrowIsDrawnOnTheActiveRow) {
+    Open();
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    const QImage image = Paint();
+    EXPECT_EQ(Grid->SelRow(), 3);
+    // The arrow's tip: the glyph is 6 x 11, 2 pixels inside the indicator
+    // cell's right edge and centred vertically.
+    auto tip = [&](int row) {
+        const toolkit::TRect r = Grid->CellRect(0, row);
+        const int x = r.Right - 6 - 2 + 5, y = (r.Top + r.Bottom - 11) / 2 + 5;
+        return image.pixelColor(x, y);
+    };
+    EXPECT_EQ(tip(3), QColor(Qt::black));
+    EXPECT_NE(tip(2), QColor(Qt::black));
+    EXPECT_NE(tip(4), QColor(Qt::black));
+}
+
+TEST_F(DBGridTest, EmptyResultShowsOneRowOfNullTextsAndNoScrollBar) {
+    Build(testing_data::MakePeople(0));
+    Open();
+    EXPECT_EQ(Grid->RowCount(), 2);
+    EXPECT_FALSE(Area()->verticalScrollBar()->isVisible());
+    const QImage image = Paint();
+    EXPECT_EQ(Painted.at({0, u"ID"}), u"");
+    EXPECT_EQ(Painted.at({0, u"Name"}), u"");
+    EXPECT_EQ(Painted.at({0, u"Memo"}), u"(WideMemo)");
+    EXPECT_EQ(Grid->SelRow(), 1) << "the indicator on the one row";
+}
+
+TEST_F(DBGridTest, ColumnOfAMissingFieldShowsItsCaptionAndEmptyCells) {
+    Grid->AddColumn(u"Nickname").SetWidth(60);
+    Open();
+    views::TColumn& column = Grid->Columns(3);
+    EXPECT_EQ(column.Field(), nullptr);
+    EXPECT_EQ(column.TitleCaption(), u"Nickname");
+    EXPECT_EQ(Grid->Columns(0).TitleCaption(), u"ID") << "a caption by default is the field's name";
+    EXPECT_EQ(Grid->DataLink().GetMappedIndex(3), -1);
+    EXPECT_EQ(Grid->DataLink().GetMappedIndex(1), 1);
+    Paint();
+    EXPECT_EQ(Painted.at({0, u"Nickname"}), u"<no field>");
+    EXPECT_EQ(Painted.at({0, u"Memo"}), u"(WIDEMEMO)");
+}
+
+TEST_F(DBGridTest, UnidirectionalDatasetIsRefused) {
+    auto oneWay = testing_data::MakePeople(5, true);
+    data::TDataSource oneWaySource(nullptr);
+    oneWaySource.SetDataSet(oneWay.get());
+    try {
+        Grid->SetDataSource(&oneWaySource);
+        FAIL() << "no exception";
+    } catch (const data::EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), u"Operation not allowed on a unidirectional dataset");
+    }
+    EXPECT_EQ(Grid->DataSource(), nullptr);
+    // A link that becomes active on one fails the same way.
+    Grid->SetDataSource(Source);
+    oneWay->Open();
+    try {
+        Source->SetDataSet(oneWay.get());
+        FAIL() << "no exception";
+    } catch (const data::EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), u"Operation not allowed on a unidirectional dataset");
+    }
+    Source->SetDataSet(nullptr);
+}
+
+TEST_F(DBGridTest, ScrollBarOfASequencedDataset) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    QScrollBar* bar = Area()->verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 2000));
+    EXPECT_EQ(bar->minimum(), 1);
+    EXPECT_EQ(bar->maximum(), 50);
+    EXPECT_EQ(bar->pageStep(), 6);
+    EXPECT_EQ(bar->value(), 1);
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(bar->value(), 7);
+    // Its requests move the dataset.
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the record below the last row
+    EXPECT_EQ(Data->RecNo(), 8);
+    EXPECT_EQ(bar->value(), 8);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(Data->RecNo(), 50);
+    // The thumb moves nothing until released; released at the top, it goes first.
+    bar->setSliderDown(true);
+    bar->setSliderPosition(1);
+    EXPECT_EQ(Data->RecNo(), 50);
+    bar->setSliderDown(false);
+    EXPECT_EQ(Data->RecNo(), 1);
+    EXPECT_EQ(bar->value(), 1);
+    // One record: no bar.
+    Data->Close();
+    Data->Rows.resize(1);
+    Data->Open();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 2000));
+}
+
+TEST_F(DBGridTest, ClosingTheDatasetKeepsStoredColumnsAndShowsOneEmptyRow) {
+    Open();
+    Data->Close();
+    EXPECT_EQ(Grid->RowCount(), 2);
+    EXPECT_EQ(Grid->ColumnCount(), 3);
+    EXPECT_EQ(Grid->Columns(1).TitleCaption(), u"Name");
+    Data->Open();
+    EXPECT_GT(Grid->RowCount(), 2);
+}
+
+TEST_F(DBGridTest, FreeingTheGridShrinksTheDatasetsWindow) {
+    Open();
+    ASSERT_GT(Data->WindowRecordCount(), 1);
+    delete Grid;
+    EXPECT_LE(Data->BufferCount(), 1);
+}
