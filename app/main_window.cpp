@@ -110,6 +110,7 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     ClientDataSet1->SetReadOnly(true);
     ClientDataSet1->SetObjectView(false);
     DataSource1->SetDataSet(ClientDataSet1);
+    DBGrid1->SetDataSource(DataSource1);
     DBMemo1->SetDataSource(DataSource1);
 
     OnResize = [this](rtl::TComponent* Sender) { FormResize(Sender); };

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QTableWidget>
+#include <QFontMetrics>
 #include <QTest>
 #include <QWidget>
 
@@ -220,4 +220,35 @@ TEST_F(MainWindowTest, MemoFollowsTheClientDataSetOverADictionary) {
     EXPECT_TRUE(static_cast<toolkit::TMemo*>(Form->DBMemo1)->ReadOnly());
     Form->ClientDataSet1->Close();
     EXPECT_EQ(Form->DBMemo1->Text(), u"");
+}
+
+// Over a real dictionary the grid shows as many rows as fit in it, and Down
+// moves the client dataset.
+TEST_F(MainWindowTest, GridShowsTheRowsThatFitAndDownMovesTheClientDataSet) {
+    sql_test::TempDir dir;
+    const String database = dir.File("lx_items.db");
+    sql_test::MakeDictionary(database, 1200);
+    Form->SQLConnection1->Params().Clear();
+    Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
+    Form->SQLConnection1->Params().Add(u"Database=" + database);
+    Form->SQLConnection1->Open();
+    Form->SQLQuery1->SQL().Add(u"select id, lx_word, lx_text, lx_title from lx_items limit 1000");
+    Form->SQLQuery1->Open();
+    Form->ClientDataSet1->Open();
+    ShowAndActivate();
+    views::TDBGrid* grid = Form->DBGrid1;
+    ASSERT_TRUE(grid->Focused());
+    EXPECT_EQ(grid->DataSource(), Form->DataSource1);
+    // Title and data rows, each with its grid line, from the fonts' metrics.
+    const int rowPitch = QFontMetrics(grid->Widget()->font()).height() + 3 + 1 + 1;
+    const int titlePitch = QFontMetrics(toolkit::DesignFont(11)).height() + 4 + 1;
+    const int fitting = (grid->ClientHeight() - titlePitch + 1) / rowPitch;
+    ASSERT_GT(fitting, 1);
+    EXPECT_EQ(grid->RowCount(), fitting + 1);
+    EXPECT_EQ(grid->DataLink().BufferCount(), fitting);
+    EXPECT_EQ(Form->ClientDataSet1->RecNo(), 1);
+    QTest::keyClick(grid->Widget(), Qt::Key_Down);
+    EXPECT_EQ(Form->ClientDataSet1->RecNo(), 2);
+    EXPECT_EQ(Form->ClientDataSet1->FieldByName(u"lx_word")->AsString(), u"кітап2");
+    EXPECT_EQ(grid->Row(), 2);
 }
