@@ -1,17 +1,19 @@
 #include "toolkit/std_controls.h"
 
 #include <QApplication>
-#include <QFocusEvent>
-#include <QKeyEvent>
-#include <QPointer>
-#include <QTextBlock>
 #include <QButtonGroup>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBlock>
 #include <QTextEdit>
 
 #include "rtl/exceptions.h"
@@ -225,6 +227,7 @@ public:
             case QEvent::FocusOut:
                 if (WithinWindow(*static_cast<QFocusEvent*>(Event))) Exit();
                 return false;
+            case QEvent::ContextMenu: ContextMenu(*static_cast<QContextMenuEvent*>(Event)); return true;
             default: return false;
         }
     }
@@ -261,6 +264,29 @@ private:
         return false;
     }
 
+    // The editor's own menu, whose text-changing entries ask EditRequest first.
+    void ContextMenu(const QContextMenuEvent& E) {
+        QTextEdit* editor = FMemo.Editor();
+        std::unique_ptr<QMenu> menu(editor->createStandardContextMenu(E.pos()));
+        for (QAction* action : menu->actions()) {
+            const QString name = action->objectName();
+            std::function<void()> change;
+            if (name == QLatin1String("edit-undo")) change = [editor] { editor->undo(); };
+            else if (name == QLatin1String("edit-redo")) change = [editor] { editor->redo(); };
+            else if (name == QLatin1String("edit-cut")) change = [editor] { editor->cut(); };
+            else if (name == QLatin1String("edit-paste")) change = [editor] { editor->paste(); };
+            else if (name == QLatin1String("edit-delete")) change = [editor] { editor->textCursor().removeSelectedText(); };
+            else continue;
+            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(action, &QAction::triggered, this, [this, change] {
+                bool allowed = false;
+                Guarded([&] { allowed = FMemo.EditRequest(); });
+                if (allowed) change();
+            });
+        }
+        menu->exec(E.globalPos());
+    }
+
     // An exception leaving DoExit brings the focus back once the move is done.
     void Exit() {
         try {
@@ -279,6 +305,8 @@ private:
 TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<QTextEdit>()), FWatch(new Watch(*this)) {
     Editor()->setAcceptRichText(false);
     Editor()->setTabChangesFocus(true);
+    // Dropped text would change the memo without EditRequest.
+    Editor()->setAcceptDrops(false);
     Editor()->installEventFilter(FWatch.get());
     Editor()->viewport()->installEventFilter(FWatch.get());
     // Tied to the watch, so no change is reported once the memo is going.

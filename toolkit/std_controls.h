@@ -142,7 +142,8 @@ protected:
     // The character a key gives (control characters included: Ctrl+A is 1,
     // Enter 13, Esc 27); setting Key to 0 drops it.
     virtual void KeyPress(char16_t& Key);
-    // A cut, paste, undo, redo or delete request; false drops it.
+    // A cut, paste, undo, redo or delete request, by key or from the
+    // control's menu; false drops it.
     virtual bool EditRequest() { return true; }
     // A double click; true when handled, so the control's own reaction is skipped.
     virtual bool DblClick() { return false; }

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "data/data_links.h"
 #include "data/db_error.h"
@@ -190,6 +195,48 @@ TEST_F(DBMemoTest, TypingEditsTheFieldAndPostingWritesTheTextBack) {
     EXPECT_EQ(Memo->Text(), u"кітаптары");
     QTest::keyClick(Editor(), Qt::Key_Escape);
     EXPECT_EQ(Memo->Text(), u"кітаптар");
+}
+
+// Pastes the clipboard through the entry of the memo's own menu.
+void PasteFromMenu(QTextEdit* Editor) {
+    bool done = false, triggered = false;
+    QTimer::singleShot(0, [&] {
+        done = true;
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions())
+            if (action->objectName() == QLatin1String("edit-paste")) {
+                triggered = true;
+                action->trigger();
+            }
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), Editor->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(Editor, &event);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }));
+    EXPECT_TRUE(triggered);
+}
+
+// A data source that does not edit by itself: the memo may be written to, but
+// neither a key nor the menu's paste changes the text while the dataset is
+// not editing.
+TEST_F(DBMemoTest, ChangesWaitForTheDatasetToEdit) {
+    Memo->SetDataField(u"Word");
+    Source->SetAutoEdit(false);
+    Data->Open();
+    ShowWithMemoFocused();
+    ASSERT_FALSE(ControlReadOnly());
+    QApplication::clipboard()->setText(QStringLiteral("ша"));
+    Type(QStringLiteral("x"));
+    QTest::keyClick(Editor(), Qt::Key_Delete);
+    PasteFromMenu(Editor());
+    EXPECT_EQ(Memo->Text(), u"кітап");
+    EXPECT_EQ(Data->State(), data::dsBrowse);
+
+    Source->SetAutoEdit(true);
+    PasteFromMenu(Editor());
+    EXPECT_EQ(Data->State(), data::dsEdit);
+    EXPECT_EQ(Memo->Text(), u"шакітап");
 }
 
 TEST_F(DBMemoTest, LeavingTheMemoWritesItsChangeToTheField) {
