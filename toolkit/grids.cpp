@@ -165,7 +165,10 @@ public:
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         viewport()->setMouseTracking(true);
+        // Every pixel is painted, which also lets scrolling move pixels
+        // instead of repainting.
         viewport()->setAutoFillBackground(false);
+        viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
         verticalScrollBar()->setTracking(false);
         connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
                 [this](int Action) { Guarded([&] { FGrid->ScrollBarAction(Action); }); });

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -170,6 +171,34 @@ TEST_F(DBGridTest, DownOnTheLastVisibleRowFetchesOneRecordAndShiftsTheRows) {
     EXPECT_EQ(Grid->SelRow(), 6);
     EXPECT_EQ(Painted.at({5, u"Name"}), u"Name7");
     EXPECT_EQ(Painted.at({0, u"Name"}), u"Name2");
+}
+
+// Scrolling by one row shifts the painted pixels and repaints only what
+// changed; what is on screen must equal a full repaint.
+TEST_F(DBGridTest, ShiftedPixelsMatchAFullRepaint) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    auto onScreen = [&] {
+        QApplication::processEvents();
+        const QPoint origin = Viewport()->mapTo(Form->Window(), QPoint(0, 0));
+        return Form->Window()->screen()->grabWindow(Form->Window()->winId(), origin.x(), origin.y(),
+                                                    Viewport()->width(), Viewport()->height()).toImage();
+    };
+    for (int i = 0; i < 5; ++i) Key(Qt::Key_Down);
+    const QImage before = onScreen();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up}) {
+        Key(key);
+        const QImage shifted = onScreen();
+        Grid->InvalidateGrid();
+        const QImage repainted = onScreen();
+        EXPECT_NE(shifted, before);
+        EXPECT_EQ(shifted, repainted) << key;
+    }
+    Key(Qt::Key_Up, Qt::ControlModifier);
+    Key(Qt::Key_Up);  // the window moves down by one row
+    const QImage shifted = onScreen();
+    Grid->InvalidateGrid();
+    EXPECT_EQ(shifted, onScreen());
 }
 
 TEST_F(DBGridTest, PageKeysMoveByTheVisibleRows) {
