@@ -14,6 +14,7 @@
 #include "data/db_error.h"
 #include "data/fields.h"
 #include "memory_dataset.h"
+#include "modal_box_catcher.h"
 #include "toolkit/forms.h"
 
 using rtl::String;
@@ -249,6 +250,27 @@ TEST_F(DBMemoTest, LeavingTheMemoWritesItsChangeToTheField) {
     EXPECT_TRUE(Button->Focused());
     EXPECT_EQ(Data->FieldByName(u"Word")->AsString(), u"кітап!");
     EXPECT_FALSE(Memo->DataLink()->Modified());
+}
+
+TEST_F(DBMemoTest, AFailedWriteBackIsShownAndKeepsTheFocusInTheMemo) {
+    Memo->SetDataField(u"Word");
+    Data->Open();
+    Data->FieldByName(u"Word")->OnSetText = [](data::TField&, const String&) {
+        throw rtl::Exception(u"Сөз жарамсыз");
+    };
+    ShowWithMemoFocused();
+    QTest::keyClick(Editor(), Qt::Key_End, Qt::ControlModifier);
+    Type(QStringLiteral("!"));
+    ModalBoxCatcher catcher;
+    QTest::keyClick(Editor(), Qt::Key_Backtab);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.Boxes.empty(); }, 5000));
+    // Once the box has closed the window is active again (the window
+    // manager's part) and the focus is back in the memo.
+    Form->Window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Memo->Focused(); }, 5000));
+    EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("Сөз жарамсыз."));
+    EXPECT_EQ(Memo->Text(), u"кітап!");
+    EXPECT_EQ(Data->State(), data::dsEdit);
 }
 
 TEST_F(DBMemoTest, WithoutAutoDisplayTheLabelShowsUntilEnterOrDoubleClick) {
