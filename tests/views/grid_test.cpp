@@ -16,6 +16,7 @@
 #include "data/db_error.h"
 #include "data/fields.h"
 #include "memory_dataset.h"
+#include "modal_box_catcher.h"
 #include "toolkit/forms.h"
 #include "toolkit/std_controls.h"
 
@@ -443,4 +444,36 @@ TEST_F(DBGridTest, FreeingTheGridShrinksTheDatasetsWindow) {
     ASSERT_GT(Data->WindowRecordCount(), 1);
     delete Grid;
     EXPECT_LE(Data->BufferCount(), 1);
+}
+
+TEST_F(DBGridTest, WithoutStoredColumnsEachVisibleFieldGetsAColumn) {
+    Grid->Columns().Clear();
+    Data->Open();
+    Data->FieldByName(u"Big")->SetVisible(false);
+    Grid->SetDataSource(Source);
+    ASSERT_EQ(Grid->Columns().State(), views::csDefault);
+    ASSERT_EQ(Grid->ColumnCount(), 3);
+    EXPECT_EQ(Grid->Columns(0).TitleCaption(), u"ID");
+    EXPECT_EQ(Grid->Columns(2).FieldName(), u"Memo");
+    EXPECT_EQ(Grid->Columns(1).Field(), Data->FieldByName(u"Name"));
+    EXPECT_EQ(Grid->ColCount(), 4);
+    Data->Close();
+    EXPECT_EQ(Grid->ColumnCount(), 1) << "one empty column while inactive";
+    EXPECT_EQ(Grid->Columns(0).Field(), nullptr);
+}
+
+TEST_F(DBGridTest, CtrlDeleteAsksFirstAndDoesNothingOnAReadOnlyDataset) {
+    ModalBoxCatcher catcher;
+    Data->ReadOnlyData = true;
+    Open();
+    Key(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(catcher.Boxes.empty());
+    EXPECT_EQ(Data->Rows.size(), 50u);
+    Data->ReadOnlyData = false;
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_EQ(catcher.Boxes.size(), 1u);
+    EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("Delete record?"));
+    EXPECT_EQ(Data->Rows.size(), 49u);
+    EXPECT_EQ(Data->FieldByName(u"ID")->AsInteger(), 3);
 }
