@@ -231,6 +231,10 @@ protected:
             }
         });
     }
+    void leaveEvent(QEvent* Event) override {
+        QAbstractScrollArea::leaveEvent(Event);
+        FGrid->SetHotCol(-1);
+    }
     void focusInEvent(QFocusEvent* Event) override {
         QAbstractScrollArea::focusInEvent(Event);
         Guarded([&] { FGrid->DoEnter(); });
@@ -560,6 +564,7 @@ void TCustomGrid::Paint(QPainter& Painter, const TRect& Area) {
                 if (!fixed && r == FRow && (c == FCol || FOptions.Contains(goRowSelect))) state.Include(gdSelected);
                 if (!fixed && r == FRow && c == FCol && focused) state.Include(gdFocused);
                 if (r < FFixedRows && c == FPressedCol && FPressedFixed) state.Include(gdPressed);
+                if (r < FFixedRows && c == FHotCol) state.Include(gdHotTrack);
                 Painter.save();
                 Painter.setClipRect(ToQRect(cell));
                 DrawCell(canvas, c, r, cell, state);
@@ -684,7 +689,20 @@ void TCustomGrid::MouseMove(TShiftState, int X, int Y) {
         FPressedCol = -1;
         FPressedFixed = false;
     }
+    if (FOptions.Contains(goFixedHotTrack) && FGridState == gsNormal) {
+        const TGridCoord cell = MouseCoord(X, Y);
+        SetHotCol(cell.Y >= 0 && cell.Y < FFixedRows && cell.X >= FFixedCols ? cell.X : -1);
+    }
     Grid()->viewport()->setCursor(FGridState == gsColSizing || Sizing(X, Y) ? Qt::SplitHCursor : Qt::ArrowCursor);
+}
+
+void TCustomGrid::SetHotCol(int Value) {
+    if (Value == FHotCol) return;
+    for (int r = 0; r < FFixedRows; ++r) {
+        InvalidateCell(FHotCol, r);
+        InvalidateCell(Value, r);
+    }
+    FHotCol = Value;
 }
 
 void TCustomGrid::MouseUp(TMouseButton, TShiftState, int X, int Y) {

@@ -163,6 +163,8 @@ public:
     TGridOptions Options() const { return FOptions; }
     void SetOptions(TGridOptions Value);
     TGridState State() const { return FGridState; }
+    // The column whose title is under the mouse with goFixedHotTrack, or -1.
+    int HotCol() const { return FHotCol; }
     TColor Color() const { return FColor; }
     void SetColor(TColor Value);
     TColor FixedColor() const { return FFixedColor; }
@@ -249,6 +251,7 @@ private:
     void ClampCurrent();
     void ScrollBarAction(int Action);
     void ThumbReleased();
+    void SetHotCol(int Value);
 
     std::vector<int> FColWidths;
     std::vector<int> FRowHeights;
@@ -272,6 +275,7 @@ private:
     int FMoveStartX = 0;
     int FPressedCol = -1;
     bool FPressedFixed = false;
+    int FHotCol = -1;
     // The vertical bar as the owner set it.
     bool FVertVisible = false;
     int FVertPos = 0;

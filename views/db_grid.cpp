@@ -725,7 +725,7 @@ void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, const TRect& ARect, 
         inset = 1;
     }
     const int pressed = AState.Contains(gdPressed) ? 1 : 0;
-    Canvas.SetBrushColor(column->Title().Color());
+    Canvas.SetBrushColor(AState.Contains(gdHotTrack) ? clBtnHighlight : column->Title().Color());
     TFont font = column->Title().Font();
     font.Color = clBtnText;
     Canvas.SetFont(font);

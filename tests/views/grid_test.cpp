@@ -477,3 +477,41 @@ TEST_F(DBGridTest, CtrlDeleteAsksFirstAndDoesNothingOnAReadOnlyDataset) {
     EXPECT_EQ(Data->Rows.size(), 49u);
     EXPECT_EQ(Data->FieldByName(u"ID")->AsInteger(), 3);
 }
+
+TEST_F(DBGridTest, LeavingTheGridCancelsAnUntouchedInsert) {
+    Grid->SetOptions(kWindowOptions - views::TDBGridOptions{views::dgRowSelect} +
+                     views::TDBGridOptions{views::dgEditing});
+    Open();
+    Key(Qt::Key_Insert);
+    ASSERT_EQ(Data->State(), data::dsInsert);
+    Button->SetFocus();
+    EXPECT_EQ(Data->State(), data::dsBrowse);
+    EXPECT_EQ(Data->Rows.size(), 50u);
+    // Without dgCancelOnExit the insert stays.
+    Grid->SetOptions(Grid->Options() - views::TDBGridOptions{views::dgCancelOnExit});
+    Grid->SetFocus();
+    Key(Qt::Key_Insert);
+    Button->SetFocus();
+    EXPECT_EQ(Data->State(), data::dsInsert);
+    Data->Cancel();
+}
+
+TEST_F(DBGridTest, TitleUnderTheMouseIsHighlighted) {
+    Open();
+    auto background = [&](const QImage& image, int col) {
+        const toolkit::TRect r = Grid->CellRect(col, 0);
+        return image.pixelColor(r.Right - 3, r.Top + 3);
+    };
+    const QImage plain = Paint();
+    ASSERT_EQ(background(plain, 1), background(plain, 2));
+    const toolkit::TRect title = Grid->CellRect(2, 0);
+    QTest::mouseMove(Viewport(), {title.Left + 20, title.Top + 5});
+    EXPECT_EQ(Grid->HotCol(), 2);
+    const QImage hot = Paint();
+    EXPECT_NE(background(hot, 2), background(hot, 1));
+    EXPECT_EQ(background(hot, 1), background(plain, 1));
+    const toolkit::TRect cell = Grid->CellRect(2, 2);
+    QTest::mouseMove(Viewport(), {cell.Left + 20, cell.Top + 5});
+    EXPECT_EQ(Grid->HotCol(), -1);
+    EXPECT_EQ(background(Paint(), 2), background(plain, 2));
+}
