@@ -1,0 +1,211 @@
+// Cost of scrolling the data-aware grid: a dictionary-shaped dataset of 1,000
+// rows (id, lx_word, lx_text, lx_title) in Kazakh, shown in a grid of the main
+// window's size (612x147) with its two columns, walked from the first record
+// to the last with the Down key. Each step's painting is done before the next
+// key, so the time includes it. "cells/step" counts the data cells drawn per
+// step (the grid's OnDrawColumnCell); "paints/step" the viewport's paint events.
+// The first steps of a walk move the selection down the visible rows; the
+// rest scroll the rows up by one.
+// A one-row scroll should draw the row that comes in and the row that lost the
+// selection, not the whole grid; BM_FullRepaint invalidates the whole grid on
+// every step for comparison.
+//   ./bin/grid_bench   (from a build folder with the GUI layers and -DKALIMDAR_BENCHMARKS=ON)
+
+#include <benchmark/benchmark.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "data/data_links.h"
+#include "memory_dataset.h"
+#include "toolkit/application.h"
+#include "toolkit/forms.h"
+#include "views/db_grid.h"
+
+namespace {
+
+using rtl::String;
+using testing_data::Column;
+using testing_data::TMemoryDataSet;
+
+constexpr int RowCount = 1000;
+
+// Deterministic Kazakh text made of common syllables.
+class TTextMaker {
+public:
+    String Word(int Syllables) {
+        String s;
+        for (int i = 0; i < Syllables; ++i) s += kSyllables[Next() % kSyllables.size()];
+        return s;
+    }
+    String Text(std::size_t Length) {
+        String s;
+        while (s.size() < Length) {
+            if (!s.empty()) s += u' ';
+            s += Word(1 + static_cast<int>(Next() % 4));
+        }
+        s.resize(Length);
+        return s;
+    }
+
+private:
+    static constexpr std::array<const char16_t*, 24> kSyllables{
+        u"қа", u"зақ", u"тіл", u"сөз", u"дік", u"ның", u"ала", u"бер", u"жаз", u"ұлы", u"өнер", u"ғы",
+        u"ше", u"мек", u"бас", u"тау", u"көл", u"ші", u"лық", u"дар", u"үй", u"ен", u"әр", u"іс"};
+    std::uint32_t Next() {
+        FState = FState * 1664525u + 1013904223u;
+        return FState >> 8;
+    }
+    std::uint32_t FState = 12345;
+};
+
+std::unique_ptr<TMemoryDataSet> MakeDictionary() {
+    auto ds = std::make_unique<TMemoryDataSet>(
+        nullptr, std::vector<Column>{{u"id", data::ftInteger},
+                                     {u"lx_word", data::ftWideString, 40},
+                                     {u"lx_text", data::ftWideMemo},
+                                     {u"lx_title", data::ftWideString, 100}});
+    ds->SetName(u"ClientDataSet1");
+    ds->ReadOnlyData = true;
+    TTextMaker maker;
+    for (int i = 0; i < RowCount; ++i) {
+        const String word = maker.Word(2 + i % 3);
+        ds->Rows.push_back({rtl::Variant(std::int32_t(i + 1)), rtl::Variant(word),
+                            rtl::Variant(maker.Text(40 + static_cast<std::size_t>(i * 37 % 161))),
+                            rtl::Variant(u"Қазақ тілінің орфографиялық сөздігі: " + maker.Text(63))});
+    }
+    return ds;
+}
+
+// The main window's grid, alone on a form, over the dictionary.
+struct TGridFixture {
+    std::unique_ptr<TMemoryDataSet> Data = MakeDictionary();
+    std::unique_ptr<toolkit::TForm> Form = std::make_unique<toolkit::TForm>(nullptr);
+    views::TDBGrid* Grid = nullptr;
+    data::TDataSource* Source = nullptr;
+    long long Cells = 0;
+    long long Paints = 0;
+
+    TGridFixture() {
+        Form->SetFontPixelHeight(11);
+        Form->SetClientSize(665, 439);
+        Grid = new views::TDBGrid(Form.get());
+        Grid->SetName(u"DBGrid1");
+        Grid->SetParent(Form.get());
+        Grid->SetBounds(8, 39, 612, 147);
+        Grid->SetTitleFontPixelHeight(11);
+        Grid->SetOptions({views::dgTitles, views::dgIndicator, views::dgColumnResize, views::dgColLines,
+                          views::dgRowLines, views::dgTabs, views::dgRowSelect, views::dgConfirmDelete,
+                          views::dgCancelOnExit, views::dgTitleClick, views::dgTitleHotTrack});
+        views::TColumn& word = Grid->AddColumn(u"lx_word");
+        word.SetTitleCaption(u"Сөз");
+        word.SetWidth(149);
+        views::TColumn& title = Grid->AddColumn(u"lx_title");
+        title.SetTitleCaption(u"Сөздік");
+        title.SetWidth(241);
+        Grid->OnDrawColumnCell = [this](rtl::TComponent*, const toolkit::TRect&, int, views::TColumn*,
+                                        toolkit::TGridDrawState) { ++Cells; };
+        Source = new data::TDataSource(Form.get());
+        Source->SetDataSet(Data.get());
+        Data->Open();
+        Grid->SetDataSource(Source);
+        Form->Show();
+        if (!QTest::qWaitForWindowExposed(Form->Window())) std::fprintf(stderr, "the form was not exposed\n");
+        Grid->SetFocus();
+        Viewport()->installEventFilter(&FPaintCounter);
+        FPaintCounter.Paints = &Paints;
+        Flush();
+    }
+
+    QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
+    QWidget* Viewport() const { return Area()->viewport(); }
+
+    // Whatever painting is still pending, done now.
+    static void Flush() { QApplication::processEvents(); }
+
+    void Down() {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(Area(), &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+        QApplication::sendEvent(Area(), &release);
+    }
+
+    // Back on the first record with everything painted.
+    void Rewind() {
+        Data->First();
+        Grid->InvalidateGrid();
+        Flush();
+    }
+
+private:
+    struct TPaintCounter : QObject {
+        long long* Paints = nullptr;
+        bool eventFilter(QObject*, QEvent* Event) override {
+            if (Event->type() == QEvent::Paint) ++*Paints;
+            return false;
+        }
+    } FPaintCounter;
+};
+
+TGridFixture* Fixture = nullptr;
+
+// One iteration walks the whole dataset: RowCount - 1 steps.
+template <bool FullRepaint>
+void WalkTopToBottom(benchmark::State& state) {
+    TGridFixture& f = *Fixture;
+    long long steps = 0, cells = 0, paints = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.Rewind();
+        const long long cellsBefore = f.Cells, paintsBefore = f.Paints;
+        state.ResumeTiming();
+        for (int i = 1; i < RowCount; ++i) {
+            f.Down();
+            if constexpr (FullRepaint) f.Grid->InvalidateGrid();
+            TGridFixture::Flush();
+        }
+        state.PauseTiming();
+        if (f.Data->RecNo() != RowCount) state.SkipWithError("the walk did not reach the last record");
+        steps += RowCount - 1;
+        cells += f.Cells - cellsBefore;
+        paints += f.Paints - paintsBefore;
+        state.ResumeTiming();
+    }
+    state.counters["time/step"] = benchmark::Counter(static_cast<double>(steps),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["cells/step"] = static_cast<double>(cells) / static_cast<double>(steps);
+    state.counters["paints/step"] = static_cast<double>(paints) / static_cast<double>(steps);
+    state.counters["visible rows"] = f.Grid->VisibleRowCount();
+}
+
+void BM_ScrollByRow(benchmark::State& state) { WalkTopToBottom<false>(state); }
+void BM_FullRepaint(benchmark::State& state) { WalkTopToBottom<true>(state); }
+
+BENCHMARK(BM_ScrollByRow)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+BENCHMARK(BM_FullRepaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Painting needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    toolkit::TApplication application(argc, argv);
+    application.SetTitle(u"Kalimdar");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    {
+        TGridFixture fixture;
+        Fixture = &fixture;
+        benchmark::RunSpecifiedBenchmarks();
+        Fixture = nullptr;
+    }
+    benchmark::Shutdown();
+    return 0;
+}
