@@ -15,6 +15,7 @@
 
 #include "toolkit/application.h"
 #include "toolkit/forms.h"
+#include "toolkit/grid_accessibility.h"
 #include "toolkit/qt_text.h"
 
 namespace toolkit {
@@ -160,7 +161,7 @@ void TCanvas::Frame3D(const TRect& R) {
 // every event to its TCustomGrid.
 class GridWidget : public QAbstractScrollArea {
 public:
-    explicit GridWidget(TCustomGrid* Grid) : FGrid(Grid) {
+    explicit GridWidget(TCustomGrid* Grid) : FGrid(Grid), FReadable(Grid) {
         setFocusPolicy(Qt::StrongFocus);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -175,6 +176,10 @@ public:
         connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this,
                 [this] { Guarded([&] { FGrid->ThumbReleased(); }); });
     }
+
+    // The grid, while it can still answer a screen reader.
+    TCustomGrid* Readable() const { return FReadable; }
+    void GridGoingAway() { FReadable = nullptr; }
 
 protected:
     void paintEvent(QPaintEvent* Event) override {
@@ -238,6 +243,8 @@ protected:
     void focusInEvent(QFocusEvent* Event) override {
         QAbstractScrollArea::focusInEvent(Event);
         Guarded([&] { FGrid->DoEnter(); });
+        // A reader names the cell that has the focus, not only the table.
+        FGrid->AnnounceCurrentCell();
     }
     void focusOutEvent(QFocusEvent* Event) override {
         QAbstractScrollArea::focusOutEvent(Event);
@@ -246,37 +253,48 @@ protected:
 
 private:
     TCustomGrid* FGrid;
+    TCustomGrid* FReadable;
     int FWheel = 0;
 };
+
+TCustomGrid* ReadableGridOf(const QObject* Object) {
+    const auto* widget = dynamic_cast<const GridWidget*>(Object);
+    return widget ? widget->Readable() : nullptr;
+}
 
 // --- TCustomGrid ---
 
 TCustomGrid::TCustomGrid(TComponent* AOwner)
     : TControl(AOwner, std::make_unique<GridWidget>(this)) {
+    InstallGridAccessibility();
     SetTabOrder(0);
     FColWidths.assign(5, FDefaultColWidth);
     FTabStops.assign(5, true);
     FRowHeights.assign(5, FDefaultRowHeight);
 }
 
-TCustomGrid::~TCustomGrid() = default;
+TCustomGrid::~TCustomGrid() { Grid()->GridGoingAway(); }
 
 GridWidget* TCustomGrid::Grid() const { return static_cast<GridWidget*>(Widget()); }
 
 void TCustomGrid::SetColCount(int Value) {
     Value = std::max(Value, 1);
+    const bool changed = Value != ColCount();
     FColWidths.resize(static_cast<std::size_t>(Value), FDefaultColWidth);
     FTabStops.resize(static_cast<std::size_t>(Value), true);
     if (FFixedCols >= Value) FFixedCols = Value - 1;
     ClampCurrent();
     InvalidateGrid();
+    if (changed) AnnounceTableReset();
 }
 
 void TCustomGrid::SetRowCount(int Value) {
     Value = std::max(Value, 1);
+    const bool changed = Value != RowCount();
     FRowHeights.resize(static_cast<std::size_t>(Value), FDefaultRowHeight);
     if (FFixedRows >= Value) FFixedRows = Value - 1;
     ClampCurrent();
+    if (changed) AnnounceTableReset();
 }
 
 void TCustomGrid::SetFixedCols(int Value) {
@@ -601,17 +619,41 @@ void TCustomGrid::FocusCell(int ACol, int ARow) {
 
 void TCustomGrid::MoveColRow(int ACol, int ARow, bool Show) {
     const int oldRow = FRow;
+    const int oldCol = FCol;
     FCol = ACol;
     FRow = ARow;
     ClampCurrent();
     InvalidateRow(oldRow);
     InvalidateRow(FRow);
+    if (FRow != oldRow || FCol != oldCol) AnnounceCurrentCell();
     if (!Show) return;
     if (FRow < FTopRow) SetTopRow(FRow);
     else {
         const int visible = std::max(VisibleRowCount(), 1);
         if (FRow >= FTopRow + visible) SetTopRow(FRow - visible + 1);
     }
+}
+
+int TCustomGrid::ReaderRowCount() const { return RowCount() - FFixedRows; }
+
+int TCustomGrid::ReaderColCount() const { return ColCount() - FFixedCols; }
+
+String TCustomGrid::ReaderCellText(int, int) const { return {}; }
+
+String TCustomGrid::ReaderColumnHeader(int) const { return {}; }
+
+TGridCoord TCustomGrid::ReaderCellCoord(int Row, int Column) const {
+    return {Column + FFixedCols, Row < 0 ? FFixedRows - 1 : Row + FFixedRows};
+}
+
+TGridCoord TCustomGrid::ReaderCurrentCell() const { return {FCol - FFixedCols, FRow - FFixedRows}; }
+
+void TCustomGrid::AnnounceCurrentCell() {
+    if (!ComponentState().Contains(rtl::csDestroying)) AnnounceGridCurrentCell(*this);
+}
+
+void TCustomGrid::AnnounceTableReset() {
+    if (!ComponentState().Contains(rtl::csDestroying)) AnnounceGridReset(*this);
 }
 
 void TCustomGrid::KeyDown(int& Key, TShiftState Shift) {

@@ -199,6 +199,17 @@ public:
     void SetVertScrollBar(bool Visible, int Min, int Max, int Page, int Pos);
     bool VertScrollBarVisible() const { return FVertVisible; }
 
+    // What a screen reader is told. Reader rows and columns count the cells
+    // past the fixed ones that hold content; row -1 is a column's header.
+    virtual int ReaderRowCount() const;
+    virtual int ReaderColCount() const;
+    virtual String ReaderCellText(int Row, int Column) const;
+    virtual String ReaderColumnHeader(int Column) const;
+    // The grid cell that shows a reader cell, and the reader's current cell
+    // ({-1, -1} without one); X is the column, Y the row.
+    virtual TGridCoord ReaderCellCoord(int Row, int Column) const;
+    virtual TGridCoord ReaderCurrentCell() const;
+
     TKeyEvent OnKeyDown;
     TMouseWheelEvent OnMouseWheel;
     TNotifyEvent OnDblClick;
@@ -232,6 +243,10 @@ protected:
     // Makes ACol, ARow current without asking.
     void MoveColRow(int ACol, int ARow, bool Show);
     void MoveColumn(int FromIndex, int ToIndex);
+    // Tell assistive technology that the content under the current cell or the
+    // table's shape changed (the moves made here announce themselves).
+    void AnnounceCurrentCell();
+    void AnnounceTableReset();
     // A point on a column border of the title row that starts sizing.
     bool Sizing(int X, int Y) const;
     bool IsActiveControl() const;

@@ -616,6 +616,7 @@ void TCustomDBGrid::DataChanged() {
     UpdateScrollBar();
     UpdateActive();
     InvalidateGrid();
+    AnnounceTableReset();
 }
 
 void TCustomDBGrid::Scroll(int Distance) {
@@ -624,6 +625,8 @@ void TCustomDBGrid::Scroll(int Distance) {
     if (FDataLink->ActiveRecord() >= RowCount() - FTitleOffset) UpdateRowCount();
     UpdateScrollBar();
     UpdateActive();
+    // Scrolling at the edge of the buffer brings another record under the same row.
+    if (Distance != 0 && Row() == oldRow) AnnounceCurrentCell();
     InvalidateRow(oldRow);
     InvalidateRow(Row());
     if (Distance != 0) {
@@ -777,6 +780,68 @@ void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& A
         throw;
     }
     FDataLink->SetActiveRecord(oldActive);
+}
+
+// --- What a screen reader reads ---
+
+int TCustomDBGrid::ShowingColumn(int Column) const {
+    if (Column < 0) return -1;
+    for (int i = 0; i < FColumns->Count(); ++i)
+        if (FColumns->Items(i)->Showing() && Column-- == 0) return i;
+    return -1;
+}
+
+int TCustomDBGrid::ReaderRowCount() const {
+    if (!FDataLink->Active()) return 0;
+    return std::max(std::min(FDataLink->RecordCount(), RowCount() - FTitleOffset), 0);
+}
+
+int TCustomDBGrid::ReaderColCount() const {
+    int count = 0;
+    for (int i = 0; i < FColumns->Count(); ++i)
+        if (FColumns->Items(i)->Showing()) ++count;
+    return count;
+}
+
+String TCustomDBGrid::ReaderCellText(int Row, int Column) const {
+    const int dataCol = ShowingColumn(Column);
+    if (dataCol < 0 || Row < 0 || Row >= ReaderRowCount()) return {};
+    TField* field = FColumns->Items(dataCol)->Field();
+    if (!field) return {};
+    const int oldActive = FDataLink->ActiveRecord();
+    String text;
+    try {
+        FDataLink->SetActiveRecord(Row);
+        text = field->DisplayText();
+    } catch (...) {
+        FDataLink->SetActiveRecord(oldActive);
+        throw;
+    }
+    FDataLink->SetActiveRecord(oldActive);
+    return text;
+}
+
+String TCustomDBGrid::ReaderColumnHeader(int Column) const {
+    const int dataCol = ShowingColumn(Column);
+    return dataCol < 0 ? String() : FColumns->Items(dataCol)->Title().Caption();
+}
+
+toolkit::TGridCoord TCustomDBGrid::ReaderCellCoord(int Row, int Column) const {
+    const int dataCol = ShowingColumn(Column);
+    if (dataCol < 0 || (Row < 0 && FTitleOffset == 0)) return {};
+    return {DataToRawColumn(dataCol), Row < 0 ? 0 : Row + FTitleOffset};
+}
+
+toolkit::TGridCoord TCustomDBGrid::ReaderCurrentCell() const {
+    if (!FDataLink->Active() || ReaderRowCount() == 0) return {};
+    int readerCol = -1;
+    const int dataCol = RawToDataColumn(Col());
+    if (dataCol >= 0 && dataCol < FColumns->Count() && FColumns->Items(dataCol)->Showing()) {
+        readerCol = 0;
+        for (int i = 0; i < dataCol; ++i)
+            if (FColumns->Items(i)->Showing()) ++readerCol;
+    }
+    return {readerCol < 0 ? 0 : readerCol, FDataLink->ActiveRecord()};
 }
 
 // --- Navigation ---

@@ -239,6 +239,15 @@ public:
     TMovedEvent OnColumnMoved;
     TDrawColumnCellEvent OnDrawColumnCell;
 
+    // A reader sees the showing columns and the buffered records, each cell
+    // as the field's display text.
+    int ReaderRowCount() const override;
+    int ReaderColCount() const override;
+    String ReaderCellText(int Row, int Column) const override;
+    String ReaderColumnHeader(int Column) const override;
+    toolkit::TGridCoord ReaderCellCoord(int Row, int Column) const override;
+    toolkit::TGridCoord ReaderCurrentCell() const override;
+
 protected:
     void DrawCell(toolkit::TCanvas& Canvas, int ACol, int ARow, const toolkit::TRect& ARect,
                   toolkit::TGridDrawState AState) override;
@@ -289,6 +298,8 @@ private:
     bool HighlightCell(int DataCol, int DataRow, bool Selected) const;
     void DrawIndicator(toolkit::TCanvas& Canvas, int DataRow, const toolkit::TRect& ARect);
     void DrawTitle(toolkit::TCanvas& Canvas, int DataCol, const toolkit::TRect& ARect, toolkit::TGridDrawState AState);
+    // The data column of the reader's Column-th showing column, or -1.
+    int ShowingColumn(int Column) const;
     void WriteText(toolkit::TCanvas& Canvas, const toolkit::TRect& ARect, const String& Text,
                    data::TAlignment Alignment);
 
