@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core hunspell-kk
   xvfb xauth openbox wmctrl imagemagick
+  at-spi2-core python3-pyatspi
 )
 
 missing=()
