@@ -33,6 +33,19 @@ TDataSet::~TDataSet() {
     FAggFields->Clear();
 }
 
+// --- record buffers ---
+
+TRecordBuffer TRecordBufferPool::Alloc(std::size_t Size) {
+    FBuffers.push_back(std::make_unique<std::uint8_t[]>(std::max<std::size_t>(Size, 1)));
+    return FBuffers.back().get();
+}
+
+void TRecordBufferPool::Free(TRecordBuffer& Buffer) {
+    auto it = std::find_if(FBuffers.begin(), FBuffers.end(), [&](const auto& p) { return p.get() == Buffer; });
+    if (it != FBuffers.end()) FBuffers.erase(it);
+    Buffer = nullptr;
+}
+
 // --- opening and closing ---
 
 void TDataSet::SetActive(bool Value) {

@@ -58,6 +58,17 @@ struct TFieldOptions {
 using TRecordBuffer = std::uint8_t*;
 using TBookmark = rtl::TBytes;
 
+// The record buffers a concrete dataset hands to the window: zero-filled,
+// owned here, valid until freed or until the pool goes.
+class TRecordBufferPool {
+public:
+    TRecordBuffer Alloc(std::size_t Size);
+    void Free(TRecordBuffer& Buffer);
+
+private:
+    std::vector<std::unique_ptr<std::uint8_t[]>> FBuffers;
+};
+
 using TDataSetNotifyEvent = std::function<void(TDataSet& DataSet)>;
 using TDataSetErrorEvent = std::function<void(TDataSet& DataSet, EDatabaseError& E, TDataAction& Action)>;
 using TFilterRecordEvent = std::function<void(TDataSet& DataSet, bool& Accept)>;

@@ -326,17 +326,9 @@ void TCustomClientDataSet::InternalClose() {
 
 // ---- record buffers and records
 
-TRecordBuffer TCustomClientDataSet::AllocRecordBuffer() {
-    FRecordBuffers.push_back(std::make_unique<std::uint8_t[]>(std::max<std::size_t>(FRecBufSize, 1)));
-    return FRecordBuffers.back().get();
-}
+TRecordBuffer TCustomClientDataSet::AllocRecordBuffer() { return FRecordBuffers.Alloc(FRecBufSize); }
 
-void TCustomClientDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
-    auto it = std::find_if(FRecordBuffers.begin(), FRecordBuffers.end(),
-                           [&](const auto& p) { return p.get() == Buffer; });
-    if (it != FRecordBuffers.end()) FRecordBuffers.erase(it);
-    Buffer = nullptr;
-}
+void TCustomClientDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) { FRecordBuffers.Free(Buffer); }
 
 TGetResult TCustomClientDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool DoCheck) {
     DBResult status = DBERR_NONE;

@@ -135,7 +135,7 @@ private:
     std::uint32_t FRecInfoOfs = 0;
     std::uint32_t FBookmarkOfs = 0;
     std::uint32_t FRecBufSize = 0;
-    std::vector<std::unique_ptr<std::uint8_t[]>> FRecordBuffers;
+    data::TRecordBufferPool FRecordBuffers;
     // Per field number, the engine column and its slot length.
     std::vector<std::uint32_t> FColumnOfFieldNo;
     std::vector<std::uint32_t> FSlotLength;

@@ -368,17 +368,10 @@ void TCustomSQLDataSet::AddFieldDesc(const TFLDDesc& FldDesc, int& FieldNo, bool
 TRecordBuffer TCustomSQLDataSet::AllocRecordBuffer() {
     // The record buffer holds no values (they are read from the driver's
     // current row); only the calculated fields keep something.
-    const std::size_t size = static_cast<std::size_t>(std::max(FCalcFieldsSize, 1));
-    FRecordBuffers.push_back(std::make_unique<std::uint8_t[]>(size));
-    return FRecordBuffers.back().get();
+    return FRecordBuffers.Alloc(static_cast<std::size_t>(std::max(FCalcFieldsSize, 1)));
 }
 
-void TCustomSQLDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) {
-    auto it = std::find_if(FRecordBuffers.begin(), FRecordBuffers.end(),
-                           [&](const auto& p) { return p.get() == Buffer; });
-    if (it != FRecordBuffers.end()) FRecordBuffers.erase(it);
-    Buffer = nullptr;
-}
+void TCustomSQLDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) { FRecordBuffers.Free(Buffer); }
 
 TGetResult TCustomSQLDataSet::GetRecord(TRecordBuffer Buffer, TGetMode, bool DoCheck) {
     if (!FDBXReader || FDBXReader->Closed()) return grEOF;

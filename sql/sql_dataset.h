@@ -167,7 +167,7 @@ private:
     int ColumnDataType(int FieldNo) const;
 
     std::vector<int> FColumnTypes;  // driver data type of each column
-    std::vector<std::unique_ptr<std::uint8_t[]>> FRecordBuffers;
+    data::TRecordBufferPool FRecordBuffers;
 };
 
 // A dataset on the statement held as lines in SQL.
