@@ -31,8 +31,25 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
     }
 
+    // Connects the window's connection to a fresh dictionary of Rows rows
+    // and opens the query on Sql; the client dataset stays closed.
+    void OpenQueryOverDictionary(int Rows, const String& Sql) {
+        const String database = Dir.File("lx_items.db");
+        sql_test::MakeDictionary(database, Rows);
+        Form->SQLConnection1->Params().Clear();
+        Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
+        Form->SQLConnection1->Params().Add(u"Database=" + database);
+        Form->SQLConnection1->Params().Add(u"FailIfMissing=False");
+        Form->SQLConnection1->Open();
+        Form->SQLQuery1->SQL().Add(Sql);
+        Form->SQLQuery1->Open();
+    }
+
+    sql_test::TempDir Dir;  // declared before Form, so it outlives the open database
     std::unique_ptr<TForm2> Form;
 };
+
+constexpr const char16_t* Startup = u"select id, lx_word, lx_text, lx_title from lx_items limit 1000";
 
 }  // namespace
 
@@ -180,16 +197,7 @@ TEST_F(MainWindowTest, DataComponentsFormTheChainAndNothingOpensYet) {
 // The chain over a real dictionary: the client dataset finds its provider
 // among the window's components and opens with the query's rows.
 TEST_F(MainWindowTest, ChainOpensOverADictionary) {
-    sql_test::TempDir dir;
-    const String database = dir.File("lx_items.db");
-    sql_test::MakeDictionary(database, 1200);
-    Form->SQLConnection1->Params().Clear();
-    Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
-    Form->SQLConnection1->Params().Add(u"Database=" + database);
-    Form->SQLConnection1->Params().Add(u"FailIfMissing=False");
-    Form->SQLConnection1->Open();
-    Form->SQLQuery1->SQL().Add(u"select id, lx_word, lx_text, lx_title from lx_items limit 1000");
-    Form->SQLQuery1->Open();
+    OpenQueryOverDictionary(1200, Startup);
     Form->ClientDataSet1->Open();
     EXPECT_EQ(Form->ClientDataSet1->RecordCount(), 1000);
     EXPECT_EQ(Form->ClientDataSet1->FieldByName(u"lx_word")->AsString(), u"кітап1");
@@ -200,15 +208,7 @@ TEST_F(MainWindowTest, ChainOpensOverADictionary) {
 // The memo shows the entry text of the client dataset's current row and
 // follows it as the dataset moves.
 TEST_F(MainWindowTest, MemoFollowsTheClientDataSetOverADictionary) {
-    sql_test::TempDir dir;
-    const String database = dir.File("lx_items.db");
-    sql_test::MakeDictionary(database, 3);
-    Form->SQLConnection1->Params().Clear();
-    Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
-    Form->SQLConnection1->Params().Add(u"Database=" + database);
-    Form->SQLConnection1->Open();
-    Form->SQLQuery1->SQL().Add(u"select id, lx_word, lx_text, lx_title from lx_items");
-    Form->SQLQuery1->Open();
+    OpenQueryOverDictionary(3, Startup);
     EXPECT_EQ(Form->DBMemo1->Text(), u"");
     Form->ClientDataSet1->Open();
     EXPECT_EQ(Form->DBMemo1->Field(), Form->ClientDataSet1->FieldByName(u"lx_text"));
@@ -225,15 +225,7 @@ TEST_F(MainWindowTest, MemoFollowsTheClientDataSetOverADictionary) {
 // Over a real dictionary the grid shows as many rows as fit in it, and Down
 // moves the client dataset.
 TEST_F(MainWindowTest, GridShowsTheRowsThatFitAndDownMovesTheClientDataSet) {
-    sql_test::TempDir dir;
-    const String database = dir.File("lx_items.db");
-    sql_test::MakeDictionary(database, 1200);
-    Form->SQLConnection1->Params().Clear();
-    Form->SQLConnection1->Params().Add(u"DriverName=Sqlite");
-    Form->SQLConnection1->Params().Add(u"Database=" + database);
-    Form->SQLConnection1->Open();
-    Form->SQLQuery1->SQL().Add(u"select id, lx_word, lx_text, lx_title from lx_items limit 1000");
-    Form->SQLQuery1->Open();
+    OpenQueryOverDictionary(1200, Startup);
     Form->ClientDataSet1->Open();
     ShowAndActivate();
     views::TDBGrid* grid = Form->DBGrid1;
