@@ -64,6 +64,18 @@ void CheckServerResult(const TServerResult& Result) {
 
 // ---- the column list
 
+namespace {
+
+// Whether the field's 8-bit text is translated before it is sent; asked when
+// the column is bound, not for every value.
+bool Transliterates(const TField& Field) {
+    if (auto* s = dynamic_cast<const TStringField*>(&Field)) return s->Transliterate();
+    if (auto* b = dynamic_cast<const TBlobField*>(&Field)) return b->Transliterate();
+    return false;
+}
+
+}  // namespace
+
 struct TPutFieldInfo {
     int FieldNo = 0;
     TField* Field = nullptr;
@@ -75,6 +87,7 @@ struct TPutFieldInfo {
     TDataPacketWriter::TPutProc ColumnPutProc = nullptr;
     TFieldType ColumnType = ftUnknown;
     std::uint32_t ColumnWidth = 0;  // bytes a varying value may hold
+    bool Transliterate = false;      // 8-bit text goes through the dataset's Translate
 };
 
 TDataPacketWriter::TDataPacketWriter() = default;
@@ -137,6 +150,7 @@ void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& G
     Info.Field = &Field;
     ++GlobalIdx;
     Info.FieldNo = Field.FieldNo();
+    Info.Transliterate = Transliterates(Field);
     Info.Size = Field.DataSize();
     Info.DataSet = Field.DataSet();
     Info.ColumnType = Field.DataType();
@@ -320,6 +334,7 @@ void TDataPacketWriter::RefreshPutProcs(TDataSet& DataSet) {
         info.Field = &field;
         info.DataSet = field.DataSet();
         info.FieldNo = field.FieldNo();
+        info.Transliterate = Transliterates(field);
         const TFieldType now = field.DataType();
         if (now == info.ColumnType) {
             // Same type: a wide string may have grown; it is cut to the column.
@@ -380,8 +395,7 @@ void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {
     if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
     char* text = reinterpret_cast<char*>(buffer);
     std::size_t len = 0;
-    auto* stringField = dynamic_cast<TStringField*>(Info.Field);
-    if (stringField && stringField->Transliterate())
+    if (Info.Transliterate)
         len = static_cast<std::size_t>(Info.DataSet->Translate(text, text, false));
     else
         len = strnlen(text, static_cast<std::size_t>(Info.Size));
@@ -419,8 +433,7 @@ void TDataPacketWriter::PutBlobField(TPutFieldInfo& Info) {
     }
     const int len = Info.DataSet->GetBlobFieldData(Info.FieldNo, FBuffer);
     if (len <= 0) return PutNull();
-    auto* blobField = dynamic_cast<TBlobField*>(Info.Field);
-    if (blobField && blobField->Transliterate()) {
+    if (Info.Transliterate) {
         FBuffer.resize(static_cast<std::size_t>(len) + 1);
         FBuffer[static_cast<std::size_t>(len)] = 0;
         char* text = reinterpret_cast<char*>(FBuffer.data());
