@@ -1,9 +1,12 @@
 #include "app/main_window.h"
 
+#include "app/dictionary_texts.h"
+
 #include "data/data_links.h"
 #include "datapacket/client_dataset.h"
 #include "datapacket/provider.h"
 #include "rtl/files.h"
+#include "rtl/string_list.h"
 #include "sql/sql_connection.h"
 #include "sql/sql_dataset.h"
 #include "toolkit/application.h"
@@ -114,6 +117,9 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     DBMemo1->SetDataSource(DataSource1);
 
     OnResize = [this](rtl::TComponent* Sender) { FormResize(Sender); };
+    OnCreate = [this](rtl::TComponent* Sender) { FormCreate(Sender); };
+    BitBtn1->OnClick = [this](rtl::TComponent* Sender) { BitBtn1Click(Sender); };
+    Edit1->OnEnter = [this](rtl::TComponent* Sender) { Edit1Enter(Sender); };
 }
 
 int HalfRoundedToEven(int Width) {
@@ -133,6 +139,38 @@ void TForm2::FormResize(rtl::TComponent*) {
     const int half = HalfRoundedToEven(DBGrid1->Width());
     DBGrid1->Columns(0).SetWidth(half);
     DBGrid1->Columns(1).SetWidth(half - 70);
+}
+
+void TForm2::FormCreate(rtl::TComponent*) {
+    rtl::TStringList& params = SQLConnection1->Params();
+    params.Clear();
+    params.Add(u"DriverName=Sqlite");
+    params.Add(u"Database=" + ExecutableFolder() + u"lx_items.db");
+    params.Add(u"FailIfMissing=False");
+    SQLConnection1->SetConnected(true);
+    SQLQuery1->SQL().Clear();
+    SQLQuery1->SQL().Add(rtl::String(StartupStatement));
+    SQLQuery1->Open();
+    ClientDataSet1->Open();
+    StatusBar1->SetPanelText(0, TotalWordsText(SQLQuery1->RecordCount()));
+}
+
+void TForm2::BitBtn1Click(rtl::TComponent*) { Search(); }
+
+void TForm2::Edit1Enter(rtl::TComponent*) { Search(); }
+
+void TForm2::Search() {
+    rtl::TStringList& sql = SQLQuery1->SQL();
+    sql.Clear();
+    sql.Add(rtl::String(SearchSelectLine));
+    sql.Add(SearchConditionLine(RadioGroup1->ItemIndex(), rtl::AnsiUpperCase(Edit1->Text())));
+    sql.Add(rtl::String(SearchLimitLine));
+    SQLQuery1->Open();
+    // After a start-up that failed before the client dataset opened, the
+    // first search that gets this far opens it instead.
+    if (ClientDataSet1->Active()) ClientDataSet1->Refresh();
+    else ClientDataSet1->Open();
+    StatusBar1->SetPanelText(1, MatchesFoundText(SQLQuery1->RecordCount()));
 }
 
 rtl::String TForm2::ExecutableFolder() const {

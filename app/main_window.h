@@ -54,9 +54,19 @@ public:
     // Lays the grid, the memo and the grid's columns out for the window's
     // outer size.
     void FormResize(rtl::TComponent* Sender);
+    // Runs a search with the box's text in the radio group's match mode.
+    void BitBtn1Click(rtl::TComponent* Sender);
+    // Connects to the dictionary beside the executable, shows its first
+    // entries and puts the number of its words into the first panel.
+    void FormCreate(rtl::TComponent* Sender);
+    // The same search as the button's, whenever the focus enters the box.
+    void Edit1Enter(rtl::TComponent* Sender);
 
     // The folder of the running executable, with its trailing delimiter.
     rtl::String ExecutableFolder() const;
+
+private:
+    void Search();
 };
 
 // Half of Width rounded to the nearest integer, an exact half to the even one.

@@ -5,7 +5,19 @@
 
 namespace rtl {
 
+namespace {
+
+String& ChosenExecutableFileName() {
+    static String chosen;
+    return chosen;
+}
+
+}  // namespace
+
+void SetExecutableFileName(StringView Value) { ChosenExecutableFileName() = String(Value); }
+
 String ExecutableFileName() {
+    if (const String& chosen = ChosenExecutableFileName(); !chosen.empty()) return chosen;
     std::error_code ec;
     const auto path = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? String() : Utf8ToString(path.string());

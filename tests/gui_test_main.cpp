@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "modal_box_catcher.h"
 #include "toolkit/application.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     toolkit::TApplication application(argc, argv);
     application.SetTitle(u"Kalimdar");
+    UnexpectedBoxGuard guard;
     return RUN_ALL_TESTS();
 }

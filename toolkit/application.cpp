@@ -34,7 +34,7 @@ public:
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv)
-    : TComponent(nullptr), FExeName(rtl::ExecutableFileName()) {
+    : TComponent(nullptr) {
     if (!QApplication::instance()) FApp = std::make_unique<GuardedApplication>(argc, argv);
     // The main form's close ends the loop; other windows closing do not.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -50,6 +50,10 @@ TApplication::~TApplication() {
     data::ScreenCursorProc = nullptr;
     Screen().SetCursor(crDefault);
 }
+
+String TApplication::ExeName() const { return rtl::ExecutableFileName(); }
+
+void TApplication::SetExeName(const String& Value) { rtl::SetExecutableFileName(Value); }
 
 void TApplication::RegisterForm(TForm* Form) {
     if (!FMainForm) FMainForm = Form;

@@ -34,9 +34,10 @@ public:
     bool MainFormOnTaskBar() const { return FMainFormOnTaskBar; }
     void SetMainFormOnTaskBar(bool Value) { FMainFormOnTaskBar = Value; }
 
-    // The running executable's full path; tests may point it elsewhere.
-    const String& ExeName() const { return FExeName; }
-    void SetExeName(const String& Value) { FExeName = Value; }
+    // The running executable's full path (rtl::ExecutableFileName, which
+    // finds every file kept beside it); tests may point it elsewhere.
+    String ExeName() const;
+    void SetExeName(const String& Value);
 
     // Creates a form owned by the application and runs its OnCreate; the
     // first form created becomes the main form.
@@ -66,7 +67,6 @@ private:
 
     std::unique_ptr<QApplication> FApp;
     String FTitle;
-    String FExeName;
     TForm* FMainForm = nullptr;
     bool FMainFormOnTaskBar = false;
     bool FTerminated = false;

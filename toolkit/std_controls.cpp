@@ -33,6 +33,32 @@ Qt::Alignment ToQt(TAlignment a) {
     return Qt::AlignLeft;
 }
 
+// A radio button whose arrow keys move the choice to the previous or next
+// item in the group's order (wrapping round), as a radio group's keyboard
+// works whatever room the group has on screen.
+class ItemRadioButton : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override {
+        int step = 0;
+        switch (Event->key()) {
+            case Qt::Key_Left:
+            case Qt::Key_Up: step = -1; break;
+            case Qt::Key_Right:
+            case Qt::Key_Down: step = 1; break;
+            default: QRadioButton::keyPressEvent(Event); return;
+        }
+        QButtonGroup* items = group();
+        const auto count = static_cast<int>(items->buttons().size());
+        if (QAbstractButton* next = items->button((items->id(this) + step + count) % count)) {
+            next->setChecked(true);
+            next->setFocus(Qt::OtherFocusReason);
+        }
+    }
+};
+
 }  // namespace
 
 // ---- TLabel
@@ -111,7 +137,7 @@ void TRadioGroup::Rebuild() {
     }
     const int rows = (static_cast<int>(FItems.size()) + FColumns - 1) / FColumns;
     for (int i = 0; i < static_cast<int>(FItems.size()); ++i) {
-        auto* button = new QRadioButton(ToQString(FItems[i]), Box());
+        auto* button = new ItemRadioButton(ToQString(FItems[i]), Box());
         FGroup->addButton(button, i);
         // Items fill the columns top to bottom, then left to right.
         layout->addWidget(button, rows ? i % rows : 0, rows ? i / rows : 0);

@@ -10,6 +10,7 @@
 #include "data/data_links.h"
 #include "datapacket/client_dataset.h"
 #include "datapacket/provider.h"
+#include "rtl/files.h"
 #include "sql/sql_components_support.h"
 #include "toolkit/application.h"
 #include "toolkit/status_bar.h"
@@ -154,25 +155,11 @@ TEST_F(MainWindowTest, TinyWindowDoesNotBreakLayout) {
     EXPECT_EQ(Form->DBMemo1->Top(), -45);
 }
 
-TEST_F(MainWindowTest, FocusStartsInGridAndTabFollowsTabOrder) {
-    ShowAndActivate();
-    EXPECT_TRUE(Form->DBGrid1->Focused());
-    // With dgTabs the grid keeps Tab for its own columns and records.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_TRUE(Form->DBGrid1->Focused());
-    Form->BitBtn1->SetFocus();
-    toolkit::TControl* order[] = {Form->Edit1, Form->RadioGroup1, Form->DBMemo1};
-    for (toolkit::TControl* next : order) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_TRUE(next->Focused()) << rtl::StringToUtf8(next->Name());
-    }
-}
-
 TEST_F(MainWindowTest, ExecutableFolderComesFromTheApplication) {
-    const String saved = toolkit::Application().ExeName();
     toolkit::Application().SetExeName(u"/tmp/Сөздік папкасы/kalimdar");
     EXPECT_EQ(Form->ExecutableFolder(), u"/tmp/Сөздік папкасы/");
-    toolkit::Application().SetExeName(saved);
+    toolkit::Application().SetExeName(u"");
+    EXPECT_EQ(toolkit::Application().ExeName(), rtl::ExecutableFileName());
 }
 
 TEST_F(MainWindowTest, DataComponentsFormTheChainAndNothingOpensYet) {

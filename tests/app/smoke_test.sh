@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# smoke_test.sh PROGRAM XVFB OPENBOX WMCTRL
+# smoke_test.sh PROGRAM MAKE_DICTIONARY XVFB OPENBOX WMCTRL
 #
-# Starts the built program from a fresh folder on an X server of its own with
-# a window manager, checks that its window comes up and stays up, closes it
-# through the window manager as a user would, and expects exit code 0.
+# On an X server of its own with a window manager, starts the built program
+# twice, as a user would:
+# 1. from a folder with a sample dictionary: the window comes up with no
+#    message box and stays up;
+# 2. from an empty folder: the missing-table box comes up first, captioned
+#    "Kalimdar"; once it is closed the window comes up all the same, and an
+#    empty lx_items.db is left in the folder.
+# Each time the window is closed through the window manager and the program
+# must end with exit code 0.
 #
 # Exits 77 (the test's skip code) when one of the helper programs is missing;
 # the build passes their paths, or <NAME>-NOTFOUND when it found none.
@@ -15,10 +21,11 @@
 # test's timeout, so a slow run reports what it was waiting for.
 set -euo pipefail
 
-program="$1"
-xvfb="$2" openbox="$3" wmctrl="$4"
+program="$1" make_dictionary="$2"
+xvfb="$3" openbox="$4" wmctrl="$5"
 
 missing=()
+[[ -x "$make_dictionary" ]] || { echo "make_dictionary not found at $make_dictionary" >&2; exit 1; }
 [[ -x "$xvfb" ]] || missing+=(Xvfb)
 [[ -x "$openbox" ]] || missing+=(openbox)
 [[ -x "$wmctrl" ]] || missing+=(wmctrl)
@@ -30,7 +37,7 @@ fi
 
 xvfb_seconds=30
 wm_seconds=60
-window_seconds=120
+window_seconds=60
 exit_seconds=60
 title="ORVEN Қазақ тілінің орфографиялық электрондық базасы"
 
@@ -121,29 +128,55 @@ case $status in
     2) wm_pid=""; fail "window manager exited with code $exit_code before it came up" "$work/openbox.log" ;;
 esac
 
-mkdir "$work/run"
-cp "$program" "$work/run/kalimdar"
-cd "$work/run"
-./kalimdar &
-app_pid=$!
+# start_program FOLDER: copies the program into FOLDER and starts it there.
+start_program() {
+    mkdir -p "$1"
+    cp "$program" "$1/kalimdar"
+    (cd "$1" && exec ./kalimdar) &
+    app_pid=$!
+}
 
-has_window() { [[ "$(wm -l)" == *"$title"* ]]; }
-status=0
-poll "$window_seconds" "$app_pid" has_window || status=$?
-case $status in
-    1) fail "window did not come up within $window_seconds s" ;;
-    2) app_pid=""; fail "program exited with code $exit_code before its window came up" ;;
-esac
+# wait_window TITLE: waits until a window whose title holds TITLE is up.
+has_window() { [[ "$(wm -l)" == *"$1"* ]]; }
+wait_window() {
+    local status=0
+    poll "$window_seconds" "$app_pid" has_window "$1" || status=$?
+    case $status in
+        1) fail "window \"$1\" did not come up within $window_seconds s" ;;
+        2) app_pid=""; fail "program exited with code $exit_code before window \"$1\" came up" ;;
+    esac
+}
 
-# It has to stay up on its own for a while.
+# close_and_expect_exit_zero: closes the main window as a user would and
+# expects the program to end with exit code 0.
+close_and_expect_exit_zero() {
+    wm -F -c "$title" || fail "window manager could not close the window"
+    wait_exit "$app_pid" "$exit_seconds" ||
+        fail "program did not exit within $exit_seconds s after its window closed"
+    app_pid=""
+    ((exit_code == 0)) || fail "program exited with code $exit_code"
+}
+
+# 1. With a sample dictionary.
+mkdir -p "$work/dictionary"
+"$make_dictionary" --rows 3000 --out "$work/dictionary/lx_items.db" >"$work/make_dictionary.log" 2>&1 ||
+    fail "make_dictionary failed" "$work/make_dictionary.log"
+start_program "$work/dictionary"
+wait_window "$title"
+# It has to stay up on its own for a while, with no message box.
 if wait_exit "$app_pid" 2; then
     app_pid=""
     fail "program exited early with code $exit_code"
 fi
+has_window "Kalimdar" && fail "a message box came up over the sample dictionary"
+close_and_expect_exit_zero
 
-wm -F -c "$title" || fail "window manager could not close the window"
-wait_exit "$app_pid" "$exit_seconds" ||
-    fail "program did not exit within $exit_seconds s after its window closed"
-app_pid=""
-echo "exit code $exit_code"
-exit "$exit_code"
+# 2. Without a database: the box first, then the window.
+start_program "$work/empty"
+wait_window "Kalimdar"
+[[ -f "$work/empty/lx_items.db" && ! -s "$work/empty/lx_items.db" ]] ||
+    fail "no empty lx_items.db was created beside the program"
+wm -F -c "Kalimdar" || fail "window manager could not close the message box"
+wait_window "$title"
+close_and_expect_exit_zero
+echo "exit code 0, both runs"

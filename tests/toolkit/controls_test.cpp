@@ -146,3 +146,27 @@ TEST(RadioGroup, ItemsAndItemIndex) {
     group->SetItemIndex(-1);
     EXPECT_EQ(group->ItemIndex(), -1);
 }
+
+// The arrows move the choice in item order, wrapping round, even in a group
+// too small to show its items (the main window's is 7 x 9 pixels).
+TEST(RadioGroup, ArrowKeysMoveTheChoiceInItemOrder) {
+    TForm form(nullptr);
+    auto* group = new TRadioGroup(&form);
+    group->SetParent(&form);
+    group->SetBounds(1, 48, 7, 9);
+    group->SetColumns(3);
+    group->SetItems({u"a", u"b", u"c"});
+    group->SetItemIndex(0);
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.Window()));
+    group->SetFocus();
+    struct Step {
+        Qt::Key key;
+        int index;
+    } steps[] = {{Qt::Key_Right, 1}, {Qt::Key_Down, 2}, {Qt::Key_Right, 0}, {Qt::Key_Left, 2}, {Qt::Key_Up, 1}};
+    for (const Step& s : steps) {
+        QTest::keyClick(QApplication::focusWidget(), s.key);
+        EXPECT_EQ(group->ItemIndex(), s.index);
+        EXPECT_TRUE(group->Focused());
+    }
+}
