@@ -8,7 +8,8 @@
 // rest scroll the rows up by one.
 // A one-row scroll should draw the row that comes in and the row that lost the
 // selection, not the whole grid; BM_FullRepaint invalidates the whole grid on
-// every step for comparison.
+// every step for comparison. BM_NextFromCode walks with the dataset's Next
+// instead of the key: the grid then paints each step at once, itself.
 //   ./bin/grid_bench   (from a build folder with the GUI layers and -DKALIMDAR_BENCHMARKS=ON)
 
 #include <benchmark/benchmark.h>
@@ -156,8 +157,10 @@ private:
 
 TGridFixture* Fixture = nullptr;
 
+enum class TStep { Key, KeyFullRepaint, Code };
+
 // One iteration walks the whole dataset: RowCount - 1 steps.
-template <bool FullRepaint>
+template <TStep Step>
 void WalkTopToBottom(benchmark::State& state) {
     TGridFixture& f = *Fixture;
     long long steps = 0, cells = 0, paints = 0;
@@ -167,8 +170,9 @@ void WalkTopToBottom(benchmark::State& state) {
         const long long cellsBefore = f.Cells, paintsBefore = f.Paints;
         state.ResumeTiming();
         for (int i = 1; i < RowCount; ++i) {
-            f.Down();
-            if constexpr (FullRepaint) f.Grid->InvalidateGrid();
+            if constexpr (Step == TStep::Code) f.Data->Next();
+            else f.Down();
+            if constexpr (Step == TStep::KeyFullRepaint) f.Grid->InvalidateGrid();
             TGridFixture::Flush();
         }
         state.PauseTiming();
@@ -185,11 +189,13 @@ void WalkTopToBottom(benchmark::State& state) {
     state.counters["visible rows"] = f.Grid->VisibleRowCount();
 }
 
-void BM_ScrollByRow(benchmark::State& state) { WalkTopToBottom<false>(state); }
-void BM_FullRepaint(benchmark::State& state) { WalkTopToBottom<true>(state); }
+void BM_ScrollByRow(benchmark::State& state) { WalkTopToBottom<TStep::Key>(state); }
+void BM_FullRepaint(benchmark::State& state) { WalkTopToBottom<TStep::KeyFullRepaint>(state); }
+void BM_NextFromCode(benchmark::State& state) { WalkTopToBottom<TStep::Code>(state); }
 
 BENCHMARK(BM_ScrollByRow)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 BENCHMARK(BM_FullRepaint)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
+BENCHMARK(BM_NextFromCode)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3);
 
 }  // namespace
 

@@ -43,6 +43,12 @@ bool Listened(const QWidget* View) { return QAccessible::isActive() || ReadWidge
 
 GridEventSink TheSink = &QAccessible::updateAccessibility;
 
+// The part of the screen where a grid widget shows cells.
+QRect ViewportOnScreen(const QWidget* View) {
+    const QWidget* viewport = static_cast<const QAbstractScrollArea*>(View)->viewport();
+    return {viewport->mapToGlobal(QPoint(0, 0)), viewport->size()};
+}
+
 // One cell of a grid as a reader sees it; row -1 is the column's header.
 // It reads the grid afresh on every question.
 class GridCell : public QAccessibleInterface, public QAccessibleTableCellInterface {
@@ -100,7 +106,8 @@ public:
             const TGridCoord current = Ask(TGridCoord{}, [&] { return Grid()->ReaderCurrentCell(); });
             if (current.Y == FRow && current.X == FColumn && FView->hasFocus()) s.focused = true;
         }
-        if (rect().isEmpty()) s.invisible = true;
+        // Cells scrolled out of the viewport, either way, are not on screen.
+        if (!rect().intersects(ViewportOnScreen(FView))) s.invisible = true;
         return s;
     }
 
@@ -164,6 +171,7 @@ public:
         return ChildIndexOf(columnCount(), cell->Row(), cell->Column());
     }
     QAccessibleInterface* childAt(int X, int Y) const override {
+        if (!ViewportOnScreen(widget()).contains(X, Y)) return nullptr;
         for (int i = 0; i < childCount(); ++i)
             if (QAccessibleInterface* c = child(i); c && c->rect().contains(X, Y)) return c;
         return nullptr;

@@ -1,6 +1,7 @@
 #include "toolkit/grids.h"
 
 #include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -91,6 +92,19 @@ int KeyCodeOf(const QKeyEvent& Event, TShiftState& Shift) {
     }
 }
 
+// Sets a bar's positions First..Last, its page and its position without
+// reporting a move; returns the position it took.
+int SetBarRange(QScrollBar& Bar, int First, int Last, int Page, int Pos) {
+    const QSignalBlocker block(&Bar);
+    Last = std::max(First, Last);
+    Pos = std::clamp(Pos, First, Last);
+    Bar.setRange(First, Last);
+    Bar.setPageStep(std::max(Page, 1));
+    Bar.setValue(Pos);
+    Bar.setSliderPosition(Pos);
+    return Pos;
+}
+
 }  // namespace
 
 QFont ToQFont(const TFont& Font) {
@@ -175,6 +189,11 @@ public:
                 [this](int Action) { Guarded([&] { FGrid->ScrollBarAction(Action); }); });
         connect(verticalScrollBar(), &QAbstractSlider::sliderReleased, this,
                 [this] { Guarded([&] { FGrid->ThumbReleased(); }); });
+        // The horizontal bar's position is LeftCol; a dragged thumb counts
+        // when released.
+        horizontalScrollBar()->setTracking(false);
+        connect(horizontalScrollBar(), &QAbstractSlider::valueChanged, this,
+                [this](int Value) { Guarded([&] { FGrid->SetLeftCol(Value); }); });
     }
 
     // The grid, while it can still answer a screen reader.
@@ -189,7 +208,10 @@ protected:
     }
     void resizeEvent(QResizeEvent* Event) override {
         QAbstractScrollArea::resizeEvent(Event);
-        Guarded([&] { FGrid->Resize(); });
+        Guarded([&] {
+            FGrid->UpdateScrollRange();
+            FGrid->Resize();
+        });
     }
     void scrollContentsBy(int, int) override {}
     void keyPressEvent(QKeyEvent* Event) override {
@@ -284,6 +306,7 @@ void TCustomGrid::SetColCount(int Value) {
     FTabStops.resize(static_cast<std::size_t>(Value), true);
     if (FFixedCols >= Value) FFixedCols = Value - 1;
     ClampCurrent();
+    UpdateScrollRange();
     InvalidateGrid();
     if (changed) AnnounceTableReset();
 }
@@ -294,20 +317,25 @@ void TCustomGrid::SetRowCount(int Value) {
     FRowHeights.resize(static_cast<std::size_t>(Value), FDefaultRowHeight);
     if (FFixedRows >= Value) FFixedRows = Value - 1;
     ClampCurrent();
+    UpdateScrollRange();
     if (changed) AnnounceTableReset();
 }
 
 void TCustomGrid::SetFixedCols(int Value) {
     if (Value < 0 || Value >= ColCount()) throw EInvalidGridOperation(u"Fixed column count must be less than column count");
+    if (Value != FFixedCols) FLeftCol = Value;
     FFixedCols = Value;
     ClampCurrent();
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
 void TCustomGrid::SetFixedRows(int Value) {
     if (Value < 0 || Value >= RowCount()) throw EInvalidGridOperation(u"Fixed row count must be less than row count");
+    if (Value != FFixedRows) FTopRow = Value;
     FFixedRows = Value;
     ClampCurrent();
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
@@ -316,17 +344,20 @@ void TCustomGrid::ClampCurrent() {
     FRow = std::clamp(FRow, std::min(FFixedRows, lastRow), lastRow);
     FCol = std::clamp(FCol, std::min(FFixedCols, lastCol), lastCol);
     FTopRow = std::clamp(FTopRow, std::min(FFixedRows, lastRow), lastRow);
+    FLeftCol = std::clamp(FLeftCol, std::min(FFixedCols, lastCol), lastCol);
 }
 
 void TCustomGrid::SetDefaultColWidth(int Value) {
     FDefaultColWidth = Value;
     std::fill(FColWidths.begin(), FColWidths.end(), Value);
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
 void TCustomGrid::SetDefaultRowHeight(int Value) {
     FDefaultRowHeight = Value;
     std::fill(FRowHeights.begin(), FRowHeights.end(), Value);
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
@@ -338,6 +369,7 @@ void TCustomGrid::SetColWidths(int Index, int Value) {
     int& w = FColWidths.at(static_cast<std::size_t>(Index));
     if (w == Value) return;
     w = Value;
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
@@ -345,6 +377,7 @@ void TCustomGrid::SetRowHeights(int Index, int Value) {
     int& h = FRowHeights.at(static_cast<std::size_t>(Index));
     if (h == Value) return;
     h = Value;
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
@@ -352,19 +385,41 @@ void TCustomGrid::SetTabStops(int Index, bool Value) { FTabStops.at(static_cast<
 
 void TCustomGrid::SetGridLineWidth(int Value) {
     FGridLineWidth = std::max(Value, 0);
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
 void TCustomGrid::SetTopRow(int Value) {
-    Value = std::clamp(Value, std::min(FFixedRows, RowCount() - 1), RowCount() - 1);
+    Value = std::clamp(Value, FFixedRows, MaxTopRow());
     if (Value == FTopRow) return;
     FTopRow = Value;
     InvalidateGrid();
+    UpdateScrollRange();
+}
+
+void TCustomGrid::SetLeftCol(int Value) {
+    const int last = MaxLeftCol();
+    Value = std::clamp(Value, FFixedCols, last);
+    // A hidden column shows nothing on its own: go on in the direction of the move.
+    const int step = Value < FLeftCol ? -1 : 1;
+    while (Value > FFixedCols && Value < last && FColWidths[static_cast<std::size_t>(Value)] < 0) Value += step;
+    if (Value == FLeftCol) return;
+    FLeftCol = Value;
+    InvalidateGrid();
+    UpdateScrollRange();
+}
+
+void TCustomGrid::SetScrollBars(TScrollStyle Value) {
+    if (Value == FScrollBars) return;
+    FScrollBars = Value;
+    if (Value == TScrollStyle::ssNone || Value == TScrollStyle::ssHorizontal) ShowScrollBar(false, false);
+    UpdateScrollRange();
 }
 
 void TCustomGrid::SetOptions(TGridOptions Value) {
     if (Value == FOptions) return;
     FOptions = Value;
+    UpdateScrollRange();
     InvalidateGrid();
 }
 
@@ -397,14 +452,67 @@ int TCustomGrid::ClientWidth() const {
     return std::max(Width() - 2 * Grid()->frameWidth() - bar, 0);
 }
 
-int TCustomGrid::ClientHeight() const { return std::max(Height() - 2 * Grid()->frameWidth(), 0); }
+int TCustomGrid::ClientHeight() const {
+    const int bar = FHorzVisible ? Grid()->horizontalScrollBar()->sizeHint().height() : 0;
+    return std::max(Height() - 2 * Grid()->frameWidth() - bar, 0);
+}
 
 int TCustomGrid::ColLeft(int ACol) const {
+    if (ACol >= FFixedCols && ACol < FLeftCol) return -1;
     int x = 0;
-    for (int c = 0; c < ACol; ++c)
+    for (int c = 0; c < ACol; ++c) {
+        if (c >= FFixedCols && c < FLeftCol) continue;
+        if (FColWidths[static_cast<std::size_t>(c)] >= 0) x += FColWidths[static_cast<std::size_t>(c)] + ColLineWidth();
+    }
+    return x;
+}
+
+int TCustomGrid::FixedColsWidth() const {
+    int x = 0;
+    for (int c = 0; c < FFixedCols; ++c)
         if (FColWidths[static_cast<std::size_t>(c)] >= 0) x += FColWidths[static_cast<std::size_t>(c)] + ColLineWidth();
     return x;
 }
+
+int TCustomGrid::FixedRowsHeight() const {
+    int y = 0;
+    for (int r = 0; r < std::min(FFixedRows, RowCount()); ++r) y += FRowHeights[static_cast<std::size_t>(r)] + RowLineWidth();
+    return y;
+}
+
+// The last column's (row's) trailing line may fall outside, as for VisibleRowCount.
+int TCustomGrid::FirstColShowing(int LastCol) const {
+    const int room = ClientWidth() - FixedColsWidth() + ColLineWidth();
+    int span = 0, first = LastCol;
+    for (int c = LastCol; c >= FFixedCols; --c) {
+        const int w = FColWidths[static_cast<std::size_t>(c)];
+        if (w >= 0) {
+            span += w + ColLineWidth();
+            if (span > room && c != LastCol) break;
+        }
+        first = c;
+    }
+    return first;
+}
+
+int TCustomGrid::FirstRowShowing(int LastRow) const {
+    const int room = ClientHeight() - FixedRowsHeight() + RowLineWidth();
+    int span = 0, first = LastRow;
+    for (int r = LastRow; r >= FFixedRows; --r) {
+        span += FRowHeights[static_cast<std::size_t>(r)] + RowLineWidth();
+        if (span > room && r != LastRow) break;
+        first = r;
+    }
+    return first;
+}
+
+int TCustomGrid::MaxLeftCol() const {
+    int last = ColCount() - 1;
+    while (last > FFixedCols && FColWidths[static_cast<std::size_t>(last)] < 0) --last;
+    return std::max(FirstColShowing(last), FFixedCols);
+}
+
+int TCustomGrid::MaxTopRow() const { return std::max(FirstRowShowing(RowCount() - 1), FFixedRows); }
 
 int TCustomGrid::RowTop(int ARow) const {
     int y = 0;
@@ -428,12 +536,26 @@ int TCustomGrid::VisibleRowCount() const {
     return count;
 }
 
+int TCustomGrid::VisibleColCount() const {
+    const int width = ClientWidth();
+    int x = FixedColsWidth();
+    int count = 0;
+    for (int c = FLeftCol; c < ColCount(); ++c) {
+        const int w = FColWidths[static_cast<std::size_t>(c)];
+        if (w < 0) continue;
+        if (x + w > width) break;
+        ++count;
+        x += w + ColLineWidth();
+    }
+    return count;
+}
+
 TRect TCustomGrid::CellRect(int ACol, int ARow) const {
     if (ACol < 0 || ACol >= ColCount() || ARow < 0 || ARow >= RowCount()) return {};
     const int w = FColWidths[static_cast<std::size_t>(ACol)];
     const int top = RowTop(ARow);
-    if (w < 0 || top < 0) return {};
     const int left = ColLeft(ACol);
+    if (w < 0 || top < 0 || left < 0) return {};
     return {left, top, left + w, top + FRowHeights[static_cast<std::size_t>(ARow)]};
 }
 
@@ -442,7 +564,7 @@ TGridCoord TCustomGrid::MouseCoord(int X, int Y) const {
     int x = 0;
     for (int c = 0; c < ColCount(); ++c) {
         const int w = FColWidths[static_cast<std::size_t>(c)];
-        if (w < 0) continue;
+        if (w < 0 || (c >= FFixedCols && c < FLeftCol)) continue;
         if (X >= x && X < x + w + ColLineWidth()) {
             cell.X = c;
             break;
@@ -483,6 +605,7 @@ void TCustomGrid::InvalidateRow(int ARow) {
 void TCustomGrid::InvalidateCol(int ACol) {
     if (ACol < 0 || ACol >= ColCount() || FColWidths[static_cast<std::size_t>(ACol)] < 0) return;
     const int left = ColLeft(ACol);
+    if (left < 0) return;
     InvalidateRect({left, 0, left + FColWidths[static_cast<std::size_t>(ACol)] + ColLineWidth(),
                     Grid()->viewport()->height()});
 }
@@ -493,23 +616,51 @@ void TCustomGrid::ScrollRect(int DX, int DY, const TRect& R) {
     if (!R.Empty()) Grid()->viewport()->scroll(DX, DY, ToQRect(R));
 }
 
+// The window's pending update request paints every invalid part of it at
+// once; a repaint() of the viewport would paint all of it.
 void TCustomGrid::Update() {
-    if (Grid()->isVisible()) Grid()->viewport()->repaint();
+    if (Grid()->isVisible()) QCoreApplication::sendPostedEvents(Grid()->window(), QEvent::UpdateRequest);
+}
+
+bool TCustomGrid::ShowScrollBar(bool Horizontal, bool Visible) {
+    bool& shown = Horizontal ? FHorzVisible : FVertVisible;
+    if (shown == Visible) return false;
+    shown = Visible;
+    const Qt::ScrollBarPolicy policy = Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    if (Horizontal) Grid()->setHorizontalScrollBarPolicy(policy);
+    else Grid()->setVerticalScrollBarPolicy(policy);
+    return true;
 }
 
 void TCustomGrid::SetVertScrollBar(bool Visible, int Min, int Max, int Page, int Pos) {
-    QScrollBar* bar = Grid()->verticalScrollBar();
-    if (Visible != FVertVisible) {
-        FVertVisible = Visible;
-        Grid()->setVerticalScrollBarPolicy(Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const bool changed = ShowScrollBar(false, Visible);
+    FVertPos = SetBarRange(*Grid()->verticalScrollBar(), Min, Max - std::max(Page, 1) + 1, Page, Pos);
+    // The client area's width changed with it.
+    if (changed) UpdateScrollRange();
+}
+
+void TCustomGrid::UpdateScrollRange() {
+    // Showing or hiding a bar resizes the viewport, which comes back here.
+    if (FInScrollRange) return;
+    FInScrollRange = true;
+    const bool horz = FScrollBars == TScrollStyle::ssHorizontal || FScrollBars == TScrollStyle::ssBoth;
+    const bool vert = FScrollBars == TScrollStyle::ssVertical || FScrollBars == TScrollStyle::ssBoth;
+    // Each bar takes room from the other direction, so showing or hiding one
+    // can do the same to the other; three passes settle both.
+    for (int pass = 0; pass < 3; ++pass) {
+        bool changed = ShowScrollBar(true, horz && MaxLeftCol() > FFixedCols);
+        if (vert) changed = ShowScrollBar(false, MaxTopRow() > FFixedRows) || changed;
+        if (!changed) break;
     }
-    const QSignalBlocker block(bar);
-    const int last = std::max(Min, Max - std::max(Page, 1) + 1);
-    bar->setRange(Min, last);
-    bar->setPageStep(std::max(Page, 1));
-    FVertPos = std::clamp(Pos, Min, last);
-    bar->setValue(FVertPos);
-    bar->setSliderPosition(FVertPos);
+    const int maxLeft = MaxLeftCol(), maxTop = MaxTopRow();
+    if (FLeftCol > maxLeft || FTopRow > maxTop) {
+        FLeftCol = std::min(FLeftCol, maxLeft);
+        FTopRow = std::min(FTopRow, maxTop);
+        InvalidateGrid();
+    }
+    if (horz) SetBarRange(*Grid()->horizontalScrollBar(), FFixedCols, maxLeft, VisibleColCount(), FLeftCol);
+    if (vert) FVertPos = SetBarRange(*Grid()->verticalScrollBar(), FFixedRows, maxTop, VisibleRowCount(), FTopRow);
+    FInScrollRange = false;
 }
 
 void TCustomGrid::ScrollBarAction(int Action) {
@@ -548,6 +699,10 @@ void TCustomGrid::ScrollBarRequest(TScrollCode Code, int Pos) {
     switch (Code) {
     case scLineUp: SetTopRow(FTopRow - 1); break;
     case scLineDown: SetTopRow(FTopRow + 1); break;
+    case scPageUp: SetTopRow(FTopRow - std::max(VisibleRowCount(), 1)); break;
+    case scPageDown: SetTopRow(FTopRow + std::max(VisibleRowCount(), 1)); break;
+    case scTop: SetTopRow(FFixedRows); break;
+    case scBottom: SetTopRow(RowCount() - 1); break;
     case scPosition: SetTopRow(Pos); break;
     default: break;
     }
@@ -571,7 +726,7 @@ void TCustomGrid::Paint(QPainter& Painter, const TRect& Area) {
         int x = 0;
         for (int c = 0; c < ColCount() && x < clientW; ++c) {
             const int w = FColWidths[static_cast<std::size_t>(c)];
-            if (w < 0) continue;
+            if (w < 0 || (c >= FFixedCols && c < FLeftCol)) continue;
             const TRect cell{x, top, x + w, top + h};
             const bool fixed = c < FFixedCols || r < FFixedRows;
             const TRect withLines{x, top, x + w + clw, top + h + rlw};
@@ -626,11 +781,21 @@ void TCustomGrid::MoveColRow(int ACol, int ARow, bool Show) {
     InvalidateRow(oldRow);
     InvalidateRow(FRow);
     if (FRow != oldRow || FCol != oldCol) AnnounceCurrentCell();
-    if (!Show) return;
-    if (FRow < FTopRow) SetTopRow(FRow);
-    else {
-        const int visible = std::max(VisibleRowCount(), 1);
-        if (FRow >= FTopRow + visible) SetTopRow(FRow - visible + 1);
+    if (Show) ScrollIntoView();
+}
+
+// Scrolls the least that shows the current cell whole, or from its start
+// when it is larger than the room.
+void TCustomGrid::ScrollIntoView() {
+    if (FRow >= FFixedRows) {
+        if (FRow < FTopRow) SetTopRow(FRow);
+        else if (RowTop(FRow) + FRowHeights[static_cast<std::size_t>(FRow)] > ClientHeight())
+            SetTopRow(FirstRowShowing(FRow));
+    }
+    const int w = FColWidths[static_cast<std::size_t>(FCol)];
+    if (FCol >= FFixedCols && w >= 0) {
+        if (FCol < FLeftCol) SetLeftCol(FCol);
+        else if (ColLeft(FCol) + w > ClientWidth()) SetLeftCol(FirstColShowing(FCol));
     }
 }
 
@@ -663,6 +828,8 @@ void TCustomGrid::KeyDown(int& Key, TShiftState Shift) {
     case VK_DOWN: FocusCell(FCol, FRow + 1); break;
     case VK_LEFT: FocusCell(FCol - 1, FRow); break;
     case VK_RIGHT: FocusCell(FCol + 1, FRow); break;
+    case VK_HOME: FocusCell(FFixedCols, FRow); break;
+    case VK_END: FocusCell(ColCount() - 1, FRow); break;
     case VK_TAB:
         if (FOptions.Contains(goTabs) && !Shift.Contains(ssAlt))
             FocusCell(Shift.Contains(ssShift) ? FCol - 1 : FCol + 1, FRow);
@@ -671,16 +838,19 @@ void TCustomGrid::KeyDown(int& Key, TShiftState Shift) {
     }
 }
 
-bool TCustomGrid::Sizing(int X, int Y) const {
-    if (!FOptions.Contains(goColSizing) || FFixedRows == 0) return false;
-    if (Y < 0 || Y >= RowTop(FFixedRows)) return false;
-    for (int c = FFixedCols; c < ColCount(); ++c) {
+bool TCustomGrid::Sizing(int X, int Y) const { return SizingCol(X, Y) >= 0; }
+
+// The last column wins, so that a column dragged down to no width can be widened again.
+int TCustomGrid::SizingCol(int X, int Y) const {
+    if (!FOptions.Contains(goColSizing) || FFixedRows == 0) return -1;
+    if (Y < 0 || Y >= FixedRowsHeight()) return -1;
+    for (int c = ColCount() - 1; c >= FLeftCol; --c) {
         const int w = FColWidths[static_cast<std::size_t>(c)];
         if (w < 0) continue;
         const int border = ColLeft(c) + w;
-        if (X >= border - 2 && X <= border + ColLineWidth() + 1) return true;
+        if (X >= border - 2 && X <= border + ColLineWidth() + 1) return c;
     }
-    return false;
+    return -1;
 }
 
 void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -689,18 +859,10 @@ void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
         return;
     }
     if (Button != mbLeft) return;
-    if (Sizing(X, Y)) {
-        for (int c = ColCount() - 1; c >= FFixedCols; --c) {
-            const int w = FColWidths[static_cast<std::size_t>(c)];
-            if (w < 0) continue;
-            const int border = ColLeft(c) + w;
-            if (X >= border - 2 && X <= border + ColLineWidth() + 1) {
-                FSizingIndex = c;
-                FSizingLeft = ColLeft(c);
-                FGridState = gsColSizing;
-                return;
-            }
-        }
+    if (const int sized = SizingCol(X, Y); sized >= 0) {
+        FSizingIndex = sized;
+        FGridState = gsColSizing;
+        return;
     }
     const TGridCoord cell = MouseCoord(X, Y);
     if (cell.X < 0 || cell.Y < 0) return;
@@ -722,7 +884,9 @@ void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
 
 void TCustomGrid::MouseMove(TShiftState, int X, int Y) {
     if (FGridState == gsColSizing) {
-        SetColWidths(FSizingIndex, std::max(X - FSizingLeft, 0));
+        // The column's left edge moves when narrowing it scrolls earlier columns in.
+        const int left = ColLeft(FSizingIndex);
+        if (left >= 0) SetColWidths(FSizingIndex, std::max(X - left, 0));
         return;
     }
     if (FMoveIndex >= 0 && FGridState == gsNormal && std::abs(X - FMoveStartX) > 4) {
@@ -780,6 +944,7 @@ void TCustomGrid::MoveColumn(int FromIndex, int ToIndex) {
     stops.erase(stops.begin() + FromIndex);
     stops.insert(stops.begin() + ToIndex, stop);
     FTabStops = std::move(stops);
+    UpdateScrollRange();
     ColumnMoved(FromIndex, ToIndex);
     InvalidateGrid();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // TCustomGrid: a focusable, custom-painted grid of cells with fixed leading
-// rows and columns. Descendants paint the cells (DrawCell), react to the
-// keyboard, the mouse, the wheel and the vertical scroll bar, whose range,
-// page and position they set themselves.
+// rows and columns, scrolled by whole columns (LeftCol) and rows (TopRow).
+// Descendants paint the cells (DrawCell) and react to the keyboard, the mouse,
+// the wheel and the vertical scroll bar; one that drives the vertical bar
+// itself leaves it out of ScrollBars and sets it with SetVertScrollBar.
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +13,7 @@
 #include "rtl/exceptions.h"
 #include "rtl/set.h"
 #include "toolkit/controls.h"
+#include "toolkit/scroll_style.h"
 
 class QPainter;
 class QFont;
@@ -154,8 +156,17 @@ public:
     void SetTabStops(int Index, bool Value);
     int GridLineWidth() const { return FGridLineWidth; }
     void SetGridLineWidth(int Value);
+    // The first scrollable row shown below the fixed rows, and the first
+    // scrollable column shown right of the fixed columns. Neither goes past
+    // the place where the last row (column) is fully visible.
     int TopRow() const { return FTopRow; }
     void SetTopRow(int Value);
+    int LeftCol() const { return FLeftCol; }
+    void SetLeftCol(int Value);
+    // The bars the grid keeps itself: the horizontal one by columns, the
+    // vertical one by rows. Each shows only while something is out of view.
+    TScrollStyle ScrollBars() const { return FScrollBars; }
+    void SetScrollBars(TScrollStyle Value);
     int Col() const { return FCol; }
     void SetCol(int Value) { FocusCell(Value, FRow); }
     int Row() const { return FRow; }
@@ -175,6 +186,9 @@ public:
     // Rows from TopRow on whose whole height (their trailing grid line aside)
     // fits in the client area.
     int VisibleRowCount() const;
+    // Scrollable columns from LeftCol on whose whole width (their trailing
+    // grid line aside) fits in the client area.
+    int VisibleColCount() const;
     int ClientWidth() const;
     int ClientHeight() const;
     // The cell's rectangle in client coordinates (empty when not on screen).
@@ -194,8 +208,9 @@ public:
     // Paints the invalid parts now.
     void Update();
 
-    // The vertical bar: shown or hidden, its range with the page counted in
-    // (positions run from Min to Max - Page + 1), and its position.
+    // The vertical bar of a grid whose ScrollBars leave it out: shown or
+    // hidden, its range with the page counted in (positions run from Min to
+    // Max - Page + 1), and its position.
     void SetVertScrollBar(bool Visible, int Min, int Max, int Page, int Pos);
     bool VertScrollBarVisible() const { return FVertVisible; }
 
@@ -240,7 +255,7 @@ protected:
 
     // Makes ACol, ARow current (asking SelectCell), scrolled into view.
     void FocusCell(int ACol, int ARow);
-    // Makes ACol, ARow current without asking.
+    // Makes ACol, ARow current without asking; with Show, scrolls it into view.
     void MoveColRow(int ACol, int ARow, bool Show);
     void MoveColumn(int FromIndex, int ToIndex);
     // Tell assistive technology that the content under the current cell or the
@@ -257,8 +272,22 @@ private:
     friend class GridWidget;
     GridWidget* Grid() const;
     void Paint(QPainter& Painter, const TRect& Area);
+    // -1 for a scrollable column (row) scrolled out before LeftCol (TopRow).
     int ColLeft(int ACol) const;
     int RowTop(int ARow) const;
+    int FixedColsWidth() const;
+    int FixedRowsHeight() const;
+    // The smallest first scrollable column (row) that still shows LastCol
+    // (LastRow) whole; LastCol itself when it is wider than the room.
+    int FirstColShowing(int LastCol) const;
+    int FirstRowShowing(int LastRow) const;
+    int MaxLeftCol() const;
+    int MaxTopRow() const;
+    // Clamps LeftCol and TopRow and sets the grid's own bars after anything
+    // that changes the columns, the rows or the client area.
+    void UpdateScrollRange();
+    // True when the bar's visibility changed.
+    bool ShowScrollBar(bool Horizontal, bool Visible);
     bool ColLines() const;
     bool RowLines() const;
     int ColLineWidth() const { return ColLines() ? FGridLineWidth : 0; }
@@ -266,6 +295,9 @@ private:
     void ClampCurrent();
     void ScrollBarAction(int Action);
     void ThumbReleased();
+    void ScrollIntoView();
+    // The column whose border in the title row is under X, Y, or -1.
+    int SizingCol(int X, int Y) const;
     void SetHotCol(int Value);
 
     std::vector<int> FColWidths;
@@ -277,6 +309,8 @@ private:
     int FDefaultRowHeight = 24;
     int FGridLineWidth = 1;
     int FTopRow = 1;
+    int FLeftCol = 1;
+    TScrollStyle FScrollBars = TScrollStyle::ssBoth;
     int FCol = 1;
     int FRow = 1;
     TGridOptions FOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
@@ -285,16 +319,16 @@ private:
     TColor FFixedColor = clBtnFace;
     // Column sizing and moving.
     int FSizingIndex = -1;
-    int FSizingLeft = 0;
     int FMoveIndex = -1;
     int FMoveStartX = 0;
     int FPressedCol = -1;
     bool FPressedFixed = false;
     int FHotCol = -1;
-    // The vertical bar as the owner set it.
+    bool FHorzVisible = false;
+    // The vertical bar as the owner (or the grid) set it.
     bool FVertVisible = false;
     int FVertPos = 0;
-    bool FSettingScrollBar = false;
+    bool FInScrollRange = false;
     int FWheelRest = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "rtl/set.h"
 
 #include "toolkit/controls.h"
+#include "toolkit/scroll_style.h"
 
 class QLabel;
 class QLineEdit;
@@ -86,8 +87,6 @@ private:
     int FColumns = 1;
     std::unique_ptr<QButtonGroup> FGroup;
 };
-
-enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 inline constexpr const char16_t* SMemoTooLarge = u"Text exceeds memo capacity";
 

@@ -368,6 +368,8 @@ TCustomDBGrid::TCustomDBGrid(rtl::TComponent* AOwner)
     : TCustomGrid(AOwner),
       FDataLink(std::make_unique<TGridDataLink>(this)),
       FColumns(std::make_unique<TDBGridColumns>(this)) {
+    // The vertical bar follows the dataset (UpdateScrollBar), not the grid's rows.
+    SetScrollBars(TScrollStyle::ssHorizontal);
     SetColCount(2);
     SetRowCount(2);
     SetColor(clWindow);
@@ -876,7 +878,7 @@ void TCustomDBGrid::MoveCol(int RawCol) {
         FInColExit = false;
         if (Col() != oldCol) return;
     }
-    MoveColRow(RawCol, Row(), false);
+    MoveColRow(RawCol, Row(), true);
     ColEnter();
 }
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QApplication>
 #include <QScrollBar>
 #include <QTest>
+#include <set>
 
 #include "modal_box_catcher.h"
 #include "rtl/exceptions.h"
@@ -23,16 +25,24 @@ public:
     std::vector<int> Keys;
     std::vector<std::pair<TScrollCode, int>> Requests;
     std::vector<std::pair<int, int>> Moves;
+    std::set<int> PaintedCols;
     int WidthChanges = 0;
     bool FailKeys = false;
 
 protected:
+    void DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override {
+        PaintedCols.insert(ACol);
+        TCustomGrid::DrawCell(Canvas, ACol, ARow, ARect, AState);
+    }
     void KeyDown(int& Key, TShiftState Shift) override {
         Keys.push_back(Key);
         if (FailKeys) throw rtl::Exception(u"key failed");
         TCustomGrid::KeyDown(Key, Shift);
     }
-    void ScrollBarRequest(TScrollCode Code, int Pos) override { Requests.emplace_back(Code, Pos); }
+    void ScrollBarRequest(TScrollCode Code, int Pos) override {
+        Requests.emplace_back(Code, Pos);
+        TCustomGrid::ScrollBarRequest(Code, Pos);
+    }
     void ColWidthsChanged() override { ++WidthChanges; }
     void ColumnMoved(int FromIndex, int ToIndex) override { Moves.emplace_back(FromIndex, ToIndex); }
 };
@@ -63,6 +73,17 @@ protected:
     QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
     QWidget* Viewport() const { return Area()->viewport(); }
     int Frame() const { return Area()->frameWidth(); }
+    QScrollBar* HorzBar() const { return Area()->horizontalScrollBar(); }
+    void Key(Qt::Key K) { QTest::keyClick(Area(), K); }
+
+    // Four rows, and a client area 254 pixels wide: the fixed column and four
+    // more of 50 fit whole with their lines.
+    void NarrowGrid(int Columns) {
+        Grid->SetRowCount(4);
+        Grid->SetColCount(Columns);
+        Grid->SetWidth(5 * 51 - 1 + 2 * Frame());
+        ASSERT_EQ(Grid->ClientWidth(), 254);
+    }
 
     std::unique_ptr<TForm> Form;
     RecordingGrid* Grid = nullptr;
@@ -180,6 +201,7 @@ TEST_F(GridTest, ExceptionFromAKeyGoesToTheApplication) {
 // The owner sets the bar's range with the page counted in; the bar reports
 // requests and keeps showing the owner's position.
 TEST_F(GridTest, ScrollBarReportsRequestsAndKeepsTheOwnersPosition) {
+    Grid->SetScrollBars(TScrollStyle::ssHorizontal);
     Grid->SetVertScrollBar(true, 1, 100 + 7 - 1, 7, 40);
     QScrollBar* bar = Area()->verticalScrollBar();
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 2000));
@@ -206,4 +228,135 @@ TEST_F(GridTest, ScrollBarReportsRequestsAndKeepsTheOwnersPosition) {
     EXPECT_EQ(bar->value(), 40);
     Grid->SetVertScrollBar(false, 0, 0, 0, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 2000));
+}
+
+// Positions of the horizontal bar are LeftCol values, up to the one that
+// shows the last column whole; the page is the columns that fit whole.
+TEST_F(GridTest, HorizontalBarScrollsByColumns) {
+    NarrowGrid(10);
+    QScrollBar* bar = HorzBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_FALSE(Area()->verticalScrollBar()->isVisible());
+    EXPECT_EQ(bar->minimum(), 1);
+    EXPECT_EQ(bar->maximum(), 6);
+    EXPECT_EQ(bar->pageStep(), 4);
+    struct Step {
+        QAbstractSlider::SliderAction action;
+        int leftCol;
+    } steps[] = {{QAbstractSlider::SliderSingleStepAdd, 2}, {QAbstractSlider::SliderPageStepAdd, 6},
+                 {QAbstractSlider::SliderSingleStepAdd, 6}, {QAbstractSlider::SliderPageStepSub, 2},
+                 {QAbstractSlider::SliderSingleStepSub, 1}, {QAbstractSlider::SliderToMaximum, 6}};
+    for (const Step& s : steps) {
+        bar->triggerAction(s.action);
+        EXPECT_EQ(Grid->LeftCol(), s.leftCol) << s.action;
+        EXPECT_EQ(bar->value(), s.leftCol) << s.action;
+    }
+    // The thumb counts when released.
+    bar->setSliderDown(true);
+    bar->setSliderPosition(3);
+    EXPECT_EQ(Grid->LeftCol(), 6);
+    bar->setSliderDown(false);
+    ASSERT_EQ(Grid->LeftCol(), 3);
+
+    // Column 3 follows the fixed column on screen; 1 and 2 are off it.
+    EXPECT_EQ(Grid->CellRect(0, 1), (TRect{0, 21, 50, 41}));
+    EXPECT_EQ(Grid->CellRect(3, 1), (TRect{51, 21, 101, 41}));
+    EXPECT_TRUE(Grid->CellRect(2, 1).Empty());
+    Grid->PaintedCols.clear();
+    Viewport()->repaint();
+    EXPECT_EQ(Grid->PaintedCols, (std::set<int>{0, 3, 4, 5, 6}));
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, {51 + 2 * 51 + 5, 2 * 21 + 5});
+    EXPECT_EQ(Grid->Col(), 5);
+    EXPECT_EQ(Grid->Row(), 2);
+    EXPECT_EQ(Grid->LeftCol(), 3) << "a column shown whole does not scroll";
+
+    // A reader finds the cells where they are drawn, and the ones scrolled
+    // out on either side are not on screen.
+    QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(Grid->Widget())->tableInterface();
+    auto readerCell = [&](int col) { return table->cellAt(0, col - 1); };
+    EXPECT_EQ(readerCell(3)->rect().topLeft(), Viewport()->mapToGlobal(QPoint(51, 21)));
+    EXPECT_FALSE(readerCell(3)->state().invisible);
+    EXPECT_TRUE(readerCell(2)->state().invisible);
+    EXPECT_TRUE(readerCell(9)->state().invisible);
+
+    // Fewer columns keep LeftCol where the last one still fits; with all of
+    // them fitting the bar goes.
+    struct Shrink {
+        int colCount, leftCol;
+        bool bar;
+    } shrinks[] = {{8, 3, true}, {7, 3, true}, {6, 2, true}, {5, 1, false}};
+    for (const Shrink& s : shrinks) {
+        Grid->SetColCount(s.colCount);
+        EXPECT_EQ(Grid->LeftCol(), s.leftCol) << s.colCount;
+        EXPECT_EQ(bar->isVisible(), s.bar) << s.colCount;
+    }
+}
+
+TEST_F(GridTest, KeysBringTheCurrentColumnIntoView) {
+    NarrowGrid(10);
+    Grid->SetOptions(Grid->Options() + TGridOptions{goTabs});
+    struct Step {
+        Qt::Key key;
+        int col, leftCol;
+    } steps[] = {{Qt::Key_Right, 2, 1}, {Qt::Key_Right, 3, 1}, {Qt::Key_Right, 4, 1},   {Qt::Key_Right, 5, 2},
+                 {Qt::Key_Tab, 6, 3},   {Qt::Key_End, 9, 6},   {Qt::Key_Left, 8, 6},    {Qt::Key_Left, 7, 6},
+                 {Qt::Key_Left, 6, 6},  {Qt::Key_Left, 5, 5},  {Qt::Key_Backtab, 4, 4}, {Qt::Key_Home, 1, 1}};
+    for (const Step& s : steps) {
+        Key(s.key);
+        EXPECT_EQ(Grid->Col(), s.col) << s.key;
+        EXPECT_EQ(Grid->LeftCol(), s.leftCol) << s.key;
+        EXPECT_EQ(HorzBar()->value(), s.leftCol) << s.key;
+    }
+}
+
+TEST_F(GridTest, WideningAColumnByDragBringsTheBarAndNarrowingItTakesItAway) {
+    NarrowGrid(4);
+    Grid->SetOptions(Grid->Options() + TGridOptions{goColSizing});
+    auto drag = [&](int fromX, int toX) {
+        QTest::mousePress(Viewport(), Qt::LeftButton, {}, {fromX, 10});
+        QTest::mouseMove(Viewport(), {toX, 10});
+        QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {toX, 10});
+    };
+    ASSERT_FALSE(HorzBar()->isVisible());
+    drag(3 * 51 + 50, 3 * 51 + 130);
+    ASSERT_EQ(Grid->ColWidths(3), 130);
+    ASSERT_TRUE(HorzBar()->isVisible());
+    EXPECT_EQ(HorzBar()->maximum(), 2) << "columns 2 and 3 fit together";
+    EXPECT_EQ(Grid->ClientHeight(), 200 - 2 * Frame() - HorzBar()->height());
+    HorzBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    ASSERT_EQ(Grid->LeftCol(), 2);
+    // The fixed column's border does not size column 1, scrolled out behind it.
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, {50, 10});
+    EXPECT_EQ(Grid->State(), gsNormal);
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {50, 10});
+    // The border is found where column 3 is drawn now.
+    drag(2 * 51 + 130, 2 * 51 + 50);
+    EXPECT_EQ(Grid->ColWidths(3), 50);
+    EXPECT_EQ(Grid->LeftCol(), 1);
+    EXPECT_FALSE(HorzBar()->isVisible());
+}
+
+// The grid keeps a vertical bar by rows unless ScrollBars leave it out.
+TEST_F(GridTest, VerticalBarScrollsByRows) {
+    Grid->SetHeight(21 + 8 * 21 - 1 + 2 * Frame());  // the fixed row and eight more
+    QScrollBar* bar = Area()->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->minimum(), 1);
+    EXPECT_EQ(bar->maximum(), 29 - 8 + 1);
+    EXPECT_EQ(bar->pageStep(), 8);
+    struct Step {
+        QAbstractSlider::SliderAction action;
+        int topRow;
+    } steps[] = {{QAbstractSlider::SliderPageStepAdd, 9}, {QAbstractSlider::SliderSingleStepAdd, 10},
+                 {QAbstractSlider::SliderToMaximum, 22}, {QAbstractSlider::SliderSingleStepAdd, 22}};
+    for (const Step& s : steps) {
+        bar->triggerAction(s.action);
+        EXPECT_EQ(Grid->TopRow(), s.topRow) << s.action;
+        EXPECT_EQ(bar->value(), s.topRow) << s.action;
+    }
+    Key(Qt::Key_Down);
+    EXPECT_EQ(Grid->TopRow(), 2);
+    EXPECT_EQ(bar->value(), 2);
+    Grid->SetScrollBars(TScrollStyle::ssHorizontal);
+    EXPECT_FALSE(bar->isVisible());
 }

@@ -10,11 +10,14 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+#include <functional>
 #include <map>
+#include <set>
 
 #include "data/data_links.h"
 #include "data/db_error.h"
 #include "data/fields.h"
+#include "rtl/format.h"
 #include "memory_dataset.h"
 #include "modal_box_catcher.h"
 #include "toolkit/forms.h"
@@ -24,6 +27,19 @@ using rtl::String;
 using views::TDBGrid;
 
 namespace {
+
+// The region of every paint event a widget gets.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* Widget) { Widget->installEventFilter(this); }
+    QRegion Region;
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint) Region += static_cast<QPaintEvent*>(Event)->region();
+        return false;
+    }
+};
 
 const views::TDBGridOptions kWindowOptions{
     views::dgTitles, views::dgIndicator,     views::dgColumnResize, views::dgColLines,
@@ -75,6 +91,11 @@ protected:
     QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
     QWidget* Viewport() const { return Area()->viewport(); }
     void Key(Qt::Key K, Qt::KeyboardModifiers M = {}) { QTest::keyClick(Area(), K, M); }
+    void Wheel(int Delta) {
+        QWheelEvent event(QPointF(50, 50), Viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, Delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Viewport(), &event);
+    }
 
     // Pitches of a data row and of the title row, grid lines included, from
     // the fonts' own metrics.
@@ -202,6 +223,44 @@ TEST_F(DBGridTest, ShiftedPixelsMatchAFullRepaint) {
     EXPECT_EQ(shifted, onScreen());
 }
 
+// A move of the dataset that does not come from a key (code, the wheel, the
+// scroll bar) is painted at once; by one row, only the row that came in and
+// the row that lost the selection are painted, with their indicator cells.
+TEST_F(DBGridTest, ScrollingByOneRowPaintsOneRowAndTheIndicatorAtOnce) {
+    constexpr int rows = 6;
+    SetClientHeight(TitlePitch() + rows * RowPitch());
+    Open();
+    Key(Qt::Key_Down, Qt::ControlModifier);
+    ASSERT_EQ(Grid->Row(), rows);
+    PaintRecorder recorder(Viewport());
+    const std::pair<const char*, std::function<void()>> moves[] = {
+        {"code", [&] { Data->Next(); }},
+        {"wheel", [&] { Wheel(-120); }},
+        {"scroll bar", [&] { Area()->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd); }},
+    };
+    int recNo = rows;
+    for (const auto& [name, move] : moves) {
+        SCOPED_TRACE(name);
+        QApplication::processEvents();
+        Painted.clear();
+        recorder.Region = {};
+        move();
+        ASSERT_EQ(Data->RecNo(), ++recNo);
+        EXPECT_FALSE(recorder.Region.isEmpty()) << "painted at once";
+        QApplication::processEvents();
+        std::set<int> paintedRows;
+        for (const auto& [cell, text] : Painted) paintedRows.insert(cell.first);
+        EXPECT_EQ(paintedRows, (std::set<int>{rows - 2, rows - 1}));
+        const String name = Painted[{rows - 1, u"Name"}];
+        EXPECT_EQ(name, u"Name" + rtl::IntToStr(recNo));
+        const int top = Grid->CellRect(0, rows - 1).Top;
+        EXPECT_TRUE(QRect(0, top, Viewport()->width(), Viewport()->height() - top)
+                        .contains(recorder.Region.boundingRect()));
+        EXPECT_TRUE(recorder.Region.contains(QRect(0, top, Grid->ColWidths(0), Viewport()->height() - top)))
+            << "the indicator";
+    }
+}
+
 TEST_F(DBGridTest, PageKeysMoveByTheVisibleRows) {
     SetClientHeight(TitlePitch() + 6 * RowPitch());
     Open();
@@ -278,11 +337,7 @@ TEST_F(DBGridTest, TabSkipsColumnsThatAreNoTabStops) {
 
 TEST_F(DBGridTest, WheelMovesOneRecordUnlessAHandlerTakesIt) {
     Open();
-    auto wheel = [&](int delta) {
-        QWheelEvent event(QPointF(50, 50), Viewport()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, delta),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(Viewport(), &event);
-    };
+    auto wheel = [&](int delta) { Wheel(delta); };
     wheel(-120);
     wheel(-120);
     EXPECT_EQ(Data->RecNo(), 3);
@@ -514,4 +569,59 @@ TEST_F(DBGridTest, TitleUnderTheMouseIsHighlighted) {
     QTest::mouseMove(Viewport(), {cell.Left + 20, cell.Top + 5});
     EXPECT_EQ(Grid->HotCol(), -1);
     EXPECT_EQ(background(Paint(), 2), background(plain, 2));
+}
+
+// The grid's own horizontal bar shows columns that do not fit; the vertical
+// bar stays the dataset's, and with dgRowSelect Left and Right move records.
+TEST_F(DBGridTest, HorizontalBarIsTheGridsAndTheVerticalOneFollowsTheDataset) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    QScrollBar* horz = Area()->horizontalScrollBar();
+    QScrollBar* vert = Area()->verticalScrollBar();
+    ASSERT_FALSE(horz->isVisible());
+    ASSERT_EQ(Grid->DataLink().BufferCount(), 6);
+    for (int i = 0; i < 3; ++i) Grid->Columns(i).SetWidth(200);
+    ASSERT_TRUE(horz->isVisible());
+    // The bar takes its height from the data rows, and the dataset's window follows.
+    EXPECT_LT(Grid->VisibleRowCount(), 6);
+    EXPECT_EQ(Grid->DataLink().BufferCount(), Grid->VisibleRowCount());
+    EXPECT_TRUE(vert->isVisible());
+    EXPECT_EQ(vert->maximum(), 50) << "records, not grid rows";
+
+    Key(Qt::Key_Right);
+    EXPECT_EQ(Data->RecNo(), 2);
+    EXPECT_EQ(Grid->LeftCol(), 1);
+    horz->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(Grid->LeftCol(), 2);
+    EXPECT_EQ(Data->RecNo(), 2);
+    EXPECT_EQ(vert->value(), 2);
+    Paint();
+    EXPECT_FALSE(Painted.contains({0, u"ID"}));
+    EXPECT_TRUE(Painted.contains({0, u"Name"}));
+    Key(Qt::Key_Left);
+    EXPECT_EQ(Data->RecNo(), 1);
+    EXPECT_EQ(Grid->LeftCol(), 2);
+    EXPECT_EQ(Grid->SelectedIndex(), 0);
+}
+
+TEST_F(DBGridTest, WithoutRowSelectTheCurrentColumnIsScrolledIntoView) {
+    Grid->SetOptions(kWindowOptions - views::TDBGridOptions{views::dgRowSelect});
+    for (int i = 0; i < 3; ++i) Grid->Columns(i).SetWidth(150);  // two fit
+    Open();
+    struct Step {
+        Qt::Key key;
+        int column, leftCol;
+    } steps[] = {{Qt::Key_End, 2, 2},     {Qt::Key_Home, 0, 1},    {Qt::Key_Tab, 1, 1},
+                 {Qt::Key_Tab, 2, 2},     {Qt::Key_Backtab, 1, 2}, {Qt::Key_Backtab, 0, 1},
+                 {Qt::Key_Right, 1, 1},   {Qt::Key_Right, 2, 2}};
+    for (const Step& s : steps) {
+        Key(s.key);
+        EXPECT_EQ(Grid->SelectedIndex(), s.column) << s.key;
+        EXPECT_EQ(Grid->LeftCol(), s.leftCol) << s.key;
+    }
+    // A click picks the column drawn under it: Name, right of the indicator.
+    const toolkit::TRect row = Grid->CellRect(0, 3);
+    QTest::mouseClick(Viewport(), Qt::LeftButton, {}, {row.Right + 10, row.Top + 3});
+    EXPECT_EQ(Grid->SelectedIndex(), 1);
+    EXPECT_EQ(Data->RecNo(), 3);
 }
