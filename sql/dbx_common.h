@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -332,6 +333,10 @@ public:
     // A new morphic command listed on this connection; the caller owns it.
     virtual std::unique_ptr<TDBXCommand> CreateCommand();
     virtual String GetVendorProperty(StringView Name);
+    // A value that differs whenever the database's content may have changed
+    // since it was last read, by this connection or any other; nothing when
+    // the driver cannot tell.
+    virtual std::optional<TDBXDataVersion> GetDataVersion() { return std::nullopt; }
 
     int TransactionCount() const { return static_cast<int>(FTransactionStack.size()); }
     const TDBXContextPtr& DBXContext() const { return FDBXContext; }

@@ -9,6 +9,14 @@
 
 namespace sql {
 
+// What TDBXConnection::GetDataVersion gives: two readings of the database
+// compare equal only when nothing changed it between them.
+struct TDBXDataVersion {
+    std::int64_t Others = 0;  // changes made through other connections
+    std::int64_t Own = 0;     // changes made through this one
+    bool operator==(const TDBXDataVersion&) const = default;
+};
+
 namespace TDBXDataTypes {
 constexpr int UnknownType = 0;
 constexpr int AnsiStringType = 1;

@@ -155,6 +155,8 @@ void TCustomSQLDataSet::FreeReader() { FDBXReader.reset(); }
 void TCustomSQLDataSet::FreeCommand() {
     FreeReader();
     FDBXCommand.reset();
+    FCompleteRows.reset();
+    FCompleteVersion.reset();
     FPrepared = false;
     FieldDefs().SetUpdated(false);
     FIndexDefs.clear();
@@ -229,6 +231,7 @@ void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
 void TCustomSQLDataSet::ExecuteStatement() {
     FDBXReader = FDBXCommand->ExecuteQuery();
     FRecords = -1;
+    FRowsRead = 0;
 }
 
 void TCustomSQLDataSet::InternalOpen() {
@@ -376,7 +379,14 @@ void TCustomSQLDataSet::FreeRecordBuffer(TRecordBuffer& Buffer) { FRecordBuffers
 TGetResult TCustomSQLDataSet::GetRecord(TRecordBuffer Buffer, TGetMode, bool DoCheck) {
     if (!FDBXReader || FDBXReader->Closed()) return grEOF;
     try {
-        if (!FDBXReader->Next()) return grEOF;
+        if (!FDBXReader->Next()) {
+            FCompleteRows = FRowsRead;
+            FCompleteVersion = FSQLConnection && FSQLConnection->DBXConnection()
+                                   ? FSQLConnection->DBXConnection()->GetDataVersion()
+                                   : std::nullopt;
+            return grEOF;
+        }
+        ++FRowsRead;
     } catch (const rtl::Exception&) {
         if (DoCheck) throw;
         return grError;
@@ -526,13 +536,9 @@ void TCustomSQLDataSet::InternalRefresh() {
 
 void TCustomSQLDataSet::PSReset() {
     TDataSet::PSReset();
-    if (!Active()) return;
-    if (!Bof()) {
-        First();  // a forward-only dataset closes and opens again
-    } else {
-        Close();
-        Open();
-    }
+    // At the beginning the statement stands on its first row as it ran; it
+    // need not run again for that.
+    if (Active() && !Bof()) First();  // a forward-only dataset closes and opens again
 }
 
 // ---- record count
@@ -554,6 +560,10 @@ int TCustomSQLDataSet::GetRecordCount() {
             if (PosOutsideQuotes(u" distinct ", lower) != StringView::npos) DatabaseError(SNotSupported);
             query += quote + table + quote;
             const std::size_t where = PosOutsideQuotes(u" where ", lower);
+            if (const std::optional<int> rows = CountFromCompleteRead(lower, where)) {
+                FRecords = *rows;
+                return FRecords;
+            }
             if (where != StringView::npos) {
                 query += StringView(FCommandText).substr(where);
                 const std::size_t order = PosOutsideQuotes(u" order by ", rtl::AnsiLowerCase(query));
@@ -566,6 +576,26 @@ int TCustomSQLDataSet::GetRecordCount() {
     }
     FRecords = GetRows(query, *FSQLConnection);
     return FRecords;
+}
+
+std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(StringView LowerText, std::size_t WhereSpace) {
+    if (!FCompleteRows || !FCompleteVersion) return std::nullopt;
+    const std::optional<TPlainSelect> shape = ParsePlainSelect(FCommandText);
+    if (!shape) return std::nullopt;
+    // The count statement is cut from the text at " where " and " order by ";
+    // it filters as the read did only when those are the statement's own
+    // WHERE and ORDER BY.
+    const auto next = [](std::size_t Space) { return Space == StringView::npos ? Space : Space + 1; };
+    if (shape->WhereAt != next(WhereSpace)) return std::nullopt;
+    if (WhereSpace != StringView::npos &&
+        shape->OrderByAt != next(PosOutsideQuotes(u" order by ", LowerText, WhereSpace)))
+        return std::nullopt;
+    // A read that stopped at the limit may have left rows behind.
+    if (shape->Limit && *FCompleteRows >= *shape->Limit) return std::nullopt;
+    // Nothing may have changed the database since the read ended.
+    TDBXConnection* connection = FSQLConnection->DBXConnection();
+    if (!connection || connection->GetDataVersion() != FCompleteVersion) return std::nullopt;
+    return FCompleteRows;
 }
 
 int TCustomSQLDataSet::GetRows(const String& Query, TSQLConnection& Connection) {

@@ -7,10 +7,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "data/dataset.h"
 #include "rtl/string_list.h"
+#include "sql/dbx_types.h"
 
 namespace sql {
 
@@ -166,8 +168,18 @@ private:
     std::int64_t BlobLength(int FieldNo);
     int ColumnDataType(int FieldNo) const;
 
+    // The number of rows a read of the statement to its end found, when the
+    // count statement would certainly count the same (nothing otherwise).
+    std::optional<int> CountFromCompleteRead(StringView LowerText, std::size_t WhereSpace);
+
     std::vector<int> FColumnTypes;  // driver data type of each column
     data::TRecordBufferPool FRecordBuffers;
+    // Rows the reader gave since the statement last ran; what the last read
+    // to the end of the prepared statement found, and the database's version
+    // then. Forgotten with the prepared statement.
+    int FRowsRead = 0;
+    std::optional<int> FCompleteRows;
+    std::optional<TDBXDataVersion> FCompleteVersion;
 };
 
 // A dataset on the statement held as lines in SQL.

@@ -1,5 +1,7 @@
 #include "sql/sql_tokenizer.h"
 
+#include "rtl/format.h"
+
 namespace sql {
 namespace {
 
@@ -227,6 +229,135 @@ TParsedParams ParseSQLParams(StringView SQL) {
         }
     }
     return out;
+}
+
+// ---- the plain select
+
+namespace {
+
+enum class TLexKind { Word, QuotedName, Literal, Number, Symbol };
+
+struct TLexToken {
+    TLexKind Kind;
+    std::size_t At;
+    StringView Text;
+};
+
+// Splits SQL text into tokens as SQLite reads it: blanks and comments
+// separate them, quoted text is one token. Only what ParsePlainSelect needs.
+std::vector<TLexToken> Lex(StringView SQL) {
+    std::vector<TLexToken> tokens;
+    std::size_t i = 0;
+    auto isSpace = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f'; };
+    while (i < SQL.size()) {
+        const char16_t c = SQL[i];
+        const std::size_t start = i;
+        if (isSpace(c)) {
+            ++i;
+        } else if (c == u'-' && i + 1 < SQL.size() && SQL[i + 1] == u'-') {
+            while (i < SQL.size() && SQL[i] != u'\n') ++i;
+        } else if (c == u'/' && i + 1 < SQL.size() && SQL[i + 1] == u'*') {
+            const std::size_t end = SQL.find(u"*/", i + 2);
+            i = end == StringView::npos ? SQL.size() : end + 2;
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            i = SkipQuoted(SQL, i);
+            tokens.push_back({c == u'\'' ? TLexKind::Literal : TLexKind::QuotedName, start, SQL.substr(start, i - start)});
+        } else if (c >= u'0' && c <= u'9') {
+            while (i < SQL.size() && (IsIdentChar(SQL[i]) || SQL[i] == u'.')) ++i;
+            tokens.push_back({TLexKind::Number, start, SQL.substr(start, i - start)});
+        } else if (IsIdentStart(c)) {
+            while (i < SQL.size() && (IsIdentChar(SQL[i]) || SQL[i] == u'$')) ++i;
+            tokens.push_back({TLexKind::Word, start, SQL.substr(start, i - start)});
+        } else {
+            ++i;
+            tokens.push_back({TLexKind::Symbol, start, SQL.substr(start, 1)});
+        }
+    }
+    return tokens;
+}
+
+bool IsWord(const TLexToken& Token, StringView Keyword) {
+    return Token.Kind == TLexKind::Word && rtl::SameText(Token.Text, Keyword);
+}
+
+bool IsSymbol(const TLexToken& Token, char16_t Symbol) {
+    return Token.Kind == TLexKind::Symbol && Token.Text.front() == Symbol;
+}
+
+bool IsName(const TLexToken& Token) { return Token.Kind == TLexKind::Word || Token.Kind == TLexKind::QuotedName; }
+
+// Words that, outside parentheses, would make the rows differ from the count.
+bool ChangesTheRows(const TLexToken& Token) {
+    static constexpr StringView Words[] = {u"group",   u"having", u"window", u"union",  u"intersect", u"except",
+                                           u"offset",  u"select", u"from",   u"values", u"join"};
+    for (StringView w : Words)
+        if (IsWord(Token, w)) return true;
+    return IsSymbol(Token, u';');
+}
+
+}  // namespace
+
+std::optional<TPlainSelect> ParsePlainSelect(StringView SQL) {
+    const std::vector<TLexToken> t = Lex(SQL);
+    std::size_t i = 0;
+    auto at = [&](std::size_t k) -> const TLexToken* { return k < t.size() ? &t[k] : nullptr; };
+    if (!at(0) || !IsWord(t[0], u"select")) return std::nullopt;
+    i = 1;
+    // Column list: * or names (table.column allowed), separated by commas.
+    if (at(i) && IsSymbol(t[i], u'*')) {
+        ++i;
+    } else {
+        for (;;) {
+            if (!at(i) || !IsName(t[i]) || IsWord(t[i], u"distinct") || IsWord(t[i], u"all") || IsWord(t[i], u"from"))
+                return std::nullopt;
+            ++i;
+            while (at(i + 1) && IsSymbol(t[i], u'.') && IsName(t[i + 1])) i += 2;
+            if (at(i) && IsSymbol(t[i], u',')) {
+                ++i;
+                continue;
+            }
+            break;
+        }
+    }
+    if (!at(i) || !IsWord(t[i], u"from")) return std::nullopt;
+    ++i;
+    if (!at(i) || !IsName(t[i])) return std::nullopt;
+    ++i;
+    TPlainSelect shape;
+    auto skipClause = [&]() -> bool {  // to the next ORDER BY, LIMIT or the end, outside parentheses
+        int depth = 0;
+        for (; at(i); ++i) {
+            if (IsSymbol(t[i], u'(')) ++depth;
+            else if (IsSymbol(t[i], u')')) {
+                if (--depth < 0) return false;
+            } else if (depth == 0) {
+                if (IsWord(t[i], u"order") || IsWord(t[i], u"limit")) break;
+                if (ChangesTheRows(t[i])) return false;
+            }
+        }
+        return depth == 0;
+    };
+    if (at(i) && IsWord(t[i], u"where")) {
+        shape.WhereAt = t[i].At;
+        ++i;
+        if (!skipClause()) return std::nullopt;
+    }
+    if (at(i) && IsWord(t[i], u"order")) {
+        if (!at(i + 1) || !IsWord(t[i + 1], u"by")) return std::nullopt;
+        shape.OrderByAt = t[i].At;
+        i += 2;
+        if (!skipClause()) return std::nullopt;
+    }
+    if (at(i) && IsWord(t[i], u"limit")) {
+        ++i;
+        if (!at(i) || t[i].Kind != TLexKind::Number) return std::nullopt;
+        const auto limit = rtl::TryStrToInt64(t[i].Text);
+        if (!limit || *limit < 0) return std::nullopt;
+        shape.Limit = limit;
+        ++i;
+    }
+    if (at(i)) return std::nullopt;
+    return shape;
 }
 
 }  // namespace sql

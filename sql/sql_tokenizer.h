@@ -3,6 +3,8 @@
 // name after FROM, the parameter markers, and searches that skip quoted text.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "rtl/strings.h"
@@ -48,5 +50,21 @@ struct TParsedParams {
     String NativeText;
 };
 TParsedParams ParseSQLParams(StringView SQL);
+
+// A statement of the one shape whose rows, read to their end, are as many as
+// its derived count statement counts: SELECT of plain column names (or *)
+// FROM one table, then optionally WHERE, ORDER BY and LIMIT with a whole
+// number. Positions are those of the keywords' first letters in the text.
+struct TPlainSelect {
+    std::size_t WhereAt = StringView::npos;
+    std::size_t OrderByAt = StringView::npos;
+    std::optional<std::int64_t> Limit;
+};
+// The statement's shape, or nothing when it is of any other: an expression,
+// alias or DISTINCT in the column list; joins, several tables, a subquery
+// or anything more in FROM; GROUP BY, HAVING, WINDOW, compound selects,
+// OFFSET or a second statement outside parentheses; a LIMIT that is not
+// one whole number. Comments and any whitespace separate tokens, as in SQL.
+std::optional<TPlainSelect> ParsePlainSelect(StringView SQL);
 
 }  // namespace sql

@@ -39,14 +39,14 @@ void TDBXSqliteCommand::DerivedOpen() {
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
 }
 
-void TDBXSqliteCommand::Step() {
+int TDBXSqliteCommand::Step() {
     sqlite3_stmt* statement = FStatementHandle.get();
     // Text holding only blanks or comments prepares to no statement.
     if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
     Trace(FText);
     Trace(u"sqlite3_step");
     const int step = sqlite3_step(statement);
-    if (step == SQLITE_ROW || step == SQLITE_DONE) return;
+    if (step == SQLITE_ROW || step == SQLITE_DONE) return step;
     // The message is read before the reset; the step's error is the one reported.
     const String message = LastErrorMessage(FSqliteConnection.ConnectionHandle());
     Trace(u"sqlite3_reset");
@@ -60,29 +60,30 @@ void TDBXSqliteCommand::Reset() {
 }
 
 std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
-    Step();
+    const int step = Step();
     sqlite3_stmt* statement = FStatementHandle.get();
     Trace(u"sqlite3_changes");
     FRowsAffected = sqlite3_changes(FSqliteConnection.ConnectionHandle());
     Trace(u"sqlite3_column_count");
     const int columns = sqlite3_column_count(statement);
-    std::unique_ptr<TDBXReader> reader;
-    if (columns > 0) {
-        try {
-            auto byteReader = std::make_unique<TDBXSqliteByteReader>(FDBXContext, statement, FSqliteConnection);
-            reader = std::make_unique<TDBXSqliteReader>(FDBXContext, columns, std::move(byteReader), statement,
-                                                        FSqliteConnection);
-        } catch (...) {
-            sqlite3_reset(statement);
-            throw;
-        }
+    if (columns == 0) {
+        Reset();
+        return nullptr;
     }
-    Reset();
-    return reader;
+    // The step that described the columns stands on the first row (or found
+    // none); the reader hands it out first instead of running the scan again.
+    try {
+        auto byteReader = std::make_unique<TDBXSqliteByteReader>(FDBXContext, statement, FSqliteConnection);
+        return std::make_unique<TDBXSqliteReader>(FDBXContext, columns, std::move(byteReader), statement,
+                                                  FSqliteConnection, step == SQLITE_ROW);
+    } catch (...) {
+        sqlite3_reset(statement);
+        throw;
+    }
 }
 
 void TDBXSqliteCommand::DerivedExecuteUpdate() {
-    Step();
+    static_cast<void>(Step());
     Reset();
     Trace(u"sqlite3_changes");
     FRowsAffected = sqlite3_changes(FSqliteConnection.ConnectionHandle());

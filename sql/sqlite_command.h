@@ -39,9 +39,10 @@ protected:
 
 private:
     void Trace(StringView Message) const;
-    // Steps the statement once. A failed step resets the statement, so the
-    // command can run again, and raises the step's error.
-    void Step();
+    // Steps the statement once: SQLITE_ROW or SQLITE_DONE. A failed step
+    // resets the statement, so the command can run again, and raises the
+    // step's error.
+    int Step();
     // Resets the statement to run again from its start.
     void Reset();
 

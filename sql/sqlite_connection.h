@@ -22,6 +22,9 @@ public:
     String GetProductVersion() override;
     // "ColumnMetaDataSupported" and "DriverDataTypes" (names matched exactly).
     String GetVendorProperty(StringView Name) override;
+    // PRAGMA data_version for other connections' commits, the total of rows
+    // changed for this one's.
+    std::optional<TDBXDataVersion> GetDataVersion() override;
 
     sqlite3* ConnectionHandle() const { return FConnectionHandle.get(); }
     int TransactionId() const { return FTransactionId; }

@@ -392,15 +392,15 @@ void TDBXSqliteRow::SetDynamicBytes(TDBXWritableValue& DbxValue, std::int64_t Of
 // ---- TDBXSqliteReader -------------------------------------------------------
 
 TDBXSqliteReader::TDBXSqliteReader(TDBXContextPtr Context, int ColumnCount, std::unique_ptr<TDBXByteReader> ByteReader,
-                                   sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection)
+                                   sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection,
+                                   bool FirstRowStepped)
     : TDBXReader(Context, std::move(ByteReader), std::make_unique<TDBXSqliteRow>(Context, StatementHandle, Connection)),
       FSqliteConnection(Connection),
-      FStatementHandle(StatementHandle) {
-    // Without a current row (no rows at all) every column reads as null.
-    const bool hasRow = sqlite3_data_count(StatementHandle) > 0;
+      FStatementHandle(StatementHandle),
+      FHasFirstRow(FirstRowStepped) {
     std::vector<std::unique_ptr<TDBXWritableValue>> values(static_cast<std::size_t>(ColumnCount));
     for (int i = 0; i < ColumnCount; ++i)
-        values[i] = TDBXValue::CreateValue(FDBXContext, DescribeColumn(i, hasRow), FDbxRow.get(), true);
+        values[i] = TDBXValue::CreateValue(FDBXContext, DescribeColumn(i, FHasFirstRow), FDbxRow.get(), true);
     SetValues(std::move(values));
 }
 
@@ -462,6 +462,10 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
 }
 
 bool TDBXSqliteReader::DerivedNext() {
+    if (FFirstStepPending) {
+        FFirstStepPending = false;
+        return FHasFirstRow;
+    }
     FDBXContext->Trace(TDBXTraceFlags::Vendor, u"sqlite3_step");
     const int result = sqlite3_step(FStatementHandle);
     FStepFailed = result != SQLITE_ROW && result != SQLITE_DONE;

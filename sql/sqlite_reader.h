@@ -101,11 +101,14 @@ private:
     sqlite3_stmt* FStatementHandle;
 };
 
-// The rows of a query: the descriptions are made once, from the first row.
+// The rows of a query: the descriptions are made once, from the first row,
+// which the statement already stands on when FirstRowStepped is true. The
+// statement's first step has been taken either way: the first Next hands out
+// its result without stepping again.
 class TDBXSqliteReader : public TDBXReader {
 public:
     TDBXSqliteReader(TDBXContextPtr Context, int ColumnCount, std::unique_ptr<TDBXByteReader> ByteReader,
-                     sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection);
+                     sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection, bool FirstRowStepped);
     ~TDBXSqliteReader() override;
 
 protected:
@@ -117,6 +120,8 @@ private:
 
     TDBXSqliteConnection& FSqliteConnection;
     sqlite3_stmt* FStatementHandle;
+    bool FHasFirstRow;  // without one, the columns are described as nulls
+    bool FFirstStepPending = true;
     bool FStepFailed = false;
 };
 

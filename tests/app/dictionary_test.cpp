@@ -2,6 +2,7 @@
 // rules, each test in a folder of its own with its own lx_items.db, the
 // window driven through its controls.
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -10,6 +11,8 @@
 #include "app/dictionary_texts.h"
 #include "dictionary_window.h"
 #include "rtl/string_list.h"
+#include "sql/dbx_common.h"
+#include "sql/sql_connection.h"
 #include "sql/sql_dataset.h"
 #include "tools/dictionary_builder.h"
 
@@ -464,4 +467,43 @@ TEST_F(DictionaryWindowTest, SampleDictionaryCountsMatchSQLite) {
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(expected)));
         EXPECT_EQ(GridRows(), std::min<long long>(expected, 1000));
     }
+}
+
+// ---- the work a search does, read from the connection's trace
+
+TEST_F(DictionaryWindowTest, ASearchScansOnceForTheRowsAndCountsThemWithoutAnotherScan) {
+    auto db = OpenDb();
+    MakeSearchDictionary(*db);
+    std::vector<String> calls;
+    BeforeCreate = [&](app::TForm2& Window) {
+        Window.SQLConnection1->OnTrace = [&](const sql::TDBXTraceInfo& Info) { calls.push_back(Info.FTraceMessage); };
+    };
+    Start();
+    const auto count = [&](auto&& Match) { return std::count_if(calls.begin(), calls.end(), Match); };
+    const auto steps = [&] { return count([](const String& c) { return c == u"sqlite3_step"; }); };
+    const auto selects = [&] { return count([](const String& c) { return c.rfind(u"select id", 0) == 0; }); };
+    const auto counts = [&] { return count([](const String& c) { return c.rfind(u"select count", 0) == 0; }); };
+    const struct {
+        const char16_t* text;
+        int mode, matches;
+        long selects, steps, counts;
+    } cases[] = {
+        // Opened (a step for each row and one to find the end), then run
+        // again by the provider's reset to stand on its first row (a step).
+        {u"қағаз1", 1, 12, 2, 12 + 1 + 1, 0},
+        // Nothing found: the query already stands where a reset would put it.
+        {u"жоқ", 0, 0, 1, 1, 0},
+        // At the limit the rows tell nothing of the rest: the count runs (one step).
+        {u"әліпби", 0, 1000, 2, 1000 + 1 + 1 + 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.text));
+        calls.clear();
+        Search(c.text, c.mode);
+        EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(c.matches)));
+        EXPECT_EQ(selects(), c.selects);
+        EXPECT_EQ(counts(), c.counts);
+        EXPECT_EQ(steps(), c.steps);
+    }
+    Form.reset();  // closing traces too, and the list goes with this test
 }

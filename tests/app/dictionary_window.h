@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -108,6 +109,7 @@ protected:
         toolkit::Application().SetExeName(rtl::Utf8ToString((FolderPath() / "kalimdar").string()));
         ModalBoxCatcher catcher;
         Form = std::make_unique<app::TForm2>(nullptr);
+        if (BeforeCreate) BeforeCreate(*Form);
         Form->DoCreate();
         StartBoxes = catcher.Texts();
         Form->Show();
@@ -149,6 +151,9 @@ protected:
     std::filesystem::path FolderOverride;  // a folder of the test's choosing instead of Dir
     std::unique_ptr<app::TForm2> Form;
     std::vector<String> StartBoxes;
+    // Runs on the new window before its creation handler, as a designer's
+    // property values would.
+    std::function<void(app::TForm2&)> BeforeCreate;
 };
 
 }  // namespace app_test

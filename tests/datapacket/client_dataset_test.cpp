@@ -252,12 +252,14 @@ TEST_F(ClientDataSetTest, SmallPacketsAreFetchedOnDemandAndByLast) {
 TEST_F(ClientDataSetTest, ClosingAsksForAResetUnlessBeingDestroyed) {
     OpenQuery(Startup, 3);
     Client->Open();
+    Query->Next();  // off its first row, so that a reset must run it again
     int executions = static_cast<int>(Statements.size());
     Client->Close();
     EXPECT_EQ(static_cast<int>(Statements.size()), executions + 1);  // the pure reset ran the query again
     EXPECT_FALSE(Client->HasAppServer());
 
     Client->Open();
+    Query->Next();
     executions = static_cast<int>(Statements.size());
     delete Client;
     Client = nullptr;

@@ -100,8 +100,9 @@ TEST_F(ProviderTest, RefreshRequestResetsWritesRowsOnlyAndResetsAgain) {
     EXPECT_EQ(U32At(bytes, 14), 5u);
     EXPECT_EQ(U32At(bytes, 18) & dsfHasMetaData, 0u);
     EXPECT_EQ(U32At(bytes, 8), PacketHeaderSize);  // rows right after the header
-    // A reset before (the new statement runs again) and one after, since -1 was asked.
-    EXPECT_EQ(Executions(), before + 2);
+    // A reset before (the new statement stands on its first row as it ran:
+    // nothing to run again) and one after the rows, since -1 was asked.
+    EXPECT_EQ(Executions(), before + 1);
     EXPECT_TRUE(Query->Bof());
 }
 
@@ -125,7 +126,10 @@ TEST_F(ProviderTest, EmptyResultStillDescribesTheColumns) {
     EXPECT_EQ(recsOut, 0);
     EXPECT_EQ(U32At(packet.AsBytes(), 14), 0u);
     EXPECT_EQ(DescsOf(*StoreOf(packet)).size(), 4u);
-    EXPECT_EQ(Executions(), before + 1);  // 0 differs from the count asked: reset
+    // 0 differs from the count asked: reset, with nothing to run again.
+    EXPECT_EQ(Executions(), before);
+    EXPECT_TRUE(Query->Active());
+    EXPECT_TRUE(Query->Eof());
 }
 
 TEST_F(ProviderTest, PureResetRequestReturnsNothingAndDoesNotOpenAClosedSource) {
@@ -455,6 +459,7 @@ TEST_F(ProviderTest, OptionsTravelAsPacketParameters) {
         SetSql(Startup);
         Client->Open();
         EXPECT_EQ(Client->DSOptions(), c.clientHas ? TDataSetOptions{c.clientOption} : TDataSetOptions{});
+        Query->Next();  // off its first row, so that a reset must run it again
         const int executions = Executions();
         Client->Close();
         // Without the reset call, closing leaves the query alone.

@@ -134,7 +134,9 @@ TEST_F(SqlQueryTest, ClosedButPreparedQueryRunsAgainWithoutPreparing) {
     EXPECT_EQ(Query->FieldByName(u"id")->AsInteger(), 1);
 }
 
-TEST_F(SqlQueryTest, PSResetLeavesTheQueryFreshlyExecutedOnItsFirstRow) {
+// A reset leaves the query on its first row: a query that moved runs again;
+// one that stands on its first row as it ran has nothing to run again.
+TEST_F(SqlQueryTest, PSResetLeavesTheQueryOnItsFirstRowRunningAgainOnlyWhenItMoved) {
     Query->SQL().Add(kStartup);
     for (bool moved : {true, false}) {
         Query->Open();
@@ -147,7 +149,10 @@ TEST_F(SqlQueryTest, PSResetLeavesTheQueryFreshlyExecutedOnItsFirstRow) {
         EXPECT_TRUE(Query->Active());
         EXPECT_TRUE(Query->Bof());
         EXPECT_EQ(Query->FieldByName(u"id")->AsInteger(), 1);
-        EXPECT_EQ(Statements, (std::vector<String>{kStartup + u"\r\n"})) << "moved " << moved;
+        EXPECT_EQ(Statements, moved ? std::vector<String>{kStartup + u"\r\n"} : std::vector<String>{})
+            << "moved " << moved;
+        Query->Next();
+        EXPECT_EQ(Query->FieldByName(u"id")->AsInteger(), 2);
         Query->Close();
     }
 }
@@ -172,10 +177,62 @@ TEST_F(SqlQueryTest, SearchCountsBelowAtAndAboveTheLimit) {
         EXPECT_EQ(rows, c.rows) << rtl::StringToUtf8(c.condition);
         Statements.clear();
         EXPECT_EQ(Query->RecordCount(), c.count) << rtl::StringToUtf8(c.condition);
-        EXPECT_EQ(CountStatements(),
-                  (std::vector<String>{u"select count(*) from \"lx_items\" where lx_word_upper " + c.condition +
-                                       u"\r\nlimit 1000"}));
+        // A read that ended below the limit has counted the rows already.
+        const std::vector<String> counted{u"select count(*) from \"lx_items\" where lx_word_upper " + c.condition +
+                                          u"\r\nlimit 1000"};
+        EXPECT_EQ(CountStatements(), c.rows < 1000 ? std::vector<String>{} : counted);
     }
+}
+
+// Statements read to their end below any limit whose rows need not be what
+// the derived count counts: the count statement must run (or refuse).
+TEST_F(SqlQueryTest, CountRunsItsStatementWhereTheReadCannotStandForIt) {
+    const String statements[] = {
+        u"select id, ' where id < 3' from lx_items where id < 5",         // an expression, " where " in a literal
+        u"select count(*) from lx_items where id < 5",                    // one row, counting four
+        u"select lx_title from lx_items group by lx_title",               // grouping
+        u"select a.id from lx_items a join lx_items b on a.id = b.id where a.id < 5",
+        u"select id from lx_items where id < 100 limit 10 offset 95",     // an offset
+        u"select id from lx_items where id < 3 union select id from lx_items where id > 2498",
+        u"select id from lx_items /* where id < 3 */ where id < 5",       // the count is cut inside the comment
+        u"select id from lx_items\nwhere id < 5",                         // the count misses this where
+        u"select id from lx_items where id < 5 limit 4",                  // the read stopped at the limit
+    };
+    for (const String& sql : statements) {
+        SCOPED_TRACE(rtl::StringToUtf8(sql));
+        Query->SQL().Clear();
+        Query->SQL().Add(sql);
+        Query->Open();
+        while (!Query->Eof()) Query->Next();
+        Statements.clear();
+        const String refusal = MessageOf([&] { Query->RecordCount(); });
+        EXPECT_TRUE(refusal == u"[0x0005]: Operation Not Supported" || CountStatements().size() == 1u)
+            << rtl::StringToUtf8(refusal);
+        Query->Close();
+    }
+}
+
+// A change to the database after the read, by this connection or another,
+// sends the count to its statement.
+TEST_F(SqlQueryTest, CountAfterTheDatabaseChangedRunsItsStatement) {
+    SetSearch(*Query, u" like 'КІТАП15%'");
+    Query->Open();
+    while (!Query->Eof()) Query->Next();
+    {
+        auto other = Connect(Database);
+        Execute(*other, u"insert into lx_items (id, lx_word, lx_text, lx_title, lx_word_upper) "
+                        u"values (9001, 'кітап1599', 'т', 'с', 'КІТАП1599')");
+    }
+    Statements.clear();
+    EXPECT_EQ(Query->RecordCount(), 13);
+    EXPECT_EQ(CountStatements().size(), 1u);
+    // Unchanged since the last read to the end: no statement.
+    Query->Close();
+    Query->Open();
+    while (!Query->Eof()) Query->Next();
+    Statements.clear();
+    EXPECT_EQ(Query->RecordCount(), 13);
+    EXPECT_TRUE(CountStatements().empty());
 }
 
 TEST_F(SqlQueryTest, CountIsCachedUntilTheNextExecution) {

@@ -87,3 +87,53 @@ TEST(SqlTokenizer, ParameterMarkersOutsideQuotes) {
     EXPECT_EQ(parsed.NativeText, u"select ?, ':b', \"c:d\", `e:f`, x:y from t where z = ? and w = ?");
     EXPECT_TRUE(ParseSQLParams(u"select id from lx_items where lx_word_upper  like '%:А%'").Names.empty());
 }
+
+TEST(SqlTokenizer, PlainSelectShapes) {
+    constexpr std::size_t none = StringView::npos;
+    struct Case {
+        String sql;
+        std::size_t where, orderBy;
+        std::optional<std::int64_t> limit;
+    } accepted[] = {
+        {u"select id, lx_word, lx_text, lx_title from lx_items\r\n where lx_word_upper  like '%А%'\r\nlimit 1000\r\n",
+         54, none, 1000},
+        {u"select id, lx_word, lx_text, lx_title from lx_items limit 1000", none, none, 1000},
+        {u"SELECT * FROM \"lx items\" WHERE (a = 1 OR b IN (1, 2)) ORDER BY a, b LIMIT 5", 25, 54, 5},
+        {u"select t.a, [b] from t where x = 'group by, union; limit 3 offset 1' order by a", 23, 69, std::nullopt},
+        {u"select a from t where a in (select b from u limit 2 offset 1)", 16, none, std::nullopt},
+        {u"select a from t -- where b\n where c /* limit */ = 1", 28, none, std::nullopt},
+    };
+    for (const auto& c : accepted) {
+        SCOPED_TRACE(rtl::StringToUtf8(c.sql));
+        const std::optional<TPlainSelect> shape = ParsePlainSelect(c.sql);
+        ASSERT_TRUE(shape.has_value());
+        EXPECT_EQ(shape->WhereAt, c.where);
+        EXPECT_EQ(shape->OrderByAt, c.orderBy);
+        EXPECT_EQ(shape->Limit, c.limit);
+    }
+    const String rejected[] = {
+        u"select count(*) from t where a = 1",
+        u"select a as b from t",
+        u"select distinct a from t",
+        u"select a, 'x' from t",
+        u"select a from t, u",
+        u"select a from t join u on t.a = u.a",
+        u"select a from t natural join u",
+        u"select a from t x",
+        u"select a from (select a from t)",
+        u"select a from t group by a",
+        u"select a from t where a = 1 group by a having count(*) > 1",
+        u"select a from t union select a from u",
+        u"select a from t except select a from u",
+        u"select a from t limit 10 offset 5",
+        u"select a from t limit 5, 10",
+        u"select a from t limit :n",
+        u"select a from t limit 1.5",
+        u"select a from t; select b from u",
+        u"select a from t where (a = 1",
+        u"with x as (select a from t) select a from x",
+        u"update t set a = 1",
+        u"select a from t window w as (order by a)",
+    };
+    for (const String& sql : rejected) EXPECT_FALSE(ParsePlainSelect(sql).has_value()) << rtl::StringToUtf8(sql);
+}

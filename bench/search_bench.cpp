@@ -1,0 +1,309 @@
+// A search through the whole program beside a plain SQLite program doing the
+// same work, on sample dictionaries of 250,000 and 1,500,000 rows.
+//
+// Chain: the main window's search as the button runs it (statement, query,
+// provider, packet, client dataset, grid repaint, derived count, panel).
+// Plain: the same three-line select read row by row as UTF-16 (every column
+// copied out), then the same count, on one connection with SQLite's default
+// settings, preparing both statements anew as a program must for a new text.
+// Before timing, each case checks that both sides give the same rows and the
+// same count. Repetitions of all cases are interleaved at random, and the
+// closing table gives, per case, the ratio chain / plain of paired
+// repetitions as min / median / max.
+//
+//   ./bin/search_bench [--rows=250000,1500000] [--repetitions=7] [google benchmark flags]
+// The dictionaries are made once by the sample tool into
+// $TMPDIR/kalimdar-search-bench/<rows>/lx_items.db and reused.
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/dictionary_texts.h"
+#include "app/main_window.h"
+#include "datapacket/client_dataset.h"
+#include "rtl/files.h"
+#include "rtl/string_list.h"
+#include "toolkit/application.h"
+#include "toolkit/status_bar.h"
+#include "toolkit/std_controls.h"
+#include "tools/dictionary_builder.h"
+#include "views/db_grid.h"
+
+namespace {
+
+using rtl::String;
+
+struct TPattern {
+    int Mode;
+    const char* Kind;  // "many", "few" or "none"
+    const char16_t* Text;
+};
+
+// Texts as the user types them; "many" matches more than 1000 rows, "few"
+// fewer (at least one), "none" nothing, on both sample sizes. An equal word
+// is never on more than a few rows.
+const TPattern Patterns[] = {
+    {0, "many", u"а"},  {0, "few", u"абайла"}, {0, "none", u"щщщ"},
+    {1, "many", u"аб"}, {1, "few", u"абай"},   {1, "none", u"щщщ"},
+    {2, "few", u"абай"}, {2, "none", u"щщщ"},
+};
+
+std::filesystem::path DictionaryFolder(std::int64_t Rows) {
+    const auto folder = std::filesystem::temp_directory_path() / "kalimdar-search-bench" / std::to_string(Rows);
+    if (!std::filesystem::exists(folder / "lx_items.db")) {
+        std::filesystem::create_directories(folder);
+        tools::DictionaryBuildOptions options;
+        options.Rows = Rows;
+        options.OutFileName = rtl::Utf8ToString((folder / "lx_items.db").string());
+        std::fprintf(stderr, "making %s\n", (folder / "lx_items.db").c_str());
+        tools::BuildDictionaryDatabase(options);
+    }
+    return folder;
+}
+
+String Statement(const TPattern& P) {
+    return String(app::SearchSelectLine) + u"\r\n" + app::SearchConditionLine(P.Mode, rtl::AnsiUpperCase(P.Text)) +
+           u"\r\n" + String(app::SearchLimitLine) + u"\r\n";
+}
+
+// The count statement the query derives from the search statement.
+String CountStatement(const TPattern& P) {
+    return u"select count(*) from \"lx_items\" " +
+           app::SearchConditionLine(P.Mode, rtl::AnsiUpperCase(P.Text)).substr(1) + u"\r\n" +
+           String(app::SearchLimitLine);
+}
+
+[[noreturn]] void Fail(const std::string& What) {
+    std::fprintf(stderr, "search_bench: %s\n", What.c_str());
+    std::exit(1);
+}
+
+// The plain program: one connection, default settings.
+class TPlain {
+public:
+    explicit TPlain(const std::filesystem::path& Database) {
+        if (sqlite3_open_v2(Database.c_str(), &FDb, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            Fail("open " + Database.string());
+    }
+    ~TPlain() { sqlite3_close(FDb); }
+    TPlain(const TPlain&) = delete;
+    TPlain& operator=(const TPlain&) = delete;
+
+    struct TResult {
+        std::vector<std::int64_t> Ids;
+        std::int64_t Count = -1;
+    };
+
+    TResult Search(const TPattern& P) {
+        TResult result;
+        const String select = Statement(P);
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare16_v2(FDb, select.data(), int(select.size() * 2), &stmt, nullptr) != SQLITE_OK)
+            Fail(sqlite3_errmsg(FDb));
+        String word, text, title;
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            result.Ids.push_back(sqlite3_column_int64(stmt, 0));
+            Copy(stmt, 1, word);
+            Copy(stmt, 2, text);
+            Copy(stmt, 3, title);
+            benchmark::DoNotOptimize(word.data());
+            benchmark::DoNotOptimize(text.data());
+            benchmark::DoNotOptimize(title.data());
+        }
+        sqlite3_finalize(stmt);
+        const String count = CountStatement(P);
+        if (sqlite3_prepare16_v2(FDb, count.data(), int(count.size() * 2), &stmt, nullptr) != SQLITE_OK)
+            Fail(sqlite3_errmsg(FDb));
+        if (sqlite3_step(stmt) == SQLITE_ROW) result.Count = sqlite3_column_int64(stmt, 0);
+        sqlite3_finalize(stmt);
+        return result;
+    }
+
+private:
+    static void Copy(sqlite3_stmt* Stmt, int Column, String& Into) {
+        const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(Stmt, Column));
+        Into.assign(text ? text : u"", static_cast<std::size_t>(sqlite3_column_bytes16(Stmt, Column)) / 2);
+    }
+    sqlite3* FDb = nullptr;
+};
+
+// The program's window on a dictionary folder, started as the entry starts it.
+class TChain {
+public:
+    explicit TChain(const std::filesystem::path& Folder) {
+        toolkit::Application().SetExeName(rtl::Utf8ToString((Folder / "kalimdar").string()));
+        FForm = std::make_unique<app::TForm2>(nullptr);
+        FForm->DoCreate();
+        if (FForm->StatusBar1->PanelText(0).empty()) Fail("the window did not start on " + Folder.string());
+        FForm->Show();
+        QApplication::processEvents();
+    }
+
+    // One search as the button runs it, the grid repainted before it returns.
+    void Search(const TPattern& P) {
+        FForm->Edit1->SetText(P.Text);
+        FForm->RadioGroup1->SetItemIndex(P.Mode);
+        FForm->BitBtn1->Click();
+        static_cast<QAbstractScrollArea*>(FForm->DBGrid1->Widget())->viewport()->repaint();
+    }
+
+    TPlain::TResult Result() {
+        TPlain::TResult result;
+        datapacket::TClientDataSet& rows = *FForm->ClientDataSet1;
+        rows.First();
+        while (!rows.Eof()) {
+            result.Ids.push_back(rows.FieldByName(u"id")->AsLargeInt());
+            rows.Next();
+        }
+        rows.First();
+        const String panel = FForm->StatusBar1->PanelText(1);
+        String digits;
+        for (char16_t c : panel)
+            if (c >= u'0' && c <= u'9') digits += c;
+        result.Count = digits.empty() ? -1 : std::stoll(rtl::StringToUtf8(digits));
+        return result;
+    }
+
+private:
+    std::unique_ptr<app::TForm2> FForm;
+};
+
+struct TSide {
+    std::unique_ptr<TChain> Chain;
+    std::unique_ptr<TPlain> Plain;
+};
+std::map<std::int64_t, TSide> Sides;
+
+// Seconds of each repetition, by case name and side.
+std::map<std::string, std::vector<double>> ChainTimes, PlainTimes;
+std::map<std::string, std::int64_t> Matches;
+
+std::string CaseName(std::int64_t Rows, const TPattern& P) {
+    return std::to_string(Rows) + "/mode" + std::to_string(P.Mode) + "/" + P.Kind;
+}
+
+void BM_Chain(benchmark::State& State, std::int64_t Rows, TPattern P) {
+    TChain& chain = *Sides.at(Rows).Chain;
+    for (auto _ : State) {
+        const auto start = std::chrono::steady_clock::now();
+        chain.Search(P);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        State.SetIterationTime(seconds);
+        ChainTimes[CaseName(Rows, P)].push_back(seconds);
+    }
+}
+
+void BM_Plain(benchmark::State& State, std::int64_t Rows, TPattern P) {
+    TPlain& plain = *Sides.at(Rows).Plain;
+    for (auto _ : State) {
+        const auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(plain.Search(P));
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        State.SetIterationTime(seconds);
+        PlainTimes[CaseName(Rows, P)].push_back(seconds);
+    }
+}
+
+std::vector<std::int64_t> ParseRows(int& argc, char** argv) {
+    std::vector<std::int64_t> rows{250000, 1500000};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--rows=", 0) != 0) continue;
+        rows.clear();
+        std::string list = arg.substr(7);
+        for (std::size_t at = 0; at <= list.size();) {
+            const std::size_t comma = std::min(list.find(',', at), list.size());
+            rows.push_back(std::stoll(list.substr(at, comma - at)));
+            at = comma + 1;
+        }
+        std::copy(argv + i + 1, argv + argc, argv + i);
+        --argc;
+        --i;
+    }
+    return rows;
+}
+
+int ParseRepetitions(int& argc, char** argv) {
+    int repetitions = 7;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--repetitions=", 0) != 0) continue;
+        repetitions = std::stoi(arg.substr(14));
+        std::copy(argv + i + 1, argv + argc, argv + i);
+        --argc;
+        --i;
+    }
+    return repetitions;
+}
+
+double Median(std::vector<double> V) {
+    std::sort(V.begin(), V.end());
+    return V[V.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::vector<std::int64_t> sizes = ParseRows(argc, argv);
+    const int repetitions = ParseRepetitions(argc, argv);
+    toolkit::TApplication application(argc, argv);
+    application.SetTitle(u"Kalimdar");
+    for (std::int64_t rows : sizes) {
+        const auto folder = DictionaryFolder(rows);
+        TSide& side = Sides[rows];
+        side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
+        side.Chain = std::make_unique<TChain>(folder);
+        for (const TPattern& p : Patterns) {
+            // Both sides must agree before either is timed.
+            side.Chain->Search(p);
+            const TPlain::TResult chain = side.Chain->Result();
+            const TPlain::TResult plain = side.Plain->Search(p);
+            if (chain.Ids != plain.Ids || chain.Count != plain.Count)
+                Fail(CaseName(rows, p) + ": the chain and the plain program disagree (" +
+                     std::to_string(chain.Ids.size()) + " rows, count " + std::to_string(chain.Count) + " against " +
+                     std::to_string(plain.Ids.size()) + " rows, count " + std::to_string(plain.Count) + ")");
+            Matches[CaseName(rows, p)] = plain.Count;
+            benchmark::RegisterBenchmark(("chain/" + CaseName(rows, p)).c_str(), BM_Chain, rows, p)
+                ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+                ->ReportAggregatesOnly(true);
+            benchmark::RegisterBenchmark(("plain/" + CaseName(rows, p)).c_str(), BM_Plain, rows, p)
+                ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+                ->ReportAggregatesOnly(true);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    std::printf("\n| Rows | Mode | Pattern | Matches | Plain median (ms) | Chain median (ms) | Chain / plain min | median | max |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto& [name, chain] : ChainTimes) {
+        const std::vector<double>& plain = PlainTimes[name];
+        const std::size_t n = std::min(chain.size(), plain.size());
+        if (n == 0) continue;
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < n; ++i) ratios.push_back(chain[i] / plain[i]);
+        std::sort(ratios.begin(), ratios.end());
+        const auto first = name.find('/'), second = name.find('/', first + 1);
+        std::printf("| %s | %s | %s | %lld | %.1f | %.1f | %.2f | %.2f | %.2f |\n", name.substr(0, first).c_str(),
+                    name.substr(first + 5, second - first - 5).c_str(), name.substr(second + 1).c_str(),
+                    static_cast<long long>(Matches[name]), Median(plain) * 1e3, Median(chain) * 1e3, ratios.front(),
+                    ratios[ratios.size() / 2], ratios.back());
+    }
+    Sides.clear();
+    toolkit::Application().SetExeName(u"");
+    return 0;
+}
