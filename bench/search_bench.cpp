@@ -8,8 +8,14 @@
 // settings, preparing both statements anew as a program must for a new text.
 // Before timing, each case checks that both sides give the same rows and the
 // same count. Repetitions of all cases are interleaved at random, and the
-// closing table gives, per case, the ratio chain / plain of paired
-// repetitions as min / median / max.
+// closing table gives, per case, each side's times as min / median / max
+// and the ratios chain / plain of the medians and of the fastest runs.
+//
+// It also times the start-up (the window created, its first rows shown and
+// the total counted) against a bare window of the same size plus the plain
+// program's start-up statement and count, and compares the peak anonymous
+// memory of a bare window with the window's after start-up and ten searches,
+// each in a process of its own.
 //
 //   ./bin/search_bench [--rows=250000,1500000] [--repetitions=7] [google benchmark flags]
 // The dictionaries are made once by the sample tool into
@@ -20,10 +26,12 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -108,13 +116,27 @@ public:
 
     TResult Search(const TPattern& P) {
         TResult result;
-        const String select = Statement(P);
+        Run(Statement(P), result);
+        result.Count = Number(CountStatement(P));
+        return result;
+    }
+
+    // The program's start-up work: the first 1000 entries and the total.
+    TResult Startup() {
+        TResult result;
+        Run(String(app::StartupStatement), result);
+        result.Count = Number(u"select count(*) from \"lx_items\"");
+        return result;
+    }
+
+private:
+    void Run(const String& Select, TResult& Result) {
         sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare16_v2(FDb, select.data(), int(select.size() * 2), &stmt, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare16_v2(FDb, Select.data(), int(Select.size() * 2), &stmt, nullptr) != SQLITE_OK)
             Fail(sqlite3_errmsg(FDb));
         String word, text, title;
         while (sqlite3_step(stmt) == SQLITE_ROW) {
-            result.Ids.push_back(sqlite3_column_int64(stmt, 0));
+            Result.Ids.push_back(sqlite3_column_int64(stmt, 0));
             Copy(stmt, 1, word);
             Copy(stmt, 2, text);
             Copy(stmt, 3, title);
@@ -123,15 +145,15 @@ public:
             benchmark::DoNotOptimize(title.data());
         }
         sqlite3_finalize(stmt);
-        const String count = CountStatement(P);
-        if (sqlite3_prepare16_v2(FDb, count.data(), int(count.size() * 2), &stmt, nullptr) != SQLITE_OK)
-            Fail(sqlite3_errmsg(FDb));
-        if (sqlite3_step(stmt) == SQLITE_ROW) result.Count = sqlite3_column_int64(stmt, 0);
-        sqlite3_finalize(stmt);
-        return result;
     }
-
-private:
+    std::int64_t Number(const String& Sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare16_v2(FDb, Sql.data(), int(Sql.size() * 2), &stmt, nullptr) != SQLITE_OK)
+            Fail(sqlite3_errmsg(FDb));
+        const std::int64_t value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
+        sqlite3_finalize(stmt);
+        return value;
+    }
     static void Copy(sqlite3_stmt* Stmt, int Column, String& Into) {
         const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(Stmt, Column));
         Into.assign(text ? text : u"", static_cast<std::size_t>(sqlite3_column_bytes16(Stmt, Column)) / 2);
@@ -142,12 +164,14 @@ private:
 // The program's window on a dictionary folder, started as the entry starts it.
 class TChain {
 public:
+    // Starts the window as the program does and waits until it is painted.
     explicit TChain(const std::filesystem::path& Folder) {
         toolkit::Application().SetExeName(rtl::Utf8ToString((Folder / "kalimdar").string()));
         FForm = std::make_unique<app::TForm2>(nullptr);
         FForm->DoCreate();
         if (FForm->StatusBar1->PanelText(0).empty()) Fail("the window did not start on " + Folder.string());
         FForm->Show();
+        FForm->Window()->repaint();
         QApplication::processEvents();
     }
 
@@ -216,6 +240,90 @@ void BM_Plain(benchmark::State& State, std::int64_t Rows, TPattern P) {
     }
 }
 
+// Start-up: the window created, its first 1000 rows shown and the total
+// counted, against a bare window of the same size shown and painted plus the
+// plain program's start-up statement and count on a connection of its own.
+void BM_StartupChain(benchmark::State& State, std::int64_t Rows) {
+    const auto folder = DictionaryFolder(Rows);
+    for (auto _ : State) {
+        const auto start = std::chrono::steady_clock::now();
+        auto chain = std::make_unique<TChain>(folder);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        State.SetIterationTime(seconds);
+        ChainTimes[std::to_string(Rows) + "/start-up"].push_back(seconds);
+    }
+}
+
+void BM_StartupBare(benchmark::State& State, std::int64_t Rows) {
+    const auto folder = DictionaryFolder(Rows);
+    for (auto _ : State) {
+        const auto start = std::chrono::steady_clock::now();
+        QWidget window;
+        window.resize(665, 439);
+        window.show();
+        window.repaint();
+        QApplication::processEvents();
+        TPlain plain(folder / "lx_items.db");
+        benchmark::DoNotOptimize(plain.Startup());
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        State.SetIterationTime(seconds);
+        PlainTimes[std::to_string(Rows) + "/start-up"].push_back(seconds);
+    }
+}
+
+// Anonymous resident memory of this process now, in KiB (RssAnon).
+long AnonymousKiB() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "RssAnon: %ld kB", &kib) == 1) break;
+    std::fclose(status);
+    return kib;
+}
+
+// --memory-run=bare|chain: the process's peak anonymous memory, sampled
+// after the window is up and (for the chain) after each of ten searches.
+int MemoryRun(const std::string& Side, std::int64_t Rows) {
+    long peak = 0;
+    if (Side == "bare") {
+        QWidget window;
+        window.resize(665, 439);
+        window.show();
+        window.repaint();
+        QApplication::processEvents();
+        peak = AnonymousKiB();
+    } else {
+        TChain chain(DictionaryFolder(Rows));
+        peak = AnonymousKiB();
+        for (int i = 0; i < 10; ++i) {
+            chain.Search(Patterns[i % std::size(Patterns)]);
+            QApplication::processEvents();
+            peak = std::max(peak, AnonymousKiB());
+        }
+    }
+    std::printf("%ld\n", peak);
+    return 0;
+}
+
+// Runs this program again for each side and compares their peaks.
+void ReportMemory(const char* Self, std::int64_t Rows) {
+    long peaks[2] = {-1, -1};
+    const char* sides[2] = {"bare", "chain"};
+    for (int i = 0; i < 2; ++i) {
+        const std::string command =
+            std::string(Self) + " --rows=" + std::to_string(Rows) + " --memory-run=" + sides[i] + " 2>/dev/null";
+        if (std::FILE* child = popen(command.c_str(), "r")) {
+            if (std::fscanf(child, "%ld", &peaks[i]) != 1) peaks[i] = -1;
+            pclose(child);
+        }
+    }
+    std::printf("\nPeak anonymous memory on %lld rows: bare window %.1f MiB, window after start-up and ten searches "
+                "%.1f MiB, difference %.1f MiB\n",
+                static_cast<long long>(Rows), peaks[0] / 1024.0, peaks[1] / 1024.0, (peaks[1] - peaks[0]) / 1024.0);
+}
+
 std::vector<std::int64_t> ParseRows(int& argc, char** argv) {
     std::vector<std::int64_t> rows{250000, 1500000};
     for (int i = 1; i < argc; ++i) {
@@ -259,9 +367,19 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::vector<std::int64_t> sizes = ParseRows(argc, argv);
     const int repetitions = ParseRepetitions(argc, argv);
+    std::string memoryRun;
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).rfind("--memory-run=", 0) == 0) memoryRun = std::string(argv[i]).substr(13);
     toolkit::TApplication application(argc, argv);
     application.SetTitle(u"Kalimdar");
+    if (!memoryRun.empty()) return MemoryRun(memoryRun, sizes.back());
     for (std::int64_t rows : sizes) {
+        benchmark::RegisterBenchmark(("chain/" + std::to_string(rows) + "/start-up").c_str(), BM_StartupChain, rows)
+            ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+            ->ReportAggregatesOnly(true);
+        benchmark::RegisterBenchmark(("plain/" + std::to_string(rows) + "/start-up").c_str(), BM_StartupBare, rows)
+            ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+            ->ReportAggregatesOnly(true);
         const auto folder = DictionaryFolder(rows);
         TSide& side = Sides[rows];
         side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
@@ -284,25 +402,36 @@ int main(int argc, char** argv) {
                 ->ReportAggregatesOnly(true);
         }
     }
-    benchmark::Initialize(&argc, argv);
+    // Repetitions of all cases interleave at random, so that a slow spell of
+    // the machine does not fall on one side only.
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    std::printf("\n| Rows | Mode | Pattern | Matches | Plain median (ms) | Chain median (ms) | Chain / plain min | median | max |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto& [name, chain] : ChainTimes) {
-        const std::vector<double>& plain = PlainTimes[name];
-        const std::size_t n = std::min(chain.size(), plain.size());
-        if (n == 0) continue;
-        std::vector<double> ratios;
-        for (std::size_t i = 0; i < n; ++i) ratios.push_back(chain[i] / plain[i]);
-        std::sort(ratios.begin(), ratios.end());
+    // Each side's times as min / median / max; the ratios of the medians and
+    // of the fastest runs.
+    std::printf("\n| Rows | Mode | Pattern | Matches | Plain ms min / median / max | Chain ms min / median / max "
+                "| Chain / plain, medians | fastest |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
+    for (const auto& [name, chainTimes] : ChainTimes) {
+        std::vector<double> chain = chainTimes, plain = PlainTimes[name];
+        if (chain.empty() || plain.empty()) continue;
+        std::sort(chain.begin(), chain.end());
+        std::sort(plain.begin(), plain.end());
         const auto first = name.find('/'), second = name.find('/', first + 1);
-        std::printf("| %s | %s | %s | %lld | %.1f | %.1f | %.2f | %.2f | %.2f |\n", name.substr(0, first).c_str(),
-                    name.substr(first + 5, second - first - 5).c_str(), name.substr(second + 1).c_str(),
-                    static_cast<long long>(Matches[name]), Median(plain) * 1e3, Median(chain) * 1e3, ratios.front(),
-                    ratios[ratios.size() / 2], ratios.back());
+        const bool startup = second == std::string::npos;
+        std::printf("| %s | %s | %s | %s | %.1f / %.1f / %.1f | %.1f / %.1f / %.1f | %.2f | %.2f |\n",
+                    name.substr(0, first).c_str(), startup ? "-" : name.substr(first + 5, second - first - 5).c_str(),
+                    startup ? "start-up" : name.substr(second + 1).c_str(),
+                    startup ? "1000 shown" : std::to_string(Matches[name]).c_str(), plain.front() * 1e3,
+                    Median(plain) * 1e3, plain.back() * 1e3, chain.front() * 1e3, Median(chain) * 1e3,
+                    chain.back() * 1e3, Median(chain) / Median(plain), chain.front() / plain.front());
     }
+    for (std::int64_t rows : sizes) ReportMemory(argv[0], rows);
     Sides.clear();
     toolkit::Application().SetExeName(u"");
     return 0;
