@@ -552,23 +552,15 @@ int TCustomSQLDataSet::GetRecordCount() {
     String query = u"select count(*) from ";
     switch (FCommandType) {
         case ctQuery: {
-            const String table = GetTableNameFromSQLEx(FCommandText, FSQLConnection->GetIdOption());
-            if (table.empty() || FParams.Count() > 0) DatabaseError(SNotSupported);
-            // Searched for outside quoted literals only: a literal that holds
-            // these words neither refuses the count nor cuts its condition.
-            const String lower = rtl::AnsiLowerCase(FCommandText);
-            if (PosOutsideQuotes(u" distinct ", lower) != StringView::npos) DatabaseError(SNotSupported);
-            query += quote + table + quote;
-            const std::size_t where = PosOutsideQuotes(u" where ", lower);
-            if (const std::optional<int> rows = CountFromCompleteRead(lower, where)) {
+            if (FParams.Count() > 0) DatabaseError(SNotSupported);
+            const std::optional<TCountDerivation> count =
+                DeriveCountStatement(FCommandText, quote, FSQLConnection->GetIdOption());
+            if (!count) DatabaseError(SNotSupported);
+            if (const std::optional<int> rows = CountFromCompleteRead(*count)) {
                 FRecords = *rows;
                 return FRecords;
             }
-            if (where != StringView::npos) {
-                query += StringView(FCommandText).substr(where);
-                const std::size_t order = PosOutsideQuotes(u" order by ", rtl::AnsiLowerCase(query));
-                if (order != StringView::npos) query.resize(order);
-            }
+            query = count->Statement;
             break;
         }
         case ctTable: query += quote + FCommandText + quote; break;
@@ -578,17 +570,13 @@ int TCustomSQLDataSet::GetRecordCount() {
     return FRecords;
 }
 
-std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(StringView LowerText, std::size_t WhereSpace) {
+std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(const TCountDerivation& Count) {
     if (!FCompleteRows || !FCompleteVersion) return std::nullopt;
     const std::optional<TPlainSelect> shape = ParsePlainSelect(FCommandText);
     if (!shape) return std::nullopt;
-    // The count statement is cut from the text at " where " and " order by ";
-    // it filters as the read did only when those are the statement's own
-    // WHERE and ORDER BY.
-    const auto next = [](std::size_t Space) { return Space == StringView::npos ? Space : Space + 1; };
-    if (shape->WhereAt != next(WhereSpace)) return std::nullopt;
-    if (WhereSpace != StringView::npos &&
-        shape->OrderByAt != next(PosOutsideQuotes(u" order by ", LowerText, WhereSpace)))
+    // The count statement filters as the read did only when the WHERE and
+    // ORDER BY it was cut at are the statement's own.
+    if (shape->WhereAt != Count.WhereAt || (Count.WhereAt != StringView::npos && shape->OrderByAt != Count.OrderByAt))
         return std::nullopt;
     // A read that stopped at the limit may have left rows behind.
     if (shape->Limit && *FCompleteRows >= *shape->Limit) return std::nullopt;

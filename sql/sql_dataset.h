@@ -22,6 +22,7 @@ using rtl::StringView;
 class TDBXCommand;
 class TDBXReader;
 class TSQLConnection;
+struct TCountDerivation;
 
 // One column's description as the driver gives it.
 struct TFLDDesc {
@@ -170,7 +171,7 @@ private:
 
     // The number of rows a read of the statement to its end found, when the
     // count statement would certainly count the same (nothing otherwise).
-    std::optional<int> CountFromCompleteRead(StringView LowerText, std::size_t WhereSpace);
+    std::optional<int> CountFromCompleteRead(const TCountDerivation& Count);
 
     std::vector<int> FColumnTypes;  // driver data type of each column
     data::TRecordBufferPool FRecordBuffers;

@@ -231,6 +231,26 @@ TParsedParams ParseSQLParams(StringView SQL) {
     return out;
 }
 
+// ---- the count statement
+
+std::optional<TCountDerivation> DeriveCountStatement(StringView SQL, StringView Quote, TIdentifierOption IdOption) {
+    const String table = GetTableNameFromSQLEx(SQL, IdOption);
+    if (table.empty()) return std::nullopt;
+    // Searched for outside quoted literals only: a literal that holds these
+    // words neither refuses the count nor cuts its condition.
+    const String lower = rtl::AnsiLowerCase(SQL);
+    if (PosOutsideQuotes(u" distinct ", lower) != StringView::npos) return std::nullopt;
+    TCountDerivation count;
+    count.Statement = u"select count(*) from " + String(Quote) + table + String(Quote);
+    const std::size_t where = PosOutsideQuotes(u" where ", lower);
+    if (where == StringView::npos) return count;
+    const std::size_t order = PosOutsideQuotes(u" order by ", lower, where);
+    count.WhereAt = where + 1;
+    if (order != StringView::npos) count.OrderByAt = order + 1;
+    count.Statement += SQL.substr(where, (order == StringView::npos ? SQL.size() : order) - where);
+    return count;
+}
+
 // ---- the plain select
 
 namespace {

@@ -51,6 +51,19 @@ struct TParsedParams {
 };
 TParsedParams ParseSQLParams(StringView SQL);
 
+// The count statement derived from a query's text: "select count(*) from "
+// and the table after FROM between Quote characters, then the text from its
+// " where " to its " order by " (both outside quoted text; the end when there
+// is no " order by "). WhereAt and OrderByAt give where the words "where"
+// and "order" of those begin in the text (npos when not found). Nothing when the text names no table after FROM
+// or holds " distinct " outside quoted text.
+struct TCountDerivation {
+    String Statement;
+    std::size_t WhereAt = StringView::npos;
+    std::size_t OrderByAt = StringView::npos;
+};
+std::optional<TCountDerivation> DeriveCountStatement(StringView SQL, StringView Quote, TIdentifierOption IdOption);
+
 // A statement of the one shape whose rows, read to their end, are as many as
 // its derived count statement counts: SELECT of plain column names (or *)
 // FROM one table, then optionally WHERE, ORDER BY and LIMIT with a whole

@@ -137,3 +137,28 @@ TEST(SqlTokenizer, PlainSelectShapes) {
     };
     for (const String& sql : rejected) EXPECT_FALSE(ParsePlainSelect(sql).has_value()) << rtl::StringToUtf8(sql);
 }
+
+TEST(SqlTokenizer, CountStatementDerivedFromTheText) {
+    constexpr std::size_t none = StringView::npos;
+    struct Case {
+        String sql, count;
+        std::size_t where, orderBy;
+    } cases[] = {
+        {u"select id, lx_word from lx_items limit 1000", u"select count(*) from \"lx_items\"", none, none},
+        {u"select id from lx_items\r\n where a  like '%X%'\r\nlimit 1000\r\n",
+         u"select count(*) from \"lx_items\" where a  like '%X%'\r\nlimit 1000\r\n", 26, none},
+        {u"select id from t where a = ' order by ' order by a",
+         u"select count(*) from \"t\" where a = ' order by '", 17, 40},
+        {u"select id from t where a = ' DISTINCT '", u"select count(*) from \"t\" where a = ' DISTINCT '", 17, none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(rtl::StringToUtf8(c.sql));
+        const std::optional<TCountDerivation> count = DeriveCountStatement(c.sql, u"\"", idMixCase);
+        ASSERT_TRUE(count.has_value());
+        EXPECT_EQ(count->Statement, c.count);
+        EXPECT_EQ(count->WhereAt, c.where);
+        EXPECT_EQ(count->OrderByAt, c.orderBy);
+    }
+    for (const String sql : {u"select distinct a from t", u"select 1"})
+        EXPECT_FALSE(DeriveCountStatement(sql, u"\"", idMixCase).has_value()) << rtl::StringToUtf8(sql);
+}
