@@ -13,6 +13,12 @@
 using namespace toolkit;
 using rtl::String;
 
+#if defined(__SANITIZE_ADDRESS__)
+// Whole allocation stacks, so that the leak suppressions for Qt's unwound
+// input frames (tests/lsan.supp) can match them.
+extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
+#endif
+
 namespace {
 
 template <class E>
@@ -101,10 +107,11 @@ TEST(Screen, WaitCursorOverridesUntilReset) {
 
 namespace {
 
-// A widget whose event handler fails, as a faulty paint or input handler might.
+// A widget whose event handlers fail, as a faulty paint or input handler might.
 class FailingWidget : public QWidget {
 protected:
     void customEvent(QEvent*) override { throw rtl::Exception(u"handler failed"); }
+    void mousePressEvent(QMouseEvent*) override { throw rtl::Exception(u"click failed"); }
 };
 
 }  // namespace
@@ -116,4 +123,22 @@ TEST(HandleException, ExceptionLeavingMessageProcessingIsShownNotPropagated) {
     QCoreApplication::processEvents();  // the message loop delivers it
     ASSERT_EQ(catcher.Boxes.size(), 1u);
     EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("handler failed."));
+}
+
+// The real input path: a mouse press from the platform through the whole
+// event delivery, failing in the widget's handler. The window goes on
+// receiving input afterwards.
+TEST(HandleException, ExceptionFromARealMouseHandlerIsShownAndInputGoesOn) {
+    ModalBoxCatcher catcher;
+    FailingWidget widget;
+    widget.resize(100, 50);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&widget));
+    QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_EQ(catcher.Boxes.size(), 1u);
+    EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("click failed."));
+    widget.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&widget));
+    QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(catcher.Boxes.size(), 2u);
 }
