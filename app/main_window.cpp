@@ -120,6 +120,7 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     OnCreate = [this](rtl::TComponent* Sender) { FormCreate(Sender); };
     BitBtn1->OnClick = [this](rtl::TComponent* Sender) { BitBtn1Click(Sender); };
     Edit1->OnEnter = [this](rtl::TComponent* Sender) { Edit1Enter(Sender); };
+    Edit1->OnKeyPress = [this](rtl::TComponent* Sender, char16_t& Key) { Edit1KeyPress(Sender, Key); };
 }
 
 int HalfRoundedToEven(int Width) {
@@ -158,6 +159,16 @@ void TForm2::FormCreate(rtl::TComponent*) {
 void TForm2::BitBtn1Click(rtl::TComponent*) { Search(); }
 
 void TForm2::Edit1Enter(rtl::TComponent*) { Search(); }
+
+void TForm2::Edit1KeyPress(rtl::TComponent*, char16_t& Key) {
+    if (Key == u'\r') {
+        Key = 0;
+        Search();
+    } else if (Key == u'\x1b') {
+        Key = 0;
+        Edit1->SetText(u"");
+    }
+}
 
 void TForm2::Search() {
     rtl::TStringList& sql = SQLQuery1->SQL();

@@ -61,6 +61,8 @@ public:
     void FormCreate(rtl::TComponent* Sender);
     // The same search as the button's, whenever the focus enters the box.
     void Edit1Enter(rtl::TComponent* Sender);
+    // Enter in the box searches as the button does; Escape empties the box.
+    void Edit1KeyPress(rtl::TComponent* Sender, char16_t& Key);
 
     // The folder of the running executable, with its trailing delimiter.
     rtl::String ExecutableFolder() const;

@@ -59,6 +59,36 @@ protected:
     }
 };
 
+// A line edit that offers each character key to its TEdit's OnKeyPress first.
+class KeyLineEdit : public QLineEdit {
+public:
+    explicit KeyLineEdit(TEdit& Owner) : FOwner(Owner) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override {
+        char16_t key = 0;
+        if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) key = u'\r';
+        else if (Event->key() == Qt::Key_Escape) key = u'\x1b';
+        else if (Event->text().size() == 1) key = Event->text().front().unicode();
+        if (key != 0 && FOwner.OnKeyPress) {
+            try {
+                FOwner.OnKeyPress(&FOwner, key);
+            } catch (...) {
+                Application().HandleException(std::current_exception());
+                key = 0;
+            }
+            if (key == 0) {
+                Event->accept();
+                return;
+            }
+        }
+        QLineEdit::keyPressEvent(Event);
+    }
+
+private:
+    TEdit& FOwner;
+};
+
 }  // namespace
 
 // ---- TLabel
@@ -78,7 +108,7 @@ struct TEdit::FocusWatch {
     ~FocusWatch() { QObject::disconnect(Connection); }
 };
 
-TEdit::TEdit(TComponent* AOwner) : TControl(AOwner, std::make_unique<QLineEdit>()), FWatch(new FocusWatch) {
+TEdit::TEdit(TComponent* AOwner) : TControl(AOwner, std::make_unique<KeyLineEdit>(*this)), FWatch(new FocusWatch) {
     FWatch->Connection = QObject::connect(qApp, &QApplication::focusChanged, [this](QWidget* Old, QWidget* Now) {
         if (Now != LineEdit() || !Old || Old->window() != LineEdit()->window()) return;
         CallHandler(OnEnter, this);

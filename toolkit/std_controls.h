@@ -31,6 +31,10 @@ private:
     QLabel* Label() const;
 };
 
+// Called with each character key pressed in a control (Enter as CR, Escape
+// as ESC); a handler that sets Key to 0 keeps the key from the control.
+using TKeyPressEvent = std::function<void(TComponent* Sender, char16_t& Key)>;
+
 // A single-line text box. OnEnter fires when the focus moves into it from
 // another control of the same window (a click or Tab), not when the window
 // is activated again or a modal box closes.
@@ -44,6 +48,7 @@ public:
     void SetTextHint(const String& Value);
 
     TNotifyEvent OnEnter;
+    TKeyPressEvent OnKeyPress;
 
 private:
     QLineEdit* LineEdit() const;

@@ -507,3 +507,30 @@ TEST_F(DictionaryWindowTest, ASearchScansOnceForTheRowsAndCountsThemWithoutAnoth
     }
     Form.reset();  // closing traces too, and the list goes with this test
 }
+
+// ---- the keyboard in the search box
+
+TEST_F(DictionaryWindowTest, EnterInTheBoxSearchesAndEscapeEmptiesIt) {
+    auto db = OpenDb();
+    MakeSearchDictionary(*db);
+    Start();
+    int refreshes = 0;
+    Form->ClientDataSet1->AfterRefresh = [&](data::TDataSet&) { ++refreshes; };
+    QTest::mouseClick(Form->Edit1->Widget(), Qt::LeftButton);  // entering the box searches, as designed
+    ASSERT_EQ(refreshes, 1);
+    for (const QChar c : QStringLiteral("қағаз9"))  // one key each, as a Kazakh layout gives them
+        QTest::sendKeyEvent(QTest::Click, Form->Edit1->Widget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    EXPECT_EQ(refreshes, 1);  // typing alone does not search
+    QTest::keyClick(Form->Edit1->Widget(), Qt::Key_Return);
+    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(Panel(1), "Сұраныс бойынша 11 сөздік табылды");
+    EXPECT_TRUE(Form->Edit1->Focused());
+    EXPECT_EQ(Utf8(Form->Edit1->Text()), "қағаз9");
+    QTest::keyClick(Form->Edit1->Widget(), Qt::Key_Escape);
+    EXPECT_EQ(Form->Edit1->Text(), u"");
+    EXPECT_EQ(refreshes, 2);  // emptying the box does not search
+    EXPECT_EQ(Panel(1), "Сұраныс бойынша 11 сөздік табылды");
+    QTest::mouseClick(Form->BitBtn1->Widget(), Qt::LeftButton);  // the button still searches
+    EXPECT_EQ(refreshes, 3);
+    EXPECT_EQ(Panel(1), "Сұраныс бойынша 2 600 сөздік табылды");
+}

@@ -170,3 +170,35 @@ TEST(RadioGroup, ArrowKeysMoveTheChoiceInItemOrder) {
         EXPECT_TRUE(group->Focused());
     }
 }
+
+// Character keys reach OnKeyPress first, Enter as CR and Escape as ESC; a
+// key the handler sets to 0 never reaches the box, a failing handler's
+// message is shown.
+TEST(Edit, KeyPressSeesKeysFirstAndCanKeepThem) {
+    TForm form(nullptr);
+    auto* edit = new TEdit(&form);
+    edit->SetParent(&form);
+    edit->SetBounds(8, 12, 200, 21);
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.Window()));
+    edit->SetFocus();
+    std::u16string seen;
+    edit->OnKeyPress = [&](rtl::TComponent* Sender, char16_t& Key) {
+        EXPECT_EQ(Sender, edit);
+        seen += Key;
+        if (Key == u'x' || Key == u'\r') Key = 0;
+        if (Key == u'!') throw rtl::Exception(u"no exclamations");
+    };
+    // Typed one key each, as a keyboard layout gives letters beyond ASCII.
+    for (const QChar c : QStringLiteral("əxб"))
+        QTest::sendKeyEvent(QTest::Click, edit->Widget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(edit->Widget(), Qt::Key_Return);
+    QTest::keyClick(edit->Widget(), Qt::Key_Escape);
+    EXPECT_EQ(seen, u"əxб\r\x1b");
+    EXPECT_EQ(edit->Text(), u"əб");
+    ModalBoxCatcher catcher;
+    QTest::keyClicks(edit->Widget(), QStringLiteral("!"));
+    ASSERT_EQ(catcher.Boxes.size(), 1u);
+    EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("no exclamations."));
+    EXPECT_EQ(edit->Text(), u"əб");
+}
