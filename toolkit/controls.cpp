@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QRawFont>
 #include <QWidget>
 
 #include "toolkit/application.h"
@@ -72,10 +73,23 @@ void TControl::SetFocus() { FocusWidget()->setFocus(Qt::OtherFocusReason); }
 bool TControl::Focused() const { return FocusWidget()->hasFocus(); }
 
 QFont DesignFont(int PixelHeight) {
+    // The first family with a glyph for every letter of the Kazakh alphabet:
+    // the design's, then common ones, then any Cyrillic family installed.
     static const QString family = [] {
-        const QStringList families = QFontDatabase::families();
-        for (const char* candidate : {"Tahoma", "DejaVu Sans"})
-            if (families.contains(QString::fromLatin1(candidate))) return QString::fromLatin1(candidate);
+        const auto coversKazakh = [](const QString& Family) {
+            const QRawFont raw = QRawFont::fromFont(QFont(Family));
+            if (!raw.isValid()) return false;
+            for (const char16_t c : KazakhLetters)
+                if (!raw.supportsCharacter(QChar(c))) return false;
+            return true;
+        };
+        const QStringList installed = QFontDatabase::families();
+        for (const char* candidate : {"Tahoma", "DejaVu Sans", "Noto Sans", "Liberation Sans", "FreeSans"}) {
+            const QString name = QString::fromLatin1(candidate);
+            if (installed.contains(name) && coversKazakh(name)) return name;
+        }
+        for (const QString& name : QFontDatabase::families(QFontDatabase::Cyrillic))
+            if (coversKazakh(name)) return name;
         return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
     }();
     QFont font(family);

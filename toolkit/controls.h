@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <string_view>
 
 #include "rtl/component.h"
 #include "rtl/exceptions.h"
@@ -77,8 +78,13 @@ private:
     int FTabOrder = -1;
 };
 
-// The font of the design ("Tahoma", or a font with every Kazakh Cyrillic
-// letter where Tahoma is missing) at the given character height in pixels.
+// The 42 letters of the Kazakh alphabet, capitals then small letters.
+inline constexpr std::u16string_view KazakhLetters =
+    u"АӘБВГҒДЕЁЖЗИЙКҚЛМНҢОӨПРСТУҰҮФХҺЦЧШЩЪЫІЬЭЮЯ"
+    u"аәбвгғдеёжзийкқлмнңоөпрстуұүфхһцчшщъыіьэюя";
+
+// The font of the design ("Tahoma", or a font with every Kazakh letter where
+// Tahoma is missing or lacks one) at the given character height in pixels.
 QFont DesignFont(int PixelHeight);
 
 }  // namespace toolkit

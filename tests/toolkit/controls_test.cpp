@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QFontInfo>
+#include <QRawFont>
 #include <QTest>
 
 #include "modal_box_catcher.h"
@@ -201,4 +203,20 @@ TEST(Edit, KeyPressSeesKeysFirstAndCanKeepThem) {
     ASSERT_EQ(catcher.Boxes.size(), 1u);
     EXPECT_EQ(catcher.Boxes[0].Text, QStringLiteral("no exclamations."));
     EXPECT_EQ(edit->Text(), u"əб");
+}
+
+// Whatever family stands in for "Tahoma", it draws every Kazakh letter in
+// both cases, at both of the design's sizes.
+TEST(DesignFont, HasAGlyphForEveryKazakhLetter) {
+    ASSERT_EQ(KazakhLetters.size(), 84u);
+    for (const int pixels : {11, 16}) {
+        const QFont font = DesignFont(pixels);
+        const QRawFont raw = QRawFont::fromFont(font);
+        ASSERT_TRUE(raw.isValid()) << font.family().toStdString();
+        std::string missing;
+        for (const char16_t c : KazakhLetters)
+            if (!raw.supportsCharacter(QChar(c))) missing += QString(QChar(c)).toStdString();
+        EXPECT_EQ(missing, "") << "family " << raw.familyName().toStdString() << " at " << pixels << " px";
+        EXPECT_EQ(QFontInfo(font).pixelSize(), pixels);
+    }
 }
