@@ -231,27 +231,7 @@ TParsedParams ParseSQLParams(StringView SQL) {
     return out;
 }
 
-// ---- the count statement
-
-std::optional<TCountDerivation> DeriveCountStatement(StringView SQL, StringView Quote, TIdentifierOption IdOption) {
-    const String table = GetTableNameFromSQLEx(SQL, IdOption);
-    if (table.empty()) return std::nullopt;
-    // Searched for outside quoted literals only: a literal that holds these
-    // words neither refuses the count nor cuts its condition.
-    const String lower = rtl::AnsiLowerCase(SQL);
-    if (PosOutsideQuotes(u" distinct ", lower) != StringView::npos) return std::nullopt;
-    TCountDerivation count;
-    count.Statement = u"select count(*) from " + String(Quote) + table + String(Quote);
-    const std::size_t where = PosOutsideQuotes(u" where ", lower);
-    if (where == StringView::npos) return count;
-    const std::size_t order = PosOutsideQuotes(u" order by ", lower, where);
-    count.WhereAt = where + 1;
-    if (order != StringView::npos) count.OrderByAt = order + 1;
-    count.Statement += SQL.substr(where, (order == StringView::npos ? SQL.size() : order) - where);
-    return count;
-}
-
-// ---- the plain select
+// ---- statements read as SQLite reads them
 
 namespace {
 
@@ -264,7 +244,8 @@ struct TLexToken {
 };
 
 // Splits SQL text into tokens as SQLite reads it: blanks and comments
-// separate them, quoted text is one token. Only what ParsePlainSelect needs.
+// separate them and are dropped, quoted text is one token. Only what the
+// count derivation and ParsePlainSelect need.
 std::vector<TLexToken> Lex(StringView SQL) {
     std::vector<TLexToken> tokens;
     std::size_t i = 0;
@@ -316,6 +297,41 @@ bool ChangesTheRows(const TLexToken& Token) {
 }
 
 }  // namespace
+
+// ---- the count statement
+
+std::optional<TCountDerivation> DeriveCountStatement(StringView SQL, StringView Quote, TIdentifierOption IdOption) {
+    const String table = GetTableNameFromSQLEx(SQL, IdOption);
+    if (table.empty()) return std::nullopt;
+    // The keywords are looked for among the statement's tokens as SQLite
+    // reads them: a word in quoted text or in a comment is no keyword, and
+    // any whitespace or comment between two words separates them.
+    const std::vector<TLexToken> t = Lex(SQL);
+    for (const TLexToken& token : t)
+        if (IsWord(token, u"distinct")) return std::nullopt;
+    TCountDerivation count;
+    count.Statement = u"select count(*) from " + String(Quote) + table + String(Quote);
+    std::size_t where = 0;
+    while (where < t.size() && !IsWord(t[where], u"where")) ++where;
+    if (where == t.size()) return count;
+    count.WhereAt = t[where].At;
+    // The condition runs to the end, or to the last token before ORDER BY:
+    // the blanks and comments between it and ORDER are left out as well.
+    std::size_t end = SQL.size();
+    for (std::size_t i = where + 1; i + 1 < t.size(); ++i) {
+        if (IsWord(t[i], u"order") && IsWord(t[i + 1], u"by")) {
+            count.OrderByAt = t[i].At;
+            end = t[i - 1].At + t[i - 1].Text.size();
+            break;
+        }
+    }
+    // Whatever separated the table's part from WHERE becomes one space.
+    count.Statement += u' ';
+    count.Statement += SQL.substr(count.WhereAt, end - count.WhereAt);
+    return count;
+}
+
+// ---- the plain select
 
 std::optional<TPlainSelect> ParsePlainSelect(StringView SQL) {
     const std::vector<TLexToken> t = Lex(SQL);

@@ -52,11 +52,15 @@ struct TParsedParams {
 TParsedParams ParseSQLParams(StringView SQL);
 
 // The count statement derived from a query's text: "select count(*) from "
-// and the table after FROM between Quote characters, then the text from its
-// " where " to its " order by " (both outside quoted text; the end when there
-// is no " order by "). WhereAt and OrderByAt give where the words "where"
-// and "order" of those begin in the text (npos when not found). Nothing when the text names no table after FROM
-// or holds " distinct " outside quoted text.
+// and the table after FROM between Quote characters, then one space and the
+// text from the keyword WHERE to the end of the condition before ORDER BY
+// (the end of the text when there is no ORDER BY after WHERE). Keywords are
+// read as SQLite reads them: not inside quoted text or comments, and
+// separated from their neighbours by any whitespace, comment or symbol.
+// WhereAt and OrderByAt are the positions of the first letters of WHERE and
+// ORDER in the text (npos when not found; ORDER BY is looked for only after
+// WHERE). Nothing when the text names no table after FROM or holds the
+// keyword DISTINCT.
 struct TCountDerivation {
     String Statement;
     std::size_t WhereAt = StringView::npos;

@@ -7,6 +7,29 @@
 #include "sql/sqlite_reader.h"
 
 namespace sql {
+namespace {
+
+// SQLite reads a UTF-16 surrogate as the first half of a pair whatever
+// follows it, so an unpaired one swallows the next character: the
+// apostrophe that ends a literal, say, after which the rest of the literal
+// is read as SQL. Such a surrogate has no UTF-8 form anyway; it goes to the
+// library as U+FFFD, the replacement character, and the statement is read as
+// it is written.
+String WithUnpairedSurrogatesReplaced(StringView Text) {
+    String out(Text);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i];
+        if (c < 0xD800 || c > 0xDFFF) continue;
+        if (c <= 0xDBFF && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) {
+            ++i;  // a pair
+            continue;
+        }
+        out[i] = 0xFFFD;
+    }
+    return out;
+}
+
+}  // namespace
 
 void TSqliteStatementFinalizer::operator()(sqlite3_stmt* Statement) const { sqlite3_finalize(Statement); }
 
@@ -32,8 +55,9 @@ void TDBXSqliteCommand::DerivedOpen() {
     Trace(u"sqlite3_prepare16_v2");
     sqlite3_stmt* statement = nullptr;
     const void* tail = nullptr;
-    const int result = sqlite3_prepare16_v2(FSqliteConnection.ConnectionHandle(), FText.c_str(),
-                                            static_cast<int>(FText.size() * 2), &statement, &tail);
+    const String text = WithUnpairedSurrogatesReplaced(FText);
+    const int result = sqlite3_prepare16_v2(FSqliteConnection.ConnectionHandle(), text.c_str(),
+                                            static_cast<int>(text.size() * 2), &statement, &tail);
     FStatementHandle.reset(statement);
     if (result != SQLITE_OK) FStatementHandle.reset();
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());

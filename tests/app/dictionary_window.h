@@ -60,6 +60,9 @@ public:
         return value;
     }
 
+    // The library's handle, for what Exec and Number do not cover.
+    sqlite3* Handle() const { return FDb; }
+
 private:
     sqlite3* FDb = nullptr;
 };

@@ -194,8 +194,8 @@ TEST_F(SqlQueryTest, CountRunsItsStatementWhereTheReadCannotStandForIt) {
         u"select a.id from lx_items a join lx_items b on a.id = b.id where a.id < 5",
         u"select id from lx_items where id < 100 limit 10 offset 95",     // an offset
         u"select id from lx_items where id < 3 union select id from lx_items where id > 2498",
-        u"select id from lx_items /* where id < 3 */ where id < 5",       // the count is cut inside the comment
-        u"select id from lx_items\nwhere id < 5",                         // the count misses this where
+        // The count is cut at the ORDER BY of the subquery, where the rows are not.
+        u"select id from lx_items where id in (select id from lx_items order by id limit 3)",
         u"select id from lx_items where id < 5 limit 4",                  // the read stopped at the limit
     };
     for (const String& sql : statements) {
@@ -208,6 +208,37 @@ TEST_F(SqlQueryTest, CountRunsItsStatementWhereTheReadCannotStandForIt) {
         const String refusal = MessageOf([&] { Query->RecordCount(); });
         EXPECT_TRUE(refusal == u"[0x0005]: Operation Not Supported" || CountStatements().size() == 1u)
             << rtl::StringToUtf8(refusal);
+        Query->Close();
+    }
+}
+
+// Line breaks, tabs and comments around the keywords: the count filters as
+// the statement does, whether the read to the end stands for it or the count
+// statement runs because the read stopped at the limit.
+TEST_F(SqlQueryTest, CountFiltersWhateverSeparatesTheKeywords) {
+    struct Case {
+        String sql;
+        int rows, count;
+        std::vector<String> counted;  // the count statements run
+    } cases[] = {
+        {u"select id from lx_items\nwhere id < 5", 4, 4, {}},
+        {u"select id from lx_items /* where id < 3 */ where id < 5", 4, 4, {}},
+        {u"select id from lx_items -- where id < 3\nwhere id < 5 -- order by id", 4, 4, {}},
+        {u"select id from lx_items\r\nwhere id < 1500\r\nlimit 1000", 1000, 1499,
+         {u"select count(*) from \"lx_items\" where id < 1500\r\nlimit 1000"}},
+        {u"select id from lx_items\twhere(id > 100)\torder\n\tby id desc limit 1000", 1000, 2400,
+         {u"select count(*) from \"lx_items\" where(id > 100)"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(rtl::StringToUtf8(c.sql));
+        Query->SQL().SetText(c.sql);
+        Query->Open();
+        int rows = 0;
+        for (; !Query->Eof(); Query->Next()) ++rows;
+        EXPECT_EQ(rows, c.rows);
+        Statements.clear();
+        EXPECT_EQ(Query->RecordCount(), c.count);
+        EXPECT_EQ(CountStatements(), c.counted);
         Query->Close();
     }
 }
@@ -264,6 +295,11 @@ TEST_F(SqlQueryTest, DerivedCountStatements) {
         {u"select ' where ' from t where b = 2", u"select count(*) from \"t\" where b = 2", 1},
         {u"select a from t where ' distinct ' <> b", u"select count(*) from \"t\" where ' distinct ' <> b", 3},
         {u"select a from t where ' order by ' <> b order by a", u"select count(*) from \"t\" where ' order by ' <> b", 3},
+        // Nor do keywords in comments; any whitespace separates them.
+        {u"select a from t -- where b = 2\r\nwhere b = 1 -- order by a\r\n",
+         u"select count(*) from \"t\" where b = 1 -- order by a", 2},  // the final line break trimmed
+        {u"select /* distinct */ a from t\r\n\twhere b = 1\r\n\torder by a",
+         u"select count(*) from \"t\" where b = 1", 2},
     };
     for (const auto& c : cases) {
         Query->SQL().SetText(c.sql);
@@ -279,6 +315,7 @@ TEST_F(SqlQueryTest, CountsThatCannotBeMadeReportOperationNotSupported) {
     Execute(*db, u"create table t (a INTEGER, b INTEGER)");
     const String texts[] = {
         u"select distinct a from t",
+        u"select\r\ndistinct a from t",
         u"select a from t x where x.b = 1",  // the alias is dropped from the count
         u"select 1",                         // no table
         u"select a from t where a = :a",     // parameters

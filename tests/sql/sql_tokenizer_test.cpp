@@ -145,20 +145,50 @@ TEST(SqlTokenizer, CountStatementDerivedFromTheText) {
         std::size_t where, orderBy;
     } cases[] = {
         {u"select id, lx_word from lx_items limit 1000", u"select count(*) from \"lx_items\"", none, none},
+        // The search's three lines: the count keeps them as they are.
         {u"select id from lx_items\r\n where a  like '%X%'\r\nlimit 1000\r\n",
          u"select count(*) from \"lx_items\" where a  like '%X%'\r\nlimit 1000\r\n", 26, none},
         {u"select id from t where a = ' order by ' order by a",
          u"select count(*) from \"t\" where a = ' order by '", 17, 40},
         {u"select id from t where a = ' DISTINCT '", u"select count(*) from \"t\" where a = ' DISTINCT '", 17, none},
+        {u"select a from t WHERE b = 1 ORDER BY a", u"select count(*) from \"t\" WHERE b = 1", 16, 28},
+        // Any whitespace, or a symbol, separates WHERE from its neighbours.
+        {u"select a from t\r\nwhere b = 1", u"select count(*) from \"t\" where b = 1", 17, none},
+        {u"select a from t\twhere\tb = 1\n\torder\n  by a", u"select count(*) from \"t\" where\tb = 1", 16, 29},
+        {u"select a from t where(b = 1)order by a", u"select count(*) from \"t\" where(b = 1)", 16, 28},
+        {u"select a from t where b = 1 order/* x */by a", u"select count(*) from \"t\" where b = 1", 16, 28},
+        // Keywords inside comments are none; the comments themselves stay
+        // where they are part of the condition.
+        {u"select a from t /* where b = 2 */ where b = 1", u"select count(*) from \"t\" where b = 1", 34, none},
+        {u"select a from t -- where b = 2\nwhere b = 1", u"select count(*) from \"t\" where b = 1", 31, none},
+        {u"select a from t where b = 1 -- order by a", u"select count(*) from \"t\" where b = 1 -- order by a", 16,
+         none},
+        {u"select a from t where b = 1 /* c */ order by a", u"select count(*) from \"t\" where b = 1", 16, 36},
+        {u"select /* distinct */ a from t -- distinct", u"select count(*) from \"t\"", none, none},
+        // Words that only contain the keywords are no keywords.
+        {u"select a from t where nowhere = 1 and b_order by_x",
+         u"select count(*) from \"t\" where nowhere = 1 and b_order by_x", 16, none},
+        {u"select a from t order by a", u"select count(*) from \"t\"", none, none},
+        // A comment or literal left open runs to the end.
+        {u"select a from t /* where b = 1", u"select count(*) from \"t\"", none, none},
+        {u"select a from t where b = 'x order by a", u"select count(*) from \"t\" where b = 'x order by a", 16, none},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(rtl::StringToUtf8(c.sql));
         const std::optional<TCountDerivation> count = DeriveCountStatement(c.sql, u"\"", idMixCase);
         ASSERT_TRUE(count.has_value());
-        EXPECT_EQ(count->Statement, c.count);
+        EXPECT_EQ(rtl::StringToUtf8(count->Statement), rtl::StringToUtf8(c.count));
         EXPECT_EQ(count->WhereAt, c.where);
         EXPECT_EQ(count->OrderByAt, c.orderBy);
+        // The count and the statement's shape agree on where the keywords are.
+        if (const std::optional<TPlainSelect> shape = ParsePlainSelect(c.sql)) {
+            EXPECT_EQ(shape->WhereAt, count->WhereAt);
+            if (count->WhereAt != none) {
+                EXPECT_EQ(shape->OrderByAt, count->OrderByAt);
+            }
+        }
     }
-    for (const String sql : {u"select distinct a from t", u"select 1"})
+    for (const String sql : {u"select distinct a from t", u"select\ndistinct a from t", u"select/**/DISTINCT a from t",
+                             u"select count(distinct a) from t where b = 1", u"select 1"})
         EXPECT_FALSE(DeriveCountStatement(sql, u"\"", idMixCase).has_value()) << rtl::StringToUtf8(sql);
 }

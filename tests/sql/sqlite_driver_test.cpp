@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 
 #include "rtl/files.h"
@@ -40,6 +42,21 @@ std::shared_ptr<std::vector<String>> Record(TDBXConnection& Connection) {
 
 bool Contains(const std::vector<String>& Log, StringView Text) {
     return std::find(Log.begin(), Log.end(), Text) != Log.end();
+}
+
+// Whether this process may take the unprivileged user's identity that
+// ExpectAsUnprivilegedUser uses: a root without the right to change its user
+// (a container that drops it, a user namespace that does not map the user)
+// cannot. Tried in a child process, so this one keeps its own identity.
+bool CanBecomeUnprivilegedUser() {
+    if (geteuid() != 0) return true;  // already bound by file permissions
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 ? 0 : 1);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Runs Check as an unprivileged user (file permissions bind root only
@@ -156,6 +173,9 @@ TEST(SqliteConnection, BrokenDatabaseFilesGiveTheLibrarysError) {
 }
 
 TEST(SqliteConnection, ReadOnlyAndUnreadableFilesGiveTheLibrarysError) {
+    if (!CanBecomeUnprivilegedUser())
+        GTEST_SKIP() << "this machine does not let the test switch to an unprivileged user, and as root "
+                        "file permissions do not apply";
     TempDir dir;
     const String readOnly = dir.File("readonly.db");
     const String unreadable = dir.File("unreadable.db");
@@ -246,6 +266,28 @@ TEST(SqliteCommand, MisuseMessagesAndStatementsWithoutColumns) {
     });
     EXPECT_EQ(syntax.ErrorCode(), 1);
     EXPECT_EQ(syntax.Message(), u"near \"selec\": syntax error");
+}
+
+// An unpaired surrogate in a literal must not take the character after it
+// for its other half: the literal's closing apostrophe would go with it and
+// the rest of the text would run as SQL. It reaches the library as U+FFFD.
+TEST(SqliteCommand, UnpairedSurrogatesStayInsideTheirLiteral) {
+    auto connection = Connect(u":memory:");
+    Execute(*connection, u"create table t (w text)");
+    Execute(*connection, u"insert into t values ('a'), ('b')");
+    for (const char16_t surrogate : {char16_t(0xD800), char16_t(0xDBFF), char16_t(0xDC00), char16_t(0xDFFF)}) {
+        SCOPED_TRACE(static_cast<int>(surrogate));
+        const String lone(1, surrogate);
+        // The apostrophe after the surrogate is doubled: one apostrophe inside the literal.
+        EXPECT_EQ(CountRows(*connection, u"t where w = '" + lone + u"'' or 1=1 --'"), 0);
+        auto command = connection->CreateCommand();
+        command->SetText(u"select '" + lone + u"x', 'x" + lone + u"', '\U0001F600'");
+        auto reader = command->ExecuteQuery();
+        ASSERT_TRUE(reader->Next());
+        EXPECT_EQ(reader->GetValue(0).GetWideString(), u"\uFFFDx");
+        EXPECT_EQ(reader->GetValue(1).GetWideString(), u"x\uFFFD");
+        EXPECT_EQ(reader->GetValue(2).GetWideString(), u"\U0001F600");  // a pair stays a pair
+    }
 }
 
 TEST(SqliteCommand, NewTextIsPreparedAgainAndTheSameTextStaysPrepared) {
