@@ -50,12 +50,20 @@ void TCustomConnection::Loaded() {
 }
 
 void TCustomConnection::SendConnectEvent(bool Connecting) {
-    // Copy: a client told of the change may unregister itself.
-    std::vector<TClientEntry> clients = FClients;
+    // Walk a copy, since a client told of the change may unregister itself or
+    // free (and so unregister) another one; a client that is no longer
+    // registered when its turn comes is skipped, as it may be gone.
+    const std::vector<TClientEntry> clients = FClients;
     for (const TClientEntry& c : clients) {
+        if (!IsRegistered(c.Component)) continue;
         if (c.Event) c.Event(*this, Connecting);
+        if (!IsRegistered(c.Component)) continue;
         if (auto* ds = dynamic_cast<TDataSet*>(c.Component)) ds->DataEvent(deConnectChange, Connecting);
     }
+}
+
+bool TCustomConnection::IsRegistered(const rtl::TComponent* Client) const {
+    return std::any_of(FClients.begin(), FClients.end(), [&](const TClientEntry& c) { return c.Component == Client; });
 }
 
 void TCustomConnection::RegisterClient(rtl::TComponent* Client, TConnectChangeEvent ConnectEvent) {

@@ -59,6 +59,7 @@ private:
         rtl::TComponent* Component;
         TConnectChangeEvent Event;
     };
+    bool IsRegistered(const rtl::TComponent* Client) const;
     void Fire(const TConnectionNotifyEvent& Event) {
         if (Event) Event(*this);
     }

@@ -91,7 +91,16 @@ void TDataSource::DataEvent(TDataEvent Event, std::intptr_t Info) {
 void TDataSource::AddDataLink(TDataLink* DataLink) {
     FDataLinks.push_back(DataLink);
     DataLink->FDataSource = this;
-    if (FDataSet) FDataSet->UpdateBufferCount();
+    // The link stays attached when the window cannot be resized (a record
+    // buffer could not be had), so it takes the data source's state all the
+    // same: it follows the dataset with the window as it is, and the next
+    // resize gives it its rows.
+    try {
+        if (FDataSet) FDataSet->UpdateBufferCount();
+    } catch (...) {
+        DataLink->UpdateState();
+        throw;
+    }
     DataLink->UpdateState();
 }
 
@@ -181,7 +190,11 @@ void TDataLink::DataEvent(TDataEvent Event, std::intptr_t Info) {
             int last = first + FBufferCount - 1;
             if (active > last) count = active - last;
             else if (active < first) count = active - first;
-            FFirstRecord = first + count;
+            // A link may show more rows than the window holds (the one-record
+            // window of a unidirectional dataset, or a window that could not
+            // grow): following a slide must not move its first row above the
+            // window's first record.
+            FFirstRecord = std::max(0, first + count);
         }
         if (Event == deDataSetChange) DataSetChanged();
         else if (Event == deDataSetScroll) DataSetScrolled(count);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "data/data_links.h"
+#include "data/structured_fields.h"
 #include "rtl/stream.h"
 #include "rtl/string_list.h"
 
@@ -247,6 +248,13 @@ void TDataSet::SetBufferCount(int Value) {
             for (TDataLink* link = FFirstDataLink; link; link = link->FNext)
                 if (link->Active()) link->FFirstRecord += prior;
     }
+    // Shrinking keeps the records from the topmost row that any view shows, so
+    // a view whose rows began further down may now reach past the last record
+    // (into the spare buffer and beyond). Such a view moves up until its last
+    // row shows the last record; the active record stays on one of its rows.
+    for (TDataLink* link = FFirstDataLink; link; link = link->FNext)
+        if (link->Active())
+            link->FFirstRecord = std::min(link->FFirstRecord, std::max(0, FRecordCount - link->FBufferCount));
 }
 
 void TDataSet::UpdateBufferCount() {
@@ -261,7 +269,10 @@ void TDataSet::UpdateBufferCount() {
             tail = &link->FNext;
             count = std::max(count, link->BufferCount());
         }
-    SetBufferCount(count);
+    // A one-way cursor cannot return to the records it fetched ahead, and the
+    // fields of a unidirectional dataset read the cursor's row: its window
+    // holds the current record only, however many rows its views show.
+    SetBufferCount(FIsUniDirectional ? 1 : count);
 }
 
 void TDataSet::SetCurrentRecord(int Index) {
@@ -346,6 +357,8 @@ int TDataSet::GetPriorRecords() {
 // --- navigation ---
 
 int TDataSet::MoveBy(int Distance) {
+    // Backward is refused before anything else, wherever the record is.
+    if (Distance < 0) CheckBiDirectional();
     CheckBrowseMode();
     DoBeforeScroll();
     if (!((Distance > 0 && !FEOF) || (Distance < 0 && !FBOF))) return 0;
@@ -602,7 +615,14 @@ void TDataSet::EnableControls() {
 void TDataSet::AddDataSource(TDataSource* DataSource) {
     FDataSources.push_back(DataSource);
     DataSource->FDataSet = this;
-    UpdateBufferCount();
+    // As for a link joining a data source: the data source stays attached
+    // when the window cannot be resized, and takes the dataset's state anyway.
+    try {
+        UpdateBufferCount();
+    } catch (...) {
+        DataSource->UpdateState();
+        throw;
+    }
     DataSource->UpdateState();
 }
 

@@ -3,6 +3,7 @@
 #include "data/dataset.h"
 #include "data/db_error.h"
 #include "data/fields.h"
+#include "data/structured_fields.h"
 
 namespace data {
 

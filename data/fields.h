@@ -1,19 +1,36 @@
 #pragma once
-// The field model: TField and its family, which read the values of the active
-// record through their dataset and turn them into text, and TFields, the
-// ordered field collection of a dataset with its name dictionary.
+// The base of the field model: TField, which reads a value of the active
+// record through its dataset and turns it into text, and TFields, the ordered
+// field collection of a dataset with its name dictionary.
+//
+// The field classes live by family:
+//   data/string_fields.h     TStringField, TWideStringField, TGuidField
+//   data/number_fields.h     TNumericField, the integer fields (TIntegerField,
+//                            TSmallintField, TShortintField, TByteField,
+//                            TWordField, TAutoIncField, TLargeintField,
+//                            TLongWordField) and the floating-point and decimal
+//                            ones (TFloatField, TCurrencyField, TExtendedField,
+//                            TSingleField, TBCDField, TFMTBCDField)
+//   data/blob_fields.h       TBlobField, TMemoField, TWideMemoField, TGraphicField
+//   data/date_time_fields.h  TDateTimeField, TDateField, TTimeField,
+//                            TSQLTimeStampField, TSQLTimeStampOffsetField
+//   data/boolean_fields.h    TBooleanField
+//   data/bytes_fields.h      TBytesField, TVarBytesField
+//   data/variant_fields.h    TVariantField
+//   data/interface_fields.h  TInterfaceField, TIDispatchField
+//   data/structured_fields.h TObjectField, TADTField, TArrayField,
+//                            TDataSetField, TReferenceField
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
-#include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "data/field_types.h"
 #include "rtl/component.h"
 #include "rtl/variant.h"
-
-namespace rtl { class TStream; }
 
 namespace data {
 
@@ -27,17 +44,8 @@ using TFieldNotifyEvent = std::function<void(TField& Sender)>;
 using TFieldGetTextEvent = std::function<void(TField& Sender, rtl::String& Text, bool DisplayText)>;
 using TFieldSetTextEvent = std::function<void(TField& Sender, const rtl::String& Text)>;
 
-// Formatting hooks of the runtime used by number and string fields when a
-// DisplayFormat/EditFormat or an EditMask is set; replaceable.
-using TFormatFloatProc = std::function<rtl::String(rtl::StringView Format, double Value)>;
-using TFormatMaskTextProc = std::function<rtl::String(rtl::StringView EditMask, rtl::StringView Value)>;
-extern TFormatFloatProc FormatFloatProc;
-extern TFormatMaskTextProc FormatMaskTextProc;
-// The default float formatter: "0" and "#" digit places, "." decimal point,
-// "," thousands grouping, other characters copied, ";" starts the negative section.
-rtl::String FormatFloat(rtl::StringView Format, double Value);
-
-// Declares the class value of a field class (see TFieldClassInfo).
+// Declares the class value of a field class (see TFieldClassInfo); used by
+// the family headers, and defined by DEFINE_FIELD_CLASS in their sources.
 #define DATA_FIELD_CLASS(Cls)                                     \
 public:                                                           \
     static const TFieldClassInfo ClassInfo;                       \
@@ -229,494 +237,13 @@ private:
     mutable TValueBuffer FOwnIOBuffer;
 };
 
-// 8-bit text, zero-terminated in the record (Size characters at most).
-class TStringField : public TField {
-    DATA_FIELD_CLASS(TStringField)
-public:
-    explicit TStringField(rtl::TComponent* AOwner);
-    static void CheckTypeSize(int Size);
-    bool FixedChar() const { return FFixedChar; }
-    void SetFixedChar(bool Value) { FFixedChar = Value; }
-    bool Transliterate() const { return FTransliterate; }
-    void SetTransliterate(bool Value) { FTransliterate = Value; }
-    void SetFieldDefProps(const TFieldDef& FieldDef) override;
-    // Reads the value; false for null.
-    virtual bool GetValue(rtl::String& Value) const;
-
-protected:
-    int GetDataSize() const override { return Size() + 1; }
-    int GetIOSize() const override;
-    int GetDefaultWidth() const override { return Size(); }
-    rtl::String GetAsString() const override;
-    rtl::String GetAsWideString() const override { return GetAsString(); }
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    double GetAsFloat() const override;
-    bool GetAsBoolean() const override;
-    rtl::Variant GetAsVariant() const override;
-    void GetText(rtl::String& Text, bool DisplayText) const override;
-    void SetAsStringValue(const rtl::String& Value) override;
-    void SetAsWideStringValue(const rtl::String& Value) override { SetAsStringValue(Value); }
-    void SetAsIntegerValue(std::int32_t Value) override;
-    void SetAsLargeIntValue(std::int64_t Value) override;
-
-private:
-    bool FFixedChar = false;
-    bool FTransliterate = true;
-};
-
-// UTF-16 text, zero-terminated in the record.
-class TWideStringField : public TStringField {
-    DATA_FIELD_CLASS(TWideStringField)
-public:
-    explicit TWideStringField(rtl::TComponent* AOwner);
-    bool GetValue(rtl::String& Value) const override;
-
-protected:
-    int GetDataSize() const override { return 2 * Size() + 2; }
-    int GetIOSize() const override;
-    void SetAsStringValue(const rtl::String& Value) override;
-};
-
-// A GUID kept as its 38-character text.
-class TGuidField : public TStringField {
-    DATA_FIELD_CLASS(TGuidField)
-public:
-    explicit TGuidField(rtl::TComponent* AOwner);
-};
-
-// Base of the number fields: right-aligned, with display and edit formats.
-class TNumericField : public TField {
-public:
-    explicit TNumericField(rtl::TComponent* AOwner);
-    const rtl::String& DisplayFormat() const { return FDisplayFormat; }
-    void SetDisplayFormat(rtl::StringView Value) { FDisplayFormat = rtl::String(Value); }
-    const rtl::String& EditFormat() const { return FEditFormat; }
-    void SetEditFormat(rtl::StringView Value) { FEditFormat = rtl::String(Value); }
-
-protected:
-    // The format GetText applies: DisplayFormat for display or when no edit
-    // format is set, else EditFormat.
-    const rtl::String& TextFormat(bool DisplayText) const;
-    // Text of an integer value: the format through FormatFloatProc, or the
-    // plain decimal number.
-    rtl::String IntegerText(std::int64_t Value, bool DisplayText) const;
-    // Stores an integer given as text: empty clears, anything but a decimal
-    // number fails with "Invalid value for field '%s'".
-    void SetIntegerText(const rtl::String& Value);
-
-private:
-    rtl::String FDisplayFormat;
-    rtl::String FEditFormat;
-};
-
-// 32-bit signed integers; the descendants narrow the stored width.
-class TIntegerField : public TNumericField {
-    DATA_FIELD_CLASS(TIntegerField)
-public:
-    explicit TIntegerField(rtl::TComponent* AOwner);
-    bool GetValue(std::int32_t& Value) const;
-    std::int32_t MinValue() const { return FMinRange; }
-    std::int32_t MaxValue() const { return FMaxRange; }
-
-protected:
-    void SetRange(std::int32_t Min, std::int32_t Max) { FMinRange = Min; FMaxRange = Max; }
-    int GetDataSize() const override;
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    double GetAsFloat() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void GetText(rtl::String& Text, bool DisplayText) const override;
-    void SetAsIntegerValue(std::int32_t Value) override;
-    void SetAsLargeIntValue(std::int64_t Value) override;
-    void SetAsStringValue(const rtl::String& Value) override;
-    void SetAsFloatValue(double Value) override;
-
-private:
-    std::int32_t FMinRange;
-    std::int32_t FMaxRange;
-};
-
-class TSmallintField : public TIntegerField {
-    DATA_FIELD_CLASS(TSmallintField)
-public:
-    explicit TSmallintField(rtl::TComponent* AOwner);
-};
-class TShortintField : public TIntegerField {
-    DATA_FIELD_CLASS(TShortintField)
-public:
-    explicit TShortintField(rtl::TComponent* AOwner);
-};
-class TByteField : public TIntegerField {
-    DATA_FIELD_CLASS(TByteField)
-public:
-    explicit TByteField(rtl::TComponent* AOwner);
-};
-class TWordField : public TIntegerField {
-    DATA_FIELD_CLASS(TWordField)
-public:
-    explicit TWordField(rtl::TComponent* AOwner);
-};
-class TAutoIncField : public TIntegerField {
-    DATA_FIELD_CLASS(TAutoIncField)
-public:
-    explicit TAutoIncField(rtl::TComponent* AOwner);
-};
-
-// 64-bit signed integers.
-class TLargeintField : public TNumericField {
-    DATA_FIELD_CLASS(TLargeintField)
-public:
-    explicit TLargeintField(rtl::TComponent* AOwner);
-    bool GetValue(std::int64_t& Value) const;
-
-protected:
-    int GetDataSize() const override { return 8; }
-    int GetDefaultWidth() const override { return 15; }
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    double GetAsFloat() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void GetText(rtl::String& Text, bool DisplayText) const override;
-    void SetAsIntegerValue(std::int32_t Value) override { SetAsLargeIntValue(Value); }
-    void SetAsLargeIntValue(std::int64_t Value) override;
-    void SetAsStringValue(const rtl::String& Value) override;
-};
-
-// 32-bit unsigned integers.
-class TLongWordField : public TNumericField {
-    DATA_FIELD_CLASS(TLongWordField)
-public:
-    explicit TLongWordField(rtl::TComponent* AOwner);
-    bool GetValue(std::uint32_t& Value) const;
-
-protected:
-    int GetDataSize() const override { return 4; }
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    std::uint32_t GetAsLongWord() const override;
-    double GetAsFloat() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void GetText(rtl::String& Text, bool DisplayText) const override;
-    void SetAsLargeIntValue(std::int64_t Value) override;
-    void SetAsIntegerValue(std::int32_t Value) override { SetAsLargeIntValue(Value); }
-    void SetAsStringValue(const rtl::String& Value) override;
-};
-
-// Floating-point numbers, stored as a double (TSingleField: a float).
-class TFloatField : public TNumericField {
-    DATA_FIELD_CLASS(TFloatField)
-public:
-    explicit TFloatField(rtl::TComponent* AOwner);
-    bool GetValue(double& Value) const;
-
-protected:
-    int GetDataSize() const override { return 8; }
-    double GetAsFloat() const override;
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void GetText(rtl::String& Text, bool DisplayText) const override;
-    void SetAsFloatValue(double Value) override;
-    void SetAsIntegerValue(std::int32_t Value) override { SetAsFloatValue(Value); }
-    void SetAsLargeIntValue(std::int64_t Value) override { SetAsFloatValue(static_cast<double>(Value)); }
-    virtual bool ReadDouble(double& Value) const;
-    virtual void WriteDouble(double Value);
-};
-class TCurrencyField : public TFloatField {
-    DATA_FIELD_CLASS(TCurrencyField)
-public:
-    explicit TCurrencyField(rtl::TComponent* AOwner);
-};
-class TExtendedField : public TFloatField {
-    DATA_FIELD_CLASS(TExtendedField)
-public:
-    explicit TExtendedField(rtl::TComponent* AOwner);
-};
-class TSingleField : public TFloatField {
-    DATA_FIELD_CLASS(TSingleField)
-public:
-    explicit TSingleField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return 4; }
-    bool ReadDouble(double& Value) const override;
-    void WriteDouble(double Value) override;
-};
-// Fixed-point numbers kept as a 64-bit count of ten-thousandths.
-class TBCDField : public TFloatField {
-    DATA_FIELD_CLASS(TBCDField)
-public:
-    explicit TBCDField(rtl::TComponent* AOwner);
-
-protected:
-    bool ReadDouble(double& Value) const override;
-    void WriteDouble(double Value) override;
-};
-// Decimal numbers of a stated precision, stored as a double here.
-class TFMTBCDField : public TFloatField {
-    DATA_FIELD_CLASS(TFMTBCDField)
-public:
-    explicit TFMTBCDField(rtl::TComponent* AOwner);
-};
-
-// A 16-bit Boolean (0 = False).
-class TBooleanField : public TField {
-    DATA_FIELD_CLASS(TBooleanField)
-public:
-    explicit TBooleanField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return 2; }
-    bool GetAsBoolean() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void SetAsBooleanValue(bool Value) override;
-    void SetAsStringValue(const rtl::String& Value) override;
-};
-
-// Date and time as a double: days since 1899-12-30 and the fraction of a day.
-class TDateTimeField : public TField {
-    DATA_FIELD_CLASS(TDateTimeField)
-public:
-    explicit TDateTimeField(rtl::TComponent* AOwner);
-    bool GetValue(double& Value) const;
-
-protected:
-    int GetDataSize() const override { return 8; }
-    double GetAsFloat() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void SetAsFloatValue(double Value) override;
-    // "yyyy-mm-dd hh:nn:ss"; the date and time fields show their half.
-    virtual rtl::String DateTimeText(double Value) const;
-};
-class TDateField : public TDateTimeField {
-    DATA_FIELD_CLASS(TDateField)
-public:
-    explicit TDateField(rtl::TComponent* AOwner);
-
-protected:
-    rtl::String DateTimeText(double Value) const override;
-};
-class TTimeField : public TDateTimeField {
-    DATA_FIELD_CLASS(TTimeField)
-public:
-    explicit TTimeField(rtl::TComponent* AOwner);
-
-protected:
-    rtl::String DateTimeText(double Value) const override;
-};
-
-// A timestamp as stored in the record.
-struct TSQLTimeStamp {
-    std::int16_t Year;
-    std::uint16_t Month, Day, Hour, Minute, Second;
-    std::uint32_t Fractions;
-};
-struct TSQLTimeStampOffset {
-    TSQLTimeStamp TimeStamp;
-    std::int16_t TimeZoneHour, TimeZoneMinute;
-};
-class TSQLTimeStampField : public TField {
-    DATA_FIELD_CLASS(TSQLTimeStampField)
-public:
-    explicit TSQLTimeStampField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return sizeof(TSQLTimeStamp); }
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-};
-class TSQLTimeStampOffsetField : public TField {
-    DATA_FIELD_CLASS(TSQLTimeStampOffsetField)
-public:
-    explicit TSQLTimeStampOffsetField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return sizeof(TSQLTimeStampOffset); }
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-};
-
-// Raw bytes: Size bytes (TBytesField) or a 16-bit length and up to Size bytes
-// (TVarBytesField).
-class TBytesField : public TField {
-    DATA_FIELD_CLASS(TBytesField)
-public:
-    explicit TBytesField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return Size(); }
-    rtl::TBytes GetAsBytes() const override;
-    rtl::String GetAsString() const override;
-    rtl::Variant GetAsVariant() const override;
-    void SetAsStringValue(const rtl::String& Value) override;
-};
-class TVarBytesField : public TBytesField {
-    DATA_FIELD_CLASS(TVarBytesField)
-public:
-    explicit TVarBytesField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return Size() + 2; }
-    rtl::TBytes GetAsBytes() const override;
-    void SetAsStringValue(const rtl::String& Value) override;
-};
-
-// Binary large objects, read through the dataset's blob stream.
-class TBlobField : public TField {
-    DATA_FIELD_CLASS(TBlobField)
-public:
-    explicit TBlobField(rtl::TComponent* AOwner);
-    static bool IsBlobClass() { return true; }
-    TBlobDisplayValue DisplayValue() const { return FDisplayValue; }
-    void SetDisplayValue(TBlobDisplayValue Value) { FDisplayValue = Value; }
-    bool Modified() const { return FModified; }
-    bool GraphicHeader() const { return FGraphicHeader; }
-    bool Transliterate() const { return FTransliterate; }
-    void SetTransliterate(bool Value) { FTransliterate = Value; }
-    // The value's length in bytes.
-    virtual std::int64_t GetBlobSize() const;
-    void Clear() override;
-
-protected:
-    int GetDataSize() const override { return 0; }
-    // Only whether a value exists: a blob is always asked with a null buffer.
-    bool GetIsNull() const override;
-    rtl::TBytes GetAsBytes() const override;
-    std::string GetAsAnsiString() const override;
-    rtl::String GetAsString() const override;
-    rtl::String GetAsWideString() const override;
-    rtl::Variant GetAsVariant() const override;
-    rtl::String GetClassDesc() const override;
-    void GetText(rtl::String& Text, bool DisplayText) const override;
-    void SetAsStringValue(const rtl::String& Value) override;
-    void SetAsWideStringValue(const rtl::String& Value) override;
-    void WriteBytes(const void* Data, std::size_t Count);
-
-private:
-    // The dataset's blob stream for this field ("Field '%s' has no dataset").
-    std::unique_ptr<rtl::TStream> BlobStream(TBlobStreamMode Mode) const;
-
-    bool FModifiedRecord = false;
-    bool FModified = false;
-    bool FGraphicHeader = true;
-    bool FTransliterate = false;
-    TBlobDisplayValue FDisplayValue = dvClass;
-};
-class TMemoField : public TBlobField {
-    DATA_FIELD_CLASS(TMemoField)
-public:
-    explicit TMemoField(rtl::TComponent* AOwner);
-
-protected:
-    // The text is 8-bit: the wide forms lead to the blob's AsString and
-    // string setter, which widen and narrow it.
-    rtl::String GetAsWideString() const override { return GetAsString(); }
-    rtl::Variant GetAsVariant() const override;
-    void SetAsWideStringValue(const rtl::String& Value) override { SetAsStringValue(Value); }
-};
-class TWideMemoField : public TBlobField {
-    DATA_FIELD_CLASS(TWideMemoField)
-public:
-    explicit TWideMemoField(rtl::TComponent* AOwner);
-
-protected:
-    rtl::String GetAsString() const override { return GetAsWideString(); }
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    rtl::Variant GetAsVariant() const override;
-    void SetAsStringValue(const rtl::String& Value) override { SetAsWideStringValue(Value); }
-};
-class TGraphicField : public TBlobField {
-    DATA_FIELD_CLASS(TGraphicField)
-public:
-    explicit TGraphicField(rtl::TComponent* AOwner);
-};
-
-// A value of any type; the record holds an rtl::Variant object, which the
-// dataset assigns to (the buffer passed to GetFieldData is an rtl::Variant).
-class TVariantField : public TField {
-    DATA_FIELD_CLASS(TVariantField)
-public:
-    explicit TVariantField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return sizeof(rtl::Variant); }
-    bool GetIsNull() const override;
-    rtl::Variant GetAsVariant() const override;
-    rtl::String GetAsString() const override;
-    std::int32_t GetAsInteger() const override;
-    std::int64_t GetAsLargeInt() const override;
-    double GetAsFloat() const override;
-    bool GetAsBoolean() const override;
-    void SetVarValue(const rtl::Variant& Value) override;
-    void SetAsStringValue(const rtl::String& Value) override { SetVarValue(rtl::Variant(Value)); }
-    void SetAsIntegerValue(std::int32_t Value) override { SetVarValue(rtl::Variant(Value)); }
-    void SetAsLargeIntValue(std::int64_t Value) override { SetVarValue(rtl::Variant(Value)); }
-    void SetAsFloatValue(double Value) override { SetVarValue(rtl::Variant(Value)); }
-    void SetAsBooleanValue(bool Value) override { SetVarValue(rtl::Variant(Value)); }
-};
-
-// Interface references; nothing on the system's path holds one.
-class TInterfaceField : public TField {
-    DATA_FIELD_CLASS(TInterfaceField)
-public:
-    explicit TInterfaceField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return sizeof(void*); }
-};
-class TIDispatchField : public TInterfaceField {
-    DATA_FIELD_CLASS(TIDispatchField)
-public:
-    explicit TIDispatchField(rtl::TComponent* AOwner);
-};
-
-// Structured fields: their values are the child fields.
-class TObjectField : public TField {
-public:
-    explicit TObjectField(rtl::TComponent* AOwner);
-    ~TObjectField() override;
-    TFields& Fields() { return *FFields; }
-
-protected:
-    int GetDataSize() const override { return 0; }
-
-private:
-    std::unique_ptr<TFields> FFields;
-};
-class TADTField : public TObjectField {
-    DATA_FIELD_CLASS(TADTField)
-public:
-    explicit TADTField(rtl::TComponent* AOwner);
-};
-class TArrayField : public TObjectField {
-    DATA_FIELD_CLASS(TArrayField)
-public:
-    explicit TArrayField(rtl::TComponent* AOwner);
-};
-// A nested dataset's field; nested datasets are not built here.
-class TDataSetField : public TObjectField {
-    DATA_FIELD_CLASS(TDataSetField)
-public:
-    explicit TDataSetField(rtl::TComponent* AOwner);
-};
-class TReferenceField : public TDataSetField {
-    DATA_FIELD_CLASS(TReferenceField)
-public:
-    explicit TReferenceField(rtl::TComponent* AOwner);
-
-protected:
-    int GetDataSize() const override { return Size(); }
-};
-
-#undef DATA_FIELD_CLASS
+template <class T>
+bool TField::ReadValue(T& Value) const {
+    std::uint8_t* buf = IOBuffer();
+    if (!GetData(buf)) return false;
+    std::memcpy(&Value, buf, sizeof(T));
+    return true;
+}
 
 // Frees a field through its owner, or directly when it has none (a field
 // without an owner belongs to the collection it joined).

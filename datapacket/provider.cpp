@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstring>
 
+#include "data/blob_fields.h"
 #include "data/dataset.h"
+#include "data/string_fields.h"
 #include "datapacket/ds_bytes.h"
 #include "datapacket/ds_errors.h"
 #include "datapacket/ds_intf.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "data/data_links.h"
 #include "people_fixture.h"
 #include "test_util.h"
@@ -103,6 +105,67 @@ TEST_F(Links, ShrinkingAWindowThatIsNotFullKeepsOnlyRealRecords) {
     EXPECT_EQ(Rows(small), (std::vector<int>{3, 4}));
 }
 
+// Each of the link's rows shows a record of the window: consecutive IDs,
+// one of them the active record.
+void ExpectRowsInTheWindow(const char* Name, const std::vector<int>& Rows, int Count, int ActiveId) {
+    SCOPED_TRACE(Name);
+    ASSERT_EQ(Rows.size(), static_cast<std::size_t>(Count));
+    for (std::size_t i = 1; i < Rows.size(); ++i) EXPECT_EQ(Rows[i], Rows[i - 1] + 1);
+    EXPECT_NE(std::find(Rows.begin(), Rows.end(), ActiveId), Rows.end());
+}
+
+TEST_F(Links, ShrinkingOneViewKeepsTheOtherViewsRowsInTheWindow) {
+    ds->Open();
+    TRecordingLink big, other;
+    big.SetBufferCount(15);
+    big.SetDataSource(src.get());
+    other.SetBufferCount(6);
+    other.SetDataSource(src.get());
+    ds->MoveBy(14);  // ID 15 on the last row of `other`
+    ds->MoveBy(-5);  // ID 10 on its first row
+    ASSERT_EQ(Rows(other), (std::vector<int>{10, 11, 12, 13, 14, 15}));
+    // The window shrinks to the six records `other` needs, and `big`, now
+    // showing four rows, shows the active record on its last one.
+    big.SetBufferCount(4);
+    EXPECT_EQ(ds->BufferCount(), 6);
+    EXPECT_EQ(ds->WindowRecordCount(), 6);
+    EXPECT_EQ(Id(), 10);
+    ExpectRowsInTheWindow("big", Rows(big), 4, 10);
+    ExpectRowsInTheWindow("other", Rows(other), 6, 10);
+    EXPECT_LE(other.FirstRecord() + other.RecordCount(), ds->WindowRecordCount());
+}
+
+TEST_F(Links, ViewAttachedWhileTheWindowCannotGrowStillFollowsTheDataset) {
+    ds->Open();
+    ds->FailAllocAt = 4;  // a window of one record holds two buffers
+    TRecordingLink grid;
+    grid.SetBufferCount(6);
+    EXPECT_EQ(DbErrorOf([&] { grid.SetDataSource(src.get()); }), "MemData: out of buffers");
+    EXPECT_EQ(grid.DataSource(), src.get());
+    EXPECT_TRUE(grid.Active());
+    EXPECT_EQ(Rows(grid), std::vector<int>{1});
+    grid.Clear();
+    ds->Next();
+    EXPECT_EQ(grid.Events, std::vector<std::string>{"deDataSetScroll(-1)"});
+    EXPECT_EQ(grid.ActiveRecord(), 0);
+    EXPECT_EQ(Rows(grid), std::vector<int>{2});
+    // The same for a data source that joins the dataset with its views.
+    TDataSource second(nullptr);
+    TRecordingLink view;
+    view.SetBufferCount(6);
+    view.SetDataSource(&second);
+    EXPECT_EQ(DbErrorOf([&] { second.SetDataSet(ds.get()); }), "MemData: out of buffers");
+    EXPECT_EQ(second.DataSet(), ds.get());
+    EXPECT_EQ(second.State(), dsBrowse);
+    EXPECT_TRUE(view.Active());
+    // Once buffers can be had, the next resize gives the views their rows.
+    ds->FailAllocAt = -1;
+    grid.SetBufferCount(7);
+    EXPECT_EQ(ds->BufferCount(), 7);
+    ExpectRowsInTheWindow("grid", Rows(grid), 7, 2);
+    ExpectRowsInTheWindow("view", Rows(view), 6, 2);
+}
+
 TEST_F(Links, LinkJoiningAnOpenDatasetShowsTheActiveRecord) {
     ds->Open();
     TRecordingLink grid;
@@ -160,6 +223,35 @@ TEST_F(Links, AttachmentErrors) {
     detail->MasterSource = src.get();
     EXPECT_EQ(DbErrorOf([&] { src->SetDataSet(detail.get()); }), "DataSource1: Circular datalinks are not allowed");
     EXPECT_EQ(src->DataSet(), ds.get());
+}
+
+// A dataset whose master data source is set freely, so that a loop of
+// masters can be built behind the circular check's back. A walk along the
+// masters that does not end is stopped with an exception.
+class TLoopingDetail : public TMemoryDataSet {
+public:
+    TLoopingDetail() : TMemoryDataSet(nullptr, {{u"ID", ftInteger}}) {}
+
+protected:
+    TDataSource* GetDataSource() override {
+        if (++FWalks > 1000000) throw rtl::Exception(u"the walk along the masters does not end");
+        return TMemoryDataSet::GetDataSource();
+    }
+
+private:
+    int FWalks = 0;
+};
+
+TEST_F(Links, LoopOfMastersElsewhereEndsTheCircularCheck) {
+    TDataSource xSource(nullptr), ySource(nullptr);
+    TLoopingDetail x, y;
+    xSource.SetDataSet(&x);
+    ySource.SetDataSet(&y);
+    // x follows y and y follows x: a loop that does not pass through src.
+    x.MasterSource = &ySource;
+    y.MasterSource = &xSource;
+    EXPECT_EQ(DbErrorOf([&] { src->SetDataSet(&x); }), "<no error>");
+    EXPECT_EQ(src->DataSet(), &x);
 }
 
 TEST_F(Links, FreeingEitherSideDetaches) {

@@ -211,6 +211,34 @@ TEST_F(Window, UnidirectionalDatasetRefusesToMoveBack) {
     EXPECT_TRUE(ds->Eof());
 }
 
+TEST_F(Window, UnidirectionalDatasetKeepsOneRecordWhateverItsViewsShow) {
+    Make(5, true);
+    auto grid = Link(3);
+    ds->Open();
+    // Its fields read the cursor's row: fetching ahead for the view would
+    // show the last row fetched instead of the first.
+    EXPECT_EQ(Id(), 1);
+    EXPECT_EQ(ds->Fetches, 1);
+    EXPECT_EQ(ds->BufferCount(), 1);
+    EXPECT_EQ(Rows(*grid), std::vector<int>{1});
+    const std::string msg = "MemData: Operation not allowed on a unidirectional dataset";
+    EXPECT_EQ(DbErrorOf([&] { ds->MoveBy(-1); }), msg);  // even at BOF
+    ds->Next();
+    EXPECT_EQ(Id(), 2);
+    EXPECT_EQ(grid->ActiveRecord(), 0);  // the view's one row follows the cursor
+    EXPECT_EQ(DbErrorOf([&] { ds->MoveBy(-1); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->Prior(); }), msg);
+    EXPECT_EQ(Id(), 2);
+    // A view joining the open dataset does not make it fetch ahead either.
+    auto wide = Link(4);
+    EXPECT_EQ(Id(), 2);
+    EXPECT_EQ(Rows(*wide), std::vector<int>{2});
+    EXPECT_EQ(ds->MoveBy(2), 2);
+    EXPECT_EQ(Id(), 4);
+    EXPECT_EQ(grid->ActiveRecord(), 0);
+    EXPECT_EQ(wide->ActiveRecord(), 0);
+}
+
 TEST_F(Window, MovesUnderDisableControlsArriveAsOneChange) {
     Make(50);
     ds->Open();
@@ -429,6 +457,27 @@ TEST(Connection, TellsClientsInRegistrationOrder) {
     log.clear();
     owned.reset();
     EXPECT_EQ(log, (std::vector<std::string>{"other:off", "DoDisconnect"}));
+}
+
+TEST(Connection, ClientFreedByAnotherClientsHandlerIsNotToldAnyMore) {
+    std::vector<std::string> log;
+    TTestConnection conn(nullptr);
+    conn.Log = &log;
+    auto doomed = MakePeople(1);
+    doomed->Open();
+    rtl::TComponent first(nullptr), last(nullptr);
+    conn.RegisterClient(&first, [&](TCustomConnection&, bool) {
+        log.push_back("first");
+        doomed.reset();
+    });
+    conn.RegisterClient(doomed.get(), [&](TCustomConnection&, bool) { log.push_back("doomed"); });
+    conn.RegisterClient(&last, [&](TCustomConnection&, bool on) { log.push_back(on ? "last:on" : "last:off"); });
+    conn.Open();
+    EXPECT_EQ(log, (std::vector<std::string>{"DoConnect", "first", "last:on"}));
+    EXPECT_EQ(conn.DataSetCount(), 0);
+    log.clear();
+    conn.Close();
+    EXPECT_EQ(log, (std::vector<std::string>{"first", "last:off", "DoDisconnect"}));
 }
 
 TEST(Connection, ConnectedReadFromTheFormConnectsWhenLoadingCompletes) {

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
+#include "data/blob_fields.h"
+#include "data/bytes_fields.h"
 #include "data/fields.h"
+#include "data/number_fields.h"
+#include "data/string_fields.h"
+#include "data/structured_fields.h"
 #include "memory_dataset.h"
 #include "test_util.h"
 
@@ -251,6 +257,35 @@ TEST(IntegerFields, EachStoredWidthKeepsItsOwnRange) {
     ds.Post();
     EXPECT_EQ(ds.Rows[0][0].AsInteger(), 32767);
     EXPECT_EQ(ds.Rows[0][1].AsInteger(), 65535);
+}
+
+// An 8-bit string column whose value fills the whole record slot, the place
+// of the terminator included: as long as the field allows, and unterminated.
+struct TUnterminatedStrings : TMemoryDataSet {
+    using TMemoryDataSet::TMemoryDataSet;
+    bool GetFieldData(TField* Field, void* Buffer) override {
+        if (Field->DataType() != ftString) return TMemoryDataSet::GetFieldData(Field, Buffer);
+        if (Buffer) std::memset(Buffer, 'x', static_cast<std::size_t>(Field->DataSize()));
+        return true;
+    }
+};
+
+TEST(StringFields, UnterminatedValueEndsAtTheFieldSize) {
+    // From size 8192 on the record slot is as large as the shared I/O buffer,
+    // so a read that runs past the slot also runs past the buffer.
+    const struct {
+        int Size;
+        bool Transliterate;
+    } cases[] = {{5, false}, {5, true}, {8192, false}, {8192, true}, {9000, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Size) + (c.Transliterate ? " transliterated" : " raw"));
+        TUnterminatedStrings ds(nullptr, {{u"S", ftString, c.Size}});
+        ds.Rows = {{rtl::Variant(u"")}};
+        ds.Open();
+        auto* field = static_cast<TStringField*>(ds.Fields()[0]);
+        field->SetTransliterate(c.Transliterate);
+        EXPECT_EQ(field->AsString(), rtl::String(static_cast<std::size_t>(c.Size), u'x'));
+    }
 }
 
 TEST(WideMemoField, AsIntegerConvertsItsTextLikeACountColumn) {

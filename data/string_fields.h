@@ -1,0 +1,72 @@
+#pragma once
+// Text fields: 8-bit (TStringField) and UTF-16 (TWideStringField) strings,
+// zero-terminated in the record, and GUIDs kept as text (TGuidField).
+
+#include <functional>
+
+#include "data/fields.h"
+
+namespace data {
+
+// Formats a string field's display text when an EditMask is set; the
+// runtime's edit-mask formatter, replaceable (the default returns the value).
+using TFormatMaskTextProc = std::function<rtl::String(rtl::StringView EditMask, rtl::StringView Value)>;
+extern TFormatMaskTextProc FormatMaskTextProc;
+
+// 8-bit text, zero-terminated in the record (Size characters at most).
+class TStringField : public TField {
+    DATA_FIELD_CLASS(TStringField)
+public:
+    explicit TStringField(rtl::TComponent* AOwner);
+    static void CheckTypeSize(int Size);
+    bool FixedChar() const { return FFixedChar; }
+    void SetFixedChar(bool Value) { FFixedChar = Value; }
+    bool Transliterate() const { return FTransliterate; }
+    void SetTransliterate(bool Value) { FTransliterate = Value; }
+    void SetFieldDefProps(const TFieldDef& FieldDef) override;
+    // Reads the value; false for null.
+    virtual bool GetValue(rtl::String& Value) const;
+
+protected:
+    int GetDataSize() const override { return Size() + 1; }
+    int GetIOSize() const override;
+    int GetDefaultWidth() const override { return Size(); }
+    rtl::String GetAsString() const override;
+    rtl::String GetAsWideString() const override { return GetAsString(); }
+    std::int32_t GetAsInteger() const override;
+    std::int64_t GetAsLargeInt() const override;
+    double GetAsFloat() const override;
+    bool GetAsBoolean() const override;
+    rtl::Variant GetAsVariant() const override;
+    void GetText(rtl::String& Text, bool DisplayText) const override;
+    void SetAsStringValue(const rtl::String& Value) override;
+    void SetAsWideStringValue(const rtl::String& Value) override { SetAsStringValue(Value); }
+    void SetAsIntegerValue(std::int32_t Value) override;
+    void SetAsLargeIntValue(std::int64_t Value) override;
+
+private:
+    bool FFixedChar = false;
+    bool FTransliterate = true;
+};
+
+// UTF-16 text, zero-terminated in the record.
+class TWideStringField : public TStringField {
+    DATA_FIELD_CLASS(TWideStringField)
+public:
+    explicit TWideStringField(rtl::TComponent* AOwner);
+    bool GetValue(rtl::String& Value) const override;
+
+protected:
+    int GetDataSize() const override { return 2 * Size() + 2; }
+    int GetIOSize() const override;
+    void SetAsStringValue(const rtl::String& Value) override;
+};
+
+// A GUID kept as its 38-character text.
+class TGuidField : public TStringField {
+    DATA_FIELD_CLASS(TGuidField)
+public:
+    explicit TGuidField(rtl::TComponent* AOwner);
+};
+
+}  // namespace data

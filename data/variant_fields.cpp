@@ -1,0 +1,31 @@
+#include "data/variant_fields.h"
+
+#include "data/dataset.h"
+#include "data/db_error.h"
+#include "data/field_support.h"
+
+namespace data {
+
+using namespace field_support;
+
+DEFINE_FIELD_CLASS(TVariantField, NotBlob, AnySize)
+
+TVariantField::TVariantField(rtl::TComponent* AOwner) : TField(AOwner) { SetDataTypeRaw(ftVariant); }
+rtl::Variant TVariantField::GetAsVariant() const {
+    if (!DataSet()) DatabaseErrorFmt(SDataSetMissing, {DisplayName()}, this);
+    rtl::Variant v;
+    if (!DataSet()->GetFieldData(const_cast<TVariantField*>(this), &v, true)) return rtl::Variant::Null();
+    return v;
+}
+bool TVariantField::GetIsNull() const { return GetAsVariant().IsClear(); }
+rtl::String TVariantField::GetAsString() const {
+    rtl::Variant v = GetAsVariant();
+    return v.IsClear() ? rtl::String() : v.AsString();
+}
+std::int32_t TVariantField::GetAsInteger() const { return GetAsVariant().AsInteger(); }
+std::int64_t TVariantField::GetAsLargeInt() const { return GetAsVariant().AsInt64(); }
+double TVariantField::GetAsFloat() const { return GetAsVariant().AsDouble(); }
+bool TVariantField::GetAsBoolean() const { return GetAsVariant().AsBoolean(); }
+void TVariantField::SetVarValue(const rtl::Variant& Value) { SetData(&Value); }
+
+}  // namespace data
