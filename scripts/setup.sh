@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core hunspell-kk
-  xvfb xauth openbox wmctrl xdotool imagemagick
+  xvfb xauth openbox wmctrl xdotool imagemagick dpkg-dev
   at-spi2-core python3-pyatspi
 )
 
@@ -20,9 +20,21 @@ for p in "${packages[@]}"; do
 done
 
 if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
   sudo_cmd=()
-  [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+  if [[ $(id -u) -ne 0 ]]; then
+    if ! command -v sudo >/dev/null; then
+      # Without root and without sudo nothing can be installed from here:
+      # say what is missing and what root has to run.
+      {
+        echo "setup.sh: missing packages: ${missing[*]}"
+        echo "setup.sh: this user is not root and sudo is not available; as root, run:"
+        echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
+      } >&2
+      exit 1
+    fi
+    sudo_cmd=(sudo)
+  fi
+  echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

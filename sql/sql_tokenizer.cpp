@@ -18,7 +18,9 @@ char16_t ClosingQuote(char16_t open) { return open == u'[' ? u']' : open; }
 
 // The end of the quoted text starting at Pos (just past its closing quote, or
 // the end of the text when it is never closed).
-std::size_t SkipQuoted(StringView Text, std::size_t Pos) {
+// The position just past the quoted text that starts at Pos: past its
+// closing quote, or the end of the text when it is left open (Closed tells).
+std::size_t SkipQuoted(StringView Text, std::size_t Pos, bool* Closed = nullptr) {
     const char16_t close = ClosingQuote(Text[Pos]);
     std::size_t i = Pos + 1;
     while (i < Text.size()) {
@@ -28,10 +30,12 @@ std::size_t SkipQuoted(StringView Text, std::size_t Pos) {
                 i += 2;
                 continue;
             }
+            if (Closed) *Closed = true;
             return i + 1;
         }
         ++i;
     }
+    if (Closed) *Closed = false;
     return Text.size();
 }
 
@@ -102,9 +106,9 @@ TSQLToken NextSQLTokenEx(StringView SQL, std::size_t& Pos, String& Token, TSQLTo
     // Quoted text: a literal value between apostrophes, else an identifier.
     if (IsOpeningQuote(c)) {
         const std::size_t start = Pos;
-        Pos = SkipQuoted(SQL, Pos);
+        bool closed = false;
+        Pos = SkipQuoted(SQL, Pos, &closed);
         const StringView whole = SQL.substr(start, Pos - start);
-        const bool closed = whole.size() >= 2 && whole.back() == ClosingQuote(c);
         if (IdOption == idKeepQuotes) Token = String(whole);
         else Token = String(whole.substr(1, whole.size() - (closed ? 2 : 1)));
         if (c == u'\'') return stValue;

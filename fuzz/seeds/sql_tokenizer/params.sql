@@ -1,0 +1,1 @@
+select :a, x::y, ':b' from t where z = :z_1 and w = :Сөз group by a having count(*) > 1 for update;

@@ -1,0 +1,3 @@
+select id, lx_word, lx_text, lx_title from lx_items
+ where lx_word_upper  = 'ҚАЗАҚ'''
+limit 1000
