@@ -124,12 +124,7 @@ Walks CheckTokenizer(StringView SQL) {
             } else {
                 FUZZ_REQUIRE(inner.size() == t.size() + 1 && inner.starts_with(t) && inner.back() == Closing(open));
                 // Inside a closed quote, its character stands only doubled.
-                // A quote left open whose text ends in a doubled quote loses
-                // the last quote character as if it closed there
-                // (SqlFuzzFindings.DISABLED_OpenQuoteEndingInADoubledQuoteKeepsIt);
-                // tokens that run to the end are not held to this until that
-                // is mended.
-                if (k.End != SQL.size()) FUZZ_REQUIRE(QuotesOnlyDoubled(t, open));
+                FUZZ_REQUIRE(QuotesOnlyDoubled(t, open));
             }
             FUZZ_REQUIRE(lower[i].Token == t && upper[i].Token == t);
         } else {
