@@ -16,8 +16,6 @@ bool IsOpeningQuote(char16_t c) { return c == u'\'' || c == u'"' || c == u'`' ||
 
 char16_t ClosingQuote(char16_t open) { return open == u'[' ? u']' : open; }
 
-// The end of the quoted text starting at Pos (just past its closing quote, or
-// the end of the text when it is never closed).
 // The position just past the quoted text that starts at Pos: past its
 // closing quote, or the end of the text when it is left open (Closed tells).
 std::size_t SkipQuoted(StringView Text, std::size_t Pos, bool* Closed = nullptr) {
