@@ -20,13 +20,6 @@ using namespace app_test;
 
 namespace {
 
-std::string Utf8(rtl::StringView Text) { return rtl::StringToUtf8(Text); }
-
-std::string FileBytes(const std::filesystem::path& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Words for the search tests: 1500 "кітапN", 1000 "әліпбиN", 100 "қағазN".
 void MakeSearchDictionary(TestDb& Db) {
     Db.Exec(CreateTable);

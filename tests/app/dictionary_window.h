@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +31,14 @@
 namespace app_test {
 
 using rtl::String;
+
+inline std::string Utf8(rtl::StringView Text) { return rtl::StringToUtf8(Text); }
+
+// A file's whole content, to show that a test left it unchanged.
+inline std::string FileBytes(const std::filesystem::path& Path) {
+    std::ifstream in(Path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // A SQLite database opened with the library itself.
 class TestDb {

@@ -16,13 +16,6 @@ using namespace app_test;
 
 namespace {
 
-std::string Utf8(rtl::StringView Text) { return rtl::StringToUtf8(Text); }
-
-std::string FileBytes(const std::filesystem::path& Path) {
-    std::ifstream in(Path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void WriteFile(const std::filesystem::path& Path, const std::string& Bytes) {
     std::filesystem::create_directories(Path.parent_path());
     std::ofstream(Path, std::ios::binary) << Bytes;
