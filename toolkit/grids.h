@@ -30,6 +30,7 @@ public:
 using TColor = std::uint32_t;
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clNone = 0x1FFFFFFF;  // no colour, e.g. a bitmap's transparent pixels
 constexpr TColor clSystemColor = 0xFF000000;
 constexpr TColor clBtnFace = clSystemColor | 1;
 constexpr TColor clWindow = clSystemColor | 2;

@@ -10,9 +10,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegion>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
+#include <QStylePainter>
 #include <QTextBlock>
 #include <QTextEdit>
 
@@ -32,6 +37,63 @@ Qt::Alignment ToQt(TAlignment a) {
     }
     return Qt::AlignLeft;
 }
+
+// True when Area of Widget lies inside it and no shown sibling stacked above
+// it covers any of Area.
+bool ShowsWhole(const QWidget& Widget, const QRect& Area) {
+    if (!Widget.rect().contains(Area)) return false;
+    const QWidget* parent = Widget.parentWidget();
+    if (!parent) return true;
+    QRegion hidden;
+    bool above = false;
+    for (const QObject* child : parent->children()) {
+        if (child == &Widget) {
+            above = true;
+        } else if (const auto* sibling = qobject_cast<const QWidget*>(child);
+                   above && sibling && !sibling->isWindow() && sibling->isVisibleTo(parent)) {
+            hidden += sibling->geometry().translated(-Widget.pos());
+        }
+    }
+    return !hidden.intersects(Area);
+}
+
+// ShowsWhole for a paint event. A caption that shows whole but is only partly
+// repainted (a control over it moved away from part of it) gets a repaint of
+// all of it, so no part that was left blank before stays blank.
+bool PaintsWhole(QWidget& Widget, const QPaintEvent& Event, const QRect& Area) {
+    if (!ShowsWhole(Widget, Area)) return false;
+    if (!QRegion(Area).subtracted(Event.region()).isEmpty()) Widget.update(Area);
+    return true;
+}
+
+// A label that draws its caption only where it shows whole: a caption that
+// would be cut by the label's edges or by a control over it is not drawn at
+// all, rather than as a strip of half letters.
+class WholeCaptionLabel : public QLabel {
+protected:
+    void paintEvent(QPaintEvent* Event) override {
+        const QRect text = style()->itemTextRect(fontMetrics(), contentsRect(), static_cast<int>(alignment()),
+                                                 isEnabled(), this->text());
+        if (PaintsWhole(*this, *Event, text)) QLabel::paintEvent(Event);
+    }
+};
+
+// A group box that draws its title only where it shows whole, as the label
+// above does; the frame is drawn either way.
+class WholeTitleGroupBox : public QGroupBox {
+protected:
+    void paintEvent(QPaintEvent* Event) override {
+        QStylePainter painter(this);
+        QStyleOptionGroupBox option;
+        initStyleOption(&option);
+        const QRect title = style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, this);
+        if (!PaintsWhole(*this, *Event, title)) {
+            option.text.clear();
+            option.subControls &= ~QStyle::SC_GroupBoxLabel;
+        }
+        painter.drawComplexControl(QStyle::CC_GroupBox, option);
+    }
+};
 
 // A radio button whose arrow keys move the choice to the previous or next
 // item in the group's order (wrapping round), as a radio group's keyboard
@@ -93,7 +155,7 @@ private:
 
 // ---- TLabel
 
-TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, std::make_unique<QLabel>()) {}
+TLabel::TLabel(TComponent* AOwner) : TControl(AOwner, std::make_unique<WholeCaptionLabel>()) {}
 QLabel* TLabel::Label() const { return static_cast<QLabel*>(Widget()); }
 String TLabel::Caption() const { return FromQString(Label()->text()); }
 void TLabel::SetCaption(const String& Value) { Label()->setText(ToQString(Value)); }
@@ -138,7 +200,7 @@ void TBitBtn::Click() { Button()->click(); }
 // ---- TRadioGroup
 
 TRadioGroup::TRadioGroup(TComponent* AOwner)
-    : TControl(AOwner, std::make_unique<QGroupBox>()), FGroup(std::make_unique<QButtonGroup>()) {
+    : TControl(AOwner, std::make_unique<WholeTitleGroupBox>()), FGroup(std::make_unique<QButtonGroup>()) {
     new QGridLayout(Box());
 }
 

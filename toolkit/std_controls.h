@@ -20,6 +20,8 @@ namespace toolkit {
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 
+// A caption on the form. It is drawn only where it shows whole: not when the
+// label is too small for it or a control stacked over the label covers part of it.
 class TLabel : public TControl {
 public:
     explicit TLabel(TComponent* AOwner);
@@ -70,6 +72,8 @@ private:
     QPushButton* Button() const;
 };
 
+// A framed group of radio buttons, one chosen at a time; its title, like a
+// label's caption, is drawn only where it shows whole.
 class TRadioGroup : public TControl {
 public:
     explicit TRadioGroup(TComponent* AOwner);

@@ -22,11 +22,12 @@ constexpr int MaxMapSize = 268435455;
 constexpr const char16_t* STooManyColumns = u"Grid requested to display more than 256 columns";
 constexpr const char16_t* SDeleteRecordQuestion = u"Delete record?";
 
-// The indicator glyphs, 6 x 11 pixels; '#' is black, the rest white (transparent).
+// The indicator glyphs, 6 x 11 pixels; '#' takes the fixed cells' text colour
+// (black in a light palette, light in a dark one), the rest is transparent.
 TBitmap Glyph(const char* const (&Rows)[11]) {
     TBitmap b{6, 11, {}};
     for (const char* row : Rows)
-        for (int x = 0; x < 6; ++x) b.Pixels.push_back(row[x] == '#' ? clBlack : clWhite);
+        for (int x = 0; x < 6; ++x) b.Pixels.push_back(row[x] == '#' ? clBtnText : clNone);
     return b;
 }
 
@@ -711,7 +712,7 @@ void TCustomDBGrid::DrawIndicator(TCanvas& Canvas, int DataRow, const TRect& ARe
     else if (state == data::dsInsert) glyph = &InsertGlyph();
     const int x = ARect.Right - glyph->Width - 2;
     const int y = (ARect.Top + ARect.Bottom - glyph->Height) / 2;
-    Canvas.Draw(x, y, *glyph, clWhite);
+    Canvas.Draw(x, y, *glyph, clNone);
     FSelRow = DataRow + FTitleOffset;
 }
 

@@ -4,7 +4,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QFontInfo>
+#include <QImage>
+#include <QPaintEvent>
 #include <QRawFont>
+#include <QScreen>
 #include <QTest>
 
 #include "modal_box_catcher.h"
@@ -170,6 +173,109 @@ TEST(RadioGroup, ArrowKeysMoveTheChoiceInItemOrder) {
         QTest::keyClick(QApplication::focusWidget(), s.key);
         EXPECT_EQ(group->ItemIndex(), s.index);
         EXPECT_TRUE(group->Focused());
+    }
+}
+
+// A caption is drawn whole or not at all: a label or group title that the
+// control's own edges or a control stacked over it would cut shows nothing,
+// as in the main window, where the grid and the memo cover most of Label1.
+TEST(Captions, AreDrawnOnlyWhereTheyShowWhole) {
+    struct Case {
+        const char* name;
+        QRect label;     // the label's bounds; its caption sits at the top
+        QRect cover;     // a memo's bounds, if any
+        bool coverFirst; // the memo created before the label, so under it
+        bool shown;
+    } cases[] = {
+        {"alone", {8, 200, 120, 19}, {}, false, true},
+        {"too narrow for the caption", {8, 200, 20, 19}, {}, false, false},
+        {"strip of its top uncovered", {8, 200, 120, 19}, {8, 205, 200, 100}, false, false},
+        {"only its blank bottom covered", {8, 200, 120, 40}, {8, 235, 200, 100}, false, true},
+        {"covered by a control under it", {8, 200, 120, 19}, {8, 205, 200, 100}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TForm form(nullptr);
+        form.SetClientSize(300, 300);
+        auto makeCover = [&] {
+            auto* memo = new TMemo(&form);
+            memo->SetParent(&form);
+            memo->SetBounds(c.cover.x(), c.cover.y(), c.cover.width(), c.cover.height());
+        };
+        if (c.coverFirst) makeCover();
+        auto* label = new TLabel(&form);
+        label->SetParent(&form);
+        label->SetBounds(c.label.x(), c.label.y(), c.label.width(), c.label.height());
+        if (!c.coverFirst && !c.cover.isNull()) makeCover();
+        const QImage blank = label->Widget()->grab().toImage();
+        label->SetCaption(u"Дұрыс жазылуы");
+        const QImage drawn = label->Widget()->grab().toImage();
+        EXPECT_EQ(drawn != blank, c.shown);
+    }
+}
+
+// Notes whether a widget was painted where a point of it lies.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget& Widget, QPoint Point) : FPoint(Point) { Widget.installEventFilter(this); }
+    bool Painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint && static_cast<QPaintEvent*>(Event)->region().contains(FPoint))
+            Painted = true;
+        return false;
+    }
+
+private:
+    QPoint FPoint;
+};
+
+// A control moving off part of a caption that was left blank brings the
+// whole caption back, not only the part it uncovered.
+TEST(Captions, UncoveredCaptionIsRepaintedWhole) {
+    TForm form(nullptr);
+    form.SetClientSize(300, 300);
+    auto* label = new TLabel(&form);
+    label->SetParent(&form);
+    label->SetBounds(8, 200, 120, 19);
+    label->SetCaption(u"Дұрыс жазылуы");
+    auto* memo = new TMemo(&form);
+    memo->SetParent(&form);
+    memo->SetBounds(8, 210, 200, 80);  // the caption's lower half
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.Window()));
+    auto onScreen = [&] {
+        QApplication::processEvents();
+        return form.Window()->screen()->grabWindow(form.Window()->winId(), 8, 200, 120, 19).toImage();
+    };
+    const QImage blank = onScreen();
+    PaintWatch upperHalf(*label->Widget(), QPoint(10, 5));
+    memo->SetTop(230);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return upperHalf.Painted; }));
+    const QImage uncovered = onScreen();
+    label->Widget()->repaint();
+    const QImage repainted = onScreen();
+    EXPECT_NE(repainted, blank);
+    EXPECT_EQ(uncovered, repainted);
+}
+
+// The title is the only dark ink a group box draws in the light palette: its
+// frame and background stay light.
+TEST(Captions, GroupTitleOnlyWhereTheGroupHasRoomForIt) {
+    auto darkPixels = [](const QImage& Image) {
+        int n = 0;
+        for (int y = 0; y < Image.height(); ++y)
+            for (int x = 0; x < Image.width(); ++x) n += qGray(Image.pixel(x, y)) < 128;
+        return n;
+    };
+    for (const auto& [size, shown] : {std::pair{QSize(7, 9), false}, std::pair{QSize(200, 60), true}}) {
+        TForm form(nullptr);
+        auto* group = new TRadioGroup(&form);
+        group->SetParent(&form);
+        group->SetBounds(1, 48, size.width(), size.height());
+        group->SetCaption(u"Іздеу түрі");
+        EXPECT_EQ(darkPixels(group->Widget()->grab().toImage()) > 0, shown) << size.width();
     }
 }
 

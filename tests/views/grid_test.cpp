@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPalette>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
@@ -386,22 +387,29 @@ TEST_F(DBGridTest, TitleClickAndBorderDrag) {
     EXPECT_EQ(clicked.size(), 1u);
 }
 
-TEST_F(DBGridTest, IndicatorArrowIsDrawnOnTheActiveRow) {
+TEST_F(DBGridTest, IndicatorArrowIsDrawnOnTheActiveRowInTheFixedCellsTextColour) {
     Open();
     Key(Qt::Key_Down);
     Key(Qt::Key_Down);
-    const QImage image = Paint();
-    EXPECT_EQ(Grid->SelRow(), 3);
     // The arrow's tip: the glyph is 6 x 11, 2 pixels inside the indicator
     // cell's right edge and centred vertically.
-    auto tip = [&](int row) {
+    auto tip = [&](const QImage& image, int row) {
         const toolkit::TRect r = Grid->CellRect(0, row);
         const int x = r.Right - 6 - 2 + 5, y = (r.Top + r.Bottom - 11) / 2 + 5;
         return image.pixelColor(x, y);
     };
-    EXPECT_EQ(tip(3), QColor(Qt::black));
-    EXPECT_NE(tip(2), QColor(Qt::black));
-    EXPECT_NE(tip(4), QColor(Qt::black));
+    QPalette dark = Grid->Widget()->palette();
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    for (const QPalette& palette : {Grid->Widget()->palette(), dark}) {
+        SCOPED_TRACE(palette.color(QPalette::Button).name().toStdString());
+        Grid->Widget()->setPalette(palette);
+        const QImage image = Paint();
+        EXPECT_EQ(Grid->SelRow(), 3);
+        EXPECT_EQ(tip(image, 3), palette.color(QPalette::ButtonText));
+        EXPECT_EQ(tip(image, 2), palette.color(QPalette::Button));
+        EXPECT_EQ(tip(image, 4), palette.color(QPalette::Button));
+    }
 }
 
 TEST_F(DBGridTest, EmptyResultShowsOneRowOfNullTextsAndNoScrollBar) {
