@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core hunspell-kk
-  xvfb xauth openbox wmctrl xdotool imagemagick dpkg-dev
+  xvfb xauth openbox wmctrl xdotool imagemagick dpkg-dev qt6-gtk-platformtheme
   at-spi2-core python3-pyatspi
 )
 
