@@ -47,4 +47,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 # The package depends on the Debian packages of the libraries the program links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's GTK platform theme brings GNOME's palette, dark or light, to the window.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-gtk-platformtheme)
 include(CPack)

@@ -27,6 +27,8 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 for library in libqt6widgets6 libsqlite3-0; do
     [[ "$depends" == *"$library"* ]] || fail "the package does not depend on $library: $depends"
 done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-gtk-platformtheme* ]] ||
+    fail "the package does not recommend Qt's GTK platform theme (GNOME's dark palette)"
 
 root="$work/root"
 dpkg -x "$deb" "$root"
