@@ -194,8 +194,6 @@ TEST_F(SqlQueryTest, CountRunsItsStatementWhereTheReadCannotStandForIt) {
         u"select a.id from lx_items a join lx_items b on a.id = b.id where a.id < 5",
         u"select id from lx_items where id < 100 limit 10 offset 95",     // an offset
         u"select id from lx_items where id < 3 union select id from lx_items where id > 2498",
-        // The count is cut at the ORDER BY of the subquery, where the rows are not.
-        u"select id from lx_items where id in (select id from lx_items order by id limit 3)",
         u"select id from lx_items where id < 5 limit 4",                  // the read stopped at the limit
     };
     for (const String& sql : statements) {
@@ -212,8 +210,8 @@ TEST_F(SqlQueryTest, CountRunsItsStatementWhereTheReadCannotStandForIt) {
     }
 }
 
-// Line breaks, tabs and comments around the keywords: the count filters as
-// the statement does, whether the read to the end stands for it or the count
+// Line breaks, tabs and comments around the keywords, and subqueries with
+// keywords of their own: the count filters as the statement does, whether the read to the end stands for it or the count
 // statement runs because the read stopped at the limit.
 TEST_F(SqlQueryTest, CountFiltersWhateverSeparatesTheKeywords) {
     struct Case {
@@ -228,6 +226,14 @@ TEST_F(SqlQueryTest, CountFiltersWhateverSeparatesTheKeywords) {
          {u"select count(*) from \"lx_items\" where id < 1500\r\nlimit 1000"}},
         {u"select id from lx_items\twhere(id > 100)\torder\n\tby id desc limit 1000", 1000, 2400,
          {u"select count(*) from \"lx_items\" where(id > 100)"}},
+        // A subquery's WHERE and ORDER BY are its own.
+        {u"select id from lx_items where id in (select id from lx_items where id > 100 order by id limit 1500) "
+         u"order by id limit 1000",
+         1000, 1500,
+         {u"select count(*) from \"lx_items\" where id in (select id from lx_items where id > 100 order by id "
+          u"limit 1500)"}},
+        {u"select id, (select max(id) from lx_items where id < 3) from lx_items where id < 5", 4, 4,
+         {u"select count(*) from \"lx_items\" where id < 5"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(rtl::StringToUtf8(c.sql));

@@ -169,6 +169,15 @@ TEST(SqlTokenizer, CountStatementDerivedFromTheText) {
         {u"select a from t where nowhere = 1 and b_order by_x",
          u"select count(*) from \"t\" where nowhere = 1 and b_order by_x", 16, none},
         {u"select a from t order by a", u"select count(*) from \"t\"", none, none},
+        // A subquery's own WHERE and ORDER BY belong to the condition or the
+        // column list; only the statement's own count.
+        {u"select a from t where a in (select b from u order by b limit 2) order by a",
+         u"select count(*) from \"t\" where a in (select b from u order by b limit 2)", 16, 64},
+        {u"select a, (select max(b) from u where u.c = t.c) from t order by a", u"select count(*) from \"t\"",
+         none, none},
+        {u"select a from t where a = (select min(b) from u where (c) = 1 order by c) and d = ')'",
+         u"select count(*) from \"t\" where a = (select min(b) from u where (c) = 1 order by c) and d = ')'", 16,
+         none},
         // A comment or literal left open runs to the end.
         {u"select a from t /* where b = 1", u"select count(*) from \"t\"", none, none},
         {u"select a from t where b = 'x order by a", u"select count(*) from \"t\" where b = 'x order by a", 16, none},
