@@ -97,7 +97,7 @@ std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
     // The step that described the columns stands on the first row (or found
     // none); the reader hands it out first instead of running the scan again.
     try {
-        auto byteReader = std::make_unique<TDBXSqliteByteReader>(FDBXContext, statement, FSqliteConnection);
+        auto byteReader = std::make_unique<TDBXSqliteByteReader>(FDBXContext, statement);
         return std::make_unique<TDBXSqliteReader>(FDBXContext, columns, std::move(byteReader), statement,
                                                   FSqliteConnection, step == SQLITE_ROW);
     } catch (...) {

@@ -122,9 +122,8 @@ void SetupTextInfo(TDBXValueType& Description, StringView DeclaredType) {
 
 // ---- TDBXSqliteByteReader ---------------------------------------------------
 
-TDBXSqliteByteReader::TDBXSqliteByteReader(TDBXContextPtr Context, sqlite3_stmt* StatementHandle,
-                                           TDBXSqliteConnection& Connection)
-    : TDBXByteReader(std::move(Context)), FSqliteConnection(Connection), FStatementHandle(StatementHandle) {}
+TDBXSqliteByteReader::TDBXSqliteByteReader(TDBXContextPtr Context, sqlite3_stmt* StatementHandle)
+    : TDBXByteReader(std::move(Context)), FStatementHandle(StatementHandle) {}
 
 void TDBXSqliteByteReader::Trace(StringView Message) const { FDBXContext->Trace(TDBXTraceFlags::Vendor, Message); }
 

@@ -15,7 +15,7 @@ class TDBXSqliteConnection;
 // Copies the current row's values into a caller's buffer.
 class TDBXSqliteByteReader : public TDBXByteReader {
 public:
-    TDBXSqliteByteReader(TDBXContextPtr Context, sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection);
+    TDBXSqliteByteReader(TDBXContextPtr Context, sqlite3_stmt* StatementHandle);
 
     // The UTF-16 text and its terminator, cut to the buffer.
     void GetWideString(int Ordinal, std::span<std::uint8_t> Value, std::int64_t Offset, bool& IsNull) override;
@@ -46,7 +46,6 @@ private:
     bool HasValue(int Ordinal, bool& IsNull);
     void Trace(StringView Message) const;
 
-    TDBXSqliteConnection& FSqliteConnection;
     sqlite3_stmt* FStatementHandle;
 };
 
