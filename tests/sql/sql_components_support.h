@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "exception_message.h"
 #include "rtl/exceptions.h"
 #include "sql/dbx_common.h"
 #include "sql/sql_connection.h"
@@ -33,15 +34,7 @@ inline void MakeDictionary(const String& Path, int Rows) {
                              u"case when i <= 1500 then 'КІТАП' else 'ӘН' end || i from n");
 }
 
-// The message of the rtl::Exception F raises ("(no exception)" when none).
-inline String MessageOf(const std::function<void()>& F) {
-    try {
-        F();
-    } catch (const rtl::Exception& e) {
-        return e.Message();
-    }
-    return u"(no exception)";
-}
+using testing_support::MessageOf;
 
 class SqlComponentsTest : public ::testing::Test {
 protected:

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "data/data_links.h"
+#include "exception_message.h"
 #include "data/db_error.h"
 #include "data/fields.h"
 #include "memory_dataset.h"
@@ -19,6 +20,7 @@
 
 using rtl::String;
 using rtl::Variant;
+using testing_support::MessageOf;
 using views::TDBMemo;
 
 namespace {
@@ -70,16 +72,6 @@ protected:
 
     QTextEdit* Editor() const { return static_cast<QTextEdit*>(Memo->Widget()); }
     bool ControlReadOnly() const { return Editor()->isReadOnly(); }
-
-    // The message of the exception F raises ("(no exception)" when none).
-    static String MessageOf(const std::function<void()>& F) {
-        try {
-            F();
-        } catch (const rtl::Exception& e) {
-            return e.Message();
-        }
-        return u"(no exception)";
-    }
 
     std::unique_ptr<testing_data::TMemoryDataSet> Data;
     std::unique_ptr<toolkit::TForm> Form;
