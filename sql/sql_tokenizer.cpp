@@ -306,33 +306,36 @@ std::optional<TCountDerivation> DeriveCountStatement(StringView SQL, StringView 
     // The keywords are looked for among the statement's tokens as SQLite
     // reads them: a word in quoted text or in a comment is no keyword, and
     // any whitespace or comment between two words separates them.
+    // DISTINCT anywhere is refused; FROM, WHERE and ORDER BY count only
+    // outside parentheses: a subquery's own are part of the column list or
+    // the condition.
     const std::vector<TLexToken> t = Lex(SQL);
-    for (const TLexToken& token : t)
-        if (IsWord(token, u"distinct")) return std::nullopt;
-    // FROM, WHERE and ORDER BY count only outside parentheses: a subquery's
-    // own are part of the column list or the condition.
     std::vector<int> depth(t.size());
     for (std::size_t i = 0, open = 0; i < t.size(); ++i) {
+        if (IsWord(t[i], u"distinct")) return std::nullopt;
         if (IsSymbol(t[i], u')') && open > 0) --open;
         depth[i] = static_cast<int>(open);
         if (IsSymbol(t[i], u'(')) ++open;
     }
-    std::size_t from = 0;
-    while (from < t.size() && !(depth[from] == 0 && IsWord(t[from], u"from"))) ++from;
+    // The first token from Start on that is Word outside parentheses.
+    const auto outside = [&](StringView Word, std::size_t Start) {
+        while (Start < t.size() && !(depth[Start] == 0 && IsWord(t[Start], Word))) ++Start;
+        return Start;
+    };
+    const std::size_t from = outside(u"from", 0);
     if (from == t.size()) return std::nullopt;
     const String table = GetTableNameFromSQLEx(SQL.substr(t[from].At), IdOption);
     if (table.empty()) return std::nullopt;
     TCountDerivation count;
     count.Statement = u"select count(*) from " + String(Quote) + table + String(Quote);
-    std::size_t where = 0;
-    while (where < t.size() && !(depth[where] == 0 && IsWord(t[where], u"where"))) ++where;
+    const std::size_t where = outside(u"where", 0);
     if (where == t.size()) return count;
     count.WhereAt = t[where].At;
     // The condition runs to the end, or to the last token before ORDER BY:
     // the blanks and comments between it and ORDER are left out as well.
     std::size_t end = SQL.size();
-    for (std::size_t i = where + 1; i + 1 < t.size(); ++i) {
-        if (depth[i] == 0 && IsWord(t[i], u"order") && IsWord(t[i + 1], u"by")) {
+    for (std::size_t i = outside(u"order", where + 1); i + 1 < t.size(); i = outside(u"order", i + 1)) {
+        if (IsWord(t[i + 1], u"by")) {
             count.OrderByAt = t[i].At;
             end = t[i - 1].At + t[i - 1].Text.size();
             break;

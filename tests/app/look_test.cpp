@@ -1,6 +1,7 @@
 // The main window's looks: run once as it is and once at twice the size
 // (QT_SCALE_FACTOR=2), where fonts and controls scale by their own rules.
 
+#include <QAbstractScrollArea>
 #include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
@@ -108,7 +109,7 @@ TEST_F(LookTest, DarkPaletteReachesEveryPart) {
         return QRect(R.Left + 2, R.Top + 2, R.Right - R.Left - 4, R.Bottom - R.Top - 4);
     };
     views::TDBGrid& grid = *Form->DBGrid1;
-    const QWidget& cells = *grid.Widget()->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"));
+    const QWidget& cells = *static_cast<QAbstractScrollArea*>(grid.Widget())->viewport();
     struct Part {
         const char* name;
         const QWidget& widget;

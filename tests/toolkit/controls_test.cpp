@@ -48,6 +48,15 @@ protected:
     int Enters = 0;
 };
 
+// A control of type T owned by Form and placed on it at Bounds.
+template <class T>
+T* Place(TForm& Form, const QRect& Bounds) {
+    auto* control = new T(&Form);
+    control->SetParent(&Form);
+    control->SetBounds(Bounds.x(), Bounds.y(), Bounds.width(), Bounds.height());
+    return control;
+}
+
 }  // namespace
 
 TEST_F(ControlsTest, WidgetsCarryComponentNamesAndFirstControlHasFocus) {
@@ -122,9 +131,7 @@ TEST_F(ControlsTest, EnterInEditDoesNotClickTheButton) {
 TEST(StatusBar, LastPanelReachesTheRightEdge) {
     TForm form(nullptr);
     form.SetClientSize(665, 439);
-    auto* bar = new TStatusBar(&form);
-    bar->SetParent(&form);
-    bar->SetBounds(0, 420, 665, 19);
+    auto* bar = Place<TStatusBar>(form, QRect(0, 420, 665, 19));
     bar->SetAlign(TAlign::alBottom);
     bar->AddPanel(250);
     bar->AddPanel(50);
@@ -156,9 +163,7 @@ TEST(RadioGroup, ItemsAndItemIndex) {
 // too small to show its items (the main window's is 7 x 9 pixels).
 TEST(RadioGroup, ArrowKeysMoveTheChoiceInItemOrder) {
     TForm form(nullptr);
-    auto* group = new TRadioGroup(&form);
-    group->SetParent(&form);
-    group->SetBounds(1, 48, 7, 9);
+    auto* group = Place<TRadioGroup>(form, QRect(1, 48, 7, 9));
     group->SetColumns(3);
     group->SetItems({u"a", u"b", u"c"});
     group->SetItemIndex(0);
@@ -197,16 +202,9 @@ TEST(Captions, AreDrawnOnlyWhereTheyShowWhole) {
         SCOPED_TRACE(c.name);
         TForm form(nullptr);
         form.SetClientSize(300, 300);
-        auto makeCover = [&] {
-            auto* memo = new TMemo(&form);
-            memo->SetParent(&form);
-            memo->SetBounds(c.cover.x(), c.cover.y(), c.cover.width(), c.cover.height());
-        };
-        if (c.coverFirst) makeCover();
-        auto* label = new TLabel(&form);
-        label->SetParent(&form);
-        label->SetBounds(c.label.x(), c.label.y(), c.label.width(), c.label.height());
-        if (!c.coverFirst && !c.cover.isNull()) makeCover();
+        if (c.coverFirst) Place<TMemo>(form, c.cover);
+        auto* label = Place<TLabel>(form, c.label);
+        if (!c.coverFirst && !c.cover.isNull()) Place<TMemo>(form, c.cover);
         const QImage blank = label->Widget()->grab().toImage();
         label->SetCaption(u"Дұрыс жазылуы");
         const QImage drawn = label->Widget()->grab().toImage();
@@ -236,13 +234,9 @@ private:
 TEST(Captions, UncoveredCaptionIsRepaintedWhole) {
     TForm form(nullptr);
     form.SetClientSize(300, 300);
-    auto* label = new TLabel(&form);
-    label->SetParent(&form);
-    label->SetBounds(8, 200, 120, 19);
+    auto* label = Place<TLabel>(form, QRect(8, 200, 120, 19));
     label->SetCaption(u"Дұрыс жазылуы");
-    auto* memo = new TMemo(&form);
-    memo->SetParent(&form);
-    memo->SetBounds(8, 210, 200, 80);  // the caption's lower half
+    auto* memo = Place<TMemo>(form, QRect(8, 210, 200, 80));  // the caption's lower half
     form.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.Window()));
     auto onScreen = [&] {
@@ -271,9 +265,7 @@ TEST(Captions, GroupTitleOnlyWhereTheGroupHasRoomForIt) {
     };
     for (const auto& [size, shown] : {std::pair{QSize(7, 9), false}, std::pair{QSize(200, 60), true}}) {
         TForm form(nullptr);
-        auto* group = new TRadioGroup(&form);
-        group->SetParent(&form);
-        group->SetBounds(1, 48, size.width(), size.height());
+        auto* group = Place<TRadioGroup>(form, QRect(1, 48, size.width(), size.height()));
         group->SetCaption(u"Іздеу түрі");
         EXPECT_EQ(darkPixels(group->Widget()->grab().toImage()) > 0, shown) << size.width();
     }
@@ -284,9 +276,7 @@ TEST(Captions, GroupTitleOnlyWhereTheGroupHasRoomForIt) {
 // message is shown.
 TEST(Edit, KeyPressSeesKeysFirstAndCanKeepThem) {
     TForm form(nullptr);
-    auto* edit = new TEdit(&form);
-    edit->SetParent(&form);
-    edit->SetBounds(8, 12, 200, 21);
+    auto* edit = Place<TEdit>(form, QRect(8, 12, 200, 21));
     form.Show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.Window()));
     edit->SetFocus();
