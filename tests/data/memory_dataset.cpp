@@ -84,6 +84,17 @@ TGetResult TMemoryDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, boo
 }
 
 void TMemoryDataSet::InternalSetToRecord(TRecordBuffer Buffer) { FCursor = Info(Buffer).Row; }
+
+// As a bidirectional dataset with record numbers does it: the record of that
+// number, centred in the window (a number out of range gives the nearest).
+void TMemoryDataSet::SetRecNoValue(int Value) {
+    CheckBrowseMode();
+    if (Value == RecNo() || Rows.empty()) return;
+    DoBeforeScroll();
+    FCursor = std::clamp(Value - 1, 0, static_cast<int>(Rows.size()) - 1);
+    Resync({rmCenter});
+    DoAfterScroll();
+}
 TBookmarkFlag TMemoryDataSet::GetBookmarkFlag(TRecordBuffer Buffer) { return Info(Buffer).Flag; }
 void TMemoryDataSet::SetBookmarkFlag(TRecordBuffer Buffer, TBookmarkFlag Value) { Info(Buffer).Flag = Value; }
 

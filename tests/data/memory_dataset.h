@@ -35,6 +35,9 @@ public:
     int FailAllocAt = -1;
     int BuffersHeld() const { return static_cast<int>(FBufferPool.size()); }
     bool ReadOnlyData = false;
+    // False: the dataset gives no sequence numbers.
+    bool Sequenced = true;
+    bool IsSequenced() override { return Sequenced; }
     data::TDataSource* MasterSource = nullptr;
 
     // The row the active record shows (the cursor row when unidirectional).
@@ -72,6 +75,7 @@ protected:
     void InternalDelete() override;
     int GetRecordCount() override { return static_cast<int>(Rows.size()); }
     int GetRecNo() override { return ActiveRow() + 1; }
+    void SetRecNoValue(int Value) override;
     bool GetCanModify() override { return !ReadOnlyData; }
     data::TDataSource* GetDataSource() override { return MasterSource; }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string>
 
 #include "data/data_links.h"
 #include "data/db_error.h"
@@ -90,6 +91,13 @@ protected:
     }
 
     QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
+    QScrollBar* VertBar() const { return Area()->verticalScrollBar(); }
+    // The vertical bar's thumb dragged to Position and released there.
+    void ReleaseThumbAt(int Position) {
+        VertBar()->setSliderDown(true);
+        VertBar()->setSliderPosition(Position);
+        VertBar()->setSliderDown(false);
+    }
     QWidget* Viewport() const { return Area()->viewport(); }
     void Key(Qt::Key K, Qt::KeyboardModifiers M = {}) { QTest::keyClick(Area(), K, M); }
     void Wheel(int Delta) {
@@ -271,10 +279,40 @@ TEST_F(DBGridTest, PageKeysMoveByTheVisibleRows) {
     EXPECT_EQ(Data->RecNo(), 13);
     Key(Qt::Key_PageUp);
     EXPECT_EQ(Data->RecNo(), 7);
-    Key(Qt::Key_Up, Qt::ControlModifier);  // the first visible row
-    EXPECT_EQ(Grid->Row(), 1);
-    Key(Qt::Key_Down, Qt::ControlModifier);  // the last row of the window
-    EXPECT_EQ(Grid->Row(), 6);
+    EXPECT_EQ(LinkRows(), (std::vector<int>{7, 8, 9, 10, 11, 12}));
+}
+
+// With Ctrl, Up and Page Up go to the first row of the window, Down and
+// Page Down to its last, without moving the window.
+TEST_F(DBGridTest, CtrlUpAndDownGoToTheEdgesOfTheWindow) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    Data->MoveBy(12);
+    Data->MoveBy(-6);  // the window shows records 7 to 12, the first current
+    ASSERT_EQ(LinkRows(), (std::vector<int>{7, 8, 9, 10, 11, 12}));
+    struct Step {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int recNo, row;
+    } steps[] = {
+        {Qt::Key_Down, {}, 8, 2},
+        {Qt::Key_Down, {}, 9, 3},
+        {Qt::Key_Up, Qt::ControlModifier, 7, 1},
+        {Qt::Key_Down, {}, 8, 2},
+        {Qt::Key_Down, Qt::ControlModifier, 12, 6},
+        {Qt::Key_Up, {}, 11, 5},
+        {Qt::Key_PageUp, Qt::ControlModifier, 7, 1},
+        {Qt::Key_PageDown, Qt::ControlModifier, 12, 6},
+        {Qt::Key_Down, Qt::ControlModifier, 12, 6},  // already on the last row
+    };
+    for (const Step& s : steps) {
+        Key(s.key, s.modifiers);
+        const bool ctrl = s.modifiers.testFlag(Qt::ControlModifier);
+        SCOPED_TRACE(::testing::Message() << "key " << s.key << (ctrl ? " with Ctrl" : ""));
+        EXPECT_EQ(Data->RecNo(), s.recNo);
+        EXPECT_EQ(Grid->Row(), s.row);
+        EXPECT_EQ(LinkRows(), (std::vector<int>{7, 8, 9, 10, 11, 12}));
+    }
 }
 
 TEST_F(DBGridTest, WithRowSelectHomeEndLeftAndRightMoveBetweenRecords) {
@@ -412,6 +450,53 @@ TEST_F(DBGridTest, IndicatorArrowIsDrawnOnTheActiveRowInTheFixedCellsTextColour)
     }
 }
 
+// The indicator cell of the active row shows the state's glyph: an arrow
+// while browsing, an I-beam while editing, an asterisk while inserting;
+// the other rows' indicator cells stay empty.
+TEST_F(DBGridTest, IndicatorGlyphFollowsTheDatasetsState) {
+    Open();
+    Key(Qt::Key_Down);
+    // The glyph's 6 x 11 pixels, '#' where the fixed cells' text colour is:
+    // 2 pixels inside the cell's right edge and centred vertically.
+    auto glyphAt = [&](const QImage& image, int row) {
+        const toolkit::TRect r = Grid->CellRect(0, row);
+        const QColor ink = Grid->Widget()->palette().color(QPalette::ButtonText);
+        std::vector<std::string> pixels;
+        for (int y = 0; y < 11; ++y) {
+            std::string line;
+            for (int x = 0; x < 6; ++x)
+                line += image.pixelColor(r.Right - 8 + x, (r.Top + r.Bottom - 11) / 2 + y) == ink ? '#' : '.';
+            pixels.push_back(line);
+        }
+        return pixels;
+    };
+    const std::vector<std::string> arrow = {"#.....", "##....", "###...", "####..", "#####.", "######",
+                                            "#####.", "####..", "###...", "##....", "#....."};
+    const std::vector<std::string> iBeam = {"##.##.", "..#...", "..#...", "..#...", "..#...", "..#...",
+                                            "..#...", "..#...", "..#...", "..#...", "##.##."};
+    const std::vector<std::string> asterisk = {"......", "......", "......", "#.#.#.", ".###..", "#####.",
+                                               ".###..", "#.#.#.", "......", "......", "......"};
+    const std::vector<std::string> none(11, "......");
+    const struct {
+        const char* state;
+        std::function<void()> enter;
+        const std::vector<std::string>& glyph;
+    } cases[] = {
+        {"browse", [] {}, arrow},
+        {"edit", [&] { Data->Edit(); }, iBeam},
+        {"insert", [&] { Data->Insert(); }, asterisk},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        c.enter();
+        const int row = Grid->DataLink().ActiveRecord() + 1;
+        const QImage image = Paint();
+        EXPECT_EQ(glyphAt(image, row), c.glyph);
+        EXPECT_EQ(glyphAt(image, row == 1 ? 2 : 1), none);
+        Data->Cancel();
+    }
+}
+
 TEST_F(DBGridTest, EmptyResultShowsOneRowOfNullTextsAndNoScrollBar) {
     Build(testing_data::MakePeople(0));
     Open();
@@ -490,6 +575,70 @@ TEST_F(DBGridTest, ScrollBarOfASequencedDataset) {
     Data->Rows.resize(1);
     Data->Open();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 2000));
+}
+
+// Line up and down go to the records just outside the window, page up and
+// down by the visible rows, the thumb to its record number; the bar shows
+// the record number after each.
+TEST_F(DBGridTest, ScrollBarRequestsOfASequencedDataset) {
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    ASSERT_EQ(VertBar()->maximum(), 50);
+    auto bar = [this](QAbstractSlider::SliderAction A) { return [this, A] { VertBar()->triggerAction(A); }; };
+    auto thumb = [this](int P) { return [this, P] { ReleaseThumbAt(P); }; };
+    const struct {
+        const char* what;
+        std::function<void()> request;
+        int recNo, row;
+    } steps[] = {
+        {"page down", bar(QAbstractSlider::SliderPageStepAdd), 7, 6},
+        {"page down", bar(QAbstractSlider::SliderPageStepAdd), 13, 6},
+        {"(code)", [&] { Data->MoveBy(-3); }, 10, 3},  // the window shows 8 to 13
+        {"line up: the record above the first row", bar(QAbstractSlider::SliderSingleStepSub), 7, 1},
+        {"line down: the record below the last row", bar(QAbstractSlider::SliderSingleStepAdd), 13, 6},
+        {"page up", bar(QAbstractSlider::SliderPageStepSub), 7, 1},
+        {"page up", bar(QAbstractSlider::SliderPageStepSub), 1, 1},
+        {"thumb in the middle", thumb(20), 20, 3},
+        {"thumb at the last record", thumb(50), 50, 6},
+        {"thumb at the top", thumb(1), 1, 1},
+        {"bottom", bar(QAbstractSlider::SliderToMaximum), 50, 6},
+        {"top", bar(QAbstractSlider::SliderToMinimum), 1, 1},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        s.request();
+        EXPECT_EQ(Data->RecNo(), s.recNo);
+        EXPECT_EQ(Grid->Row(), s.row);
+        EXPECT_EQ(VertBar()->value(), s.recNo);
+    }
+}
+
+// Without sequence numbers the bar has five places: the first record, a
+// page up, somewhere between, a page down and the last record.
+TEST_F(DBGridTest, ScrollBarOfADatasetWithoutSequenceNumbers) {
+    Data->Sequenced = false;
+    SetClientHeight(TitlePitch() + 6 * RowPitch());
+    Open();
+    QScrollBar* bar = VertBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->isVisible(); }, 2000));
+    EXPECT_EQ(bar->minimum(), 0);
+    EXPECT_EQ(bar->maximum(), 4);
+    EXPECT_EQ(bar->value(), 0);
+    const struct {
+        int thumb, recNo, barValue;
+    } steps[] = {{3, 7, 2}, {3, 13, 2}, {1, 7, 2}, {2, 7, 2}, {4, 50, 4}, {1, 44, 2}, {0, 1, 0}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(::testing::Message() << "thumb at " << s.thumb << " from " << Data->RecNo());
+        ReleaseThumbAt(s.thumb);
+        EXPECT_EQ(Data->RecNo(), s.recNo);
+        EXPECT_EQ(bar->value(), s.barValue);
+    }
+    // Shown even for one record.
+    Data->Close();
+    Data->Rows.resize(1);
+    Data->Open();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(DBGridTest, ClosingTheDatasetKeepsStoredColumnsAndShowsOneEmptyRow) {
