@@ -337,6 +337,9 @@ public:
     // since it was last read, by this connection or any other; nothing when
     // the driver cannot tell.
     virtual std::optional<TDBXDataVersion> GetDataVersion() { return std::nullopt; }
+    // What Text would read, found by compiling it without running it;
+    // nothing when the driver cannot tell or the text does not compile.
+    virtual std::optional<TDBXStatementReads> GetStatementReads(const String&) { return std::nullopt; }
 
     int TransactionCount() const { return static_cast<int>(FTransactionStack.size()); }
     const TDBXContextPtr& DBXContext() const { return FDBXContext; }

@@ -4,17 +4,28 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "sql/dbx_error.h"
 
 namespace sql {
 
 // What TDBXConnection::GetDataVersion gives: two readings of the database
-// compare equal only when nothing changed it between them.
+// compare equal only when nothing changed its content, its schema or the
+// connection's settings between them. The readings are the driver's own.
 struct TDBXDataVersion {
-    std::int64_t Others = 0;  // changes made through other connections
-    std::int64_t Own = 0;     // changes made through this one
+    std::vector<std::int64_t> Readings;
     bool operator==(const TDBXDataVersion&) const = default;
+};
+
+// What TDBXConnection::GetStatementReads gives: the tables a statement reads
+// (names as the database spells them, sorted, no repeats), and whether its
+// result depends on nothing else: no function of time, chance or the
+// connection's state, and no change made by the statement itself.
+struct TDBXStatementReads {
+    std::vector<String> Tables;
+    bool Repeatable = true;
+    bool operator==(const TDBXStatementReads&) const = default;
 };
 
 namespace TDBXDataTypes {

@@ -229,6 +229,11 @@ void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
 }
 
 void TCustomSQLDataSet::ExecuteStatement() {
+    // Read before the statement starts: a change committed while the rows are
+    // read then shows as a difference from it.
+    FReadVersion = FSQLConnection && FSQLConnection->DBXConnection()
+                       ? FSQLConnection->DBXConnection()->GetDataVersion()
+                       : std::nullopt;
     FDBXReader = FDBXCommand->ExecuteQuery();
     FRecords = -1;
     FRowsRead = 0;
@@ -381,9 +386,7 @@ TGetResult TCustomSQLDataSet::GetRecord(TRecordBuffer Buffer, TGetMode, bool DoC
     try {
         if (!FDBXReader->Next()) {
             FCompleteRows = FRowsRead;
-            FCompleteVersion = FSQLConnection && FSQLConnection->DBXConnection()
-                                   ? FSQLConnection->DBXConnection()->GetDataVersion()
-                                   : std::nullopt;
+            FCompleteVersion = FReadVersion;
             return grEOF;
         }
         ++FRowsRead;
@@ -580,9 +583,15 @@ std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(const TCountDerivati
         return std::nullopt;
     // A read that stopped at the limit may have left rows behind.
     if (shape->Limit && *FCompleteRows >= *shape->Limit) return std::nullopt;
-    // Nothing may have changed the database since the read ended.
+    // Nothing may have changed the database, its schema or the connection's
+    // settings since the read started.
     TDBXConnection* connection = FSQLConnection->DBXConnection();
     if (!connection || connection->GetDataVersion() != FCompleteVersion) return std::nullopt;
+    // The count statement must compile, read the same tables as the
+    // statement and, like it, give a result that depends on them alone.
+    const std::optional<TDBXStatementReads> read = connection->GetStatementReads(FCommandText);
+    if (!read || !read->Repeatable || read->Tables.empty()) return std::nullopt;
+    if (connection->GetStatementReads(Count.Statement) != read) return std::nullopt;
     return FCompleteRows;
 }
 

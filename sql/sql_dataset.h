@@ -175,10 +175,12 @@ private:
 
     std::vector<int> FColumnTypes;  // driver data type of each column
     data::TRecordBufferPool FRecordBuffers;
-    // Rows the reader gave since the statement last ran; what the last read
-    // to the end of the prepared statement found, and the database's version
-    // then. Forgotten with the prepared statement.
+    // Rows the reader gave since the statement last ran, and the database's
+    // version as the run started; what the last read to the end of the
+    // prepared statement found, and the version as that read started.
+    // Forgotten with the prepared statement.
     int FRowsRead = 0;
+    std::optional<TDBXDataVersion> FReadVersion;
     std::optional<int> FCompleteRows;
     std::optional<TDBXDataVersion> FCompleteVersion;
 };

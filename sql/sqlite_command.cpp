@@ -56,10 +56,12 @@ void TDBXSqliteCommand::DerivedOpen() {
     sqlite3_stmt* statement = nullptr;
     const void* tail = nullptr;
     const String text = WithUnpairedSurrogatesReplaced(FText);
+    const std::int64_t changesBefore = FSqliteConnection.ChangeCount();
     const int result = sqlite3_prepare16_v2(FSqliteConnection.ConnectionHandle(), text.c_str(),
                                             static_cast<int>(text.size() * 2), &statement, &tail);
     FStatementHandle.reset(statement);
     if (result != SQLITE_OK) FStatementHandle.reset();
+    FChangesSettings = FSqliteConnection.ChangeCount() != changesBefore;
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
 }
 
@@ -68,8 +70,11 @@ int TDBXSqliteCommand::Step() {
     // Text holding only blanks or comments prepares to no statement.
     if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
     Trace(FText);
+    if (!sqlite3_stmt_busy(statement)) FSqliteConnection.ForgetPagesOfAChangedFile();
+    if (FChangesSettings) FSqliteConnection.NoteChange();
     Trace(u"sqlite3_step");
     const int step = sqlite3_step(statement);
+    if (step == SQLITE_DONE) FSqliteConnection.CheckFileUnchanged();
     if (step == SQLITE_ROW || step == SQLITE_DONE) return step;
     // The message is read before the reset; the step's error is the one reported.
     const String message = LastErrorMessage(FSqliteConnection.ConnectionHandle());

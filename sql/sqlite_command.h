@@ -47,6 +47,9 @@ private:
     void Reset();
 
     int FRowsAffected = 0;
+    // The statement may change what reads give without changing a row (a
+    // PRAGMA that sets a value, DDL, ATTACH): each run counts as a change.
+    bool FChangesSettings = false;
     TDBXSqliteRow* FParameterRow = nullptr;  // owned by the parameter list
     TDBXSqliteConnection& FSqliteConnection;
     std::unique_ptr<sqlite3_stmt, TSqliteStatementFinalizer> FStatementHandle;

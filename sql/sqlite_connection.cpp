@@ -2,6 +2,14 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <string_view>
+#include <vector>
+
 #include "rtl/format.h"
 #include "sql/connection_factory.h"
 #include "sql/sqlite_command.h"
@@ -15,14 +23,146 @@ TDBXSqliteConnection::TDBXSqliteConnection(TDBXConnectionBuilder& Builder) : TDB
 
 TDBXSqliteConnection::~TDBXSqliteConnection() { CloseOnFree(); }
 
+namespace {
+
+// SQLite's functions whose result depends on their arguments alone. Any
+// other (random(), date('now'), current_timestamp, changes(), a function the
+// application defined) makes a statement's result a matter of the moment.
+bool IsRepeatableFunction(const char* Name) {
+    static constexpr std::string_view Names[] = {
+        "abs",     "avg",     "char",   "coalesce", "concat",     "concat_ws", "count",  "format",
+        "glob",    "group_concat",      "hex",      "iif",        "ifnull",    "instr",  "length",
+        "like",    "likelihood",        "likely",   "lower",      "ltrim",     "max",    "min",
+        "nullif",  "octet_length",      "printf",   "quote",      "replace",   "round",  "rtrim",
+        "sign",    "string_agg",        "substr",   "substring",  "sum",       "total",  "trim",
+        "typeof",  "unhex",   "unicode", "unlikely", "upper",     "zeroblob"};
+    const std::string_view name(Name);
+    for (std::string_view n : Names) {
+        if (n.size() != name.size()) continue;
+        bool same = true;
+        for (std::size_t i = 0; i < n.size() && same; ++i)
+            same = n[i] == (name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i]);
+        if (same) return true;
+    }
+    return false;
+}
+
+// Runs Sql and hands each row to OnRow; false when it does not compile or
+// fails to run to its end.
+template <typename OnRow>
+bool ForEachRow(sqlite3* Database, const std::string& Sql, OnRow&& Row) {
+    sqlite3_stmt* prepared = nullptr;
+    const int result = sqlite3_prepare_v2(Database, Sql.c_str(), -1, &prepared, nullptr);
+    const std::unique_ptr<sqlite3_stmt, TSqliteStatementFinalizer> statement(prepared);
+    if (result != SQLITE_OK || !prepared) return false;
+    int step;
+    while ((step = sqlite3_step(prepared)) == SQLITE_ROW) Row(prepared);
+    return step == SQLITE_DONE;
+}
+
+}  // namespace
+
+int TDBXSqliteConnection::Authorize(void* Self, int Action, const char* Name1, const char* Name2, const char*,
+                                    const char*) {
+    auto& self = *static_cast<TDBXSqliteConnection*>(Self);
+    // A PRAGMA without a value only reads a setting.
+    const bool reads = Action == SQLITE_SELECT || Action == SQLITE_READ || Action == SQLITE_FUNCTION ||
+                       Action == SQLITE_RECURSIVE || (Action == SQLITE_PRAGMA && !Name2);
+    if (TDBXStatementReads* r = self.FReads) {
+        if (Action == SQLITE_READ) {
+            if (Name1) r->Tables.push_back(rtl::Utf8ToString(Name1));
+        } else if (Action == SQLITE_FUNCTION) {
+            if (!Name2 || !IsRepeatableFunction(Name2)) r->Repeatable = false;
+        } else if (Action != SQLITE_SELECT && Action != SQLITE_RECURSIVE) {
+            r->Repeatable = false;
+        }
+    } else if (!reads) {
+        ++self.FChangeCount;
+    }
+    return SQLITE_OK;
+}
+
 std::optional<TDBXDataVersion> TDBXSqliteConnection::GetDataVersion() {
     sqlite3* db = FConnectionHandle.get();
     if (!db) return std::nullopt;
+    TDBXDataVersion version;
+    version.Readings = {FChangeCount, sqlite3_total_changes64(db)};
+    std::vector<std::string> names;
+    if (!ForEachRow(db, "PRAGMA database_list", [&](sqlite3_stmt* row) {
+            const unsigned char* name = sqlite3_column_text(row, 1);
+            names.emplace_back(name ? reinterpret_cast<const char*>(name) : "");
+        }))
+        return std::nullopt;
+    const auto reading = [&](sqlite3_stmt* row) { version.Readings.push_back(sqlite3_column_int64(row, 0)); };
+    for (const std::string& name : names) {
+        std::string quoted = "\"";
+        for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        quoted += '"';
+        if (!ForEachRow(db, "PRAGMA " + quoted + ".data_version", reading) ||
+            !ForEachRow(db, "PRAGMA " + quoted + ".schema_version", reading))
+            return std::nullopt;
+    }
+    return version;
+}
+
+std::optional<TDBXStatementReads> TDBXSqliteConnection::GetStatementReads(const String& Text) {
+    sqlite3* db = FConnectionHandle.get();
+    if (!db) return std::nullopt;
+    TDBXStatementReads reads;
     sqlite3_stmt* prepared = nullptr;
-    const int result = sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &prepared, nullptr);
+    FReads = &reads;
+    const int result =
+        sqlite3_prepare16_v2(db, Text.c_str(), static_cast<int>(Text.size() * 2), &prepared, nullptr);
+    FReads = nullptr;
     const std::unique_ptr<sqlite3_stmt, TSqliteStatementFinalizer> statement(prepared);
-    if (result != SQLITE_OK || sqlite3_step(statement.get()) != SQLITE_ROW) return std::nullopt;
-    return TDBXDataVersion{sqlite3_column_int64(statement.get(), 0), sqlite3_total_changes64(db)};
+    if (result != SQLITE_OK || !prepared) return std::nullopt;
+    if (!sqlite3_stmt_readonly(prepared)) reads.Repeatable = false;
+    std::sort(reads.Tables.begin(), reads.Tables.end());
+    reads.Tables.erase(std::unique(reads.Tables.begin(), reads.Tables.end()), reads.Tables.end());
+    return reads;
+}
+
+TDBXSqliteConnection::TFileIdentity TDBXSqliteConnection::FileIdentity() const {
+    TFileIdentity identity;
+    const char* path = sqlite3_db_filename(FConnectionHandle.get(), "main");
+    if (!path || !*path) return identity;  // a database in memory
+    std::error_code error;
+    const std::filesystem::path file(reinterpret_cast<const char8_t*>(path));
+    const auto size = std::filesystem::file_size(file, error);
+    if (error) return identity;
+    const auto modified = std::filesystem::last_write_time(file, error);
+    if (error) return identity;
+    identity.Size = static_cast<long long>(size);
+    identity.ModifiedNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
+    return identity;
+}
+
+void TDBXSqliteConnection::ForgetPagesOfAChangedFile() {
+    sqlite3* db = FConnectionHandle.get();
+    if (!db) return;
+    // A statement still reading holds the pages it stands on, and SQLite
+    // reads no other version of the file until it ends.
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
+        if (sqlite3_stmt_busy(s)) return;
+    const TFileIdentity now = FileIdentity();
+    if (FFileSeen && *FFileSeen != now) sqlite3_db_release_memory(db);
+    FFileSeen = now;
+    FOwnChangesSeen = {sqlite3_total_changes64(db), FChangeCount};
+}
+
+void TDBXSqliteConnection::CheckFileUnchanged() {
+    sqlite3* db = FConnectionHandle.get();
+    if (!db || !FFileSeen || *FFileSeen == FileIdentity()) return;
+    // This connection may have written it.
+    if (std::pair<std::int64_t, std::int64_t>(sqlite3_total_changes64(db), FChangeCount) != FOwnChangesSeen) return;
+    bool wal = false;
+    ForEachRow(db, "PRAGMA main.journal_mode", [&](sqlite3_stmt* row) {
+        const unsigned char* mode = sqlite3_column_text(row, 0);
+        wal = mode && std::string_view(reinterpret_cast<const char*>(mode)) == "wal";
+    });
+    if (wal) return;
+    DBXContext()->Error(SQLITE_IOERR, u"database file changed while it was read");
 }
 
 void TDBXSqliteConnection::DerivedOpen() {
@@ -45,15 +185,15 @@ void TDBXSqliteConnection::DerivedOpen() {
     // Kept even when the open failed: the library wants it closed.
     FConnectionHandle.reset(handle);
     CheckError(result, handle, DBXContext().get());
-    // Reads go through a memory map of the file instead of copies into the
-    // page cache: a scan of the whole table, as a search and its count make,
-    // then costs about two thirds. The setting lasts for this connection
-    // only. A map is not anonymous memory, so it adds nothing to the
-    // program's own. Where the library cannot map the file, reads go through
-    // the page cache as before.
+    // Reads go through the library's page cache, never through a memory map
+    // of the file: a file that shrinks or a medium that fails under a map
+    // ends the process with SIGBUS, where a read reports an error. The
+    // setting is made explicit because the library's default can be changed
+    // for the whole process; if it fails, that default (none) stays.
     DBXContext()->Trace(TDBXTraceFlags::Vendor, u"sqlite3_exec");
-    if (sqlite3_exec(handle, "PRAGMA mmap_size = 1073741824", nullptr, nullptr, nullptr) != SQLITE_OK)
-        DBXContext()->Trace(TDBXTraceFlags::Vendor, u"memory map refused");
+    sqlite3_exec(handle, "PRAGMA mmap_size = 0", nullptr, nullptr, nullptr);
+    sqlite3_set_authorizer(handle, &TDBXSqliteConnection::Authorize, this);
+    FFileSeen.reset();
 }
 
 void TDBXSqliteConnection::DerivedClose() {

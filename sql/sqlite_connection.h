@@ -2,6 +2,10 @@
 // A connection to one SQLite database file, with transactions as numbered
 // savepoints.
 
+#include <cstdint>
+#include <optional>
+#include <utility>
+
 #include "sql/dbx_common.h"
 
 struct sqlite3;
@@ -22,12 +26,40 @@ public:
     String GetProductVersion() override;
     // "ColumnMetaDataSupported" and "DriverDataTypes" (names matched exactly).
     String GetVendorProperty(StringView Name) override;
-    // PRAGMA data_version for other connections' commits, the total of rows
-    // changed for this one's.
+    // For every database of the connection (main, temp, attached) its
+    // PRAGMA data_version (other connections' commits) and schema_version,
+    // then the total of rows this connection changed and ChangeCount.
     std::optional<TDBXDataVersion> GetDataVersion() override;
+    // Compiles Text with an authorizer that notes each table read and each
+    // function called; only functions known to depend on their arguments
+    // alone keep the statement repeatable.
+    std::optional<TDBXStatementReads> GetStatementReads(const String& Text) override;
 
     sqlite3* ConnectionHandle() const { return FConnectionHandle.get(); }
     int TransactionId() const { return FTransactionId; }
+
+    // Statements compiled or run on this connection that may change what a
+    // read gives without changing a row: a PRAGMA that sets a value, ATTACH,
+    // DDL, transactions. Counted by an authorizer, so statements run on the
+    // handle directly count as well; NoteChange counts one more run of such
+    // a statement prepared earlier.
+    std::int64_t ChangeCount() const { return FChangeCount; }
+    void NoteChange() { ++FChangeCount; }
+
+    // Before a statement starts reading with no other statement of the
+    // connection open: when the database file is no longer the one last seen
+    // (another size or modification time: rewritten in place, say),
+    // the library's cached pages of it are dropped. SQLite itself keeps them
+    // whenever the file's change counter matches, which a file made anew the
+    // same way as the old one can.
+    void ForgetPagesOfAChangedFile();
+    // When a statement has read to its end: fails with "database file
+    // changed while it was read" when, since ForgetPagesOfAChangedFile last
+    // looked, something other than this connection changed the file under a
+    // rollback journal's read lock (a copy over it, a truncation), so that
+    // the rows may mix two files. In WAL mode SQLite's own checkpoints
+    // rewrite the file and readers keep their snapshot; nothing is checked.
+    void CheckFileUnchanged();
 
 protected:
     std::unique_ptr<TDBXTransaction> CreateAndBeginTransaction(int Isolation) override;
@@ -43,8 +75,22 @@ protected:
 private:
     void RunStatement(const String& Text);
 
+    static int Authorize(void* Self, int Action, const char* Name1, const char* Name2, const char* Database,
+                         const char* Trigger);
+
     std::unique_ptr<sqlite3, TSqliteDatabaseCloser> FConnectionHandle;
     int FTransactionId = 0;
+    std::int64_t FChangeCount = 0;
+    TDBXStatementReads* FReads = nullptr;  // being filled by GetStatementReads
+    struct TFileIdentity {
+        long long Size = -1;  // -1: the file could not be read
+        long long ModifiedNs = 0;
+        bool operator==(const TFileIdentity&) const = default;
+    };
+    std::optional<TFileIdentity> FFileSeen;
+    // sqlite3_total_changes64 and FChangeCount when FFileSeen was read.
+    std::pair<std::int64_t, std::int64_t> FOwnChangesSeen;
+    TFileIdentity FileIdentity() const;
 };
 
 // A begun savepoint, numbered per connection from 1.

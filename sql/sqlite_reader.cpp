@@ -69,6 +69,23 @@ String SingleByteText(const char* Text) {
 
 String WideText(const void* Text) { return Text ? String(static_cast<const char16_t*>(Text)) : String(); }
 
+using TColumnText16 = const void* (*)(sqlite3_stmt*, int);
+using TColumnText8 = const char* (*)(sqlite3_stmt*, int);
+
+// A result column's name, origin or declared type. The library gives null
+// both where the column has none (an expression has no origin table) and
+// where turning the UTF-8 text into UTF-16 ran out of memory, a failure it
+// then forgets; only the UTF-8 text, which needs no conversion, tells the
+// two apart. A failed conversion raises the library's out-of-memory error
+// rather than describe the column as one without a name.
+String ColumnText(TColumnText16 Wide, TColumnText8 Narrow, sqlite3_stmt* Statement, int Ordinal,
+                  TDBXContext* Context) {
+    if (const void* text = Wide(Statement, Ordinal)) return WideText(text);
+    if (Narrow(Statement, Ordinal))
+        RaiseDBXError(Context, SQLITE_NOMEM, rtl::Utf8ToString(sqlite3_errstr(SQLITE_NOMEM)));
+    return String();
+}
+
 void Describe(TDBXValueType& Description, int DataType, int SubType, std::int64_t Precision, std::int64_t Size) {
     Description.SetDataType(DataType);
     Description.SetSubType(SubType);
@@ -416,16 +433,19 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
     description->SetOrdinal(Ordinal);
     if (FSqliteConnection.GetVendorProperty(TDBXPropertyNames::ColumnMetaDataSupported) == u"True") {
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_origin_name16");
-        const String origin = WideText(sqlite3_column_origin_name16(FStatementHandle, Ordinal));
+        const String origin = ColumnText(sqlite3_column_origin_name16, sqlite3_column_origin_name, FStatementHandle,
+                                         Ordinal, context);
         if (origin.empty()) {
             description->SetName(u"Column" + rtl::IntToStr(Ordinal));
             SetupTypeInfo(*description, SQLITE_NULL, context);
             return description;
         }
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_database_name16");
-        const String database = WideText(sqlite3_column_database_name16(FStatementHandle, Ordinal));
+        const String database = ColumnText(sqlite3_column_database_name16, sqlite3_column_database_name,
+                                           FStatementHandle, Ordinal, context);
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_table_name16");
-        const String table = WideText(sqlite3_column_table_name16(FStatementHandle, Ordinal));
+        const String table = ColumnText(sqlite3_column_table_name16, sqlite3_column_table_name, FStatementHandle,
+                                        Ordinal, context);
         const int storage = storageClass();
         const char* declaredType = nullptr;
         const char* collation = nullptr;
@@ -449,11 +469,12 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
     }
     description->SetFlags(TDBXValueTypeFlags::Nullable);
     context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_name16");
-    description->SetName(WideText(sqlite3_column_name16(FStatementHandle, Ordinal)));
+    description->SetName(ColumnText(sqlite3_column_name16, sqlite3_column_name, FStatementHandle, Ordinal, context));
     const int storage = storageClass();
     if (storage == SQLITE_TEXT) {
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_decltype16");
-        SetupTextInfo(*description, WideText(sqlite3_column_decltype16(FStatementHandle, Ordinal)));
+        SetupTextInfo(*description, ColumnText(sqlite3_column_decltype16, sqlite3_column_decltype, FStatementHandle,
+                                               Ordinal, context));
     } else {
         SetupTypeInfo(*description, storage, context);
     }
@@ -469,6 +490,7 @@ bool TDBXSqliteReader::DerivedNext() {
     const int result = sqlite3_step(FStatementHandle);
     FStepFailed = result != SQLITE_ROW && result != SQLITE_DONE;
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
+    if (result == SQLITE_DONE) FSqliteConnection.CheckFileUnchanged();
     return result == SQLITE_ROW;
 }
 
