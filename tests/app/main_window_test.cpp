@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QWidget>
 
 #include "data/data_links.h"
@@ -106,6 +109,47 @@ TEST_F(MainWindowTest, ControlsHaveDesignTextsAndPlaces) {
     }
     EXPECT_EQ(Form->DBGrid1->Columns(0).Width(), 149);
     EXPECT_EQ(Form->DBGrid1->Columns(1).Width(), 241);
+}
+
+// The search box's hint, the window's 11-pixel font (which the controls take
+// from it), and the memo's own 16-pixel font with its vertical bar alone.
+TEST_F(MainWindowTest, HintFontsAndTheMemosScrollBars) {
+    const auto* edit = qobject_cast<QLineEdit*>(Form->Edit1->Widget());
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit->placeholderText().toStdU16String(), u"Іздейтін сөзіңізді енгізіңіз ...");
+    const QString family = toolkit::DesignFont(11).family();
+    EXPECT_EQ(Form->Window()->font().pixelSize(), 11);
+    EXPECT_EQ(Form->Window()->font().family(), family);
+    for (const QWidget* control : {Form->Edit1->Widget(), Form->BitBtn1->Widget(), Form->DBGrid1->Widget()}) {
+        SCOPED_TRACE(control->objectName().toStdString());
+        EXPECT_EQ(control->font().pixelSize(), 11);
+    }
+    const auto* memo = qobject_cast<QTextEdit*>(Form->DBMemo1->Widget());
+    ASSERT_NE(memo, nullptr);
+    EXPECT_EQ(memo->font().pixelSize(), 16);
+    EXPECT_EQ(memo->font().family(), family);
+    EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+}
+
+// The entry's text stands in the middle of the memo, as far from its left
+// edge as from its right, whatever text the memo loads.
+TEST_F(MainWindowTest, MemoShowsTheEntryTextCentred) {
+    OpenQueryOverDictionary(2, Startup);
+    Form->ClientDataSet1->Open();
+    ShowAndActivate();
+    const auto* memo = qobject_cast<QTextEdit*>(Form->DBMemo1->Widget());
+    ASSERT_NE(memo, nullptr);
+    for (const char16_t* text : {u"Мәтін 1", u"Мәтін 2"}) {
+        ASSERT_EQ(Form->DBMemo1->Text(), text);
+        QTextCursor cursor(memo->document());
+        const int left = memo->cursorRect(cursor).left();
+        cursor.movePosition(QTextCursor::EndOfBlock);
+        const int right = memo->viewport()->width() - memo->cursorRect(cursor).left();
+        EXPECT_GT(left, memo->viewport()->width() / 4);
+        EXPECT_NEAR(left, right, 3);
+        Form->ClientDataSet1->Next();
+    }
 }
 
 TEST_F(MainWindowTest, ResizeLaysOutGridMemoAndColumns) {
