@@ -41,6 +41,19 @@ std::int32_t IntParam(IDSBase& Store, std::uint32_t Column, const char* Name) {
     return v;
 }
 
+// Where a packet's first row starts: at the offset the header records, or
+// right after the header in a rows-only packet that records none.
+std::size_t FirstRowAt(const rtl::TBytes& Packet) {
+    if (U32At(Packet, 18) & dsfHasRowOffset) return static_cast<std::size_t>(Packet[22] | (Packet[23] << 8));
+    return U32At(Packet, 8);
+}
+
+// The null bit of column Column (0-based) in the flag bytes of a row that
+// starts at Row: two bits per column, four columns a byte, after the status byte.
+bool NullBitAt(const rtl::TBytes& Packet, std::size_t Row, int Column) {
+    return (Packet.at(Row + 1 + static_cast<std::size_t>(Column) / 4) >> (2 * (Column % 4))) & 1;
+}
+
 }  // namespace
 
 TEST_F(ProviderTest, StartupRequestSendsMetadataAndEveryRowThenResetsTheQuery) {
@@ -106,6 +119,31 @@ TEST_F(ProviderTest, RefreshRequestResetsWritesRowsOnlyAndResetsAgain) {
     EXPECT_TRUE(Query->Bof());
 }
 
+// A query that has moved past its first rows is reset before the rows are
+// written, so the packet holds all of them from the first.
+TEST_F(ProviderTest, RefreshRequestOfAMovedQuerySendsEveryRowFromTheFirst) {
+    OpenQuery(Startup, 30);
+    std::int32_t recsOut = 0;
+    Request(500000, {grMetaData}, recsOut);
+    SetSql(u"select id, lx_word, lx_text, lx_title from lx_items where id > 25 limit 1000");
+    Query->Next();
+    Query->Next();
+    ASSERT_EQ(Query->FieldByName(u"id")->AsLargeInt(), 28);
+    const int before = Executions();
+
+    const rtl::Variant packet = Request(-1, {grReset}, recsOut);
+    EXPECT_EQ(recsOut, 5);
+    const rtl::TBytes& bytes = packet.AsBytes();
+    EXPECT_EQ(U32At(bytes, 14), 5u);
+    // The first row: status byte, one flag byte, then the 8-byte id.
+    std::int64_t firstId = 0;
+    std::memcpy(&firstId, bytes.data() + FirstRowAt(bytes) + 2, 8);
+    EXPECT_EQ(firstId, 26);
+    // Run again by the reset before the rows and by the one after them.
+    EXPECT_EQ(Executions(), before + 2);
+    EXPECT_TRUE(Query->Bof());
+}
+
 TEST_F(ProviderTest, RequestForExactlyTheRemainingRowsMovesPastTheLastWithoutReset) {
     OpenQuery(Startup, 12);
     const int before = Executions();
@@ -167,6 +205,26 @@ TEST_F(ProviderTest, EmptyMemoTravelsAsNullAndWideStringsByteCounted) {
     ASSERT_EQ(cursor->GetCurrentRecord(record.data()), DBERR_NONE);
     ASSERT_EQ(cursor->GetField(record.data(), 3, nullptr, blank), DBERR_NONE);
     EXPECT_FALSE(blank);
+
+    // The packet itself marks the empty memo null, with no value bytes: the
+    // store would keep a value of length 0 as null as well.
+    for (const auto& [id, isNull] : {std::pair{1, true}, std::pair{2, false}}) {
+        SCOPED_TRACE(id);
+        SetSql(u"select id, lx_word, lx_text, lx_title from lx_items where id = " + rtl::IntToStr(id));
+        const rtl::Variant packet = Request(-1, {grReset}, recsOut);
+        ASSERT_EQ(recsOut, 1);
+        const rtl::TBytes& bytes = packet.AsBytes();
+        const std::size_t row = FirstRowAt(bytes);
+        EXPECT_EQ(NullBitAt(bytes, row, 2), isNull);
+        EXPECT_FALSE(NullBitAt(bytes, row, 0));
+        EXPECT_FALSE(NullBitAt(bytes, row, 1));
+        EXPECT_FALSE(NullBitAt(bytes, row, 3));
+        // Status, flags, the id, lx_word's prefix and text, lx_text's (none
+        // when null: a 4-byte prefix otherwise), lx_title's prefix and text.
+        const std::size_t word = 2 * 6, title = 2 * String(u"Орфографиялық сөздік").size();
+        const std::size_t text = isNull ? 0 : 4 + 2 * String(u"Мәтін 2").size();
+        EXPECT_EQ(bytes.size() - row, 1 + 1 + 8 + 1 + word + text + 1 + title);
+    }
 }
 
 TEST_F(ProviderTest, LongFieldNamesAreCutInTheDescriptorAndSentWhole) {
