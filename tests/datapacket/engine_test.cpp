@@ -446,6 +446,38 @@ TEST(RecordStore, LogicalTypesAndSlotLengths) {
     EXPECT_EQ(Offset + N, S.Props.iRecBufSize);
 }
 
+// A slot may take 65531 bytes and no more: a wide string or varying bytes
+// column (width + 2) of width 65529 opens and of 65530 does not; an 8-bit
+// string (width + 1) of 65530 opens and of 65531 does not.
+TEST(RecordStore, SlotsOfUpTo65531Bytes) {
+    const struct {
+        std::uint32_t Type;
+        std::int32_t Width;
+        DBResult Expected;
+    } Cases[] = {
+        {0x4A0002, 65529, DBERR_NONE}, {0x4A0002, 65530, DBERR_INVALIDFLDTYPE},
+        {0x4B0002, 65529, DBERR_NONE}, {0x4B0002, 65530, DBERR_INVALIDFLDTYPE},
+        {0x490002, 65530, DBERR_NONE}, {0x490002, 65531, DBERR_INVALIDFLDTYPE},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << C.Type << std::dec << ", width " << C.Width);
+        auto W = CreateDSWriter();
+        EXPECT_OK(W->Init_Sequential(1, 1));
+        EXPECT_OK(W->AddColumnDesc(Column("C", C.Type)));
+        AddInteger(*W, dsAttrField, "WIDTH", C.Width);
+        rtl::TBytes Packet;
+        EXPECT_OK(W->GetDataPacket(Packet));
+        auto Base = CreateDSBase();
+        EXPECT_EQ(C.Expected, Base->AppendData(&Packet, true));
+        DSProps Props;
+        if (C.Expected == DBERR_NONE && Base->GetProps(Props) == DBERR_NONE) {
+            DSFLDDesc Field;
+            EXPECT_OK(Base->GetFieldDescs(&Field));
+            EXPECT_EQ(65531u, Field.iFldLen);
+        }
+    }
+}
+
 TEST(RecordStore, TextValuesInTheirSlots) {
     auto W = CreateDSWriter();
     EXPECT_OK(W->Init_Sequential(1, 3));
