@@ -6,7 +6,10 @@
 // Plain: the same three-line select read row by row as UTF-16 (every column
 // copied out), then the same count, on one connection with SQLite's default
 // settings, preparing both statements anew as a program must for a new text.
-// Before timing, each case checks that both sides give the same rows and the
+// Mapped: the chain with its connection reading through a memory map of the
+// file, as the program once did; it goes without one because a file cut
+// under a map ends the process with SIGBUS.
+// Before timing, each case checks that the sides give the same rows and the
 // same count. Repetitions of all cases are interleaved at random, and the
 // closing table gives, per case, each side's times as min / median / max
 // and the ratios chain / plain of the medians and of the fastest runs.
@@ -43,6 +46,8 @@
 #include "datapacket/client_dataset.h"
 #include "rtl/files.h"
 #include "rtl/string_list.h"
+#include "sql/sql_connection.h"
+#include "sql/sqlite_connection.h"
 #include "toolkit/application.h"
 #include "toolkit/status_bar.h"
 #include "toolkit/std_controls.h"
@@ -165,11 +170,19 @@ private:
 class TChain {
 public:
     // Starts the window as the program does and waits until it is painted.
-    explicit TChain(const std::filesystem::path& Folder) {
+    // Mapped: its connection then reads the file through a memory map of up
+    // to 1 GiB, as the program once did, to show what going without it costs.
+    explicit TChain(const std::filesystem::path& Folder, bool Mapped = false) {
         toolkit::Application().SetExeName(rtl::Utf8ToString((Folder / "kalimdar").string()));
         FForm = std::make_unique<app::TForm2>(nullptr);
         FForm->DoCreate();
         if (FForm->StatusBar1->PanelText(0).empty()) Fail("the window did not start on " + Folder.string());
+        if (Mapped) {
+            auto* connection = dynamic_cast<sql::TDBXSqliteConnection*>(FForm->SQLConnection1->DBXConnection());
+            if (!connection || sqlite3_exec(connection->ConnectionHandle(), "PRAGMA mmap_size = 1073741824", nullptr,
+                                            nullptr, nullptr) != SQLITE_OK)
+                Fail("no memory map on " + Folder.string());
+        }
         FForm->Show();
         FForm->Window()->repaint();
         QApplication::processEvents();
@@ -205,27 +218,27 @@ private:
 };
 
 struct TSide {
-    std::unique_ptr<TChain> Chain;
+    std::unique_ptr<TChain> Chain, Mapped;
     std::unique_ptr<TPlain> Plain;
 };
 std::map<std::int64_t, TSide> Sides;
 
 // Seconds of each repetition, by case name and side.
-std::map<std::string, std::vector<double>> ChainTimes, PlainTimes;
+std::map<std::string, std::vector<double>> ChainTimes, MappedTimes, PlainTimes;
 std::map<std::string, std::int64_t> Matches;
 
 std::string CaseName(std::int64_t Rows, const TPattern& P) {
     return std::to_string(Rows) + "/mode" + std::to_string(P.Mode) + "/" + P.Kind;
 }
 
-void BM_Chain(benchmark::State& State, std::int64_t Rows, TPattern P) {
-    TChain& chain = *Sides.at(Rows).Chain;
+void BM_Chain(benchmark::State& State, std::int64_t Rows, TPattern P, bool Mapped) {
+    TChain& chain = Mapped ? *Sides.at(Rows).Mapped : *Sides.at(Rows).Chain;
     for (auto _ : State) {
         const auto start = std::chrono::steady_clock::now();
         chain.Search(P);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         State.SetIterationTime(seconds);
-        ChainTimes[CaseName(Rows, P)].push_back(seconds);
+        (Mapped ? MappedTimes : ChainTimes)[CaseName(Rows, P)].push_back(seconds);
     }
 }
 
@@ -384,6 +397,7 @@ int main(int argc, char** argv) {
         TSide& side = Sides[rows];
         side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
         side.Chain = std::make_unique<TChain>(folder);
+        side.Mapped = std::make_unique<TChain>(folder, true);
         for (const TPattern& p : Patterns) {
             // Both sides must agree before either is timed.
             side.Chain->Search(p);
@@ -394,9 +408,13 @@ int main(int argc, char** argv) {
                      std::to_string(chain.Ids.size()) + " rows, count " + std::to_string(chain.Count) + " against " +
                      std::to_string(plain.Ids.size()) + " rows, count " + std::to_string(plain.Count) + ")");
             Matches[CaseName(rows, p)] = plain.Count;
-            benchmark::RegisterBenchmark(("chain/" + CaseName(rows, p)).c_str(), BM_Chain, rows, p)
-                ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
-                ->ReportAggregatesOnly(true);
+            side.Mapped->Search(p);
+            if (side.Mapped->Result().Ids != plain.Ids) Fail(CaseName(rows, p) + ": the mapped chain disagrees");
+            for (bool mapped : {false, true})
+                benchmark::RegisterBenchmark(((mapped ? "mapped/" : "chain/") + CaseName(rows, p)).c_str(), BM_Chain,
+                                             rows, p, mapped)
+                    ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+                    ->ReportAggregatesOnly(true);
             benchmark::RegisterBenchmark(("plain/" + CaseName(rows, p)).c_str(), BM_Plain, rows, p)
                 ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
                 ->ReportAggregatesOnly(true);
@@ -415,8 +433,8 @@ int main(int argc, char** argv) {
     // Each side's times as min / median / max; the ratios of the medians and
     // of the fastest runs.
     std::printf("\n| Rows | Mode | Pattern | Matches | Plain ms min / median / max | Chain ms min / median / max "
-                "| Chain / plain, medians | fastest |\n");
-    std::printf("|---|---|---|---|---|---|---|---|\n");
+                "| Chain / plain, medians | fastest | Chain / chain with a memory map, medians |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& [name, chainTimes] : ChainTimes) {
         std::vector<double> chain = chainTimes, plain = PlainTimes[name];
         if (chain.empty() || plain.empty()) continue;
@@ -424,12 +442,15 @@ int main(int argc, char** argv) {
         std::sort(plain.begin(), plain.end());
         const auto first = name.find('/'), second = name.find('/', first + 1);
         const bool startup = second == std::string::npos;
-        std::printf("| %s | %s | %s | %s | %.1f / %.1f / %.1f | %.1f / %.1f / %.1f | %.2f | %.2f |\n",
+        const std::vector<double>& mapped = MappedTimes[name];
+        const std::string mappedRatio = mapped.empty() ? "-" : std::to_string(Median(chain) / Median(mapped)).substr(0, 4);
+        std::printf("| %s | %s | %s | %s | %.1f / %.1f / %.1f | %.1f / %.1f / %.1f | %.2f | %.2f | %s |\n",
                     name.substr(0, first).c_str(), startup ? "-" : name.substr(first + 5, second - first - 5).c_str(),
                     startup ? "start-up" : name.substr(second + 1).c_str(),
                     startup ? "1000 shown" : std::to_string(Matches[name]).c_str(), plain.front() * 1e3,
                     Median(plain) * 1e3, plain.back() * 1e3, chain.front() * 1e3, Median(chain) * 1e3,
-                    chain.back() * 1e3, Median(chain) / Median(plain), chain.front() / plain.front());
+                    chain.back() * 1e3, Median(chain) / Median(plain), chain.front() / plain.front(),
+                    mappedRatio.c_str());
     }
     for (std::int64_t rows : sizes) ReportMemory(argv[0], rows);
     Sides.clear();

@@ -56,6 +56,7 @@ void TDBXSqliteCommand::DerivedOpen() {
     sqlite3_stmt* statement = nullptr;
     const void* tail = nullptr;
     const String text = WithUnpairedSurrogatesReplaced(FText);
+    FSqliteConnection.ForgetPagesOfAChangedFile();
     const std::int64_t changesBefore = FSqliteConnection.ChangeCount();
     const int result = sqlite3_prepare16_v2(FSqliteConnection.ConnectionHandle(), text.c_str(),
                                             static_cast<int>(text.size() * 2), &statement, &tail);

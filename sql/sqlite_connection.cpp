@@ -146,7 +146,15 @@ void TDBXSqliteConnection::ForgetPagesOfAChangedFile() {
     for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
         if (sqlite3_stmt_busy(s)) return;
     const TFileIdentity now = FileIdentity();
-    if (FFileSeen && *FFileSeen != now) sqlite3_db_release_memory(db);
+    if (FFileSeen && *FFileSeen != now) {
+        sqlite3_db_release_memory(db);
+        // The schema read from the file before stays too, and a statement is
+        // compiled against it without looking at the file: one that names a
+        // table of the new file would fail with "no such table". Running a
+        // read compares the file's schema cookie with the one the schema was
+        // read with and reads the schema again when they differ.
+        ForEachRow(db, "SELECT 1 FROM main.sqlite_master LIMIT 1", [](sqlite3_stmt*) {});
+    }
     FFileSeen = now;
     FOwnChangesSeen = {sqlite3_total_changes64(db), FChangeCount};
 }

@@ -46,12 +46,13 @@ public:
     std::int64_t ChangeCount() const { return FChangeCount; }
     void NoteChange() { ++FChangeCount; }
 
-    // Before a statement starts reading with no other statement of the
-    // connection open: when the database file is no longer the one last seen
-    // (another size or modification time: rewritten in place, say),
-    // the library's cached pages of it are dropped. SQLite itself keeps them
-    // whenever the file's change counter matches, which a file made anew the
-    // same way as the old one can.
+    // Before a statement is compiled or starts reading, with no other
+    // statement of the connection open: when the database file is no longer
+    // the one last seen (another size or modification time: rewritten in
+    // place, say), the library's cached pages and schema of it are dropped.
+    // SQLite itself keeps the pages whenever the file's change counter
+    // matches, which a file made anew the same way as the old one can, and
+    // compiles statements against the schema it read last.
     void ForgetPagesOfAChangedFile();
     // When a statement has read to its end: fails with "database file
     // changed while it was read" when, since ForgetPagesOfAChangedFile last
