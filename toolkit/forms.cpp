@@ -1,5 +1,7 @@
 #include "toolkit/forms.h"
 
+#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QPalette>
 #include <QWidget>
@@ -9,6 +11,22 @@
 #include "toolkit/qt_text.h"
 
 namespace toolkit {
+namespace {
+
+// Adds the widgets Control puts into the keyboard order: its focus widget, or
+// every item of the button group that widget belongs to (a radio group's).
+// Qt moves an exclusive group's one tab stop to whichever item last had the
+// focus, so all items are linked, in order, and Tab stops at that one.
+void AppendTabWidgets(const TControl& Control, std::vector<QWidget*>& Chain) {
+    QWidget* focus = Control.FocusWidget();
+    if (const auto* button = qobject_cast<QAbstractButton*>(focus); button && button->group()) {
+        for (QAbstractButton* item : button->group()->buttons()) Chain.push_back(item);
+    } else {
+        Chain.push_back(focus);
+    }
+}
+
+}  // namespace
 
 // The form's top-level window: it passes size, show and close events back to
 // its TForm.
@@ -123,8 +141,9 @@ void TForm::UpdateTabOrder() {
         if (c->TabOrder() >= 0) order.push_back(c);
     std::stable_sort(order.begin(), order.end(),
                      [](TControl* a, TControl* b) { return a->TabOrder() < b->TabOrder(); });
-    for (std::size_t i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1]->FocusWidget(), order[i]->FocusWidget());
+    std::vector<QWidget*> chain;
+    for (TControl* c : order) AppendTabWidgets(*c, chain);
+    for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void TForm::WindowResized() {

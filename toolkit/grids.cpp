@@ -88,8 +88,14 @@ int KeyCodeOf(const QKeyEvent& Event, TShiftState& Shift) {
     case Qt::Key_Insert: return VK_INSERT;
     case Qt::Key_Delete: return VK_DELETE;
     case Qt::Key_F2: return VK_F2;
-    default: return Event.key() < 0x10000 ? Event.key() : 0;
+    default: break;
     }
+    // Qt codes a character key by its character, and some characters share
+    // their code with a key named above ('(' is VK_DOWN, '.' VK_DELETE), so
+    // only letters and digits, which share none, keep theirs.
+    const int key = Event.key();
+    if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return key;
+    return 0;
 }
 
 // Sets a bar's positions First..Last, its page and its position without

@@ -117,7 +117,8 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TShiftFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
 using TShiftState = rtl::Set<TShiftFlag>;
 
-// Key codes given to KeyDown.
+// Key codes given to KeyDown. Letters and digits come as their upper-case
+// characters, any other key as 0.
 constexpr int VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35,
               VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45,
               VK_DELETE = 46, VK_F2 = 113;

@@ -24,6 +24,7 @@
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 #include "toolkit/application.h"
+#include "toolkit/forms.h"
 #include "toolkit/qt_text.h"
 
 namespace toolkit {
@@ -202,6 +203,7 @@ void TBitBtn::Click() { Button()->click(); }
 TRadioGroup::TRadioGroup(TComponent* AOwner)
     : TControl(AOwner, std::make_unique<WholeTitleGroupBox>()), FGroup(std::make_unique<QButtonGroup>()) {
     new QGridLayout(Box());
+    QObject::connect(FGroup.get(), &QButtonGroup::idToggled, [this] { UpdateTabStop(); });
 }
 
 TRadioGroup::~TRadioGroup() = default;
@@ -235,6 +237,18 @@ void TRadioGroup::Rebuild() {
         layout->addWidget(button, rows ? i % rows : 0, rows ? i / rows : 0);
     }
     SetItemIndex(index);
+    UpdateTabStop();
+    // The new items take the old ones' place in the keyboard order.
+    if (TForm* form = ParentForm()) form->UpdateTabOrder();
+}
+
+// Qt lets one item of an exclusive group be a tab stop, the one that last
+// had the focus. Making it the checked item (the first while none is) from
+// the start means Tab into the group reaches the choice, as after a click or
+// an arrow key, even before the group has had the focus.
+void TRadioGroup::UpdateTabStop() {
+    const QWidget* stop = FocusWidget();
+    for (QAbstractButton* b : FGroup->buttons()) b->setFocusPolicy(b == stop ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 int TRadioGroup::ItemIndex() const { return FGroup->checkedId(); }
@@ -280,8 +294,15 @@ int KeyCode(int QtKey) {
         case Qt::Key_Escape: return TMemo::VK_ESCAPE;
         case Qt::Key_Insert: return TMemo::VK_INSERT;
         case Qt::Key_Delete: return TMemo::VK_DELETE;
-        default: return QtKey;
+        default: break;
     }
+    // Qt codes a character key by its character, and some characters share
+    // their code with a key named above ('-' is VK_INSERT, '.' VK_DELETE), so
+    // only letters and digits, which share none, keep theirs. Keys that type
+    // nothing keep Qt's code (from Key_Escape, 0x01000000, up), which no key
+    // named above has.
+    if ((QtKey >= Qt::Key_A && QtKey <= Qt::Key_Z) || (QtKey >= Qt::Key_0 && QtKey <= Qt::Key_9)) return QtKey;
+    return QtKey >= Qt::Key_Escape ? QtKey : 0;
 }
 
 // The character a key gives, control characters included; 0 for none.
@@ -370,7 +391,9 @@ private:
         if (mods & Qt::ShiftModifier) shift.Include(ssShift);
         if (mods & Qt::AltModifier) shift.Include(ssAlt);
         if (mods & Qt::ControlModifier) shift.Include(ssCtrl);
-        if (!Guarded([&] { FMemo.KeyDown(key, shift); }) || key == 0) return true;
+        // A character key without a code comes as 0 and is not dropped for it.
+        const bool coded = key != 0;
+        if (!Guarded([&] { FMemo.KeyDown(key, shift); }) || (coded && key == 0)) return true;
         char16_t ch = KeyChar(E);
         if (ch != 0 && (!Guarded([&] { FMemo.KeyPress(ch); }) || ch == 0)) return true;
         if (E.matches(QKeySequence::Cut) || E.matches(QKeySequence::Paste) || E.matches(QKeySequence::Undo) ||

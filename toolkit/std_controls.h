@@ -73,7 +73,8 @@ private:
 };
 
 // A framed group of radio buttons, one chosen at a time; its title, like a
-// label's caption, is drawn only where it shows whole.
+// label's caption, is drawn only where it shows whole. Tab into the group
+// reaches the chosen item; the arrow keys move the choice.
 class TRadioGroup : public TControl {
 public:
     explicit TRadioGroup(TComponent* AOwner);
@@ -91,6 +92,7 @@ public:
 
 private:
     void Rebuild();
+    void UpdateTabStop();
     QGroupBox* Box() const;
     std::vector<String> FItems;
     int FColumns = 1;
@@ -109,8 +111,9 @@ public:
     ~TMemo() override;
 
     // What KeyDown is told: letters and digits come as their upper-case
-    // characters, the keys below as these codes, any other key as the
-    // toolkit's own code.
+    // characters, the keys below as these codes, any other character key as
+    // 0 (its character then reaches KeyPress), any other key as the toolkit's
+    // own code.
     enum TShiftFlag { ssShift, ssAlt, ssCtrl };
     using TShiftState = rtl::Set<TShiftFlag>;
     static constexpr int VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_INSERT = 45, VK_DELETE = 46;
@@ -145,7 +148,7 @@ public:
 protected:
     QTextEdit* Editor() const;
 
-    // A key went down; setting Key to 0 drops it.
+    // A key went down; setting a Key that is not 0 to 0 drops it.
     virtual void KeyDown(int& Key, TShiftState Shift);
     // The character a key gives (control characters included: Ctrl+A is 1,
     // Enter 13, Esc 27); setting Key to 0 drops it.
