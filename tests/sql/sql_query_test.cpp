@@ -272,6 +272,31 @@ TEST_F(SqlQueryTest, CountAfterTheDatabaseChangedRunsItsStatement) {
     EXPECT_TRUE(CountStatements().empty());
 }
 
+// The same through the query's own connection: after a read to the end, a
+// row inserted or deleted there counts as the count statement counts it.
+TEST_F(SqlQueryTest, CountAfterAChangeThroughTheQuerysOwnConnection) {
+    SetSearch(*Query, u" like 'КІТАП15%'");
+    const struct {
+        const char16_t* change;
+        int read, count;
+    } cases[] = {
+        {u"insert into lx_items (id, lx_word, lx_text, lx_title, lx_word_upper) "
+         u"values (9001, 'кітап1599', 'т', 'с', 'КІТАП1599')",
+         12, 13},
+        {u"delete from lx_items where id in (150, 151)", 13, 11},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(rtl::StringToUtf8(c.change));
+        Query->Close();
+        Query->Open();
+        int read = 0;
+        for (; !Query->Eof(); Query->Next()) ++read;
+        ASSERT_EQ(read, c.read);
+        Execute(*Connection->DBXConnection(), c.change);
+        EXPECT_EQ(Query->RecordCount(), c.count);
+    }
+}
+
 TEST_F(SqlQueryTest, CountIsCachedUntilTheNextExecution) {
     Query->SQL().Add(kStartup);
     Query->Open();
