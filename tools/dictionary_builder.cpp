@@ -2,9 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "rtl/format.h"
 #include "tools/affix_expander.h"
@@ -79,6 +82,37 @@ private:
     sqlite3_stmt* FStmt = nullptr;
 };
 
+// The letters of the Kazakh alphabet in its order.
+constexpr std::u16string_view AlphabetCapitals = u"АӘБВГҒДЕЁЖЗИЙКҚЛМНҢОӨПРСТУҰҮФХҺЦЧШЩЪЫІЬЭЮЯ";
+constexpr std::u16string_view AlphabetSmalls = u"аәбвгғдеёжзийкқлмнңоөпрстуұүфхһцчшщъыіьэюя";
+static_assert(AlphabetCapitals.size() == 42 && AlphabetSmalls.size() == 42);
+
+// Where a character sorts: the letters of the alphabet after every other
+// character, in the alphabet's order, capital and small letter alike; any
+// other character by its code point, a Latin small letter as its capital.
+std::uint32_t SortRank(char16_t C) {
+    static const std::vector<std::uint32_t> Ranks = [] {
+        std::vector<std::uint32_t> ranks(0x10000);
+        for (std::uint32_t c = 0; c < ranks.size(); ++c) ranks[c] = c >= u'a' && c <= u'z' ? c - 32 : c;
+        for (std::size_t i = 0; i < AlphabetCapitals.size(); ++i)
+            ranks[AlphabetCapitals[i]] = ranks[AlphabetSmalls[i]] = static_cast<std::uint32_t>(0x10000 + i);
+        return ranks;
+    }();
+    return Ranks[C];
+}
+
+// Words in the order of a printed dictionary: by the alphabet, letter case
+// aside; words that differ only in case by their code points.
+bool AlphabeticallyBefore(rtl::StringView A, rtl::StringView B) {
+    const std::size_t n = std::min(A.size(), B.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t a = SortRank(A[i]), b = SortRank(B[i]);
+        if (a != b) return a < b;
+    }
+    if (A.size() != B.size()) return A.size() < B.size();
+    return A < B;
+}
+
 // The entry text of a headword: the word, then its inflected forms.
 rtl::String EntryText(const std::vector<rtl::String>& Forms) {
     rtl::String text = Forms.front();
@@ -100,44 +134,69 @@ rtl::String FormText(rtl::StringView Form, rtl::StringView Root) {
     return text;
 }
 
+// One row to write: the word and its entry text.
+struct Entry {
+    rtl::String Word;
+    rtl::String Text;
+};
+
+// The entries of the word list: one a headword, or, for a number of Rows,
+// every form once in the list's order, then again from the start.
+std::vector<Entry> CollectEntries(const std::vector<DictionaryWord>& Words, const AffixRules& Rules,
+                                  const std::optional<std::int64_t>& Rows, DictionaryBuildResult& Result) {
+    std::vector<Entry> entries;
+    if (!Rows) {
+        for (const DictionaryWord& word : Words) {
+            if (word.Word.size() > WordColumnLength) {
+                ++Result.TooLong;
+                continue;
+            }
+            entries.push_back({word.Word, EntryText(Rules.Expand(word.Word, word.Flags))});
+        }
+        return entries;
+    }
+    const auto wanted = static_cast<std::size_t>(*Rows);
+    entries.reserve(wanted);
+    while (entries.size() < wanted) {
+        const std::size_t before = entries.size();
+        Result.TooLong = 0;
+        for (const DictionaryWord& word : Words) {
+            const auto forms = Rules.Expand(word.Word, word.Flags);
+            for (std::size_t i = 0; i < forms.size() && entries.size() < wanted; ++i) {
+                if (forms[i].size() > WordColumnLength) {
+                    ++Result.TooLong;
+                    continue;
+                }
+                entries.push_back({forms[i], i == 0 ? EntryText(forms) : FormText(forms[i], word.Word)});
+            }
+            if (entries.size() >= wanted) break;
+        }
+        if (entries.size() == before) throw EDatabaseBuildError(u"The word list holds no words to write");
+    }
+    return entries;
+}
+
+// Writes the entries in alphabetical order, so that a plain scan of the
+// table, as the program's start-up and its "contains" search read it, lists
+// them as a printed dictionary does; then the index on the capitals that
+// answers an "equals" search and serves every count.
 DictionaryBuildResult WriteRows(const Database& Db, const std::vector<DictionaryWord>& Words,
                                 const AffixRules& Rules, const std::optional<std::int64_t>& Rows) {
     static_assert(DictionaryTitle.size() <= WordColumnLength);
+    DictionaryBuildResult result;
+    std::vector<Entry> entries = CollectEntries(Words, Rules, Rows, result);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& A, const Entry& B) { return AlphabeticallyBefore(A.Word, B.Word); });
     const std::string varchar = "VARCHAR(" + std::to_string(WordColumnLength) + ")";
     Db.Execute(("create table lx_items (id INTEGER PRIMARY KEY, lx_word " + varchar + ", lx_text TEXT, lx_title " +
                 varchar + ", lx_word_upper " + varchar + ")")
                    .c_str());
     Db.Execute("begin");
-    InsertStatement insert(Db);
-    DictionaryBuildResult result;
-
-    if (!Rows) {
-        for (const DictionaryWord& word : Words) {
-            if (word.Word.size() > WordColumnLength) {
-                ++result.TooLong;
-                continue;
-            }
-            insert.Insert(++result.Rows, word.Word, EntryText(Rules.Expand(word.Word, word.Flags)));
-        }
-    } else {
-        // Every form once, in dictionary order, then again from the start.
-        while (result.Rows < *Rows) {
-            const std::int64_t before = result.Rows;
-            result.TooLong = 0;
-            for (const DictionaryWord& word : Words) {
-                const auto forms = Rules.Expand(word.Word, word.Flags);
-                for (std::size_t i = 0; i < forms.size() && result.Rows < *Rows; ++i) {
-                    if (forms[i].size() > WordColumnLength) {
-                        ++result.TooLong;
-                        continue;
-                    }
-                    insert.Insert(++result.Rows, forms[i], i == 0 ? EntryText(forms) : FormText(forms[i], word.Word));
-                }
-                if (result.Rows >= *Rows) break;
-            }
-            if (result.Rows == before) throw EDatabaseBuildError(u"The word list holds no words to write");
-        }
+    {
+        InsertStatement insert(Db);
+        for (const Entry& entry : entries) insert.Insert(++result.Rows, entry.Word, entry.Text);
     }
+    Db.Execute("create index lx_items_word_upper on lx_items (lx_word_upper)");
     Db.Execute("commit");
     return result;
 }

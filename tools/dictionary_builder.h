@@ -1,5 +1,6 @@
 #pragma once
-// Writes a sample dictionary database (table lx_items) from a hunspell word list.
+// Writes a sample dictionary database (table lx_items) from a hunspell word list:
+// its rows in the order of the Kazakh alphabet, and an index on the capitals.
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,8 @@ struct DictionaryBuildOptions {
     rtl::String AffFileName = u"/usr/share/hunspell/kk_KZ.aff";
     rtl::String OutFileName = u"lx_items.db";
     // Unset: one row per dictionary word, its forms in lx_text. Set: exactly
-    // this many rows, one per word form, starting over when the forms run out.
+    // this many rows, one per word form, starting over when the forms run out
+    // (then sorted, so that the repeats stand together).
     std::optional<std::int64_t> Rows;
     // Replace an existing output file instead of refusing.
     bool Force = false;
