@@ -224,6 +224,10 @@ DictionaryBuildResult BuildDictionaryDatabase(const DictionaryBuildOptions& Opti
             // The side file is thrown away on any failure, so no journal is needed.
             db.Execute("pragma journal_mode = off");
             db.Execute("pragma synchronous = off");
+            // Large pages: a scan of the table, as a contains search and a
+            // count make, then reads the file in a sixteenth of the calls,
+            // which is about what reading through a memory map saved.
+            db.Execute("pragma page_size = 65536");
             result = WriteRows(db, words, rules, Options.Rows);
             result.MalformedRuleLines = rules.MalformedRuleLines();
         }
