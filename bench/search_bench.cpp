@@ -1,18 +1,21 @@
-// A search through the whole program beside a plain SQLite program doing the
-// same work, on sample dictionaries of 250,000 and 1,500,000 rows.
+// A search through the whole program beside plain SQLite programs doing the
+// same work, on sample dictionaries of 250,000 and 1,500,000 rows, each with
+// and without the index on the capitals that the sample tool writes.
 //
 // Chain: the main window's search as the button runs it (statement, query,
 // provider, packet, client dataset, grid repaint, derived count, panel).
-// Plain: the same three-line select read row by row as UTF-16 (every column
-// copied out), then the same count, on one connection with SQLite's default
-// settings, preparing both statements anew as a program must for a new text.
-// Mapped: the chain with its connection reading through a memory map of the
-// file, as the program once did; it goes without one because a file cut
+// Mapped: the same chain with its connection reading through a memory map of
+// the file, as the program once did; it goes without one because a file cut
 // under a map ends the process with SIGBUS.
-// Before timing, each case checks that the sides give the same rows and the
-// same count. Repetitions of all cases are interleaved at random, and the
-// closing table gives, per case, each side's times as min / median / max
-// and the ratios chain / plain of the medians and of the fastest runs.
+// Naive plain: the same three-line select read row by row as UTF-16 (every
+// column copied out), then the same count statement. One statement: the
+// select without its limit, the first 1000 rows read as UTF-16 and the rest
+// only stepped to count them. Best plain is the faster of the two. Both run
+// on one connection with the settings the chain's connection has (SQLite's
+// defaults), preparing their statements anew as a program must for a new
+// text. Before timing, each case checks that every side gives the same rows
+// (as a set) and the same count. Repetitions of all cases are interleaved at
+// random; the closing table gives each side's median and the ratios.
 //
 // It also times the start-up (the window created, its first rows shown and
 // the total counted) against a bare window of the same size plus the plain
@@ -22,7 +25,7 @@
 //
 //   ./bin/search_bench [--rows=250000,1500000] [--repetitions=7] [google benchmark flags]
 // The dictionaries are made once by the sample tool into
-// $TMPDIR/kalimdar-search-bench/<rows>/lx_items.db and reused.
+// $TMPDIR/kalimdar-search-bench/<rows>[-indexed]/lx_items.db and reused.
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -73,12 +76,23 @@ const TPattern Patterns[] = {
     {2, "few", u"абай"}, {2, "none", u"щщщ"},
 };
 
-std::filesystem::path DictionaryFolder(std::int64_t Rows) {
-    const auto folder = std::filesystem::temp_directory_path() / "kalimdar-search-bench" / std::to_string(Rows);
+// A sample dictionary of Rows rows, with or without the index on the
+// capitals that the sample tool writes.
+struct TFile {
+    std::int64_t Rows;
+    bool Indexed;
+    std::string Name() const { return std::to_string(Rows) + (Indexed ? " indexed" : ""); }
+    bool operator<(const TFile& O) const { return std::tie(Rows, Indexed) < std::tie(O.Rows, O.Indexed); }
+};
+
+std::filesystem::path DictionaryFolder(const TFile& File) {
+    const auto folder = std::filesystem::temp_directory_path() / "kalimdar-search-bench" /
+                        (std::to_string(File.Rows) + (File.Indexed ? "-indexed" : ""));
     if (!std::filesystem::exists(folder / "lx_items.db")) {
         std::filesystem::create_directories(folder);
         tools::DictionaryBuildOptions options;
-        options.Rows = Rows;
+        options.Rows = File.Rows;
+        options.Index = File.Indexed;
         options.OutFileName = rtl::Utf8ToString((folder / "lx_items.db").string());
         std::fprintf(stderr, "making %s\n", (folder / "lx_items.db").c_str());
         tools::BuildDictionaryDatabase(options);
@@ -126,6 +140,17 @@ public:
         return result;
     }
 
+    // The best a plain program does with one statement: the select without
+    // its limit, the first 1000 rows read as UTF-16, the rest only stepped
+    // to count them.
+    TResult SearchInOneStatement(const TPattern& P) {
+        TResult result;
+        const String select = String(app::SearchSelectLine) + u"\r\n" +
+                              app::SearchConditionLine(P.Mode, rtl::AnsiUpperCase(P.Text)) + u"\r\n";
+        result.Count = Run(select, result, 1000);
+        return result;
+    }
+
     // The program's start-up work: the first 1000 entries and the total.
     TResult Startup() {
         TResult result;
@@ -135,12 +160,16 @@ public:
     }
 
 private:
-    void Run(const String& Select, TResult& Result) {
+    // Reads the rows of Select, the first Read of them copied out; gives
+    // how many it stepped.
+    std::int64_t Run(const String& Select, TResult& Result, std::int64_t Read = INT64_MAX) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare16_v2(FDb, Select.data(), int(Select.size() * 2), &stmt, nullptr) != SQLITE_OK)
             Fail(sqlite3_errmsg(FDb));
         String word, text, title;
+        std::int64_t rows = 0;
         while (sqlite3_step(stmt) == SQLITE_ROW) {
+            if (++rows > Read) continue;
             Result.Ids.push_back(sqlite3_column_int64(stmt, 0));
             Copy(stmt, 1, word);
             Copy(stmt, 2, text);
@@ -150,6 +179,7 @@ private:
             benchmark::DoNotOptimize(title.data());
         }
         sqlite3_finalize(stmt);
+        return rows;
     }
     std::int64_t Number(const String& Sql) {
         sqlite3_stmt* stmt = nullptr;
@@ -221,54 +251,51 @@ struct TSide {
     std::unique_ptr<TChain> Chain, Mapped;
     std::unique_ptr<TPlain> Plain;
 };
-std::map<std::int64_t, TSide> Sides;
+std::map<TFile, TSide> Sides;
 
-// Seconds of each repetition, by case name and side.
-std::map<std::string, std::vector<double>> ChainTimes, MappedTimes, PlainTimes;
+// Seconds of each repetition, by case name and side: the chain, the chain
+// reading through a memory map, the plain program as it reads naively (the
+// limited select, then the count statement) and in one statement.
+enum TSideKind { skChain, skMapped, skNaive, skOne };
+std::map<std::string, std::vector<double>> Times[4];
 std::map<std::string, std::int64_t> Matches;
 
-std::string CaseName(std::int64_t Rows, const TPattern& P) {
-    return std::to_string(Rows) + "/mode" + std::to_string(P.Mode) + "/" + P.Kind;
+std::string CaseName(const TFile& File, const TPattern& P) {
+    return File.Name() + "/mode" + std::to_string(P.Mode) + "/" + P.Kind;
 }
 
-void BM_Chain(benchmark::State& State, std::int64_t Rows, TPattern P, bool Mapped) {
-    TChain& chain = Mapped ? *Sides.at(Rows).Mapped : *Sides.at(Rows).Chain;
+void BM_Search(benchmark::State& State, TFile File, TPattern P, TSideKind Kind) {
+    TSide& side = Sides.at(File);
     for (auto _ : State) {
         const auto start = std::chrono::steady_clock::now();
-        chain.Search(P);
+        switch (Kind) {
+            case skChain: side.Chain->Search(P); break;
+            case skMapped: side.Mapped->Search(P); break;
+            case skNaive: benchmark::DoNotOptimize(side.Plain->Search(P)); break;
+            case skOne: benchmark::DoNotOptimize(side.Plain->SearchInOneStatement(P)); break;
+        }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         State.SetIterationTime(seconds);
-        (Mapped ? MappedTimes : ChainTimes)[CaseName(Rows, P)].push_back(seconds);
-    }
-}
-
-void BM_Plain(benchmark::State& State, std::int64_t Rows, TPattern P) {
-    TPlain& plain = *Sides.at(Rows).Plain;
-    for (auto _ : State) {
-        const auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(plain.Search(P));
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        State.SetIterationTime(seconds);
-        PlainTimes[CaseName(Rows, P)].push_back(seconds);
+        Times[Kind][CaseName(File, P)].push_back(seconds);
     }
 }
 
 // Start-up: the window created, its first 1000 rows shown and the total
 // counted, against a bare window of the same size shown and painted plus the
 // plain program's start-up statement and count on a connection of its own.
-void BM_StartupChain(benchmark::State& State, std::int64_t Rows) {
-    const auto folder = DictionaryFolder(Rows);
+void BM_StartupChain(benchmark::State& State, TFile File) {
+    const auto folder = DictionaryFolder(File);
     for (auto _ : State) {
         const auto start = std::chrono::steady_clock::now();
         auto chain = std::make_unique<TChain>(folder);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         State.SetIterationTime(seconds);
-        ChainTimes[std::to_string(Rows) + "/start-up"].push_back(seconds);
+        Times[skChain][File.Name() + "/start-up"].push_back(seconds);
     }
 }
 
-void BM_StartupBare(benchmark::State& State, std::int64_t Rows) {
-    const auto folder = DictionaryFolder(Rows);
+void BM_StartupBare(benchmark::State& State, TFile File) {
+    const auto folder = DictionaryFolder(File);
     for (auto _ : State) {
         const auto start = std::chrono::steady_clock::now();
         QWidget window;
@@ -280,7 +307,7 @@ void BM_StartupBare(benchmark::State& State, std::int64_t Rows) {
         benchmark::DoNotOptimize(plain.Startup());
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         State.SetIterationTime(seconds);
-        PlainTimes[std::to_string(Rows) + "/start-up"].push_back(seconds);
+        Times[skNaive][File.Name() + "/start-up"].push_back(seconds);
     }
 }
 
@@ -308,7 +335,7 @@ int MemoryRun(const std::string& Side, std::int64_t Rows) {
         QApplication::processEvents();
         peak = AnonymousKiB();
     } else {
-        TChain chain(DictionaryFolder(Rows));
+        TChain chain(DictionaryFolder(TFile{Rows, true}));
         peak = AnonymousKiB();
         for (int i = 0; i < 10; ++i) {
             chain.Search(Patterns[i % std::size(Patterns)]);
@@ -376,6 +403,12 @@ double Median(std::vector<double> V) {
 
 }  // namespace
 
+std::string Ratio(double A, double B) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", A / B);
+    return text;
+}
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const std::vector<std::int64_t> sizes = ParseRows(argc, argv);
@@ -386,38 +419,42 @@ int main(int argc, char** argv) {
     toolkit::TApplication application(argc, argv);
     application.SetTitle(u"Kalimdar");
     if (!memoryRun.empty()) return MemoryRun(memoryRun, sizes.back());
+    const auto timed = [&](benchmark::internal::Benchmark* B) {
+        B->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+            ->ReportAggregatesOnly(true);
+    };
     for (std::int64_t rows : sizes) {
-        benchmark::RegisterBenchmark(("chain/" + std::to_string(rows) + "/start-up").c_str(), BM_StartupChain, rows)
-            ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
-            ->ReportAggregatesOnly(true);
-        benchmark::RegisterBenchmark(("plain/" + std::to_string(rows) + "/start-up").c_str(), BM_StartupBare, rows)
-            ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
-            ->ReportAggregatesOnly(true);
-        const auto folder = DictionaryFolder(rows);
-        TSide& side = Sides[rows];
-        side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
-        side.Chain = std::make_unique<TChain>(folder);
-        side.Mapped = std::make_unique<TChain>(folder, true);
-        for (const TPattern& p : Patterns) {
-            // Both sides must agree before either is timed.
-            side.Chain->Search(p);
-            const TPlain::TResult chain = side.Chain->Result();
-            const TPlain::TResult plain = side.Plain->Search(p);
-            if (chain.Ids != plain.Ids || chain.Count != plain.Count)
-                Fail(CaseName(rows, p) + ": the chain and the plain program disagree (" +
-                     std::to_string(chain.Ids.size()) + " rows, count " + std::to_string(chain.Count) + " against " +
-                     std::to_string(plain.Ids.size()) + " rows, count " + std::to_string(plain.Count) + ")");
-            Matches[CaseName(rows, p)] = plain.Count;
-            side.Mapped->Search(p);
-            if (side.Mapped->Result().Ids != plain.Ids) Fail(CaseName(rows, p) + ": the mapped chain disagrees");
-            for (bool mapped : {false, true})
-                benchmark::RegisterBenchmark(((mapped ? "mapped/" : "chain/") + CaseName(rows, p)).c_str(), BM_Chain,
-                                             rows, p, mapped)
-                    ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
-                    ->ReportAggregatesOnly(true);
-            benchmark::RegisterBenchmark(("plain/" + CaseName(rows, p)).c_str(), BM_Plain, rows, p)
-                ->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
-                ->ReportAggregatesOnly(true);
+        for (bool indexed : {false, true}) {
+            const TFile file{rows, indexed};
+            timed(benchmark::RegisterBenchmark(("chain/" + file.Name() + "/start-up").c_str(), BM_StartupChain, file));
+            timed(benchmark::RegisterBenchmark(("plain/" + file.Name() + "/start-up").c_str(), BM_StartupBare, file));
+            const auto folder = DictionaryFolder(file);
+            TSide& side = Sides[file];
+            side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
+            side.Chain = std::make_unique<TChain>(folder);
+            side.Mapped = std::make_unique<TChain>(folder, true);
+            for (const TPattern& p : Patterns) {
+                // Every side must agree before any is timed; the rows may come
+                // in another order from an index.
+                side.Chain->Search(p);
+                TPlain::TResult chain = side.Chain->Result();
+                TPlain::TResult plain = side.Plain->Search(p);
+                side.Mapped->Search(p);
+                TPlain::TResult mapped = side.Mapped->Result();
+                TPlain::TResult one = side.Plain->SearchInOneStatement(p);
+                one.Ids.resize(std::min<std::size_t>(one.Ids.size(), 1000));
+                for (auto* r : {&chain, &plain, &mapped, &one}) std::sort(r->Ids.begin(), r->Ids.end());
+                for (const auto* r : {&chain, &mapped, &one})
+                    if (r->Ids != plain.Ids || r->Count != plain.Count)
+                        Fail(CaseName(file, p) + ": the sides disagree (" + std::to_string(r->Ids.size()) +
+                             " rows, count " + std::to_string(r->Count) + " against " +
+                             std::to_string(plain.Ids.size()) + " rows, count " + std::to_string(plain.Count) + ")");
+                Matches[CaseName(file, p)] = plain.Count;
+                const char* names[] = {"chain/", "mapped/", "plain/", "one-statement/"};
+                for (TSideKind kind : {skChain, skMapped, skNaive, skOne})
+                    timed(benchmark::RegisterBenchmark((names[kind] + CaseName(file, p)).c_str(), BM_Search, file, p,
+                                                       kind));
+            }
         }
     }
     // Repetitions of all cases interleave at random, so that a slow spell of
@@ -430,27 +467,27 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    // Each side's times as min / median / max; the ratios of the medians and
-    // of the fastest runs.
-    std::printf("\n| Rows | Mode | Pattern | Matches | Plain ms min / median / max | Chain ms min / median / max "
-                "| Chain / plain, medians | fastest | Chain / chain with a memory map, medians |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto& [name, chainTimes] : ChainTimes) {
-        std::vector<double> chain = chainTimes, plain = PlainTimes[name];
-        if (chain.empty() || plain.empty()) continue;
-        std::sort(chain.begin(), chain.end());
-        std::sort(plain.begin(), plain.end());
+    // Medians in ms; best plain is the faster of the naive program and the
+    // one statement. The start-up rows compare against the bare window plus
+    // the plain start-up.
+    std::printf("\n| File | Mode | Pattern | Matches | Chain ms | Best plain ms | Naive plain ms | Chain / best plain "
+                "| Chain / naive plain | Chain / chain with a memory map |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto& [name, chainTimes] : Times[skChain]) {
+        const std::vector<double>& naiveTimes = Times[skNaive][name];
+        if (chainTimes.empty() || naiveTimes.empty()) continue;
+        const double chain = Median(chainTimes), naive = Median(naiveTimes);
+        const std::vector<double>& oneTimes = Times[skOne][name];
+        const std::vector<double>& mappedTimes = Times[skMapped][name];
+        const double best = oneTimes.empty() ? naive : std::min(naive, Median(oneTimes));
         const auto first = name.find('/'), second = name.find('/', first + 1);
         const bool startup = second == std::string::npos;
-        const std::vector<double>& mapped = MappedTimes[name];
-        const std::string mappedRatio = mapped.empty() ? "-" : std::to_string(Median(chain) / Median(mapped)).substr(0, 4);
-        std::printf("| %s | %s | %s | %s | %.1f / %.1f / %.1f | %.1f / %.1f / %.1f | %.2f | %.2f | %s |\n",
-                    name.substr(0, first).c_str(), startup ? "-" : name.substr(first + 5, second - first - 5).c_str(),
+        std::printf("| %s | %s | %s | %s | %.1f | %.1f | %.1f | %s | %s | %s |\n", name.substr(0, first).c_str(),
+                    startup ? "-" : name.substr(first + 5, second - first - 5).c_str(),
                     startup ? "start-up" : name.substr(second + 1).c_str(),
-                    startup ? "1000 shown" : std::to_string(Matches[name]).c_str(), plain.front() * 1e3,
-                    Median(plain) * 1e3, plain.back() * 1e3, chain.front() * 1e3, Median(chain) * 1e3,
-                    chain.back() * 1e3, Median(chain) / Median(plain), chain.front() / plain.front(),
-                    mappedRatio.c_str());
+                    startup ? "1000 shown" : std::to_string(Matches[name]).c_str(), chain * 1e3, best * 1e3,
+                    naive * 1e3, Ratio(chain, best).c_str(), Ratio(chain, naive).c_str(),
+                    mappedTimes.empty() ? "-" : Ratio(chain, Median(mappedTimes)).c_str());
     }
     for (std::int64_t rows : sizes) ReportMemory(argv[0], rows);
     Sides.clear();

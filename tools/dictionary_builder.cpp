@@ -181,7 +181,7 @@ std::vector<Entry> CollectEntries(const std::vector<DictionaryWord>& Words, cons
 // them as a printed dictionary does; then the index on the capitals that
 // answers an "equals" search and serves every count.
 DictionaryBuildResult WriteRows(const Database& Db, const std::vector<DictionaryWord>& Words,
-                                const AffixRules& Rules, const std::optional<std::int64_t>& Rows) {
+                                const AffixRules& Rules, const std::optional<std::int64_t>& Rows, bool Index) {
     static_assert(DictionaryTitle.size() <= WordColumnLength);
     DictionaryBuildResult result;
     std::vector<Entry> entries = CollectEntries(Words, Rules, Rows, result);
@@ -196,7 +196,7 @@ DictionaryBuildResult WriteRows(const Database& Db, const std::vector<Dictionary
         InsertStatement insert(Db);
         for (const Entry& entry : entries) insert.Insert(++result.Rows, entry.Word, entry.Text);
     }
-    Db.Execute("create index lx_items_word_upper on lx_items (lx_word_upper)");
+    if (Index) Db.Execute("create index lx_items_word_upper on lx_items (lx_word_upper)");
     Db.Execute("commit");
     return result;
 }
@@ -228,7 +228,7 @@ DictionaryBuildResult BuildDictionaryDatabase(const DictionaryBuildOptions& Opti
             // count make, then reads the file in a sixteenth of the calls,
             // which is about what reading through a memory map saved.
             db.Execute("pragma page_size = 65536");
-            result = WriteRows(db, words, rules, Options.Rows);
+            result = WriteRows(db, words, rules, Options.Rows, Options.Index);
             result.MalformedRuleLines = rules.MalformedRuleLines();
         }
         fs::rename(partial, out, ec);

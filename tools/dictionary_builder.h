@@ -24,6 +24,8 @@ struct DictionaryBuildOptions {
     // this many rows, one per word form, starting over when the forms run out
     // (then sorted, so that the repeats stand together).
     std::optional<std::int64_t> Rows;
+    // Write the index on lx_word_upper.
+    bool Index = true;
     // Replace an existing output file instead of refusing.
     bool Force = false;
 };

@@ -11,11 +11,12 @@
 namespace {
 
 constexpr const char* Usage =
-    "Usage: make_dictionary [--out PATH] [--rows N] [--dic PATH] [--aff PATH] [--force]\n"
+    "Usage: make_dictionary [--out PATH] [--rows N] [--dic PATH] [--aff PATH] [--no-index] [--force]\n"
     "  --out PATH  database to write (default lx_items.db in the current folder)\n"
     "  --rows N    write N rows, one per inflected word form, instead of one per word\n"
     "  --dic PATH  hunspell word list (default /usr/share/hunspell/kk_KZ.dic)\n"
     "  --aff PATH  hunspell affix file (default /usr/share/hunspell/kk_KZ.aff)\n"
+    "  --no-index  write no index on lx_word_upper\n"
     "  --force     replace an existing database\n";
 
 // A command line the tool does not understand.
@@ -44,6 +45,8 @@ tools::DictionaryBuildOptions ParseArguments(int argc, char** argv, bool& help) 
             help = true;
         } else if (arg == "--force" && !inlineValue) {
             options.Force = true;
+        } else if (arg == "--no-index" && !inlineValue) {
+            options.Index = false;
         } else if (arg == "--out") {
             options.OutFileName = rtl::Utf8ToString(takeValue());
         } else if (arg == "--dic") {

@@ -267,3 +267,10 @@ TEST_F(MakeDictionary, WritesItsRowsInTheOrderOfTheAlphabet) {
     EXPECT_EQ(words, (Rows{{u"Абай"}, {u"абат"}, {u"әке"}, {u"ғалым"}, {u"ет"}, {u"ёлка"}, {u"Қала"}, {u"қала"},
                            {u"Ұлы"}, {u"ұн"}, {u"үй"}, {u"һиджра"}, {u"ірі"}, {u"яһуди"}}));
 }
+
+TEST_F(MakeDictionary, NoIndexLeavesTheTableWithoutOne) {
+    const RunResult run = Run({"--no-index", "--out", "plain.db"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(Query(Dir / "plain.db", "select count(*) from sqlite_master where type = 'index'"), (Rows{{u"0"}}));
+    EXPECT_EQ(Query(Dir / "plain.db", "select count(*) from lx_items"), (Rows{{u"4"}}));
+}
