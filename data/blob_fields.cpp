@@ -59,6 +59,17 @@ rtl::Variant TBlobField::GetAsVariant() const {
     return rtl::Variant(GetAsBytes());
 }
 
+rtl::Variant TBlobField::GetAsByteArray() const {
+    if (IsNull()) return rtl::Variant::Null();
+    return rtl::Variant(GetAsBytes());
+}
+
+void TBlobField::SetAsByteArrayValue(const rtl::Variant& Value) {
+    if (Value.IsClear()) Clear();
+    else if (Value.VarType() == rtl::TVarType::varBytes) SetAsBytesValue(Value.AsBytes());
+    else DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
+}
+
 rtl::String TBlobField::GetClassDesc() const {
     rtl::String text = rtl::String(u"(") + FieldTypeNames[DataType()] + u")";
     return IsNull() ? text : rtl::AnsiUpperCase(text);

@@ -42,6 +42,11 @@ protected:
     void GetText(rtl::String& Text, bool DisplayText) const override;
     void SetAsStringValue(const rtl::String& Value) override;
     void SetAsWideStringValue(const rtl::String& Value) override;
+    // The stored bytes as they are.
+    rtl::Variant GetAsByteArray() const override;
+    void SetAsByteArrayValue(const rtl::Variant& Value) override;
+    void SetAsBytesValue(const rtl::TBytes& Value) override { WriteBytes(Value.data(), Value.size()); }
+    void SetAsAnsiStringValue(const std::string& Value) override { WriteBytes(Value.data(), Value.size()); }
     void WriteBytes(const void* Data, std::size_t Count);
 
 private:

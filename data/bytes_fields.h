@@ -18,6 +18,10 @@ protected:
     rtl::String GetAsString() const override;
     rtl::Variant GetAsVariant() const override;
     void SetAsStringValue(const rtl::String& Value) override;
+    rtl::Variant GetAsByteArray() const override;
+    void SetAsByteArrayValue(const rtl::Variant& Value) override;
+    // Size bytes: a shorter value is padded with zeros, a longer one cut.
+    void SetAsBytesValue(const rtl::TBytes& Value) override;
 };
 class TVarBytesField : public TBytesField {
     DATA_FIELD_CLASS(TVarBytesField)
@@ -28,6 +32,8 @@ protected:
     int GetDataSize() const override { return Size() + 2; }
     rtl::TBytes GetAsBytes() const override;
     void SetAsStringValue(const rtl::String& Value) override;
+    // At most Size bytes: a longer value is cut.
+    void SetAsBytesValue(const rtl::TBytes& Value) override;
 };
 
 }  // namespace data

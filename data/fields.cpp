@@ -182,6 +182,31 @@ void TField::SetAsStringValue(const rtl::String&) { AccessError(u"String"); }
 void TField::SetAsWideStringValue(const rtl::String& Value) { SetAsStringValue(Value); }
 void TField::SetVarValue(const rtl::Variant&) { AccessError(u"Variant"); }
 
+TBcd TField::GetAsBCD() const { AccessError(u"BCD"); }
+rtl::Variant TField::GetAsByteArray() const { AccessError(u"ByteArray"); }
+TCurrency TField::GetAsCurrency() const { AccessError(u"Currency"); }
+TDateTime TField::GetAsDateTime() const { AccessError(u"DateTime"); }
+float TField::GetAsSingle() const { AccessError(u"Single"); }
+long double TField::GetAsExtended() const { AccessError(u"Extended"); }
+TSQLTimeStamp TField::GetAsSQLTimeStamp() const { AccessError(u"SQLTimeStamp"); }
+TSQLTimeStampOffset TField::GetAsSQLTimeStampOffset() const { AccessError(u"SQLTimeStampOffset"); }
+TGUID TField::GetAsGuid() const { AccessError(u"Guid"); }
+void TField::SetAsBCDValue(const TBcd&) { AccessError(u"BCD"); }
+void TField::SetAsByteArrayValue(const rtl::Variant&) { AccessError(u"ByteArray"); }
+void TField::SetAsCurrencyValue(TCurrency) { AccessError(u"Currency"); }
+void TField::SetAsDateTimeValue(TDateTime) { AccessError(u"DateTime"); }
+void TField::SetAsSingleValue(float) { AccessError(u"Single"); }
+void TField::SetAsExtendedValue(long double) { AccessError(u"Extended"); }
+void TField::SetAsSQLTimeStampValue(const TSQLTimeStamp&) { AccessError(u"SQLTimeStamp"); }
+void TField::SetAsSQLTimeStampOffsetValue(const TSQLTimeStampOffset&) { AccessError(u"SQLTimeStampOffset"); }
+void TField::SetAsGuidValue(const TGUID&) { AccessError(u"Guid"); }
+void TField::SetAsLongWordValue(std::uint32_t) { AccessError(u"LongWord"); }
+void TField::SetAsBytesValue(const rtl::TBytes&) { AccessError(u"Bytes"); }
+// 8-bit text goes the way of any text.
+void TField::SetAsAnsiStringValue(const std::string& Value) {
+    SetAsStringValue(Widen(reinterpret_cast<const std::uint8_t*>(Value.data()), Value.size()));
+}
+
 void TField::SetAsVariant(const rtl::Variant& Value) {
     if (Value.IsClear()) Clear();
     else SetVarValue(Value);

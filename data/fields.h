@@ -104,9 +104,35 @@ public:
     void SetAsFloat(double Value) { SetAsFloatValue(Value); }
     bool AsBoolean() const { return GetAsBoolean(); }
     void SetAsBoolean(bool Value) { SetAsBooleanValue(Value); }
+    void SetAsLongWord(std::uint32_t Value) { SetAsLongWordValue(Value); }
     rtl::TBytes AsBytes() const { return GetAsBytes(); }
+    void SetAsBytes(const rtl::TBytes& Value) { SetAsBytesValue(Value); }
+    void SetAsAnsiString(const std::string& Value) { SetAsAnsiStringValue(Value); }
     rtl::Variant AsVariant() const { return GetAsVariant(); }
     void SetAsVariant(const rtl::Variant& Value);
+    // The typed forms below give the type's zero for a null value (a null
+    // byte array is a null variant); a field class that has no such form
+    // fails with "Cannot access field '%s' as type %s".
+    float AsSingle() const { return GetAsSingle(); }
+    void SetAsSingle(float Value) { SetAsSingleValue(Value); }
+    long double AsExtended() const { return GetAsExtended(); }
+    void SetAsExtended(long double Value) { SetAsExtendedValue(Value); }
+    TCurrency AsCurrency() const { return GetAsCurrency(); }
+    void SetAsCurrency(TCurrency Value) { SetAsCurrencyValue(Value); }
+    TBcd AsBCD() const { return GetAsBCD(); }
+    void SetAsBCD(const TBcd& Value) { SetAsBCDValue(Value); }
+    TDateTime AsDateTime() const { return GetAsDateTime(); }
+    void SetAsDateTime(TDateTime Value) { SetAsDateTimeValue(Value); }
+    TSQLTimeStamp AsSQLTimeStamp() const { return GetAsSQLTimeStamp(); }
+    void SetAsSQLTimeStamp(const TSQLTimeStamp& Value) { SetAsSQLTimeStampValue(Value); }
+    TSQLTimeStampOffset AsSQLTimeStampOffset() const { return GetAsSQLTimeStampOffset(); }
+    void SetAsSQLTimeStampOffset(const TSQLTimeStampOffset& Value) { SetAsSQLTimeStampOffsetValue(Value); }
+    TGUID AsGuid() const { return GetAsGuid(); }
+    void SetAsGuid(const TGUID& Value) { SetAsGuidValue(Value); }
+    // The value's bytes in a variant (varBytes), null for null; set from a
+    // byte-array variant (a null or unassigned one clears).
+    rtl::Variant AsByteArray() const { return GetAsByteArray(); }
+    void SetAsByteArray(const rtl::Variant& Value) { SetAsByteArrayValue(Value); }
     // Sets the value to null.
     virtual void Clear();
 
@@ -169,7 +195,16 @@ public:
     TFieldSetTextEvent OnSetText;
 
 protected:
+    virtual TBcd GetAsBCD() const;
     virtual bool GetAsBoolean() const;
+    virtual rtl::Variant GetAsByteArray() const;
+    virtual TCurrency GetAsCurrency() const;
+    virtual TDateTime GetAsDateTime() const;
+    virtual float GetAsSingle() const;
+    virtual long double GetAsExtended() const;
+    virtual TSQLTimeStamp GetAsSQLTimeStamp() const;
+    virtual TSQLTimeStampOffset GetAsSQLTimeStampOffset() const;
+    virtual TGUID GetAsGuid() const;
     virtual rtl::TBytes GetAsBytes() const;
     virtual double GetAsFloat() const;
     virtual std::int32_t GetAsInteger() const;
@@ -188,7 +223,19 @@ protected:
     virtual bool GetIsNull() const;
     virtual int GetSize() const { return FSize; }
     virtual void GetText(rtl::String& Text, bool DisplayText) const;
+    virtual void SetAsBCDValue(const TBcd& Value);
     virtual void SetAsBooleanValue(bool Value);
+    virtual void SetAsByteArrayValue(const rtl::Variant& Value);
+    virtual void SetAsCurrencyValue(TCurrency Value);
+    virtual void SetAsDateTimeValue(TDateTime Value);
+    virtual void SetAsSingleValue(float Value);
+    virtual void SetAsExtendedValue(long double Value);
+    virtual void SetAsSQLTimeStampValue(const TSQLTimeStamp& Value);
+    virtual void SetAsSQLTimeStampOffsetValue(const TSQLTimeStampOffset& Value);
+    virtual void SetAsGuidValue(const TGUID& Value);
+    virtual void SetAsLongWordValue(std::uint32_t Value);
+    virtual void SetAsBytesValue(const rtl::TBytes& Value);
+    virtual void SetAsAnsiStringValue(const std::string& Value);
     virtual void SetAsFloatValue(double Value);
     virtual void SetAsIntegerValue(std::int32_t Value);
     virtual void SetAsLargeIntValue(std::int64_t Value);

@@ -102,6 +102,15 @@ rtl::String TNumericField::IntegerText(std::int64_t Value, bool DisplayText) con
     return FormatFloatProc(fmt, static_cast<double>(Value));
 }
 
+std::int64_t TNumericField::RoundedValue(double Value) const {
+    const double r = std::round(Value);
+    if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))
+        DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
+    return static_cast<std::int64_t>(r);
+}
+
+TBcd TNumericField::GetAsBCD() const { return IsNull() ? TBcd{} : StrToBcd(GetAsString()); }
+
 void TNumericField::SetIntegerText(const rtl::String& Value) {
     if (Value.empty()) {
         Clear();
@@ -326,6 +335,12 @@ void TBCDField::WriteDouble(double Value) {
     std::int64_t scaled = std::llround(Value * 10000.0);
     SetData(&scaled);
 }
+TCurrency TBCDField::GetAsCurrency() const {
+    TCurrency v;
+    return ReadValue(v.Scaled) ? v : TCurrency{};
+}
+TBcd TBCDField::GetAsBCD() const { return IsNull() ? TBcd{} : CurrencyToBcd(GetAsCurrency()); }
+void TBCDField::SetAsCurrencyValue(TCurrency Value) { SetData(&Value.Scaled); }
 TFMTBCDField::TFMTBCDField(rtl::TComponent* AOwner) : TFloatField(AOwner) {
     SetDataTypeRaw(ftFMTBcd);
     SetDataSize(8);

@@ -29,6 +29,18 @@ public:
     void SetEditFormat(rtl::StringView Value) { FEditFormat = rtl::String(Value); }
 
 protected:
+    // The other numeric forms, through AsFloat (the decimal one through the
+    // value's text, which is exact for integers) and the float and integer
+    // setters.
+    float GetAsSingle() const override { return static_cast<float>(GetAsFloat()); }
+    long double GetAsExtended() const override { return GetAsFloat(); }
+    TCurrency GetAsCurrency() const override { return DoubleToCurrency(GetAsFloat()); }
+    TBcd GetAsBCD() const override;
+    void SetAsSingleValue(float Value) override { SetAsFloatValue(Value); }
+    void SetAsExtendedValue(long double Value) override { SetAsFloatValue(static_cast<double>(Value)); }
+    void SetAsCurrencyValue(TCurrency Value) override { SetAsFloatValue(CurrencyToDouble(Value)); }
+    void SetAsBCDValue(const TBcd& Value) override { SetAsFloatValue(BcdToDouble(Value)); }
+    void SetAsLongWordValue(std::uint32_t Value) override { SetAsLargeIntValue(Value); }
     // The format GetText applies: DisplayFormat for display or when no edit
     // format is set, else EditFormat.
     const rtl::String& TextFormat(bool DisplayText) const;
@@ -38,6 +50,9 @@ protected:
     // Stores an integer given as text: empty clears, anything but a decimal
     // number fails with "Invalid value for field '%s'".
     void SetIntegerText(const rtl::String& Value);
+    // Value rounded half away from zero; "Invalid value for field '%s'" when
+    // it lies outside the 64-bit range.
+    std::int64_t RoundedValue(double Value) const;
 
 private:
     rtl::String FDisplayFormat;
@@ -117,6 +132,8 @@ protected:
     void SetAsIntegerValue(std::int32_t Value) override { SetAsLargeIntValue(Value); }
     void SetAsLargeIntValue(std::int64_t Value) override;
     void SetAsStringValue(const rtl::String& Value) override;
+    // Rounded half away from zero.
+    void SetAsFloatValue(double Value) override { SetAsLargeIntValue(RoundedValue(Value)); }
 };
 
 // 32-bit unsigned integers.
@@ -138,6 +155,8 @@ protected:
     void SetAsLargeIntValue(std::int64_t Value) override;
     void SetAsIntegerValue(std::int32_t Value) override { SetAsLargeIntValue(Value); }
     void SetAsStringValue(const rtl::String& Value) override;
+    // Rounded half away from zero.
+    void SetAsFloatValue(double Value) override { SetAsLargeIntValue(RoundedValue(Value)); }
 };
 
 // Floating-point numbers, stored as a double (TSingleField: a float).
@@ -190,6 +209,11 @@ public:
 protected:
     bool ReadDouble(double& Value) const override;
     void WriteDouble(double Value) override;
+    // The stored count is a currency value: read and written exactly.
+    TCurrency GetAsCurrency() const override;
+    TBcd GetAsBCD() const override;
+    void SetAsCurrencyValue(TCurrency Value) override;
+    void SetAsBCDValue(const TBcd& Value) override { SetAsCurrencyValue(BcdToCurrency(Value)); }
 };
 // Decimal numbers of a stated precision, stored as a double here.
 class TFMTBCDField : public TFloatField {

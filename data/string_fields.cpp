@@ -1,6 +1,7 @@
 #include "data/string_fields.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -97,6 +98,16 @@ void TStringField::SetAsStringValue(const rtl::String& Value) {
 void TStringField::SetAsIntegerValue(std::int32_t Value) { SetAsStringValue(rtl::IntToStr(Value)); }
 void TStringField::SetAsLargeIntValue(std::int64_t Value) { SetAsStringValue(rtl::IntToStr(Value)); }
 
+void TStringField::SetAsFloatValue(double Value) { SetAsStringValue(rtl::FloatToStr(Value)); }
+
+void TStringField::SetAsSingleValue(float Value) {
+    // The seven digits a single holds, not the widened double's fifteen
+    // (0.1f is not "0.100000001490116").
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.7G", static_cast<double>(Value));
+    SetAsFloatValue(std::strtod(buf, nullptr));
+}
+
 TWideStringField::TWideStringField(rtl::TComponent* AOwner) : TStringField(AOwner) {
     SetDataTypeRaw(ftWideString);
 }
@@ -124,6 +135,11 @@ void TWideStringField::SetAsStringValue(const rtl::String& Value) {
 TGuidField::TGuidField(rtl::TComponent* AOwner) : TStringField(AOwner) {
     SetDataTypeRaw(ftGuid);
     SetDataSize(38);
+}
+
+TGUID TGuidField::GetAsGuid() const {
+    rtl::String s;
+    return GetValue(s) ? StringToGUID(s) : TGUID{};
 }
 
 }  // namespace data

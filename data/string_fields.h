@@ -43,6 +43,18 @@ protected:
     void SetAsWideStringValue(const rtl::String& Value) override { SetAsStringValue(Value); }
     void SetAsIntegerValue(std::int32_t Value) override;
     void SetAsLargeIntValue(std::int64_t Value) override;
+    // Numbers as their text: read by parsing it (a text that is no number
+    // fails with EConvertError), written in their shortest form.
+    float GetAsSingle() const override { return static_cast<float>(GetAsFloat()); }
+    long double GetAsExtended() const override { return GetAsFloat(); }
+    TCurrency GetAsCurrency() const override { return BcdToCurrency(GetAsBCD()); }
+    TBcd GetAsBCD() const override { return StrToBcd(GetAsString()); }
+    void SetAsFloatValue(double Value) override;
+    void SetAsSingleValue(float Value) override;
+    void SetAsExtendedValue(long double Value) override { SetAsFloatValue(static_cast<double>(Value)); }
+    void SetAsCurrencyValue(TCurrency Value) override { SetAsStringValue(CurrencyToStr(Value)); }
+    void SetAsBCDValue(const TBcd& Value) override { SetAsStringValue(BcdToStr(Value)); }
+    void SetAsLongWordValue(std::uint32_t Value) override { SetAsLargeIntValue(Value); }
 
 private:
     bool FFixedChar = false;
@@ -67,6 +79,11 @@ class TGuidField : public TStringField {
     DATA_FIELD_CLASS(TGuidField)
 public:
     explicit TGuidField(rtl::TComponent* AOwner);
+
+protected:
+    // A text that is no GUID fails with EConvertError.
+    TGUID GetAsGuid() const override;
+    void SetAsGuidValue(const TGUID& Value) override { SetAsStringValue(GUIDToString(Value)); }
 };
 
 }  // namespace data

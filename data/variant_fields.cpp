@@ -28,4 +28,16 @@ double TVariantField::GetAsFloat() const { return GetAsVariant().AsDouble(); }
 bool TVariantField::GetAsBoolean() const { return GetAsVariant().AsBoolean(); }
 void TVariantField::SetVarValue(const rtl::Variant& Value) { SetData(&Value); }
 
+rtl::Variant TVariantField::GetAsByteArray() const {
+    rtl::Variant v = GetAsVariant();
+    if (v.IsClear()) return rtl::Variant::Null();
+    if (v.VarType() != rtl::TVarType::varBytes) AccessError(u"ByteArray");
+    return v;
+}
+void TVariantField::SetAsByteArrayValue(const rtl::Variant& Value) {
+    if (Value.IsClear()) Clear();
+    else if (Value.VarType() == rtl::TVarType::varBytes) SetVarValue(Value);
+    else DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
+}
+
 }  // namespace data

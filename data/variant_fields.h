@@ -27,6 +27,18 @@ protected:
     void SetAsLargeIntValue(std::int64_t Value) override { SetVarValue(rtl::Variant(Value)); }
     void SetAsFloatValue(double Value) override { SetVarValue(rtl::Variant(Value)); }
     void SetAsBooleanValue(bool Value) override { SetVarValue(rtl::Variant(Value)); }
+    // Numbers go through the value's double form.
+    float GetAsSingle() const override { return static_cast<float>(GetAsFloat()); }
+    long double GetAsExtended() const override { return GetAsFloat(); }
+    TCurrency GetAsCurrency() const override { return DoubleToCurrency(GetAsFloat()); }
+    void SetAsSingleValue(float Value) override { SetAsFloatValue(Value); }
+    void SetAsExtendedValue(long double Value) override { SetAsFloatValue(static_cast<double>(Value)); }
+    void SetAsCurrencyValue(TCurrency Value) override { SetAsFloatValue(CurrencyToDouble(Value)); }
+    void SetAsLongWordValue(std::uint32_t Value) override { SetVarValue(rtl::Variant(std::int64_t{Value})); }
+    // Only a value that holds bytes reads as a byte array.
+    rtl::Variant GetAsByteArray() const override;
+    void SetAsByteArrayValue(const rtl::Variant& Value) override;
+    void SetAsBytesValue(const rtl::TBytes& Value) override { SetVarValue(rtl::Variant(Value)); }
 };
 
 }  // namespace data

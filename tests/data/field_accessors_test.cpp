@@ -1,0 +1,408 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "data/blob_fields.h"
+#include "data/bytes_fields.h"
+#include "data/date_time_fields.h"
+#include "data/fields.h"
+#include "data/number_fields.h"
+#include "data/string_fields.h"
+#include "data/variant_fields.h"
+#include "memory_dataset.h"
+#include "rtl/stream.h"
+#include "test_util.h"
+
+using namespace data;
+using namespace testing_data;
+
+namespace {
+
+// One record whose values are the bytes each field writes, kept per field
+// number (absent: null), so that every fixed-size class reads back what it
+// stored; blob values go through streams over the same bytes, and variant
+// fields keep a variant.
+struct TRawDataSet : TMemoryDataSet {
+    explicit TRawDataSet(std::vector<Column> Columns) : TMemoryDataSet(nullptr, Columns) {
+        SetName(u"Raw");
+        Rows = {std::vector<rtl::Variant>(Columns.size(), rtl::Variant::Null())};
+        Open();
+    }
+    TField* F(const char16_t* Name) { return FieldByName(Name); }
+
+    std::map<int, rtl::TBytes> Slots;
+    std::map<int, rtl::Variant> Variants;
+
+    bool GetFieldData(TField* Field, void* Buffer) override {
+        if (Field->DataType() == ftVariant) {
+            auto it = Variants.find(Field->FieldNo());
+            if (it == Variants.end()) return false;
+            if (Buffer) *static_cast<rtl::Variant*>(Buffer) = it->second;
+            return true;
+        }
+        auto it = Slots.find(Field->FieldNo());
+        if (it == Slots.end()) return false;
+        if (Buffer && Field->DataSize() > 0) std::memcpy(Buffer, it->second.data(), it->second.size());
+        return true;
+    }
+    void SetFieldData(TField* Field, const void* Buffer) override {
+        if (Field->DataType() == ftVariant) {
+            if (Buffer) Variants[Field->FieldNo()] = *static_cast<const rtl::Variant*>(Buffer);
+            else Variants.erase(Field->FieldNo());
+            return;
+        }
+        auto* bytes = static_cast<const std::uint8_t*>(Buffer);
+        if (Buffer) Slots[Field->FieldNo()] = rtl::TBytes(bytes, bytes + Field->DataSize());
+        else Slots.erase(Field->FieldNo());
+    }
+    // A write stream stores its bytes when it goes; an empty value is null.
+    struct TWriteStream : rtl::TMemoryStream {
+        TRawDataSet* Owner;
+        int FieldNo;
+        TWriteStream(TRawDataSet* O, int N) : Owner(O), FieldNo(N) {}
+        ~TWriteStream() override {
+            SetPosition(0);
+            rtl::TBytes b = ReadRemaining();
+            if (b.empty()) Owner->Slots.erase(FieldNo);
+            else Owner->Slots[FieldNo] = b;
+        }
+    };
+    std::unique_ptr<rtl::TStream> CreateBlobStream(TField* Field, TBlobStreamMode Mode) override {
+        if (Mode != bmRead) return std::make_unique<TWriteStream>(this, Field->FieldNo());
+        auto stream = std::make_unique<rtl::TMemoryStream>();
+        if (auto it = Slots.find(Field->FieldNo()); it != Slots.end())
+            stream->WriteBuffer(it->second.data(), static_cast<std::int64_t>(it->second.size()));
+        stream->SetPosition(0);
+        return stream;
+    }
+};
+
+std::string Text(const TBcd& Value) { return U8(BcdToStr(Value)); }
+
+TSQLTimeStamp Stamp(int Y, int Mo, int D, int H = 0, int Mi = 0, int S = 0, int Ms = 0) {
+    TSQLTimeStamp t;
+    t.Year = static_cast<std::int16_t>(Y);
+    t.Month = static_cast<std::uint16_t>(Mo);
+    t.Day = static_cast<std::uint16_t>(D);
+    t.Hour = static_cast<std::uint16_t>(H);
+    t.Minute = static_cast<std::uint16_t>(Mi);
+    t.Second = static_cast<std::uint16_t>(S);
+    t.Fractions = static_cast<std::uint32_t>(Ms);
+    return t;
+}
+
+template <class E, class F>
+std::string ErrorOf(F&& Action) {
+    try {
+        Action();
+    } catch (const E& e) {
+        return U8(e.Message());
+    } catch (const std::exception&) {
+        return "<other exception>";
+    }
+    return "<no error>";
+}
+
+}  // namespace
+
+// --- the value types ---
+
+TEST(DecimalValues, TextToBcdAndBack) {
+    const struct {
+        const char* In;
+        const char* Out;
+        int Precision, Places;
+        bool Negative;
+    } cases[] = {
+        {"12.50", "12.5", 4, 2, false},  // the scale of the text is kept, trailing zeros drop in text
+        {" -0.001 ", "-0.001", 3, 3, true},
+        {"007", "7", 1, 0, false},
+        {"-0", "0", 1, 0, false},  // no negative zero
+        {"1E3", "1000", 4, 0, false},
+        {"1.5E-3", "0.0015", 4, 4, false},
+        {"+123456789012345678901234567890.5", "123456789012345678901234567890.5", 31, 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.In);
+        TBcd b = StrToBcd(rtl::Utf8ToString(c.In));
+        EXPECT_EQ(Text(b), c.Out);
+        EXPECT_EQ(b.Precision, c.Precision);
+        EXPECT_EQ(b.SignSpecialPlaces & 0x3F, c.Places);
+        EXPECT_EQ((b.SignSpecialPlaces & 0x80) != 0, c.Negative);
+    }
+    // Two digits a byte, the first in the high nibble.
+    TBcd b = StrToBcd(u"123");
+    EXPECT_EQ(b.Fraction[0], 0x12);
+    EXPECT_EQ(b.Fraction[1], 0x30);
+    const std::string tooLong(65, '9');
+    for (const char* bad : {"", "1.2.3", "abc", "1E", "12x", tooLong.c_str()})
+        EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { StrToBcd(rtl::Utf8ToString(bad)); }),
+                  "'" + std::string(bad) + "' is not a valid BCD value");
+    TBcd broken;
+    broken.Precision = 1;
+    broken.Fraction[0] = 0xA0;
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { BcdToStr(broken); }), "Invalid BCD value");
+}
+
+TEST(DecimalValues, CurrencyRoundsToFourPlacesWithinItsRange) {
+    const struct {
+        const char* Bcd;
+        std::int64_t Scaled;
+    } cases[] = {{"1.00005", 10001},  {"-1.00005", -10001}, {"1.00004999", 10000},
+                 {"3", 30000},        {"0.5", 5000},        {"-922337203685477.5808", INT64_MIN},
+                 {"922337203685477.5807", INT64_MAX}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bcd);
+        EXPECT_EQ(BcdToCurrency(StrToBcd(rtl::Utf8ToString(c.Bcd))).Scaled, c.Scaled);
+        // Back through text, exactly (the rounded value).
+        EXPECT_EQ(BcdToCurrency(CurrencyToBcd(TCurrency{c.Scaled})).Scaled, c.Scaled);
+    }
+    EXPECT_EQ(U8(CurrencyToStr(TCurrency{INT64_MIN})), "-922337203685477.5808");
+    EXPECT_EQ(U8(CurrencyToStr(TCurrency{-5000})), "-0.5");
+    EXPECT_EQ(U8(CurrencyToStr(TCurrency{120000})), "12");
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([] { BcdToCurrency(StrToBcd(u"922337203685477.5808")); }),
+              "'922337203685477.5808' is not a valid currency value");
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([] { BcdToCurrency(StrToBcd(u"99999999999999999999")); }),
+              "'99999999999999999999' is not a valid currency value");
+    EXPECT_EQ(DoubleToCurrency(-2.71828).Scaled, -27183);
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([] { DoubleToCurrency(1e300); }),
+              "'1E300' is not a valid currency value");
+    EXPECT_EQ(Text(DoubleToBcd(1.25e-7)), "0.000000125");
+}
+
+TEST(GuidValues, TextFormAndItsErrors) {
+    TGUID g{0x9E8D2FA1, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
+    EXPECT_EQ(U8(GUIDToString(g)), "{9E8D2FA1-591C-11D0-BF52-0020AF32BD64}");
+    EXPECT_EQ(StringToGUID(u"{9e8d2fa1-591c-11d0-bf52-0020af32bd64}"), g);
+    for (const char* bad : {"9E8D2FA1-591C-11D0-BF52-0020AF32BD64", "{9E8D2FA1-591C-11D0-BF52-0020AF32BD6}",
+                            "{9E8D2FA1+591C-11D0-BF52-0020AF32BD64}", "{9E8D2FA1-591C-11D0-BF52-0020AF32BDG4}"})
+        EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { StringToGUID(rtl::Utf8ToString(bad)); }),
+                  "'" + std::string(bad) + "' is not a valid GUID value");
+}
+
+TEST(DateTimeValues, TimestampsAndDateTimesConvertBothWays) {
+    const struct {
+        TDateTime Value;
+        TSQLTimeStamp Stamp;
+    } cases[] = {
+        {0, Stamp(1899, 12, 30)},
+        {45000.5, Stamp(2023, 3, 15, 12)},
+        {-1.25, Stamp(1899, 12, 28, 18)},  // the day before, then the time forward
+        {45351 + (13 * 3600 + 14 * 60 + 15.678) / 86400, Stamp(2024, 2, 29, 13, 14, 15, 678)},
+        {2, Stamp(1900, 1, 1)},
+        {-693593, Stamp(1, 1, 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Value);
+        EXPECT_EQ(DateTimeToSQLTimeStamp(c.Value), c.Stamp);
+        EXPECT_NEAR(SQLTimeStampToDateTime(c.Stamp), c.Value, 1e-9);
+    }
+    for (const TSQLTimeStamp& bad : {Stamp(2023, 13, 1), Stamp(2023, 2, 29), Stamp(2023, 1, 1, 24),
+                                     Stamp(2023, 1, 1, 0, 60), Stamp(2023, 1, 1, 0, 0, 0, 1000), Stamp(0, 0, 0)})
+        EXPECT_NE(ErrorOf<rtl::EConvertError>([&] { SQLTimeStampToDateTime(bad); }).find("is not a valid date and time"),
+                  std::string::npos);
+    EXPECT_EQ(SQLTimeStampToDateTime(Stamp(2000, 2, 29)), 36585);  // a leap day of a century divisible by 400
+}
+
+// --- through the fields ---
+
+class Accessors : public ::testing::Test {
+protected:
+    TRawDataSet ds{{{u"I", ftInteger},     {u"L", ftLargeint},      {u"W", ftLongWord},    {u"F", ftFloat},
+                    {u"C", ftCurrency},    {u"BCD", ftBCD},          {u"FMT", ftFMTBcd},    {u"Sg", ftSingle},
+                    {u"X", ftExtended},    {u"S", ftString, 40},     {u"WS", ftWideString, 40},
+                    {u"G", ftGuid, 38},    {u"DT", ftDateTime},      {u"D", ftDate},        {u"TS", ftTimeStamp},
+                    {u"TSO", ftTimeStampOffset}, {u"Bool", ftBoolean}, {u"By", ftBytes, 4}, {u"VB", ftVarBytes, 3},
+                    {u"Blob", ftBlob},     {u"Memo", ftWideMemo},    {u"V", ftVariant},     {u"Sm", ftSmallint}}};
+};
+
+// Classes without a form fail with the message of this layer, naming the
+// field and the type asked for; so do the setters.
+TEST_F(Accessors, FormsAClassDoesNotOfferFailWithTheTypeName) {
+    const struct {
+        const char16_t* Field;
+        const char* Type;
+        std::function<void(TField&)> Access;
+    } cases[] = {
+        {u"I", "DateTime", [](TField& f) { f.AsDateTime(); }},
+        {u"I", "Guid", [](TField& f) { f.AsGuid(); }},
+        {u"I", "SQLTimeStamp", [](TField& f) { f.AsSQLTimeStamp(); }},
+        {u"F", "ByteArray", [](TField& f) { f.AsByteArray(); }},
+        {u"S", "Guid", [](TField& f) { f.SetAsGuid(TGUID{}); }},
+        {u"DT", "Currency", [](TField& f) { f.AsCurrency(); }},
+        {u"TS", "BCD", [](TField& f) { f.SetAsBCD(TBcd{}); }},
+        {u"TSO", "Single", [](TField& f) { f.AsSingle(); }},
+        {u"Bool", "Extended", [](TField& f) { f.SetAsExtended(1); }},
+        {u"Bool", "SQLTimeStampOffset", [](TField& f) { f.SetAsSQLTimeStampOffset({}); }},
+        {u"Memo", "Currency", [](TField& f) { f.AsCurrency(); }},
+        {u"Memo", "DateTime", [](TField& f) { f.SetAsDateTime(1); }},
+        {u"By", "LongWord", [](TField& f) { f.SetAsLongWord(1); }},
+        {u"WS", "Bytes", [](TField& f) { f.SetAsBytes({1}); }},
+        {u"V", "Guid", [](TField& f) { f.AsGuid(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.Field) + " " + c.Type);
+        EXPECT_EQ(DbErrorOf([&] { c.Access(*ds.F(c.Field)); }),
+                  "Cannot access field '" + U8(c.Field) + "' as type " + c.Type);
+    }
+}
+
+TEST_F(Accessors, NumberFieldsTakeEveryNumericForm) {
+    const struct {
+        const char16_t* Name;
+        bool Integer;  // stores whole numbers, rounded half away from zero
+    } cases[] = {{u"I", true},   {u"L", true},    {u"W", true},  {u"Sm", true}, {u"F", false},
+                 {u"C", false},  {u"BCD", false}, {u"FMT", false}, {u"Sg", false}, {u"X", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.Name));
+        TField* f = ds.F(c.Name);
+        f->SetAsCurrency(TCurrency{125000});
+        EXPECT_EQ(f->AsFloat(), c.Integer ? 13 : 12.5);
+        f->SetAsBCD(StrToBcd(u"7.25"));
+        EXPECT_EQ(f->AsCurrency().Scaled, c.Integer ? 70000 : 72500);
+        EXPECT_EQ(f->AsExtended(), c.Integer ? 7 : 7.25);
+        f->SetAsSingle(0.75f);
+        EXPECT_EQ(f->AsSingle(), c.Integer ? 1 : 0.75f);
+        f->SetAsExtended(3);
+        EXPECT_EQ(Text(f->AsBCD()), "3");
+        f->SetAsLongWord(30000);
+        EXPECT_EQ(f->AsLargeInt(), 30000);
+        f->Clear();
+        EXPECT_EQ(f->AsCurrency().Scaled, 0);
+        EXPECT_EQ(Text(f->AsBCD()), "0");
+    }
+    EXPECT_EQ(DbErrorOf([&] { ds.F(u"Sm")->SetAsLongWord(40000); }), "Invalid value for field 'Sm'");
+    EXPECT_EQ(DbErrorOf([&] { ds.F(u"L")->SetAsExtended(1e19L); }), "Invalid value for field 'L'");
+}
+
+TEST_F(Accessors, DecimalFormsOfIntegersAndOfTheBcdFieldAreExact) {
+    // 2^53 + 1 has no double; its text has every digit.
+    ds.F(u"L")->SetAsLargeInt(9007199254740993LL);
+    EXPECT_EQ(Text(ds.F(u"L")->AsBCD()), "9007199254740993");
+    // The BCD field keeps ten-thousandths: the extremes pass unchanged, where
+    // a double would lose the last places.
+    TField* bcd = ds.F(u"BCD");
+    for (std::int64_t scaled : {INT64_MAX, INT64_MIN, std::int64_t{-1}}) {
+        bcd->SetAsCurrency(TCurrency{scaled});
+        EXPECT_EQ(bcd->AsCurrency().Scaled, scaled);
+    }
+    bcd->SetAsBCD(StrToBcd(u"922337203685477.5807"));
+    EXPECT_EQ(Text(bcd->AsBCD()), "922337203685477.5807");
+    bcd->SetAsBCD(StrToBcd(u"1.23456"));
+    EXPECT_EQ(bcd->AsCurrency().Scaled, 12346);
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { bcd->SetAsBCD(StrToBcd(u"1E20")); }),
+              "'100000000000000000000' is not a valid currency value");
+    EXPECT_EQ(bcd->AsCurrency().Scaled, 12346);  // unchanged
+}
+
+TEST_F(Accessors, TextFieldsParseAndWriteNumbers) {
+    for (const char16_t* name : {u"S", u"WS"}) {
+        SCOPED_TRACE(U8(name));
+        TField* f = ds.F(name);
+        f->SetAsCurrency(TCurrency{-125000});
+        EXPECT_EQ(U8(f->AsString()), "-12.5");
+        f->SetAsSingle(0.1f);
+        EXPECT_EQ(U8(f->AsString()), "0.1");
+        f->SetAsFloat(2.5);
+        EXPECT_EQ(U8(f->AsString()), "2.5");
+        f->SetAsBCD(StrToBcd(u"123456789012345678901234567890.75"));
+        EXPECT_EQ(U8(f->AsString()), "123456789012345678901234567890.75");
+        f->SetAsString(u" 3.14159 ");
+        EXPECT_EQ(f->AsCurrency().Scaled, 31416);
+        EXPECT_EQ(Text(f->AsBCD()), "3.14159");
+        EXPECT_FLOAT_EQ(f->AsSingle(), 3.14159f);
+        EXPECT_EQ(f->AsExtended(), static_cast<long double>(3.14159));
+        f->SetAsString(u"abc");
+        EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { f->AsCurrency(); }), "'abc' is not a valid BCD value");
+        f->SetAsLongWord(4000000000u);
+        EXPECT_EQ(U8(f->AsString()), "4000000000");
+    }
+}
+
+TEST_F(Accessors, GuidFieldKeepsTheTextForm) {
+    TField* g = ds.F(u"G");
+    EXPECT_EQ(g->AsGuid(), TGUID{});  // null
+    TGUID value{0x01234567, 0x89AB, 0xCDEF, {1, 2, 3, 4, 5, 6, 7, 8}};
+    g->SetAsGuid(value);
+    EXPECT_EQ(U8(g->AsString()), "{01234567-89AB-CDEF-0102-030405060708}");
+    EXPECT_EQ(g->AsGuid(), value);
+    g->SetAsString(u"not a guid");
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { g->AsGuid(); }), "'not a guid' is not a valid GUID value");
+}
+
+TEST_F(Accessors, DateTimeAndTimestampFieldsConvertIntoEachOther) {
+    const TSQLTimeStamp when = Stamp(2024, 2, 29, 13, 14, 15, 678);
+    const TDateTime value = SQLTimeStampToDateTime(when);
+    const TSQLTimeStampOffset zoned{when, 5, 30};
+    for (const char16_t* name : {u"DT", u"D", u"TS", u"TSO"}) {
+        SCOPED_TRACE(U8(name));
+        TField* f = ds.F(name);
+        EXPECT_EQ(f->AsSQLTimeStamp(), TSQLTimeStamp{});  // null reads zeros
+        EXPECT_EQ(f->AsDateTime(), 0);
+        f->SetAsSQLTimeStamp(when);
+        EXPECT_EQ(f->AsSQLTimeStamp(), when);
+        EXPECT_NEAR(f->AsDateTime(), value, 1e-9);
+        f->SetAsDateTime(value + 1);
+        EXPECT_EQ(f->AsSQLTimeStamp(), Stamp(2024, 3, 1, 13, 14, 15, 678));
+        // Only the offset field keeps an offset; the others keep the local time.
+        f->SetAsSQLTimeStampOffset(zoned);
+        EXPECT_EQ(f->AsSQLTimeStamp(), when);
+        const TSQLTimeStampOffset expected = f->DataType() == ftTimeStampOffset ? zoned : TSQLTimeStampOffset{when, 0, 0};
+        EXPECT_EQ(f->AsSQLTimeStampOffset(), expected);
+    }
+    ds.F(u"TSO")->SetAsDateTime(value);
+    EXPECT_EQ(ds.F(u"TSO")->AsSQLTimeStampOffset(), (TSQLTimeStampOffset{when, 0, 0}));
+    EXPECT_EQ(U8(ds.F(u"TS")->AsString()), "2024-02-29 13:14:15");
+    // A stored timestamp that is no date fails when read as a date-time, and
+    // one that cannot be stored leaves the value as it was.
+    ds.F(u"TS")->SetAsSQLTimeStamp(Stamp(2023, 2, 30));
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([&] { ds.F(u"TS")->AsDateTime(); }),
+              "'2023-02-30 00:00:00' is not a valid date and time");
+    EXPECT_NE(ErrorOf<rtl::EConvertError>([&] { ds.F(u"DT")->SetAsSQLTimeStamp(Stamp(2023, 2, 30)); }), "<no error>");
+    EXPECT_NEAR(ds.F(u"DT")->AsDateTime(), value, 1e-9);
+}
+
+TEST_F(Accessors, ByteArraysAndBytesOfBinaryFields) {
+    const rtl::TBytes two{1, 2}, five{1, 2, 3, 4, 5};
+    TField* by = ds.F(u"By");
+    EXPECT_TRUE(by->AsByteArray().IsNull());
+    by->SetAsBytes(two);
+    EXPECT_EQ(by->AsByteArray(), rtl::Variant(rtl::TBytes{1, 2, 0, 0}));  // padded to the size
+    by->SetAsByteArray(rtl::Variant(five));
+    EXPECT_EQ(by->AsBytes(), (rtl::TBytes{1, 2, 3, 4}));  // cut to it
+    TField* vb = ds.F(u"VB");
+    vb->SetAsBytes(two);
+    EXPECT_EQ(vb->AsByteArray(), rtl::Variant(two));
+    vb->SetAsByteArray(rtl::Variant(five));
+    EXPECT_EQ(vb->AsBytes(), (rtl::TBytes{1, 2, 3}));
+    TField* blob = ds.F(u"Blob");
+    blob->SetAsByteArray(rtl::Variant(five));
+    EXPECT_EQ(blob->AsByteArray(), rtl::Variant(five));
+    blob->SetAsAnsiString(std::string("\xE9t\xE9", 3));
+    EXPECT_EQ(blob->AsBytes(), (rtl::TBytes{0xE9, 't', 0xE9}));
+    TField* v = ds.F(u"V");
+    v->SetAsByteArray(rtl::Variant(two));
+    EXPECT_EQ(v->AsByteArray(), rtl::Variant(two));
+    v->SetAsString(u"text");
+    EXPECT_EQ(DbErrorOf([&] { v->AsByteArray(); }), "Cannot access field 'V' as type ByteArray");
+    for (TField* f : {by, vb, blob, v}) {
+        SCOPED_TRACE(U8(f->FieldName()));
+        EXPECT_EQ(DbErrorOf([&] { f->SetAsByteArray(rtl::Variant(std::int32_t(7))); }),
+                  "Invalid value for field '" + U8(f->FieldName()) + "'");
+        f->SetAsByteArray(rtl::Variant::Null());
+        EXPECT_TRUE(f->IsNull());
+        EXPECT_TRUE(f->AsByteArray().IsNull());
+    }
+}
+
+TEST_F(Accessors, VariantFieldsTakeNumbersThroughTheirDouble) {
+    TField* v = ds.F(u"V");
+    v->SetAsCurrency(TCurrency{25000});
+    EXPECT_EQ(v->AsVariant(), rtl::Variant(2.5));
+    EXPECT_EQ(v->AsSingle(), 2.5f);
+    v->SetAsLongWord(4000000000u);
+    EXPECT_EQ(v->AsVariant(), rtl::Variant(std::int64_t{4000000000}));
+    EXPECT_EQ(v->AsCurrency().Scaled, 40000000000000LL);
+}
