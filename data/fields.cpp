@@ -101,7 +101,97 @@ void TField::SetFieldDefProps(const TFieldDef& FieldDef) {
     if (FieldDef.InternalCalcField()) SetFieldKind(fkInternalCalc);
 }
 
-void TField::Bind(bool) {}
+// A lookup field prepares its lookup list.
+void TField::Bind(bool Binding) {
+    if (FFieldKind != fkLookup) return;
+    if (!Binding) {
+        if (FLookupList) FLookupList->Clear();
+        return;
+    }
+    if (!FLookupList) FLookupList = GetLookupListClass()();
+    if (FLookupCache) RefreshLookupList();
+}
+
+namespace {
+std::unique_ptr<TLookupList> MakeLookupList() { return std::make_unique<TLookupList>(); }
+
+std::vector<TField*> FieldsNamed(TDataSet& DataSet, rtl::StringView Names) {
+    std::vector<TField*> fields;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= Names.size(); ++i)
+        if (i == Names.size() || Names[i] == u';') {
+            rtl::String name = rtl::Trim(Names.substr(start, i - start));
+            if (!name.empty()) fields.push_back(DataSet.FieldByName(name));
+            start = i + 1;
+        }
+    return fields;
+}
+}  // namespace
+
+TLookupListClass TField::GetLookupListClass() const { return &MakeLookupList; }
+
+void TField::RefreshLookupList() {
+    if (!FLookupList) FLookupList = GetLookupListClass()();
+    FLookupList->Clear();
+    TDataSet* ds = FLookupDataSet;
+    if (!ds || !ds->Active() || FLookupKeyFields.empty() || FLookupResultField.empty()) return;
+    const std::vector<TField*> keys = FieldsNamed(*ds, FLookupKeyFields);
+    TField* result = ds->FieldByName(FLookupResultField);
+    const TBookmark place = ds->GetBookmark();
+    ds->DisableControls();
+    try {
+        for (ds->First(); !ds->Eof(); ds->Next()) {
+            TLookupList::TKey key;
+            for (TField* k : keys) key.push_back(k->AsVariant());
+            FLookupList->Add(key, result->AsVariant());
+        }
+        if (!place.empty()) ds->GotoBookmark(place);
+    } catch (...) {
+        ds->EnableControls();
+        throw;
+    }
+    ds->EnableControls();
+}
+
+void TLookupList::Add(const TKey& AKey, const rtl::Variant& AValue) {
+    for (const auto& [key, value] : FList)
+        if (key == AKey) return;
+    FList.emplace_back(AKey, AValue);
+}
+
+rtl::Variant TLookupList::ValueOfKey(const TKey& AKey) const {
+    for (const auto& [key, value] : FList)
+        if (key == AKey) return value;
+    return rtl::Variant::Null();
+}
+
+bool TField::GetHasConstraints() const {
+    return !FCustomConstraint.empty() || !FImportedConstraint.empty() || !FDefaultExpression.empty();
+}
+
+void TField::CopyData(const void* Source, void* Dest) const {
+    if (Source && Dest && GetDataSize() > 0) std::memmove(Dest, Source, static_cast<std::size_t>(GetDataSize()));
+}
+
+void TField::CopyData(const TValueBuffer& Source, TValueBuffer& Dest) const {
+    const auto size = static_cast<std::size_t>(std::max(GetDataSize(), 0));
+    TValueBuffer copy(Source.begin(), Source.begin() + static_cast<std::ptrdiff_t>(std::min(Source.size(), size)));
+    copy.resize(size, 0);
+    Dest = std::move(copy);
+}
+
+void TField::AssignValue(const rtl::Variant& Value) {
+    switch (Value.VarType()) {
+    case rtl::TVarType::varEmpty:
+    case rtl::TVarType::varNull: Clear(); break;
+    case rtl::TVarType::varInteger: SetAsInteger(Value.AsInteger()); break;
+    case rtl::TVarType::varInt64: SetAsLargeInt(Value.AsInt64()); break;
+    case rtl::TVarType::varBoolean: SetAsBoolean(Value.AsBoolean()); break;
+    case rtl::TVarType::varDouble: SetAsFloat(Value.AsDouble()); break;
+    case rtl::TVarType::varString: SetAsString(Value.AsString()); break;
+    case rtl::TVarType::varBytes: SetAsBytes(Value.AsBytes()); break;
+    }
+}
 
 void TField::Change() {
     if (OnChange) OnChange(*this);
@@ -237,7 +327,7 @@ void TField::GetText(rtl::String& Text, bool) const { Text = GetAsString(); }
 
 void TField::SetTextValue(const rtl::String& Value) { SetAsStringValue(Value); }
 
-bool TField::IsValidChar(char16_t) const { return true; }
+bool TField::IsValidChar(char16_t Ch) const { return FValidChars.none() || (Ch < 256 && FValidChars.test(Ch)); }
 
 rtl::String TField::Text() const {
     rtl::String text;

@@ -21,9 +21,11 @@
 //   data/structured_fields.h TObjectField, TADTField, TArrayField,
 //                            TDataSetField, TReferenceField
 
+#include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,6 +45,28 @@ using TValueBuffer = rtl::TBytes;
 using TFieldNotifyEvent = std::function<void(TField& Sender)>;
 using TFieldGetTextEvent = std::function<void(TField& Sender, rtl::String& Text, bool DisplayText)>;
 using TFieldSetTextEvent = std::function<void(TField& Sender, const rtl::String& Text)>;
+
+// A set of 8-bit characters.
+using TFieldChars = std::bitset<256>;
+
+// The key-to-result pairs of a lookup field: a key holds one value per key
+// field, in the order of the field's LookupKeyFields.
+class TLookupList {
+public:
+    using TKey = std::vector<rtl::Variant>;
+    virtual ~TLookupList() = default;
+    // A key already present keeps its first result.
+    virtual void Add(const TKey& AKey, const rtl::Variant& AValue);
+    virtual void Clear() { FList.clear(); }
+    // The result for the key; null when the key is absent.
+    virtual rtl::Variant ValueOfKey(const TKey& AKey) const;
+    int Count() const { return static_cast<int>(FList.size()); }
+
+private:
+    std::vector<std::pair<TKey, rtl::Variant>> FList;
+};
+// Makes the lookup list of a lookup field.
+using TLookupListClass = std::unique_ptr<TLookupList> (*)();
 
 // Declares the class value of a field class (see TFieldClassInfo); used by
 // the family headers, and defined by DEFINE_FIELD_CLASS in their sources.
@@ -163,8 +187,58 @@ public:
     const rtl::String& Origin() const { return FOrigin; }
     void SetOrigin(rtl::StringView Value) { FOrigin = rtl::String(Value); }
     bool IsIndexField() const;
-    // Whether an editor may accept the character for this field.
+    // Whether an editor may accept the character for this field: any one
+    // while ValidChars is empty (the default), else only the 8-bit
+    // characters in the set.
     virtual bool IsValidChar(char16_t Ch) const;
+    const TFieldChars& ValidChars() const { return FValidChars; }
+    void SetValidChars(const TFieldChars& Value) { FValidChars = Value; }
+
+    // Constraint texts, kept for the providers and editors that use them.
+    const rtl::String& AttributeSet() const { return FAttributeSet; }
+    void SetAttributeSet(rtl::StringView Value) { FAttributeSet = rtl::String(Value); }
+    const rtl::String& CustomConstraint() const { return FCustomConstraint; }
+    void SetCustomConstraint(rtl::StringView Value) { FCustomConstraint = rtl::String(Value); }
+    const rtl::String& ImportedConstraint() const { return FImportedConstraint; }
+    void SetImportedConstraint(rtl::StringView Value) { FImportedConstraint = rtl::String(Value); }
+    const rtl::String& ConstraintErrorMessage() const { return FConstraintErrorMessage; }
+    void SetConstraintErrorMessage(rtl::StringView Value) { FConstraintErrorMessage = rtl::String(Value); }
+    const rtl::String& DefaultExpression() const { return FDefaultExpression; }
+    void SetDefaultExpression(rtl::StringView Value) { FDefaultExpression = rtl::String(Value); }
+    // A custom or imported constraint or a default expression is set.
+    bool HasConstraints() const { return GetHasConstraints(); }
+
+    // Lookup settings: a field of kind fkLookup shows the LookupResultField
+    // of the LookupDataSet record whose LookupKeyFields equal this dataset's
+    // KeyFields (names separated by ";"). With LookupCache the pairs are read
+    // into LookupList when the field binds.
+    bool Lookup() const { return FFieldKind == fkLookup; }
+    TDataSet* LookupDataSet() const { return FLookupDataSet; }
+    void SetLookupDataSet(TDataSet* Value) { FLookupDataSet = Value; }
+    const rtl::String& KeyFields() const { return FKeyFields; }
+    void SetKeyFields(rtl::StringView Value) { FKeyFields = rtl::String(Value); }
+    const rtl::String& LookupKeyFields() const { return FLookupKeyFields; }
+    void SetLookupKeyFields(rtl::StringView Value) { FLookupKeyFields = rtl::String(Value); }
+    const rtl::String& LookupResultField() const { return FLookupResultField; }
+    void SetLookupResultField(rtl::StringView Value) { FLookupResultField = rtl::String(Value); }
+    bool LookupCache() const { return FLookupCache; }
+    void SetLookupCache(bool Value) { FLookupCache = Value; }
+    // Made by the first bind as a lookup field; null before.
+    TLookupList* LookupList() const { return FLookupList.get(); }
+    // Reads every record of the active lookup dataset into the lookup list
+    // (which stays empty when the dataset is closed or a name is missing); a
+    // name the lookup dataset lacks fails with "Field '%s' not found". The
+    // lookup dataset's position is kept.
+    void RefreshLookupList();
+
+    // Copies a value in this field's native form (DataSize bytes) from
+    // Source to Dest; the array form sizes Dest to DataSize and zero-fills
+    // what a shorter Source lacks.
+    virtual void CopyData(const void* Source, void* Dest) const;
+    virtual void CopyData(const TValueBuffer& Source, TValueBuffer& Dest) const;
+    // Sets the value through the setter of the value's own type (null or
+    // unassigned clears), so a field takes any value it has a setter for.
+    virtual void AssignValue(const rtl::Variant& Value);
 
     // Reads the value of the active record into Buffer (at least DataSize
     // bytes; null Buffer only asks whether a value exists); false for null.
@@ -215,6 +289,8 @@ protected:
     virtual std::string GetAsAnsiString() const;
     virtual rtl::Variant GetAsVariant() const;
     virtual bool GetCanModify() const;
+    virtual bool GetHasConstraints() const;
+    virtual TLookupListClass GetLookupListClass() const;
     virtual rtl::String GetClassDesc() const;
     virtual int GetDataSize() const;
     virtual int GetIOSize() const;
@@ -276,9 +352,21 @@ private:
     rtl::String FDisplayLabel;
     rtl::String FEditMask;
     const void* FValueBuffer = nullptr;
+    TDataSet* FLookupDataSet = nullptr;
+    rtl::String FKeyFields;
+    rtl::String FLookupKeyFields;
+    rtl::String FLookupResultField;
+    bool FLookupCache = false;
+    std::unique_ptr<TLookupList> FLookupList;
+    rtl::String FAttributeSet;
+    rtl::String FCustomConstraint;
+    rtl::String FImportedConstraint;
+    rtl::String FConstraintErrorMessage;
+    rtl::String FDefaultExpression;
     rtl::String FOrigin;
     TProviderFlags FProviderFlags{pfInUpdate, pfInWhere};
     TObjectField* FParentField = nullptr;
+    TFieldChars FValidChars;
     TFieldLifeCycle FLifeCycle = lcPersistent;
     TValueBuffer* FIOBuffer = nullptr;
     mutable TValueBuffer FOwnIOBuffer;

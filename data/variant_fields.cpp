@@ -17,6 +17,10 @@ rtl::Variant TVariantField::GetAsVariant() const {
     if (!DataSet()->GetFieldData(const_cast<TVariantField*>(this), &v, true)) return rtl::Variant::Null();
     return v;
 }
+void TVariantField::CopyData(const void* Source, void* Dest) const {
+    if (Source && Dest) *static_cast<rtl::Variant*>(Dest) = *static_cast<const rtl::Variant*>(Source);
+}
+void TVariantField::CopyData(const TValueBuffer&, TValueBuffer&) const { AccessError(u"ByteArray"); }
 bool TVariantField::GetIsNull() const { return GetAsVariant().IsClear(); }
 rtl::String TVariantField::GetAsString() const {
     rtl::Variant v = GetAsVariant();

@@ -11,6 +11,10 @@ class TVariantField : public TField {
     DATA_FIELD_CLASS(TVariantField)
 public:
     explicit TVariantField(rtl::TComponent* AOwner);
+    // The buffers hold rtl::Variant objects: copied by assignment. The byte
+    // array form has no variant to assign and fails.
+    void CopyData(const void* Source, void* Dest) const override;
+    void CopyData(const TValueBuffer& Source, TValueBuffer& Dest) const override;
 
 protected:
     int GetDataSize() const override { return sizeof(rtl::Variant); }

@@ -406,3 +406,128 @@ TEST_F(Accessors, VariantFieldsTakeNumbersThroughTheirDouble) {
     EXPECT_EQ(v->AsVariant(), rtl::Variant(std::int64_t{4000000000}));
     EXPECT_EQ(v->AsCurrency().Scaled, 40000000000000LL);
 }
+
+// --- copying, assigning, constraints, characters and lookups ---
+
+TEST_F(Accessors, CopyDataMovesExactlyTheNativeValue) {
+    // Four bytes for an integer: the guard bytes after them stay.
+    const std::uint8_t source[6] = {1, 2, 3, 4, 5, 6};
+    std::uint8_t dest[6] = {9, 9, 9, 9, 9, 9};
+    ds.F(u"I")->CopyData(source, dest);
+    EXPECT_EQ(rtl::TBytes(dest, dest + 6), (rtl::TBytes{1, 2, 3, 4, 9, 9}));
+    // The array form is sized to the data size (2 x 40 + 2 for the wide string).
+    TValueBuffer out{7};
+    ds.F(u"WS")->CopyData(TValueBuffer{1, 2, 3}, out);
+    ASSERT_EQ(out.size(), 82u);
+    EXPECT_EQ(TValueBuffer(out.begin(), out.begin() + 4), (TValueBuffer{1, 2, 3, 0}));
+    ds.F(u"By")->CopyData(TValueBuffer{1, 2, 3, 4, 5, 6}, out);
+    EXPECT_EQ(out, (TValueBuffer{1, 2, 3, 4}));
+    // Variant buffers hold variants.
+    rtl::Variant from(u"text"), to;
+    ds.F(u"V")->CopyData(&from, &to);
+    EXPECT_EQ(to, from);
+    EXPECT_EQ(DbErrorOf([&] { ds.F(u"V")->CopyData(TValueBuffer(sizeof(rtl::Variant)), out); }),
+              "Cannot access field 'V' as type ByteArray");
+}
+
+TEST_F(Accessors, AssignValueUsesTheSetterOfTheValuesType) {
+    const struct {
+        const char16_t* Field;
+        rtl::Variant Value;
+        const char* Text;  // AsString afterwards, or the error
+    } cases[] = {
+        {u"I", rtl::Variant(std::int64_t{7}), "7"},
+        {u"I", rtl::Variant(u"12"), "12"},
+        {u"S", rtl::Variant(2.5), "2.5"},
+        {u"S", rtl::Variant(true), "Cannot access field 'S' as type Boolean"},
+        {u"Bool", rtl::Variant(true), "True"},
+        {u"Bool", rtl::Variant(1.5), "Cannot access field 'Bool' as type Float"},
+        {u"L", rtl::Variant(std::int32_t{-3}), "-3"},
+        {u"VB", rtl::Variant(rtl::TBytes{'a', 'b'}), "ab"},
+        {u"I", rtl::Variant(rtl::TBytes{1}), "Cannot access field 'I' as type Bytes"},
+        {u"DT", rtl::Variant(u"2024-01-01"), "Cannot access field 'DT' as type String"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.Field) + " " + c.Text);
+        TField* f = ds.F(c.Field);
+        std::string error = DbErrorOf([&] { f->AssignValue(c.Value); });
+        EXPECT_EQ(error == "<no error>" ? U8(f->AsString()) : error, c.Text);
+    }
+    for (const rtl::Variant& clear : {rtl::Variant(), rtl::Variant::Null()}) {
+        ds.F(u"I")->SetAsInteger(1);
+        ds.F(u"I")->AssignValue(clear);
+        EXPECT_TRUE(ds.F(u"I")->IsNull());
+    }
+}
+
+TEST(FieldConstraints, CustomImportedOrDefaultExpressionMakeConstraints) {
+    const struct {
+        void (TField::*Set)(rtl::StringView);
+        bool Constrains;
+    } cases[] = {{&TField::SetCustomConstraint, true},        {&TField::SetImportedConstraint, true},
+                 {&TField::SetDefaultExpression, true},       {&TField::SetConstraintErrorMessage, false},
+                 {&TField::SetAttributeSet, false},           {&TField::SetOrigin, false}};
+    for (const auto& c : cases) {
+        TIntegerField f(nullptr);
+        EXPECT_FALSE(f.HasConstraints());
+        (f.*c.Set)(u"X > 0");
+        EXPECT_EQ(f.HasConstraints(), c.Constrains);
+    }
+}
+
+TEST(FieldValidChars, AnEmptySetAdmitsEveryCharacter) {
+    TStringField f(nullptr);
+    EXPECT_TRUE(f.ValidChars().none());
+    for (char16_t ch : {u'a', u'5', u'\u049A' /* Қ */, u'\0'}) EXPECT_TRUE(f.IsValidChar(ch));
+    TFieldChars digits;
+    for (char c = '0'; c <= '9'; ++c) digits.set(static_cast<unsigned char>(c));
+    f.SetValidChars(digits);
+    EXPECT_TRUE(f.IsValidChar(u'5'));
+    EXPECT_FALSE(f.IsValidChar(u'a'));
+    EXPECT_FALSE(f.IsValidChar(u'\u049A'));
+    EXPECT_FALSE(f.IsValidChar(u'\u0135'));  // its low byte is '5'
+}
+
+TEST(LookupFields, BindingReadsTheLookupPairsWhenCached) {
+    auto cities = MakePeople(3);  // ID 1..3, Name "Name1".."Name3"
+    cities->Open();
+    cities->Next();  // the position is kept
+    TMemoryDataSet ds(nullptr, {{u"CityID", ftInteger}});
+    ds.Rows = {{rtl::Variant(std::int32_t{2})}};
+    auto* key = new TIntegerField(nullptr);
+    key->SetFieldName(u"CityID");
+    key->SetDataSet(&ds);
+    auto* city = new TWideStringField(nullptr);
+    city->SetFieldName(u"City");
+    city->SetFieldKind(fkLookup);
+    city->SetLookupDataSet(cities.get());
+    city->SetKeyFields(u"CityID");
+    city->SetLookupKeyFields(u"ID");
+    city->SetLookupResultField(u"Name");
+    city->SetDataSet(&ds);
+    EXPECT_TRUE(city->Lookup());
+
+    ds.Open();  // not cached: an empty list
+    ASSERT_NE(city->LookupList(), nullptr);
+    EXPECT_EQ(city->LookupList()->Count(), 0);
+    EXPECT_EQ(key->LookupList(), nullptr);  // only lookup fields have one
+    ds.Close();
+    city->SetLookupCache(true);
+    ds.Open();
+    TLookupList& list = *city->LookupList();
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.ValueOfKey({rtl::Variant(std::int32_t{3})}), rtl::Variant(u"Name3"));
+    EXPECT_TRUE(list.ValueOfKey({rtl::Variant(std::int32_t{4})}).IsNull());
+    EXPECT_EQ(cities->RecNo(), 2);
+
+    // Keys of several fields; a name the lookup dataset lacks fails.
+    city->SetLookupKeyFields(u"ID; Name");
+    city->RefreshLookupList();
+    EXPECT_EQ(list.ValueOfKey({rtl::Variant(std::int32_t{1}), rtl::Variant(u"Name1")}), rtl::Variant(u"Name1"));
+    city->SetLookupResultField(u"Nope");
+    EXPECT_EQ(DbErrorOf([&] { city->RefreshLookupList(); }), "MemData: Field 'Nope' not found");
+    cities->Close();
+    city->SetLookupResultField(u"Name");
+    city->RefreshLookupList();
+    EXPECT_EQ(list.Count(), 0);
+}
