@@ -774,6 +774,7 @@ void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& A
         if (!Widget()->isEnabled()) font.Color = clGrayText;
         Canvas.SetFont(font);
         if (FDefaultDrawing) WriteText(Canvas, ARect, text, column->Alignment());
+        if (OnDrawDataCell && FColumns->State() == csDefault) OnDrawDataCell(this, ARect, field, AState);
         if (OnDrawColumnCell) OnDrawColumnCell(this, ARect, dataCol, column, AState);
         if (FDefaultDrawing && AState.Contains(gdSelected) && (Focused() || FOptions.Contains(dgAlwaysShowSelection)) &&
             !FOptions.Contains(dgRowSelect) && IsActiveControl())

@@ -184,6 +184,11 @@ private:
 
 using TDBGridClickEvent = std::function<void(TColumn* Column)>;
 using TMovedEvent = std::function<void(rtl::TComponent* Sender, int FromIndex, int ToIndex)>;
+// Called for each data cell of a grid whose columns are the default ones, after
+// the cell's text is drawn and before OnDrawColumnCell, while the link's
+// active record is the cell's row. Field is null for a column without one.
+using TDrawDataCellEvent = std::function<void(rtl::TComponent* Sender, const toolkit::TRect& Rect, data::TField* Field,
+                                              toolkit::TGridDrawState State)>;
 // Called after a data cell is drawn, while the link's active record is the cell's row.
 using TDrawColumnCellEvent = std::function<void(rtl::TComponent* Sender, const toolkit::TRect& Rect, int DataCol,
                                                 TColumn* Column, toolkit::TGridDrawState State)>;
@@ -237,6 +242,7 @@ public:
     toolkit::TNotifyEvent OnColEnter;
     toolkit::TNotifyEvent OnColExit;
     TMovedEvent OnColumnMoved;
+    TDrawDataCellEvent OnDrawDataCell;
     TDrawColumnCellEvent OnDrawColumnCell;
 
     // A reader sees the showing columns and the buffered records, each cell

@@ -1,0 +1,124 @@
+// The data grid's rules beside the main window's path: the drawing events, the
+// field list it exposes, default columns and their fields, re-layouts, the
+// scroll of a grid without an indicator, and leaving the grid.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QImage>
+#include <QScreen>
+#include <QTest>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data/data_links.h"
+#include "data/fields.h"
+#include "data/number_fields.h"
+#include "data/string_fields.h"
+#include "data/field_defs.h"
+#include "memory_dataset.h"
+#include "modal_box_catcher.h"
+#include "toolkit/forms.h"
+#include "toolkit/std_controls.h"
+#include "views/db_grid.h"
+
+using rtl::String;
+using views::TDBGrid;
+
+namespace {
+
+std::string U8(const String& Text) {
+    std::string s;
+    for (char16_t c : Text) s += static_cast<char>(c);
+    return s;
+}
+
+// A shown window with a grid bound through a data source to a dataset of
+// people (ID, Name, Big, Memo), and a button after the grid in keyboard order.
+// The grid has no columns of its own until a test adds them.
+class GridRules : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Data = testing_data::MakePeople(50);
+        Form = std::make_unique<toolkit::TForm>(nullptr);
+        Form->SetFontPixelHeight(11);
+        Form->SetClientSize(500, 400);
+        Grid = new TDBGrid(Form.get());
+        Grid->SetParent(Form.get());
+        Grid->SetBounds(10, 10, 400, 200);
+        Grid->SetTitleFontPixelHeight(11);
+        Button = new toolkit::TBitBtn(Form.get());
+        Button->SetParent(Form.get());
+        Button->SetBounds(10, 300, 80, 21);
+        Button->SetTabOrder(1);
+        Source = new data::TDataSource(Form.get());
+        Source->SetDataSet(Data.get());
+        Form->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
+        Grid->SetFocus();
+    }
+
+    void Open() {
+        Data->Open();
+        Grid->SetDataSource(Source);
+    }
+
+    QAbstractScrollArea* Area() const { return static_cast<QAbstractScrollArea*>(Grid->Widget()); }
+    QWidget* Viewport() const { return Area()->viewport(); }
+    void Key(Qt::Key K, Qt::KeyboardModifiers M = {}) { QTest::keyClick(Area(), K, M); }
+    void PaintNow() { Viewport()->repaint(); }
+    // The names of the fields the grid's columns show, by column (empty without a field).
+    std::vector<std::string> ColumnFields() {
+        std::vector<std::string> names;
+        for (int i = 0; i < Grid->ColumnCount(); ++i)
+            names.push_back(Grid->Columns(i).Field() ? U8(Grid->Columns(i).Field()->FullName()) : "");
+        return names;
+    }
+
+    std::unique_ptr<testing_data::TMemoryDataSet> Data;
+    std::unique_ptr<toolkit::TForm> Form;
+    TDBGrid* Grid = nullptr;
+    toolkit::TBitBtn* Button = nullptr;
+    data::TDataSource* Source = nullptr;
+};
+
+// --- Drawing events ---
+
+// OnDrawDataCell comes for grids with default columns only, right after the
+// cell's text and before OnDrawColumnCell, with the cell's row active.
+TEST_F(GridRules, DrawDataCellComesBeforeDrawColumnCellForDefaultColumns) {
+    std::vector<std::string> calls;
+    Grid->OnDrawDataCell = [&](rtl::TComponent*, const toolkit::TRect& Rect, data::TField* Field,
+                               toolkit::TGridDrawState) {
+        ASSERT_NE(Field, nullptr);
+        calls.push_back("data " + U8(Field->FieldName()) + " " + U8(Field->DisplayText()) + " " +
+                        std::to_string(Rect.Top));
+    };
+    Grid->OnDrawColumnCell = [&](rtl::TComponent*, const toolkit::TRect& Rect, int, views::TColumn* Column,
+                                 toolkit::TGridDrawState) {
+        calls.push_back("column " + U8(Column->FieldName()) + " " + U8(Column->Field()->DisplayText()) + " " +
+                        std::to_string(Rect.Top));
+    };
+    Open();
+    PaintNow();
+    ASSERT_FALSE(calls.empty());
+    ASSERT_EQ(calls.size() % 2, 0u);
+    bool sawSecondRow = false;
+    for (std::size_t i = 0; i < calls.size(); i += 2) {
+        ASSERT_EQ(calls[i].rfind("data ", 0), 0u) << calls[i];
+        EXPECT_EQ(calls[i].substr(5), calls[i + 1].substr(7)) << "the same cell, the same row";
+        if (calls[i].rfind("data ID 2 ", 0) == 0) sawSecondRow = true;
+    }
+    EXPECT_TRUE(sawSecondRow) << "each row's own record is active";
+
+    // With stored columns only OnDrawColumnCell comes.
+    Grid->AddColumn(u"Name");
+    calls.clear();
+    PaintNow();
+    ASSERT_FALSE(calls.empty());
+    for (const std::string& call : calls) EXPECT_EQ(call.rfind("column Name ", 0), 0u) << call;
+}
+
+}  // namespace
