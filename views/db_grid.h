@@ -216,7 +216,9 @@ public:
     int SelectedIndex() const;
     void SetSelectedIndex(int Value);
     data::TField* SelectedField() const;
-    int FieldCount() const { return static_cast<int>(FVisibleColumns.size()); }
+    // The mapped fields, one per data column: Fields(SelectedIndex()) is the
+    // selected column's field; null for a column whose field is missing.
+    int FieldCount() const { return FDataLink->FieldCount(); }
     data::TField* Fields(int Index) const;
     // The grid row that last showed the indicator.
     int SelRow() const { return FSelRow; }

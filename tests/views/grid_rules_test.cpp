@@ -121,4 +121,21 @@ TEST_F(GridRules, DrawDataCellComesBeforeDrawColumnCellForDefaultColumns) {
     for (const std::string& call : calls) EXPECT_EQ(call.rfind("column Name ", 0), 0u) << call;
 }
 
+// --- The grid's field list ---
+
+// With a hidden column in the middle, a loop over FieldCount reaches every
+// column's field, and Fields is indexed like SelectedIndex.
+TEST_F(GridRules, FieldCountAndFieldsCountTheSameColumns) {
+    Grid->SetOptions(Grid->Options() - views::TDBGridOptions{views::dgRowSelect});
+    for (const char16_t* name : {u"ID", u"Name", u"Ghost", u"Memo"}) Grid->AddColumn(name);
+    Grid->Columns(1).SetVisible(false);
+    Open();
+    std::vector<std::string> names;
+    for (int i = 0; i < Grid->FieldCount(); ++i) names.push_back(Grid->Fields(i) ? U8(Grid->Fields(i)->FieldName()) : "-");
+    EXPECT_EQ(names, (std::vector<std::string>{"ID", "Name", "-", "Memo"}));
+    Key(Qt::Key_End);
+    ASSERT_NE(Grid->SelectedField(), nullptr);
+    EXPECT_EQ(Grid->Fields(Grid->SelectedIndex()), Grid->SelectedField());
+}
+
 }  // namespace
