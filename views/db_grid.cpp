@@ -488,7 +488,9 @@ void TCustomDBGrid::InternalLayout() {
     TDataSet* ds = FDataLink->DataSet();
     const bool customized = FColumns->State() == csCustomized;
     FDataLink->FSparseMap = customized;
-    if (FDataLink->Active()) {
+    // Persistent fields exist while the dataset is closed; automatic ones only while it is open.
+    const bool fieldsExist = ds && (FDataLink->Active() || !ds->DefaultFields());
+    if (fieldsExist) {
         if (customized) {
             for (const auto& column : items) FDataLink->AddMapping(column->FieldName());
         } else {
@@ -499,7 +501,7 @@ void TCustomDBGrid::InternalLayout() {
     // 4. Bind the columns to their fields.
     if (customized) {
         for (const auto& column : items) column->FField = nullptr;
-    } else if (!FDataLink->Active()) {
+    } else if (!fieldsExist) {
         items.clear();
     } else {
         for (int i = 0; i < FDataLink->FieldCount(); ++i) {
@@ -608,7 +610,9 @@ void TCustomDBGrid::LinkActive(bool Value) {
         UpdateScrollBar();
         throw;
     }
-    if (!Value)
+    // Automatic fields go with the closed dataset; persistent ones stay bound.
+    TDataSet* ds = FDataLink->DataSet();
+    if (!Value && (!ds || ds->DefaultFields()))
         for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->FField = nullptr;
     UpdateScrollBar();
 }

@@ -138,4 +138,49 @@ TEST_F(GridRules, FieldCountAndFieldsCountTheSameColumns) {
     EXPECT_EQ(Grid->Fields(Grid->SelectedIndex()), Grid->SelectedField());
 }
 
+// --- Default columns ---
+
+// Closing the dataset clears the default columns of automatic fields, and
+// keeps those of persistent fields with their captions.
+TEST_F(GridRules, DefaultColumnsOfPersistentFieldsStayWhileTheDatasetIsClosed) {
+    struct Case {
+        const char* Name;
+        bool Persistent;
+        std::vector<std::string> ColumnsWhileClosed;
+    } cases[] = {{"automatic fields", false, {""}}, {"persistent fields", true, {"ID", "Name"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        rtl::TComponent owner(nullptr);
+        auto ds = testing_data::MakePeople(5);
+        if (c.Persistent) {
+            auto* id = new data::TIntegerField(&owner);
+            id->SetFieldName(u"ID");
+            id->SetDataSet(ds.get());
+            auto* name = new data::TWideStringField(&owner);
+            name->SetFieldName(u"Name");
+            name->SetSize(20);
+            name->SetDisplayLabel(u"Аты");
+            name->SetDataSet(ds.get());
+        }
+        Source->SetDataSet(ds.get());
+        ds->Open();
+        Grid->SetDataSource(Source);
+        ASSERT_GE(Grid->ColumnCount(), 2);
+        ds->Close();
+        EXPECT_EQ(ColumnFields(), c.ColumnsWhileClosed);
+        if (c.Persistent) {
+            EXPECT_EQ(Grid->ColCount(), 3);
+            EXPECT_EQ(Grid->Columns(1).Title().Caption(), u"Аты");
+            EXPECT_EQ(Grid->RowCount(), 2) << "one empty data row";
+            // Opened again, the same columns show the rows.
+            const views::TColumn* first = &Grid->Columns(0);
+            ds->Open();
+            EXPECT_EQ(&Grid->Columns(0), first);
+            EXPECT_EQ(Grid->DataLink().RecordCount(), 5);
+        }
+        Grid->SetDataSource(nullptr);
+        Source->SetDataSet(Data.get());
+    }
+}
+
 }  // namespace
