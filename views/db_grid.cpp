@@ -145,6 +145,22 @@ int TColumn::Width() const {
 }
 
 void TColumn::SetWidth(int Value) {
+    // A default column's width lives in its field: the field's DisplayWidth
+    // becomes the number of "0" characters that fit (the inverse of the
+    // default width), and during a layout that comes from the dataset the
+    // column keeps no width of its own.
+    if (!FStored && FGrid) {
+        TField* field = Field();
+        if (field && Value != Width()) {
+            const int zero = FontTextWidth(Font(), u"0");
+            if (zero > 0) field->SetDisplayWidth(std::max((Value - 4) / zero, 1));
+        }
+        if (FGrid->FLayoutFromDataset) {
+            FAssignedValues.Exclude(cvWidth);
+            Changed();
+            return;
+        }
+    }
     FWidth = Value;
     FAssignedValues.Include(cvWidth);
     Changed();
@@ -518,6 +534,9 @@ void TCustomDBGrid::InternalLayout() {
             items[static_cast<std::size_t>(i)]->FFieldName = field->FullName();
         }
         items.resize(static_cast<std::size_t>(FDataLink->FieldCount()));
+        // A layout from the dataset gives each default column its field's display width.
+        if (FLayoutFromDataset)
+            for (const auto& column : items) column->FAssignedValues.Exclude(cvWidth);
     }
     if (items.empty()) FColumns->Insert(0, false);
     // 5.

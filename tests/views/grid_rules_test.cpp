@@ -183,4 +183,38 @@ TEST_F(GridRules, DefaultColumnsOfPersistentFieldsStayWhileTheDatasetIsClosed) {
     }
 }
 
+// The user's width of a default column goes to its field's DisplayWidth (in
+// "0" characters), and a layout from the dataset sizes the column by it.
+TEST_F(GridRules, DefaultColumnWidthSetsTheFieldsDisplayWidth) {
+    Open();
+    ASSERT_EQ(Grid->Columns().State(), views::csDefault);
+    data::TField* name = Data->FieldByName(u"Name");
+    ASSERT_EQ(Grid->Columns(1).Field(), name);
+    const int zero = toolkit::FontTextWidth(Grid->Columns(1).Font(), u"0");
+    ASSERT_GT(zero, 0);
+    const int untouched = Data->FieldByName(u"ID")->DisplayWidth();
+
+    // The user drags the Name column's border to 7.5 characters.
+    const toolkit::TRect title = Grid->CellRect(2, 0);
+    const int wanted = 7 * zero + 4 + zero / 2;
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, {title.Right, title.Top + 5});
+    QTest::mouseMove(Viewport(), {title.Left + wanted, title.Top + 5});
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {title.Left + wanted, title.Top + 5});
+    ASSERT_EQ(Grid->ColWidths(2), wanted);
+    EXPECT_EQ(name->DisplayWidth(), 7);
+    EXPECT_EQ(Grid->Columns(1).Width(), wanted) << "the user's width until the dataset lays out";
+    EXPECT_EQ(Data->FieldByName(u"ID")->DisplayWidth(), untouched) << "an unchanged column leaves its field alone";
+
+    name->SetDisplayWidth(12);
+    Data->DataEvent(data::deLayoutChange, 0);
+    EXPECT_EQ(Grid->Columns(1).Width(), 12 * zero + 4);
+    EXPECT_EQ(Grid->ColWidths(2), 12 * zero + 4);
+
+    // A stored column keeps its width and leaves the field alone.
+    Grid->AddColumn(u"Name").SetWidth(30 * zero);
+    EXPECT_EQ(name->DisplayWidth(), 12);
+    Data->DataEvent(data::deLayoutChange, 0);
+    EXPECT_EQ(Grid->Columns(0).Width(), 30 * zero);
+}
+
 }  // namespace
