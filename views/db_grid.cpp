@@ -1,5 +1,6 @@
 #include "views/db_grid.h"
 
+#include <QEvent>
 #include <QMessageBox>
 #include <QWidget>
 #include <algorithm>
@@ -381,10 +382,28 @@ void TGridDataLink::Reset() {
 
 // --- TCustomDBGrid ---
 
+// Lays the grid out again when its widget's font changes, whether set on the
+// grid or taken from its window.
+class TCustomDBGrid::FontWatcher : public QObject {
+public:
+    explicit FontWatcher(TCustomDBGrid* Grid) : FGrid(Grid) { Grid->Widget()->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Watched == FGrid->Widget() && Event->type() == QEvent::FontChange)
+            CallHandler([this](rtl::TComponent*) { FGrid->LayoutChanged(); }, FGrid);
+        return false;
+    }
+
+private:
+    TCustomDBGrid* FGrid;
+};
+
 TCustomDBGrid::TCustomDBGrid(rtl::TComponent* AOwner)
     : TCustomGrid(AOwner),
       FDataLink(std::make_unique<TGridDataLink>(this)),
-      FColumns(std::make_unique<TDBGridColumns>(this)) {
+      FColumns(std::make_unique<TDBGridColumns>(this)),
+      FFontWatcher(std::make_unique<FontWatcher>(this)) {
     // The vertical bar follows the dataset (UpdateScrollBar), not the grid's rows.
     SetScrollBars(TScrollStyle::ssHorizontal);
     SetColCount(2);
@@ -396,7 +415,13 @@ TCustomDBGrid::TCustomDBGrid(rtl::TComponent* AOwner)
 
 TCustomDBGrid::~TCustomDBGrid() {
     Destroying();
+    FFontWatcher.reset();
     FDataLink->SetDataSource(nullptr);
+}
+
+void TCustomDBGrid::Loaded() {
+    TCustomGrid::Loaded();
+    LayoutChanged();
 }
 
 void TCustomDBGrid::SetDataSource(data::TDataSource* Value) {

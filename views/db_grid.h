@@ -257,6 +257,8 @@ public:
     toolkit::TGridCoord ReaderCurrentCell() const override;
 
 protected:
+    // The grid lays itself out once loading from the form ends.
+    void Loaded() override;
     void DrawCell(toolkit::TCanvas& Canvas, int ACol, int ARow, const toolkit::TRect& ARect,
                   toolkit::TGridDrawState AState) override;
     void KeyDown(int& Key, toolkit::TShiftState Shift) override;
@@ -331,6 +333,8 @@ private:
     std::vector<TColumn*> FVisibleColumns;
     bool FUpdateFields = true;
     bool FAcquireFocus = true;
+    class FontWatcher;
+    std::unique_ptr<FontWatcher> FFontWatcher;
 };
 
 class TDBGrid : public TCustomDBGrid {

@@ -217,4 +217,36 @@ TEST_F(GridRules, DefaultColumnWidthSetsTheFieldsDisplayWidth) {
     EXPECT_EQ(Grid->Columns(0).Width(), 30 * zero);
 }
 
+// --- Re-layouts ---
+
+// A new font gives the rows new heights and the dataset a new window.
+TEST_F(GridRules, NewFontLaysTheGridOutAgain) {
+    toolkit::TFont font = Grid->Font();
+    Grid->SetTitleFont(font);
+    Open();
+    const int rowsBefore = Grid->DataLink().BufferCount();
+    font.PixelHeight = 22;
+    Grid->SetFont(font);
+    const int textHeight = toolkit::FontTextHeight(Grid->Font());
+    EXPECT_EQ(Grid->DefaultRowHeight(), textHeight + 3 + 1);
+    EXPECT_EQ(Grid->RowHeights(1), textHeight + 3 + 1);
+    EXPECT_LT(Grid->DataLink().BufferCount(), rowsBefore);
+    EXPECT_EQ(Grid->DataLink().BufferCount(), Grid->VisibleRowCount());
+    EXPECT_EQ(Grid->RowCount(), Grid->VisibleRowCount() + 1);
+}
+
+// Loading from the form holds the layout back until the end, then lays out once.
+TEST_F(GridRules, EndOfLoadingLaysTheGridOut) {
+    Data->Open();
+    Grid->BeginLoading();
+    for (const char16_t* name : {u"ID", u"Name", u"Memo"}) Grid->AddColumn(name);
+    Grid->SetDataSource(Source);
+    EXPECT_EQ(Grid->ColCount(), 2) << "no layout while loading";
+    Grid->EndLoading();
+    EXPECT_EQ(Grid->ColCount(), 4);
+    EXPECT_EQ(ColumnFields(), (std::vector<std::string>{"ID", "Name", "Memo"}));
+    EXPECT_EQ(Grid->DataLink().BufferCount(), Grid->VisibleRowCount());
+    EXPECT_GT(Grid->VisibleRowCount(), 1);
+}
+
 }  // namespace
