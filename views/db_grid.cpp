@@ -686,8 +686,11 @@ void TCustomDBGrid::Scroll(int Distance) {
         } else {
             int rowHeight = DefaultRowHeight();
             if (FOptions.Contains(dgRowLines)) rowHeight += GridLineWidth();
-            const TRect first = CellRect(0, FTitleOffset);
-            ScrollRect(0, -Distance * rowHeight, {0, first.Top, ClientWidth(), ClientHeight()});
+            // The data rows start below the title rows, whichever columns show.
+            int firstTop = 0;
+            for (int r = 0; r < FTitleOffset; ++r)
+                firstTop += RowHeights(r) + (FOptions.Contains(dgRowLines) ? GridLineWidth() : 0);
+            ScrollRect(0, -Distance * rowHeight, {0, firstTop, ClientWidth(), ClientHeight()});
             // The rows that move in, and the rows whose look changed with the move.
             if (Distance > 0) {
                 for (int r = std::max(RowCount() - Distance, FTitleOffset); r < RowCount(); ++r) InvalidateRow(r);

@@ -249,4 +249,33 @@ TEST_F(GridRules, EndOfLoadingLaysTheGridOut) {
     EXPECT_GT(Grid->VisibleRowCount(), 1);
 }
 
+// --- Scrolling ---
+
+// Without an indicator and with column 0 hidden, a scroll by one row moves the
+// data rows only: the picture equals a full repaint.
+TEST_F(GridRules, ScrollWithoutIndicatorAndWithColumnZeroHiddenKeepsTheTitles) {
+    Grid->SetOptions({views::dgTitles, views::dgColLines, views::dgRowLines, views::dgRowSelect});
+    for (const char16_t* name : {u"ID", u"Name", u"Big"}) Grid->AddColumn(name).SetWidth(100);
+    Grid->Columns(0).SetVisible(false);
+    Open();
+    ASSERT_EQ(Grid->ColWidths(0), -1);
+    Grid->SetHeight(Grid->RowHeights(0) + 1 + 5 * (Grid->DefaultRowHeight() + 1) + 2 * Area()->frameWidth());
+    ASSERT_EQ(Grid->VisibleRowCount(), 5);
+    auto onScreen = [&] {
+        QApplication::processEvents();
+        const QPoint origin = Viewport()->mapTo(Form->Window(), QPoint(0, 0));
+        return Form->Window()->screen()->grabWindow(Form->Window()->winId(), origin.x(), origin.y(),
+                                                    Viewport()->width(), Viewport()->height()).toImage();
+    };
+    for (int i = 0; i < 4; ++i) Key(Qt::Key_Down);
+    onScreen();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Down}) {
+        Key(key);
+        const QImage shifted = onScreen();
+        Grid->InvalidateGrid();
+        EXPECT_EQ(shifted, onScreen());
+    }
+    EXPECT_EQ(Data->RecNo(), 7);
+}
+
 }  // namespace
