@@ -1,5 +1,6 @@
 #include "views/db_grid.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QMessageBox>
 #include <QWidget>
@@ -1129,8 +1130,12 @@ bool TCustomDBGrid::DoMouseWheel(TShiftState Shift, int WheelDelta) {
 }
 
 void TCustomDBGrid::DoExit() {
+    // Only a move of the focus to another control of the window leaves the
+    // grid; a deactivated window (a message box, another program) does not.
+    const QWidget* next = QApplication::focusWidget();
+    const bool leaving = next && next->window() == Widget()->window();
     try {
-        if (FDataLink->Active()) {
+        if (leaving && FDataLink->Active()) {
             TDataSet* ds = FDataLink->DataSet();
             if (FOptions.Contains(dgCancelOnExit) && ds->State() == data::dsInsert && !ds->Modified() &&
                 !FDataLink->FModified)

@@ -278,4 +278,48 @@ TEST_F(GridRules, ScrollWithoutIndicatorAndWithColumnZeroHiddenKeepsTheTitles) {
     EXPECT_EQ(Data->RecNo(), 7);
 }
 
+// --- Leaving the grid ---
+
+// An untouched insert is cancelled when the focus goes to another control of
+// the window, not when a message box or another window takes it.
+TEST_F(GridRules, OnlyFocusOnAnotherControlOfTheWindowCancelsAnUntouchedInsert) {
+    Grid->SetOptions(Grid->Options() + views::TDBGridOptions{views::dgEditing, views::dgCancelOnExit});
+    Open();
+    Key(Qt::Key_Insert);
+    ASSERT_EQ(Data->State(), data::dsInsert);
+
+    // The grid's own delete question: the delete of an insert cancels it, no record goes.
+    {
+        ModalBoxCatcher boxes;
+        Key(Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::u16string>{u"Delete record?"});
+    }
+    EXPECT_EQ(Data->State(), data::dsBrowse);
+    EXPECT_EQ(Data->Rows.size(), 50u);
+
+    Form->Window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
+    Grid->SetFocus();
+    Key(Qt::Key_Insert);
+    ASSERT_EQ(Data->State(), data::dsInsert);
+
+    // Another window takes the focus and gives it back.
+    QWidget other;
+    other.setGeometry(600, 10, 100, 100);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    EXPECT_EQ(Data->State(), data::dsInsert);
+    other.hide();
+    Form->Window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form->Window()));
+    Grid->SetFocus();
+    ASSERT_EQ(Data->State(), data::dsInsert);
+
+    // A move to the button does cancel.
+    ASSERT_TRUE(Grid->Focused());
+    Button->SetFocus();
+    EXPECT_EQ(Data->State(), data::dsBrowse);
+}
+
 }  // namespace
