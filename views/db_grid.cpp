@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "data/structured_fields.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 #include "toolkit/application.h"
@@ -51,6 +52,22 @@ const TBitmap& InsertGlyph() {
 
 bool IsStructured(const TField* Field) {
     return Field && (Field->DataType() == data::ftADT || Field->DataType() == data::ftArray);
+}
+
+// The dataset's flattened field list, which the field map indexes: the
+// fields in order, each structured field followed by its children, depth
+// first (children exist as such only in object view).
+void AddFlattened(data::TFields& List, std::vector<TField*>& Out) {
+    for (TField* field : List) {
+        Out.push_back(field);
+        if (auto* object = dynamic_cast<data::TObjectField*>(field)) AddFlattened(object->Fields(), Out);
+    }
+}
+
+std::vector<TField*> FlattenedFields(TDataSet* DataSet) {
+    std::vector<TField*> fields;
+    if (DataSet) AddFlattened(DataSet->Fields(), fields);
+    return fields;
 }
 
 }  // namespace
@@ -220,9 +237,30 @@ void TColumn::SetVisible(bool Value) {
     if (FGrid) FGrid->LayoutChanged();
 }
 
+void TColumn::SetExpanded(bool Value) {
+    if (FExpanded == Value) return;
+    FExpanded = Value;
+    if (FGrid && Expandable()) FGrid->LayoutChanged();
+}
+
 bool TColumn::Expandable() const { return IsStructured(Field()); }
 
-bool TColumn::Showing() const { return FVisible && !(Expandable() && FExpanded); }
+TColumn* TColumn::ParentColumn() const {
+    TField* field = Field();
+    if (!FGrid || !field || !field->ParentField()) return nullptr;
+    for (int i = 0; i < FGrid->FColumns->Count(); ++i) {
+        TColumn* column = FGrid->FColumns->Items(i);
+        if (column != this && column->Field() == field->ParentField()) return column;
+    }
+    return nullptr;
+}
+
+bool TColumn::Showing() const {
+    if (!FVisible || (Expandable() && FExpanded)) return false;
+    for (const TColumn* parent = ParentColumn(); parent; parent = parent->ParentColumn())
+        if (!parent->FVisible || !parent->FExpanded) return false;
+    return true;
+}
 
 void TColumn::RestoreDefaults() {
     FAssignedValues = {};
@@ -313,7 +351,13 @@ bool TGridDataLink::AddMapping(const String& FieldName) {
     if (FFieldMap.size() == FFieldMap.capacity()) FFieldMap.reserve(FFieldMap.empty() ? 8 : FFieldMap.capacity() * 2);
     TDataSet* ds = DataSet();
     TField* field = FSparseMap ? ds->FindField(FieldName) : ds->FieldByName(FieldName);
-    FFieldMap.push_back(field ? ds->Fields().IndexOf(field) : -1);
+    int index = -1;
+    if (field) {
+        const std::vector<TField*> fields = FlattenedFields(ds);
+        const auto it = std::find(fields.begin(), fields.end(), field);
+        if (it != fields.end()) index = static_cast<int>(it - fields.begin());
+    }
+    FFieldMap.push_back(index);
     ++FFieldCount;
     return field != nullptr;
 }
@@ -324,7 +368,9 @@ int TGridDataLink::GetMappedIndex(int ColIndex) const {
 
 TField* TGridDataLink::Fields(int Index) const {
     const int mapped = GetMappedIndex(Index);
-    return mapped >= 0 && DataSet() ? DataSet()->Fields()[mapped] : nullptr;
+    if (mapped < 0) return nullptr;
+    const std::vector<TField*> fields = FlattenedFields(DataSet());
+    return mapped < static_cast<int>(fields.size()) ? fields[static_cast<std::size_t>(mapped)] : nullptr;
 }
 
 void TGridDataLink::ActiveChanged() {
@@ -536,7 +582,7 @@ void TCustomDBGrid::InternalLayout() {
         if (customized) {
             for (const auto& column : items) FDataLink->AddMapping(column->FieldName());
         } else {
-            for (TField* field : ds->Fields())
+            for (TField* field : FlattenedFields(ds))
                 if (field->Visible()) FDataLink->AddMapping(field->FullName());
         }
     }

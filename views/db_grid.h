@@ -88,8 +88,13 @@ public:
     void SetReadOnly(bool Value);
     bool Visible() const { return FVisible; }
     void SetVisible(bool Value);
+    // Whether a structured field's column shows its children (True) or itself.
     bool Expanded() const { return FExpanded; }
+    void SetExpanded(bool Value);
     bool Expandable() const;
+    // The column of the structured field this column's field belongs to, or null.
+    TColumn* ParentColumn() const;
+    // Visible, under visible and expanded parents, and not itself expanded.
     bool Showing() const;
     bool Stored() const { return FStored; }
     TColumnValues AssignedValues() const { return FAssignedValues; }

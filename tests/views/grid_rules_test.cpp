@@ -322,4 +322,53 @@ TEST_F(GridRules, OnlyFocusOnAnotherControlOfTheWindowCancelsAnUntouchedInsert) 
     EXPECT_EQ(Data->State(), data::dsBrowse);
 }
 
+// --- Structured fields ---
+
+// A dataset with one structured column "Point" of two integers, in object view.
+class TPointDataSet : public testing_data::TMemoryDataSet {
+public:
+    TPointDataSet()
+        : TMemoryDataSet(nullptr, {{u"Point", data::ftADT}, {u"X", data::ftInteger}, {u"Y", data::ftInteger}}) {
+        Rows = {{rtl::Variant::Null(), rtl::Variant(std::int32_t(3)), rtl::Variant(std::int32_t(4))}};
+        SetObjectView(true);
+    }
+
+protected:
+    void InternalInitFieldDefs() override {
+        FieldDefs().Clear();
+        data::TFieldDef* point = FieldDefs().Add(u"Point", data::ftADT);
+        point->ChildDefs().Add(u"X", data::ftInteger);
+        point->ChildDefs().Add(u"Y", data::ftInteger);
+    }
+};
+
+// Default columns follow the flattened field list: the structured field and
+// then its children, which show while their parent is expanded.
+TEST_F(GridRules, StructuredFieldsAreMappedThroughTheFlattenedFieldList) {
+    TPointDataSet points;
+    Source->SetDataSet(&points);
+    points.Open();
+    Grid->SetDataSource(Source);
+    EXPECT_EQ(ColumnFields(), (std::vector<std::string>{"Point", "Point.X", "Point.Y"}));
+    ASSERT_EQ(Grid->FieldCount(), 3);
+    EXPECT_EQ(Grid->Fields(2), points.FindField(u"Point.Y"));
+    EXPECT_EQ(Grid->Columns(1).ParentColumn(), &Grid->Columns(0));
+    EXPECT_EQ(Grid->ColWidths(1), -1) << "an expanded structured column shows its children";
+    EXPECT_EQ(Grid->ReaderColCount(), 2);
+    EXPECT_EQ(Grid->ReaderCellText(0, 1), u"4");
+
+    Grid->Columns(0).SetExpanded(false);
+    EXPECT_GT(Grid->ColWidths(1), 0);
+    EXPECT_EQ(Grid->ColWidths(2), -1);
+    EXPECT_EQ(Grid->ColWidths(3), -1);
+    EXPECT_EQ(Grid->ReaderCellText(0, 0), u"(ADT)");
+
+    // A stored column maps its child field by full name.
+    Grid->AddColumn(u"Point.Y");
+    ASSERT_EQ(Grid->FieldCount(), 1);
+    EXPECT_EQ(Grid->Fields(0), points.FindField(u"Point.Y"));
+    EXPECT_EQ(Grid->DataLink().GetMappedIndex(0), 2);
+    Grid->SetDataSource(nullptr);
+}
+
 }  // namespace
