@@ -842,6 +842,12 @@ void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, const TRect& ARect, 
 }
 
 void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+    // While loading from the form the columns and the layout are not yet whole.
+    if (ComponentState().Contains(rtl::csLoading)) {
+        Canvas.SetBrushColor(Color());
+        Canvas.FillRect(ARect);
+        return;
+    }
     const int dataCol = RawToDataColumn(ACol);
     const int dataRow = ARow - FTitleOffset;
     if (dataCol < 0) {

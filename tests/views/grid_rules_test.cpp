@@ -249,6 +249,33 @@ TEST_F(GridRules, EndOfLoadingLaysTheGridOut) {
     EXPECT_GT(Grid->VisibleRowCount(), 1);
 }
 
+// While loading, every cell is only filled with the background colour: no
+// titles, no indicator, no cell text.
+TEST_F(GridRules, CellsAreOnlyFilledWhileLoading) {
+    Grid->SetOptions(Grid->Options() + views::TDBGridOptions{views::dgIndicator});
+    Open();
+    int drawn = 0;
+    Grid->OnDrawDataCell = [&](rtl::TComponent*, const toolkit::TRect&, data::TField*, toolkit::TGridDrawState) {
+        ++drawn;
+    };
+    const QImage loaded = Viewport()->grab().toImage();
+    ASSERT_GT(drawn, 0);
+    Grid->BeginLoading();
+    drawn = 0;
+    const QImage loading = Viewport()->grab().toImage();
+    EXPECT_EQ(drawn, 0);
+    const QColor background = loading.pixelColor(Viewport()->width() - 2, Viewport()->height() - 2);
+    for (const auto& [col, row] : {std::pair{0, 0}, std::pair{0, 1}, std::pair{1, 0}, std::pair{1, 1}}) {
+        const toolkit::TRect r = Grid->CellRect(col, row);
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x)
+                ASSERT_EQ(loading.pixelColor(x, y), background) << col << "," << row << " at " << x << "," << y;
+    }
+    EXPECT_NE(loaded.pixelColor(Grid->CellRect(0, 0).Left + 2, Grid->CellRect(0, 0).Top + 2), background)
+        << "the indicator's title cell has the fixed colour once loaded";
+    Grid->EndLoading();
+}
+
 // --- Scrolling ---
 
 // Without an indicator and with column 0 hidden, a scroll by one row moves the
