@@ -164,6 +164,10 @@ public:
     rtl::String Text() const;
     void SetText(const rtl::String& Value);
     rtl::String DisplayText() const;
+    // The editing text in UTF-16; as every text here is UTF-16, Text unless
+    // a class says otherwise.
+    rtl::String WideText() const { return GetWideText(); }
+    void SetWideText(const rtl::String& Value) { SetWideTextValue(Value); }
 
     int DisplayWidth() const;
     void SetDisplayWidth(int Value) { FDisplayWidth = Value; }
@@ -299,6 +303,8 @@ protected:
     virtual bool GetIsNull() const;
     virtual int GetSize() const { return FSize; }
     virtual void GetText(rtl::String& Text, bool DisplayText) const;
+    virtual rtl::String GetWideText() const { return Text(); }
+    virtual void SetWideTextValue(const rtl::String& Value) { SetText(Value); }
     virtual void SetAsBCDValue(const TBcd& Value);
     virtual void SetAsBooleanValue(bool Value);
     virtual void SetAsByteArrayValue(const rtl::Variant& Value);

@@ -407,6 +407,22 @@ TEST_F(Accessors, VariantFieldsTakeNumbersThroughTheirDouble) {
     EXPECT_EQ(v->AsCurrency().Scaled, 40000000000000LL);
 }
 
+TEST_F(Accessors, WideTextIsTheEditingTextAndSetsLikeText) {
+    TField* f = ds.F(u"WS");
+    f->OnGetText = [](TField& Sender, rtl::String& Text, bool DisplayText) {
+        Text = (DisplayText ? u"D:" : u"E:") + Sender.AsString();
+    };
+    f->OnSetText = [](TField& Sender, const rtl::String& Text) { Sender.SetAsString(u"<" + Text + u">"); };
+    f->SetWideText(u"Қала");
+    EXPECT_EQ(U8(f->AsString()), "<Қала>");
+    EXPECT_EQ(U8(f->WideText()), "E:<Қала>");
+    f->OnGetText = nullptr;
+    f->OnSetText = nullptr;
+    f->SetWideText(u"12");
+    EXPECT_EQ(f->WideText(), f->Text());
+    EXPECT_EQ(U8(f->WideText()), "12");
+}
+
 // --- copying, assigning, constraints, characters and lookups ---
 
 TEST_F(Accessors, CopyDataMovesExactlyTheNativeValue) {
