@@ -78,7 +78,7 @@ int TDBXSqliteCommand::Step() {
     if (step == SQLITE_DONE) FSqliteConnection.CheckFileUnchanged();
     if (step == SQLITE_ROW || step == SQLITE_DONE) return step;
     // The message is read before the reset; the step's error is the one reported.
-    const String message = LastErrorMessage(FSqliteConnection.ConnectionHandle());
+    const String message = LastErrorMessage(FSqliteConnection.ConnectionHandle(), step);
     Trace(u"sqlite3_reset");
     sqlite3_reset(statement);
     FDBXContext->Error(step, message);

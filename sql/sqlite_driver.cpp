@@ -15,15 +15,15 @@ constexpr char16_t SqliteDriverName[] = u"Sqlite";
 
 }  // namespace
 
-String LastErrorMessage(sqlite3* Database) {
-    const void* message = sqlite3_errmsg16(Database);
-    return message ? String(static_cast<const char16_t*>(message)) : String();
+String LastErrorMessage(sqlite3* Database, int ResultCode) {
+    const auto* message = static_cast<const char16_t*>(sqlite3_errmsg16(Database));
+    if (message && *message) return String(message);
+    return rtl::Utf8ToString(sqlite3_errstr(ResultCode));
 }
 
 void CheckError(int ResultCode, sqlite3* Database, TDBXContext* Context) {
     if (ResultCode == SQLITE_OK || ResultCode == SQLITE_ROW || ResultCode == SQLITE_DONE) return;
-    String message = LastErrorMessage(Database);
-    if (message.empty()) message = rtl::Utf8ToString(sqlite3_errstr(ResultCode));
+    const String message = LastErrorMessage(Database, ResultCode);
     if (Context) Context->Error(ResultCode, message);
     TDBXContext fresh;
     fresh.Error(ResultCode, message);

@@ -36,8 +36,9 @@ public:
 // and the library's message for Database, through Context when given.
 void CheckError(int ResultCode, sqlite3* Database, TDBXContext* Context);
 
-// The library's message for the last failed call on Database (empty when it has none).
-String LastErrorMessage(sqlite3* Database);
+// The library's message for the last failed call on Database; where it has
+// none (it cannot make one once memory has run out), its text for ResultCode.
+String LastErrorMessage(sqlite3* Database, int ResultCode);
 
 // Calls sqlite3_initialize; a failure raises code 22 "sqlite3.dll not found".
 void InitializeSqliteLibrary();
