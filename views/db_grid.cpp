@@ -667,7 +667,9 @@ void TCustomDBGrid::UpdateRowCount() {
 }
 
 void TCustomDBGrid::UpdateActive() {
-    if (!FDataLink->Active() || !HandleAllocated() || ComponentState().Contains(rtl::csDestroying)) return;
+    if (!FDataLink->Active() || !HandleAllocated() || ComponentState().Contains(rtl::csDestroying) ||
+        ComponentState().Contains(rtl::csLoading))
+        return;
     const int newRow = FDataLink->ActiveRecord() + FTitleOffset;
     if (Row() != newRow && newRow < RowCount()) MoveColRow(Col(), newRow, false);
 }

@@ -276,6 +276,20 @@ TEST_F(GridRules, CellsAreOnlyFilledWhileLoading) {
     Grid->EndLoading();
 }
 
+// While loading, the current grid row stays where it is when the dataset
+// moves; the layout at the end of loading brings it to the active record.
+TEST_F(GridRules, CurrentRowFollowsTheDatasetOnlyOnceLoaded) {
+    Open();
+    ASSERT_EQ(Grid->Row(), 1);
+    Grid->BeginLoading();
+    Data->Next();
+    Data->Next();
+    EXPECT_EQ(Grid->Row(), 1);
+    Grid->EndLoading();
+    EXPECT_EQ(Grid->Row(), 3);
+    EXPECT_EQ(Data->RecNo(), 3);
+}
+
 // --- Scrolling ---
 
 // Without an indicator and with column 0 hidden, a scroll by one row moves the
