@@ -145,10 +145,15 @@ void TDBXSqliteConnection::ForgetPagesOfAChangedFile() {
     // reads no other version of the file until it ends.
     for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s))
         if (sqlite3_stmt_busy(s)) return;
+    // Every statement that starts alone reads the file afresh (from the
+    // system's cache): a page SQLite kept may be of a file since rewritten
+    // in place, or made of zeros where a read once came back short. A scan
+    // of a big table never found its pages kept anyway; the few an index
+    // search reads cost microseconds.
+    sqlite3_db_release_memory(db);
     const TFileIdentity now = FileIdentity();
     if (FFileSeen && *FFileSeen != now) {
-        sqlite3_db_release_memory(db);
-        // The schema read from the file before stays too, and a statement is
+        // The schema read from the file before stays, and a statement is
         // compiled against it without looking at the file: one that names a
         // table of the new file would fail with "no such table". Running a
         // read compares the file's schema cookie with the one the schema was

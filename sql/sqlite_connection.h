@@ -47,12 +47,13 @@ public:
     void NoteChange() { ++FChangeCount; }
 
     // Before a statement is compiled or starts reading, with no other
-    // statement of the connection open: when the database file is no longer
-    // the one last seen (another size or modification time: rewritten in
-    // place, say), the library's cached pages and schema of it are dropped.
-    // SQLite itself keeps the pages whenever the file's change counter
-    // matches, which a file made anew the same way as the old one can, and
-    // compiles statements against the schema it read last.
+    // statement of the connection open: the library's cached pages are
+    // dropped, and when the database file is no longer the one last seen
+    // (another size or modification time: rewritten in place, say) its
+    // schema is read again. SQLite itself keeps the pages whenever the file's
+    // change counter matches, which a file made anew the same way as the old
+    // one can, or after a read came back short, and compiles statements
+    // against the schema it read last.
     void ForgetPagesOfAChangedFile();
     // When a statement has read to its end: fails with "database file
     // changed while it was read" when, since ForgetPagesOfAChangedFile last

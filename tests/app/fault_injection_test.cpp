@@ -322,7 +322,16 @@ protected:
             const TStepResult& r = Results[i];
             EXPECT_LE(r.Boxes.size(), 1u);
             for (const ShownBox& box : r.Boxes) CheckBox(box, Fault);
-            if (Fault.Silent) continue;
+            if (Fault.Silent) {
+                // Even after a read came back short, the search made without
+                // faults runs: no page or schema that SQLite read short stays.
+                // What it shows may still differ, since the client dataset
+                // keeps the fields it built from the start-up's rows.
+                if (i == FaultySteps) {
+                    EXPECT_EQ(r.Boxes.size(), 0u) << "the search without faults failed";
+                }
+                continue;
+            }
             const TShown& ref = Reference[i].Shown;
             // Searches leave panel 0 as it was.
             TShown succeeded = ref;
