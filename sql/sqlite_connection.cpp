@@ -70,7 +70,12 @@ int TDBXSqliteConnection::Authorize(void* Self, int Action, const char* Name1, c
                        Action == SQLITE_RECURSIVE || (Action == SQLITE_PRAGMA && !Name2);
     if (TDBXStatementReads* r = self.FReads) {
         if (Action == SQLITE_READ) {
-            if (Name1) r->Tables.push_back(rtl::Utf8ToString(Name1));
+            // Called from the library's C code, which no exception may cross.
+            try {
+                if (Name1) r->Tables.push_back(rtl::Utf8ToString(Name1));
+            } catch (...) {
+                r->Repeatable = false;
+            }
         } else if (Action == SQLITE_FUNCTION) {
             if (!Name2 || !IsRepeatableFunction(Name2)) r->Repeatable = false;
         } else if (Action != SQLITE_SELECT && Action != SQLITE_RECURSIVE) {
