@@ -1,5 +1,6 @@
 #include "toolkit/controls.h"
 
+#include <QAccessible>
 #include <QFont>
 #include <QFontDatabase>
 #include <QRawFont>
@@ -20,6 +21,18 @@ void CallHandler(const TNotifyEvent& Handler, TComponent* Sender) {
     }
 }
 
+namespace {
+AccessibleEventSink TheSink = &QAccessible::updateAccessibility;
+}  // namespace
+
+void Announce(QAccessibleEvent& Event) { TheSink(&Event); }
+
+AccessibleEventSink SetAccessibleEventSink(AccessibleEventSink Sink) {
+    const AccessibleEventSink old = TheSink;
+    TheSink = Sink ? Sink : &QAccessible::updateAccessibility;
+    return old;
+}
+
 TControl::TControl(TComponent* AOwner, std::unique_ptr<QWidget> AWidget)
     : TComponent(AOwner), FWidget(std::move(AWidget)) {}
 
@@ -32,6 +45,11 @@ void TControl::SetName(const String& NewName) {
     TComponent::SetName(NewName);
     FWidget->setObjectName(ToQString(NewName));
 }
+
+String TControl::AccessibleName() const { return FromQString(FWidget->accessibleName()); }
+void TControl::SetAccessibleName(const String& Value) { FWidget->setAccessibleName(ToQString(Value)); }
+String TControl::Hint() const { return FromQString(FWidget->toolTip()); }
+void TControl::SetHint(const String& Value) { FWidget->setToolTip(ToQString(Value)); }
 
 void TControl::SetParent(TForm* Form) {
     if (FParentForm == Form) return;

@@ -10,6 +10,7 @@
 #include "rtl/component.h"
 #include "rtl/exceptions.h"
 
+class QAccessibleEvent;
 class QWidget;
 class QFont;
 
@@ -63,6 +64,15 @@ public:
 
     void SetName(const String& NewName) override;
 
+    // What a screen reader calls the control; empty leaves the toolkit's own
+    // (a button's caption, a group's title, the label tied to it).
+    String AccessibleName() const;
+    void SetAccessibleName(const String& Value);
+    // The tooltip shown over the control, which a screen reader also reads
+    // as the control's description.
+    String Hint() const;
+    void SetHint(const String& Value);
+
     // The widget that draws the control; it lives as long as the control.
     QWidget* Widget() const { return FWidget.get(); }
     // The widget that takes the keyboard focus (the control's own by default).
@@ -77,6 +87,14 @@ private:
     TAlign FAlign = TAlign::alNone;
     int FTabOrder = -1;
 };
+
+// Sends an event to assistive technology (a screen reader's bridge).
+void Announce(QAccessibleEvent& Event);
+// Where Announce sends events: QAccessible::updateAccessibility unless
+// replaced (a test listens here, as Qt drops events while no platform reader
+// is active). Gives the sink it replaces; null puts Qt's back.
+using AccessibleEventSink = void (*)(QAccessibleEvent* Event);
+AccessibleEventSink SetAccessibleEventSink(AccessibleEventSink Sink);
 
 // The 42 letters of the Kazakh alphabet, capitals then small letters.
 inline constexpr std::u16string_view KazakhLetters =

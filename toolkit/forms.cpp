@@ -1,8 +1,11 @@
 #include "toolkit/forms.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QPalette>
 #include <QWidget>
 #include <algorithm>
@@ -34,6 +37,9 @@ class FormWindow : public QWidget {
 public:
     explicit FormWindow(TForm* Form) : FForm(Form) {}
 
+    // Moves the focus to the next (or previous) control in keyboard order.
+    void MoveFocus(bool Next) { focusNextPrevChild(Next); }
+
 protected:
     void resizeEvent(QResizeEvent* Event) override {
         QWidget::resizeEvent(Event);
@@ -62,7 +68,47 @@ private:
     QSize FLastOuter;
 };
 
-TForm::TForm(TComponent* AOwner) : TComponent(AOwner), FWindow(std::make_unique<FormWindow>(this)) {
+namespace {
+
+// Ctrl+Tab and Ctrl+Shift+Tab pressed in a control of the form: the focus
+// moves on as Tab and Shift+Tab move it elsewhere. In a grid, Tab moves
+// between its cells, and this is the keyboard's way out of it.
+class ControlKeys : public QObject {
+public:
+    explicit ControlKeys(FormWindow& Window) : FWindow(Window) {}
+
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(Event);
+        const Qt::KeyboardModifiers mods = key->modifiers();
+        if (!(mods & Qt::ControlModifier) || (mods & Qt::AltModifier)) return false;
+        if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab) return false;
+        FWindow.MoveFocus(key->key() == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
+        return true;
+    }
+
+private:
+    FormWindow& FWindow;
+};
+
+// A form's window reads as a window (a frame) named by its caption, where a
+// reader looks for its title and its status bar.
+QAccessibleInterface* FormWindowFactory(const QString&, QObject* Object) {
+    auto* window = dynamic_cast<FormWindow*>(Object);
+    return window ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
+}  // namespace
+
+TForm::TForm(TComponent* AOwner)
+    : TComponent(AOwner),
+      FWindow(std::make_unique<FormWindow>(this)),
+      FControlKeys(std::make_unique<ControlKeys>(static_cast<FormWindow&>(*FWindow))) {
+    static const bool installed = [] {
+        QAccessible::installFactory(FormWindowFactory);
+        return true;
+    }();
+    (void)installed;
     FWindow->setAutoFillBackground(true);
     FWindow->setBackgroundRole(QPalette::Button);  // the button-face colour
 }
@@ -144,6 +190,8 @@ void TForm::UpdateTabOrder() {
     std::vector<QWidget*> chain;
     for (TControl* c : order) AppendTabWidgets(*c, chain);
     for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+    // Installing again only moves the filter to the front.
+    for (QWidget* w : chain) w->installEventFilter(FControlKeys.get());
 }
 
 void TForm::WindowResized() {

@@ -1,13 +1,17 @@
 #pragma once
 // TForm: a top-level window that owns its controls and reports its creation
 // (OnCreate, once every component exists) and every change of its size
-// (OnResize, the first show included).
+// (OnResize, the first show included). Tab and Shift+Tab move the focus
+// round its controls in TabOrder; Ctrl+Tab and Ctrl+Shift+Tab do so from any
+// control, one that keeps Tab for itself (a grid) included. A screen reader
+// sees the form as a window named by its caption.
 
 #include <memory>
 #include <vector>
 
 #include "toolkit/controls.h"
 
+class QObject;
 class QWidget;
 
 namespace toolkit {
@@ -61,6 +65,7 @@ private:
     void WindowClosed();
 
     std::unique_ptr<QWidget> FWindow;
+    std::unique_ptr<QObject> FControlKeys;  // Ctrl+Tab on the controls
     std::vector<TControl*> FControls;  // not owned: the form's owner list owns them
     String FCaption;
     bool FFocusPlaced = false;

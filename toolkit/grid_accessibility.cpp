@@ -41,8 +41,6 @@ QSet<const QWidget*>& ReadWidgets() {
 
 bool Listened(const QWidget* View) { return QAccessible::isActive() || ReadWidgets().contains(View); }
 
-GridEventSink TheSink = &QAccessible::updateAccessibility;
-
 // The part of the screen where a grid widget shows cells.
 QRect ViewportOnScreen(const QWidget* View) {
     const QWidget* viewport = static_cast<const QAbstractScrollArea*>(View)->viewport();
@@ -296,23 +294,17 @@ void AnnounceGridCurrentCell(TCustomGrid& Grid) {
     if (view->hasFocus()) {
         QAccessibleEvent focus(view, QAccessible::Focus);
         focus.setChild(index);
-        TheSink(&focus);
+        Announce(focus);
     }
     QAccessibleEvent selection(view, QAccessible::Selection);
     selection.setChild(index);
-    TheSink(&selection);
+    Announce(selection);
 }
 
 void AnnounceGridReset(TCustomGrid& Grid) {
     if (!Listened(Grid.Widget())) return;
     QAccessibleTableModelChangeEvent reset(Grid.Widget(), QAccessibleTableModelChangeEvent::ModelReset);
-    TheSink(&reset);
-}
-
-GridEventSink SetGridEventSink(GridEventSink Sink) {
-    const GridEventSink old = TheSink;
-    TheSink = Sink ? Sink : &QAccessible::updateAccessibility;
-    return old;
+    Announce(reset);
 }
 
 }  // namespace toolkit

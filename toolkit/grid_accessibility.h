@@ -2,7 +2,6 @@
 // The toolkit's side of making grids readable by screen readers: the grid's
 // widget answers as a table whose cells the grid's reader hooks describe.
 
-class QAccessibleEvent;
 class QObject;
 
 namespace toolkit {
@@ -14,15 +13,10 @@ void InstallGridAccessibility();
 // The grid behind a grid widget; nullptr for other objects and once the grid
 // is being destroyed.
 TCustomGrid* ReadableGridOf(const QObject* Object);
-// Events for assistive technology: the current cell moved or its content
-// changed; the table's rows or columns changed.
+// Events for assistive technology, sent through Announce (controls.h): the
+// current cell moved or its content changed; the table's rows or columns
+// changed.
 void AnnounceGridCurrentCell(TCustomGrid& Grid);
 void AnnounceGridReset(TCustomGrid& Grid);
-
-// Where grid events go: QAccessible::updateAccessibility unless replaced (a
-// test listens here, as Qt drops events while no platform reader is active).
-// Returns the sink it replaces.
-using GridEventSink = void (*)(QAccessibleEvent* Event);
-GridEventSink SetGridEventSink(GridEventSink Sink);
 
 }  // namespace toolkit

@@ -1,5 +1,7 @@
 #include "toolkit/std_controls.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QContextMenuEvent>
@@ -11,15 +13,19 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegion>
 #include <QStyle>
+#include <QStyleOptionFrame>
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QToolTip>
 
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
@@ -79,10 +85,62 @@ protected:
     }
 };
 
-// A group box that draws its title only where it shows whole, as the label
-// above does; the frame is drawn either way.
-class WholeTitleGroupBox : public QGroupBox {
+// A tooltip-like note that stays up while its group has the focus: Qt's own
+// tooltip goes at the next key, and the arrow keys are how the choice moves.
+// A reader sees a tool tip named by the note's text.
+class ChoiceTip : public QLabel {
+public:
+    ChoiceTip() : QLabel(nullptr, Qt::ToolTip | Qt::BypassGraphicsProxyWidget) {
+        static const bool installed = [] {
+            QAccessible::installFactory([](const QString&, QObject* Object) -> QAccessibleInterface* {
+                auto* tip = dynamic_cast<ChoiceTip*>(Object);
+                return tip ? new QAccessibleWidget(tip, QAccessible::ToolTip) : nullptr;
+            });
+            return true;
+        }();
+        (void)installed;
+        setObjectName(QStringLiteral("ChoiceTip"));
+        setAttribute(Qt::WA_ShowWithoutActivating);
+        setForegroundRole(QPalette::ToolTipText);
+        setBackgroundRole(QPalette::ToolTipBase);
+        setPalette(QToolTip::palette());
+        setFont(QToolTip::font());
+        setMargin(1 + style()->pixelMetric(QStyle::PM_ToolTipLabelFrameWidth, nullptr, this));
+    }
+
 protected:
+    void paintEvent(QPaintEvent* Event) override {
+        {
+            QStylePainter painter(this);
+            QStyleOptionFrame frame;
+            frame.initFrom(this);
+            painter.drawPrimitive(QStyle::PE_PanelTipLabel, frame);
+        }
+        QLabel::paintEvent(Event);
+    }
+};
+
+// A group box that draws its title only where it shows whole, as the label
+// above does; the frame is drawn either way. While one of its items has the
+// focus it is framed in the highlight colour and its tooltip text shows
+// below it.
+class WholeTitleGroupBox : public QGroupBox {
+public:
+    // An item took or lost the focus.
+    void ItemFocusChanged() {
+        update();
+        ShowChoice();
+    }
+
+protected:
+    bool event(QEvent* Event) override {
+        if (Event->type() == QEvent::ToolTipChange) ShowChoice();
+        return QGroupBox::event(Event);
+    }
+    void hideEvent(QHideEvent* Event) override {
+        FTip.hide();
+        QGroupBox::hideEvent(Event);
+    }
     void paintEvent(QPaintEvent* Event) override {
         QStylePainter painter(this);
         QStyleOptionGroupBox option;
@@ -93,7 +151,35 @@ protected:
             option.subControls &= ~QStyle::SC_GroupBoxLabel;
         }
         painter.drawComplexControl(QStyle::CC_GroupBox, option);
+        if (HasFocusedItem()) {
+            // Two pixels wide, inside the box: seen even where the group is
+            // too small to show its items.
+            painter.setPen(QPen(palette().highlight().color(), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        }
     }
+
+private:
+    bool HasFocusedItem() const {
+        const QWidget* focus = QApplication::focusWidget();
+        return focus && focus->parentWidget() == this;
+    }
+    // The note shows the tooltip's text, below the box, while an item has
+    // the focus and there is a text to show.
+    void ShowChoice() {
+        if (!HasFocusedItem() || toolTip().isEmpty()) {
+            FTip.hide();
+            return;
+        }
+        FTip.setText(toolTip());
+        FTip.setAccessibleName(toolTip());
+        FTip.adjustSize();
+        FTip.move(mapToGlobal(QPoint(0, height() + 2)));
+        FTip.show();
+    }
+
+    ChoiceTip FTip;
 };
 
 // A radio button whose arrow keys move the choice to the previous or next
@@ -120,6 +206,17 @@ protected:
             next->setFocus(Qt::OtherFocusReason);
         }
     }
+    void focusInEvent(QFocusEvent* Event) override {
+        QRadioButton::focusInEvent(Event);
+        Box().ItemFocusChanged();
+    }
+    void focusOutEvent(QFocusEvent* Event) override {
+        QRadioButton::focusOutEvent(Event);
+        Box().ItemFocusChanged();
+    }
+
+private:
+    WholeTitleGroupBox& Box() const { return *static_cast<WholeTitleGroupBox*>(parentWidget()); }
 };
 
 // A line edit that offers each character key to its TEdit's OnKeyPress first.
@@ -162,6 +259,24 @@ String TLabel::Caption() const { return FromQString(Label()->text()); }
 void TLabel::SetCaption(const String& Value) { Label()->setText(ToQString(Value)); }
 void TLabel::SetAlignment(TAlignment Value) { Label()->setAlignment(ToQt(Value) | Qt::AlignTop); }
 
+// The toolkit's buddy: what Qt's accessibility reads the name and the
+// relations from (the caption has no "&", so it adds no shortcut).
+void TLabel::SetFocusControl(TControl* Value) {
+    if (FFocusControl == Value) return;
+    if (FFocusControl) RemoveFreeNotification(FFocusControl);
+    FFocusControl = Value;
+    if (Value) FreeNotification(Value);
+    Label()->setBuddy(Value ? Value->Widget() : nullptr);
+}
+
+void TLabel::Notification(TComponent* AComponent, rtl::TOperation Operation) {
+    TControl::Notification(AComponent, Operation);
+    if (Operation == rtl::TOperation::opRemove && AComponent && AComponent == FFocusControl) {
+        FFocusControl = nullptr;
+        Label()->setBuddy(nullptr);
+    }
+}
+
 // ---- TEdit
 
 // Follows the application's focus changes and fires OnEnter for moves from
@@ -203,7 +318,18 @@ void TBitBtn::Click() { Button()->click(); }
 TRadioGroup::TRadioGroup(TComponent* AOwner)
     : TControl(AOwner, std::make_unique<WholeTitleGroupBox>()), FGroup(std::make_unique<QButtonGroup>()) {
     new QGridLayout(Box());
-    QObject::connect(FGroup.get(), &QButtonGroup::idToggled, [this] { UpdateTabStop(); });
+    QObject::connect(FGroup.get(), &QButtonGroup::idToggled, [this] {
+        UpdateTabStop();
+        ChoiceToggled();
+    });
+}
+
+// An exclusive group toggles two items for one change of the choice; OnClick
+// runs once, when the choice differs from the one it last reported.
+void TRadioGroup::ChoiceToggled() {
+    if (ItemIndex() == FChosen) return;
+    FChosen = ItemIndex();
+    CallHandler(OnClick, this);
 }
 
 TRadioGroup::~TRadioGroup() = default;
@@ -341,6 +467,22 @@ String WithCrLf(const String& Value) {
     return out;
 }
 
+// A text edit framed in the highlight colour while it has the focus, as a
+// line edit is: its caret alone blinks out half the time, and a read-only
+// text may have none in view.
+class FocusFramedTextEdit : public QTextEdit {
+protected:
+    bool event(QEvent* Event) override {
+        const bool handled = QTextEdit::event(Event);
+        if (Event->type() == QEvent::Paint && hasFocus()) {
+            QPainter painter(this);
+            painter.setPen(palette().highlight().color());
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+        return handled;
+    }
+};
+
 }  // namespace
 
 // Turns the editor's key, mouse, focus and change events into the memo's
@@ -443,7 +585,8 @@ private:
     TMemo& FMemo;
 };
 
-TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<QTextEdit>()), FWatch(new Watch(*this)) {
+TMemo::TMemo(TComponent* AOwner)
+    : TControl(AOwner, std::make_unique<FocusFramedTextEdit>()), FWatch(new Watch(*this)) {
     Editor()->setAcceptRichText(false);
     Editor()->setTabChangesFocus(true);
     // Dropped text would change the memo without EditRequest.
@@ -486,7 +629,11 @@ String TMemo::Lines(int Index) const {
     return FromQString(Editor()->document()->findBlockByNumber(Index).text());
 }
 
-void TMemo::SetReadOnly(bool Value) { Editor()->setReadOnly(Value); }
+void TMemo::SetReadOnly(bool Value) {
+    Editor()->setReadOnly(Value);
+    // Qt's read-only text answers the mouse only.
+    if (Value) Editor()->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
 bool TMemo::ReadOnly() const { return Editor()->isReadOnly(); }
 
 void TMemo::SetWordWrap(bool Value) {

@@ -28,9 +28,18 @@ public:
     String Caption() const;
     void SetCaption(const String& Value);
     void SetAlignment(TAlignment Value);
+    // The control the label names: a screen reader reads the caption as that
+    // control's name (unless it has one of its own) and relates the two
+    // (labelled by, label for). Null for none.
+    TControl* FocusControl() const { return FFocusControl; }
+    void SetFocusControl(TControl* Value);
+
+protected:
+    void Notification(TComponent* AComponent, rtl::TOperation Operation) override;
 
 private:
     QLabel* Label() const;
+    TControl* FFocusControl = nullptr;
 };
 
 // Called with each character key pressed in a control (Enter as CR, Escape
@@ -74,7 +83,10 @@ private:
 
 // A framed group of radio buttons, one chosen at a time; its title, like a
 // label's caption, is drawn only where it shows whole. Tab into the group
-// reaches the chosen item; the arrow keys move the choice.
+// reaches the chosen item; the arrow keys move the choice. While an item has
+// the focus the group is framed in the highlight colour and its Hint shows
+// below it as a tooltip does, so the focus and the choice can be seen
+// however small the group is drawn.
 class TRadioGroup : public TControl {
 public:
     explicit TRadioGroup(TComponent* AOwner);
@@ -90,12 +102,17 @@ public:
     void SetItemIndex(int Value);
     QWidget* FocusWidget() const override;
 
+    // The chosen item changed, by the user or by SetItemIndex.
+    TNotifyEvent OnClick;
+
 private:
     void Rebuild();
+    void ChoiceToggled();
     void UpdateTabStop();
     QGroupBox* Box() const;
     std::vector<String> FItems;
     int FColumns = 1;
+    int FChosen = -1;  // the ItemIndex OnClick last reported
     std::unique_ptr<QButtonGroup> FGroup;
 };
 
@@ -104,7 +121,8 @@ inline constexpr const char16_t* SMemoTooLarge = u"Text exceeds memo capacity";
 // A multi-line text box. Its text reads and is set with CR LF line breaks;
 // key presses, double clicks, focus moves and text changes reach the
 // protected virtual methods, where a derived memo may drop a key. Tab moves
-// the focus on, as in every other control of a window.
+// the focus on, as in every other control of a window. While it has the
+// focus the memo is framed in the highlight colour.
 class TMemo : public TControl {
 public:
     explicit TMemo(TComponent* AOwner);
@@ -129,7 +147,9 @@ public:
     int Capacity() const { return FCapacity; }
     void SetCapacity(int Value) { FCapacity = Value; }
 
-    // The control's own flag: whether the user may change the text.
+    // The control's own flag: whether the user may change the text. A
+    // read-only memo still has a caret, so the keyboard (and a screen reader
+    // following it) can move through the text and select it.
     void SetReadOnly(bool Value);
     bool ReadOnly() const;
     bool WordWrap() const { return FWordWrap; }

@@ -47,7 +47,7 @@ class AccessibilityTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Heard.clear();
-        PreviousSink = toolkit::SetGridEventSink(Listen);
+        PreviousSink = toolkit::SetAccessibleEventSink(Listen);
         Data = std::make_unique<testing_data::TMemoryDataSet>(
             nullptr, std::vector<testing_data::Column>{{u"ID", data::ftInteger},
                                                        {u"Word", data::ftWideString, 60},
@@ -81,7 +81,7 @@ protected:
     void TearDown() override {
         Form.reset();
         Data.reset();
-        toolkit::SetGridEventSink(PreviousSink);
+        toolkit::SetAccessibleEventSink(PreviousSink);
     }
 
     QAccessibleInterface* Table() const { return QAccessible::queryAccessibleInterface(Grid->Widget()); }
@@ -93,7 +93,7 @@ protected:
     // The record the dataset is on, by its Word.
     String CurrentWord() const { return Data->FieldByName(u"Word")->AsString(); }
 
-    toolkit::GridEventSink PreviousSink = nullptr;
+    toolkit::AccessibleEventSink PreviousSink = nullptr;
     std::unique_ptr<testing_data::TMemoryDataSet> Data;
     std::unique_ptr<toolkit::TForm> Form;
     data::TDataSource* Source = nullptr;
