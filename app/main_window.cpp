@@ -43,6 +43,7 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
 
     DBGrid1 = Make<views::TDBGrid>(this, u"DBGrid1");
     DBGrid1->SetBounds(8, 39, 612, 147);
+    DBGrid1->SetAccessibleName(u"Сөздер кестесі");
     DBGrid1->SetTabOrder(0);
     DBGrid1->SetTitleFontPixelHeight(11);
     DBGrid1->SetOptions({views::dgTitles, views::dgIndicator, views::dgColumnResize, views::dgColLines,
@@ -58,6 +59,7 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     StatusBar1 = Make<TStatusBar>(this, u"StatusBar1");
     StatusBar1->SetBounds(0, 420, 665, 19);
     StatusBar1->SetAlign(TAlign::alBottom);
+    StatusBar1->SetAccessibleName(u"Күй жолағы");
     StatusBar1->AddPanel(250);
     StatusBar1->AddPanel(50);
 
@@ -69,6 +71,7 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     Edit1 = Make<TEdit>(this, u"Edit1");
     Edit1->SetBounds(8, 12, 513, 21);
     Edit1->SetTextHint(u"Іздейтін сөзіңізді енгізіңіз ...");
+    Edit1->SetAccessibleName(u"Іздейтін сөз");
     Edit1->SetTabOrder(2);
 
     RadioGroup1 = Make<TRadioGroup>(this, u"RadioGroup1");
@@ -87,6 +90,8 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     DBMemo1->SetAlignment(TAlignment::taCenter);
     DBMemo1->SetFontPixelHeight(16);
     DBMemo1->SetTabOrder(4);
+    // The caption above the memo is its name for a screen reader.
+    Label1->SetFocusControl(DBMemo1);
 
     // The data chain: connection -> query -> provider -> client dataset ->
     // data source. Nothing opens until the window's creation handler runs.
@@ -121,6 +126,8 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     BitBtn1->OnClick = [this](rtl::TComponent* Sender) { BitBtn1Click(Sender); };
     Edit1->OnEnter = [this](rtl::TComponent* Sender) { Edit1Enter(Sender); };
     Edit1->OnKeyPress = [this](rtl::TComponent* Sender, char16_t& Key) { Edit1KeyPress(Sender, Key); };
+    RadioGroup1->OnClick = [this](rtl::TComponent* Sender) { RadioGroup1Click(Sender); };
+    RadioGroup1Click(RadioGroup1);
 }
 
 int HalfRoundedToEven(int Width) {
@@ -182,6 +189,16 @@ void TForm2::Search() {
     if (ClientDataSet1->Active()) ClientDataSet1->Refresh();
     else ClientDataSet1->Open();
     StatusBar1->SetPanelText(1, MatchesFoundText(SQLQuery1->RecordCount()));
+}
+
+void TForm2::RadioGroup1Click(rtl::TComponent*) {
+    const int index = RadioGroup1->ItemIndex();
+    const auto& items = RadioGroup1->Items();
+    const rtl::String hint = index >= 0 && index < static_cast<int>(items.size())
+                                 ? u"Іздеу түрі: " + items[static_cast<std::size_t>(index)]
+                                 : rtl::String();
+    RadioGroup1->SetHint(hint);
+    Edit1->SetHint(hint);
 }
 
 rtl::String TForm2::ExecutableFolder() const {

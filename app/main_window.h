@@ -63,6 +63,9 @@ public:
     void Edit1Enter(rtl::TComponent* Sender);
     // Enter in the box searches as the button does; Escape empties the box.
     void Edit1KeyPress(rtl::TComponent* Sender, char16_t& Key);
+    // The match mode changed: the search box's and the group's tooltips
+    // name the new one (the group is too small to show it).
+    void RadioGroup1Click(rtl::TComponent* Sender);
 
     // The folder of the running executable, with its trailing delimiter.
     rtl::String ExecutableFolder() const;
