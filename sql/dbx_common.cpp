@@ -373,6 +373,10 @@ std::unique_ptr<TDBXReader> TDBXMorphicCommand::GetNextReader() {
     return FCommand->GetNextReader();
 }
 
+std::optional<TDBXStatementReads> TDBXMorphicCommand::GetStatementReads() const {
+    return FCommand ? FCommand->GetStatementReads() : std::nullopt;
+}
+
 std::unique_ptr<TDBXReader> TDBXMorphicCommand::DerivedGetNextReader() {
     return FCommand ? FCommand->DerivedGetNextReader() : nullptr;
 }

@@ -162,6 +162,9 @@ public:
     virtual std::unique_ptr<TDBXReader> ExecuteQuery();
     virtual void ExecuteUpdate();
     virtual std::unique_ptr<TDBXReader> GetNextReader();
+    // What the prepared statement reads, noted when the driver compiled it;
+    // nothing when the driver cannot tell.
+    virtual std::optional<TDBXStatementReads> GetStatementReads() const { return std::nullopt; }
 
     bool IsOpen() const { return FOpen; }
     bool IsPrepared() const { return FPrepared; }
@@ -230,6 +233,7 @@ public:
     std::unique_ptr<TDBXReader> ExecuteQuery() override;
     void ExecuteUpdate() override;
     std::unique_ptr<TDBXReader> GetNextReader() override;
+    std::optional<TDBXStatementReads> GetStatementReads() const override;
 
     // The driver's command, or null before the first open.
     TDBXCommand* DriverCommand() const { return FCommand.get(); }

@@ -221,6 +221,11 @@ void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
     if (FCommandText.empty()) DatabaseError(SMissingSQL);
     if (!FSQLConnection) DatabaseError(SMissingSQLConnection);
     FSQLConnection->CheckConnection(eConnect);
+    // Read before the statement is prepared and runs: a change committed
+    // while the rows are read then shows as a difference from it, and
+    // nothing runs between the prepare and the first step.
+    TDBXConnection* connection = FSQLConnection->DBXConnection();
+    FReadVersion = connection ? connection->GetDataVersion() : std::nullopt;
     SetPrepared(true);
     if (!FDBXCommand) DatabaseError(SPrepareError);
     FSQLConnection->IncActiveStatements();
@@ -229,11 +234,6 @@ void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
 }
 
 void TCustomSQLDataSet::ExecuteStatement() {
-    // Read before the statement starts: a change committed while the rows are
-    // read then shows as a difference from it.
-    FReadVersion = FSQLConnection && FSQLConnection->DBXConnection()
-                       ? FSQLConnection->DBXConnection()->GetDataVersion()
-                       : std::nullopt;
     FDBXReader = FDBXCommand->ExecuteQuery();
     FRecords = -1;
     FRowsRead = 0;
@@ -589,7 +589,7 @@ std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(const TCountDerivati
     if (!connection || connection->GetDataVersion() != FCompleteVersion) return std::nullopt;
     // The count statement must compile, read the same tables as the
     // statement and, like it, give a result that depends on them alone.
-    const std::optional<TDBXStatementReads> read = connection->GetStatementReads(FCommandText);
+    const std::optional<TDBXStatementReads> read = FDBXCommand ? FDBXCommand->GetStatementReads() : std::nullopt;
     if (!read || !read->Repeatable || read->Tables.empty()) return std::nullopt;
     if (connection->GetStatementReads(Count.Statement) != read) return std::nullopt;
     return FCompleteRows;
@@ -597,15 +597,34 @@ std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(const TCountDerivati
 
 int TCustomSQLDataSet::GetRows(const String& Query, TSQLConnection& Connection) {
     int rows = -1;
+    bool ran = false;
+    // The statement runs on a driver command of its own, as a dataset of its
+    // own would run it, without the fields and buffers such a dataset makes
+    // for the one value.
     try {
-        TSQLDataSet counter(nullptr);
-        counter.SetConnection(&Connection);
-        counter.SetCommandText(rtl::Trim(Query));
-        counter.Open();
-        if (!counter.Eof()) rows = counter.Fields()[0]->AsInteger();
+        Connection.CheckConnection(eConnect);
+        TDBXConnection* connection = Connection.DBXConnection();
+        if (!connection) DatabaseError(SMissingSQLConnection);
+        const String text = rtl::Trim(Query);
+        std::size_t pos = 0;
+        String token;
+        if (NextSQLTokenEx(text, pos, token, stUnknown, idMixCase) == stSelect) Connection.IncSelectStatements();
+        std::unique_ptr<TDBXCommand> command = connection->CreateCommand();
+        command->SetCommandType(TDBXCommandTypes::DbxSQL);
+        command->SetText(text);
+        command->GetParameters().SetCount(0);
+        command->Prepare();
+        std::unique_ptr<TDBXReader> reader = command->ExecuteQuery();
+        ran = reader != nullptr;
+        // The value as a field's AsInteger reads it: the count's digits (a
+        // wide memo's text, or an integer's decimal form) converted.
+        if (reader && reader->Next()) rows = rtl::StrToInt(reader->GetValue(0).GetAsString());
     } catch (const rtl::Exception&) {
         // Whatever the database said, the count is reported as unsupported.
     }
+    // A dataset that ran the statement as the connection's only client would
+    // have let a connection that is not kept close as it closed.
+    if (ran && !Connection.KeepConnection() && Connection.DataSetCount() == 0) Connection.CheckDisconnect();
     if (rows == -1) DatabaseError(SNotSupported);
     return rows;
 }

@@ -7,15 +7,7 @@
 #include "sql/sqlite_reader.h"
 
 namespace sql {
-namespace {
-
-// SQLite reads a UTF-16 surrogate as the first half of a pair whatever
-// follows it, so an unpaired one swallows the next character: the
-// apostrophe that ends a literal, say, after which the rest of the literal
-// is read as SQL. Such a surrogate has no UTF-8 form anyway; it goes to the
-// library as U+FFFD, the replacement character, and the statement is read as
-// it is written.
-String WithUnpairedSurrogatesReplaced(StringView Text) {
+String SqliteStatementText(StringView Text) {
     String out(Text);
     for (std::size_t i = 0; i < out.size(); ++i) {
         const char16_t c = out[i];
@@ -28,8 +20,6 @@ String WithUnpairedSurrogatesReplaced(StringView Text) {
     }
     return out;
 }
-
-}  // namespace
 
 void TSqliteStatementFinalizer::operator()(sqlite3_stmt* Statement) const { sqlite3_finalize(Statement); }
 
@@ -54,16 +44,23 @@ std::unique_ptr<TDBXRow> TDBXSqliteCommand::CreateParameterRow() {
 void TDBXSqliteCommand::DerivedOpen() {
     Trace(u"sqlite3_prepare16_v2");
     sqlite3_stmt* statement = nullptr;
-    const void* tail = nullptr;
-    const String text = WithUnpairedSurrogatesReplaced(FText);
+    const String text = SqliteStatementText(FText);
     FSqliteConnection.ForgetPagesOfAChangedFile();
     const std::int64_t changesBefore = FSqliteConnection.ChangeCount();
-    const int result = sqlite3_prepare16_v2(FSqliteConnection.ConnectionHandle(), text.c_str(),
-                                            static_cast<int>(text.size() * 2), &statement, &tail);
+    FReads = TDBXStatementReads();
+    FColumnsDescribed = TSqliteColumnsDescribed();
+    const int result = FSqliteConnection.PrepareNotingReads(text, &statement, FReads);
     FStatementHandle.reset(statement);
     if (result != SQLITE_OK) FStatementHandle.reset();
     FChangesSettings = FSqliteConnection.ChangeCount() != changesBefore;
+    FPagesRequestedAtPrepare = FSqliteConnection.PagesRequested();
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
+}
+
+std::optional<TDBXStatementReads> TDBXSqliteCommand::GetStatementReads() const {
+    sqlite3_stmt* statement = FStatementHandle.get();
+    if (!statement || sqlite3_stmt_status(statement, SQLITE_STMTSTATUS_REPREPARE, 0) != 0) return std::nullopt;
+    return FReads;
 }
 
 int TDBXSqliteCommand::Step() {
@@ -71,7 +68,11 @@ int TDBXSqliteCommand::Step() {
     // Text holding only blanks or comments prepares to no statement.
     if (!statement) FDBXContext->Error(TDBXErrorCodes::InvalidOperation, u"No statement to execute");
     Trace(FText);
-    if (!sqlite3_stmt_busy(statement)) FSqliteConnection.ForgetPagesOfAChangedFile();
+    if (!sqlite3_stmt_busy(statement)) {
+        const bool pagesForgotten = FPagesRequestedAtPrepare == FSqliteConnection.PagesRequested();
+        FPagesRequestedAtPrepare.reset();
+        if (!pagesForgotten) FSqliteConnection.ForgetPagesOfAChangedFile();
+    }
     if (FChangesSettings) FSqliteConnection.NoteChange();
     Trace(u"sqlite3_step");
     const int step = sqlite3_step(statement);
@@ -105,7 +106,7 @@ std::unique_ptr<TDBXReader> TDBXSqliteCommand::DerivedExecuteQuery() {
     try {
         auto byteReader = std::make_unique<TDBXSqliteByteReader>(FDBXContext, statement);
         return std::make_unique<TDBXSqliteReader>(FDBXContext, columns, std::move(byteReader), statement,
-                                                  FSqliteConnection, step == SQLITE_ROW);
+                                                  FSqliteConnection, step == SQLITE_ROW, FColumnsDescribed);
     } catch (...) {
         sqlite3_reset(statement);
         throw;
@@ -123,6 +124,8 @@ void TDBXSqliteCommand::DerivedClose() {
     Trace(u"sqlite3_finalize");
     const int result = sqlite3_finalize(FStatementHandle.release());
     FParameterRow = nullptr;
+    FPagesRequestedAtPrepare.reset();
+    FColumnsDescribed = TSqliteColumnsDescribed();
     CheckError(result, FSqliteConnection.ConnectionHandle(), FDBXContext.get());
 }
 

@@ -81,50 +81,101 @@ int TDBXSqliteConnection::Authorize(void* Self, int Action, const char* Name1, c
         } else if (Action != SQLITE_SELECT && Action != SQLITE_RECURSIVE) {
             r->Repeatable = false;
         }
-    } else if (!reads) {
-        ++self.FChangeCount;
     }
+    if (!reads && !self.FCompilingOnly) ++self.FChangeCount;
     return SQLITE_OK;
+}
+
+bool TDBXSqliteConnection::PrepareVersionStatement() {
+    sqlite3* db = FConnectionHandle.get();
+    FVersionStatement.reset();
+    FVersionDatabases.clear();
+    FVersionChangeCount = FChangeCount;
+    if (!ForEachRow(db, "PRAGMA database_list", [&](sqlite3_stmt* row) {
+            const unsigned char* name = sqlite3_column_text(row, 1);
+            FVersionDatabases.emplace_back(name ? reinterpret_cast<const char*>(name) : "");
+        }))
+        return false;
+    // Naming each database's schema table makes the statement begin a read
+    // of every database when it runs; WHERE 0 then ends it without reading
+    // a row.
+    std::string sql = "SELECT 1 FROM ";
+    for (std::size_t i = 0; i < FVersionDatabases.size(); ++i) {
+        if (i > 0) sql += ", ";
+        sql += '"';
+        for (char c : FVersionDatabases[i]) sql += c == '"' ? std::string("\"\"") : std::string(1, c);
+        sql += "\".sqlite_master";
+    }
+    sql += " WHERE 0";
+    sqlite3_stmt* prepared = nullptr;
+    const int result = sqlite3_prepare_v2(db, sql.c_str(), -1, &prepared, nullptr);
+    FVersionStatement.reset(prepared);
+    if (result == SQLITE_OK && prepared) return true;
+    FVersionStatement.reset();
+    return false;
 }
 
 std::optional<TDBXDataVersion> TDBXSqliteConnection::GetDataVersion() {
     sqlite3* db = FConnectionHandle.get();
     if (!db) return std::nullopt;
+    if ((!FVersionStatement || FVersionChangeCount != FChangeCount) && !PrepareVersionStatement())
+        return std::nullopt;
     TDBXDataVersion version;
     version.Readings = {FChangeCount, sqlite3_total_changes64(db)};
-    std::vector<std::string> names;
-    if (!ForEachRow(db, "PRAGMA database_list", [&](sqlite3_stmt* row) {
-            const unsigned char* name = sqlite3_column_text(row, 1);
-            names.emplace_back(name ? reinterpret_cast<const char*>(name) : "");
-        }))
+    sqlite3_stmt* statement = FVersionStatement.get();
+    const int step = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    if (step != SQLITE_DONE) {
+        FVersionStatement.reset();  // compiled again on the next call
         return std::nullopt;
-    const auto reading = [&](sqlite3_stmt* row) { version.Readings.push_back(sqlite3_column_int64(row, 0)); };
-    for (const std::string& name : names) {
-        std::string quoted = "\"";
-        for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        quoted += '"';
-        if (!ForEachRow(db, "PRAGMA " + quoted + ".data_version", reading) ||
-            !ForEachRow(db, "PRAGMA " + quoted + ".schema_version", reading))
-            return std::nullopt;
     }
+    // Each pager's data version as the statement's read of it began; a
+    // database without a file yet (temp before its first table) has none.
+    for (const std::string& name : FVersionDatabases) {
+        unsigned int dataVersion = 0;
+        const bool known = sqlite3_file_control(db, name.c_str(), SQLITE_FCNTL_DATA_VERSION, &dataVersion) == SQLITE_OK;
+        version.Readings.push_back(known ? static_cast<std::int64_t>(dataVersion) : -1);
+    }
+    // A schema changed under the statement makes the library compile it again.
+    version.Readings.push_back(sqlite3_stmt_status(statement, SQLITE_STMTSTATUS_REPREPARE, 0));
     return version;
 }
 
+int TDBXSqliteConnection::PrepareNotingReads(const String& Text, sqlite3_stmt** Statement,
+                                              TDBXStatementReads& Reads) {
+    FReads = &Reads;
+    const void* tail = nullptr;
+    const int result = sqlite3_prepare16_v2(FConnectionHandle.get(), Text.c_str(),
+                                            static_cast<int>(Text.size() * 2), Statement, &tail);
+    FReads = nullptr;
+    if (result == SQLITE_OK && *Statement) {
+        if (!sqlite3_stmt_readonly(*Statement)) Reads.Repeatable = false;
+        std::sort(Reads.Tables.begin(), Reads.Tables.end());
+        Reads.Tables.erase(std::unique(Reads.Tables.begin(), Reads.Tables.end()), Reads.Tables.end());
+    }
+    return result;
+}
+
 std::optional<TDBXStatementReads> TDBXSqliteConnection::GetStatementReads(const String& Text) {
-    sqlite3* db = FConnectionHandle.get();
-    if (!db) return std::nullopt;
+    if (!FConnectionHandle) return std::nullopt;
     TDBXStatementReads reads;
     sqlite3_stmt* prepared = nullptr;
-    FReads = &reads;
-    const int result =
-        sqlite3_prepare16_v2(db, Text.c_str(), static_cast<int>(Text.size() * 2), &prepared, nullptr);
-    FReads = nullptr;
+    FCompilingOnly = true;
+    // Compiled as a command would compile it.
+    const int result = PrepareNotingReads(SqliteStatementText(Text), &prepared, reads);
+    FCompilingOnly = false;
     const std::unique_ptr<sqlite3_stmt, TSqliteStatementFinalizer> statement(prepared);
     if (result != SQLITE_OK || !prepared) return std::nullopt;
-    if (!sqlite3_stmt_readonly(prepared)) reads.Repeatable = false;
-    std::sort(reads.Tables.begin(), reads.Tables.end());
-    reads.Tables.erase(std::unique(reads.Tables.begin(), reads.Tables.end()), reads.Tables.end());
     return reads;
+}
+
+std::int64_t TDBXSqliteConnection::PagesRequested() const {
+    std::int64_t total = 0;
+    for (int counter : {SQLITE_DBSTATUS_CACHE_HIT, SQLITE_DBSTATUS_CACHE_MISS, SQLITE_DBSTATUS_CACHE_WRITE}) {
+        int current = 0, highest = 0;
+        if (sqlite3_db_status(FConnectionHandle.get(), counter, &current, &highest, 0) == SQLITE_OK) total += current;
+    }
+    return total;
 }
 
 TDBXSqliteConnection::TFileIdentity TDBXSqliteConnection::FileIdentity() const {
@@ -190,6 +241,7 @@ void TDBXSqliteConnection::DerivedOpen() {
         properties.SetValue(TDBXPropertyNames::ColumnMetaDataSupported, u"True");
     const String database = properties.GetValue(TDBXPropertyNames::Database);
     const bool failIfMissing = rtl::SameText(properties.GetValue(TDBXPropertyNames::FailIfMissing), u"True");
+    FVersionStatement.reset();
     FConnectionHandle.reset();
     sqlite3* handle = nullptr;
     int result;
@@ -216,6 +268,7 @@ void TDBXSqliteConnection::DerivedOpen() {
 
 void TDBXSqliteConnection::DerivedClose() {
     if (!FConnectionHandle) return;
+    FVersionStatement.reset();
     DBXContext()->Trace(TDBXTraceFlags::Vendor, u"sqlite3_close");
     const int result = sqlite3_close(FConnectionHandle.get());
     if (result == SQLITE_OK) {

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "sql/dbx_common.h"
+#include "sql/sqlite_command.h"
 
 struct sqlite3;
 
@@ -26,14 +29,21 @@ public:
     String GetProductVersion() override;
     // "ColumnMetaDataSupported" and "DriverDataTypes" (names matched exactly).
     String GetVendorProperty(StringView Name) override;
-    // For every database of the connection (main, temp, attached) its
-    // PRAGMA data_version (other connections' commits) and schema_version,
-    // then the total of rows this connection changed and ChangeCount.
+    // ChangeCount and the total of rows this connection changed, then for
+    // every database of the connection (main, temp, attached) the data
+    // version its pager found when one statement began reading them all
+    // (it moves with every commit to the file, this connection's own
+    // included, which the first two readings see anyway), and how often that
+    // statement had to be compiled again for a changed schema.
     std::optional<TDBXDataVersion> GetDataVersion() override;
     // Compiles Text with an authorizer that notes each table read and each
     // function called; only functions known to depend on their arguments
     // alone keep the statement repeatable.
     std::optional<TDBXStatementReads> GetStatementReads(const String& Text) override;
+    // Compiles Text for a command as sqlite3_prepare16_v2 does, noting in
+    // Reads what it reads as GetStatementReads does; a statement that
+    // changes settings is counted in ChangeCount as any other.
+    int PrepareNotingReads(const String& Text, sqlite3_stmt** Statement, TDBXStatementReads& Reads);
 
     sqlite3* ConnectionHandle() const { return FConnectionHandle.get(); }
     int TransactionId() const { return FTransactionId; }
@@ -55,6 +65,10 @@ public:
     // one can, or after a read came back short, and compiles statements
     // against the schema it read last.
     void ForgetPagesOfAChangedFile();
+    // The pages this connection's statements have asked the library's cache
+    // for so far: unchanged between two moments, no statement read anything
+    // in between.
+    std::int64_t PagesRequested() const;
     // When a statement has read to its end: fails with "database file
     // changed while it was read" when, since ForgetPagesOfAChangedFile last
     // looked, something other than this connection changed the file under a
@@ -79,11 +93,14 @@ private:
 
     static int Authorize(void* Self, int Action, const char* Name1, const char* Name2, const char* Database,
                          const char* Trigger);
+    // Compiles VersionStatement anew for the databases now attached.
+    bool PrepareVersionStatement();
 
     std::unique_ptr<sqlite3, TSqliteDatabaseCloser> FConnectionHandle;
     int FTransactionId = 0;
     std::int64_t FChangeCount = 0;
-    TDBXStatementReads* FReads = nullptr;  // being filled by GetStatementReads
+    TDBXStatementReads* FReads = nullptr;  // being filled while a statement compiles
+    bool FCompilingOnly = false;           // the statement compiled will not run
     struct TFileIdentity {
         long long Size = -1;  // -1: the file could not be read
         long long ModifiedNs = 0;
@@ -93,6 +110,13 @@ private:
     // sqlite3_total_changes64 and FChangeCount when FFileSeen was read.
     std::pair<std::int64_t, std::int64_t> FOwnChangesSeen;
     TFileIdentity FileIdentity() const;
+    // The statement GetDataVersion runs, the databases it reads (in the
+    // order of PRAGMA database_list) and ChangeCount when it was compiled:
+    // an ATTACH or DETACH since then counts as a change, and it is compiled
+    // again. Declared after the handle, so it is finalized first.
+    std::unique_ptr<sqlite3_stmt, TSqliteStatementFinalizer> FVersionStatement;
+    std::vector<std::string> FVersionDatabases;
+    std::int64_t FVersionChangeCount = 0;
 };
 
 // A begun savepoint, numbered per connection from 1.

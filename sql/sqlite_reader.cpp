@@ -409,29 +409,53 @@ void TDBXSqliteRow::SetDynamicBytes(TDBXWritableValue& DbxValue, std::int64_t Of
 
 TDBXSqliteReader::TDBXSqliteReader(TDBXContextPtr Context, int ColumnCount, std::unique_ptr<TDBXByteReader> ByteReader,
                                    sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection,
-                                   bool FirstRowStepped)
+                                   bool FirstRowStepped, TSqliteColumnsDescribed& Described)
     : TDBXReader(Context, std::move(ByteReader), std::make_unique<TDBXSqliteRow>(Context, StatementHandle, Connection)),
       FSqliteConnection(Connection),
       FStatementHandle(StatementHandle),
       FHasFirstRow(FirstRowStepped) {
-    std::vector<std::unique_ptr<TDBXWritableValue>> values(static_cast<std::size_t>(ColumnCount));
-    for (int i = 0; i < ColumnCount; ++i)
-        values[i] = TDBXValue::CreateValue(FDBXContext, DescribeColumn(i, FHasFirstRow), FDbxRow.get(), true);
+    const auto columns = static_cast<std::size_t>(ColumnCount);
+    const bool tableMetaData =
+        FSqliteConnection.GetVendorProperty(TDBXPropertyNames::ColumnMetaDataSupported) == u"True";
+    // Without a current row every column is described as a null.
+    std::vector<int> storageClasses;
+    if (FHasFirstRow) {
+        storageClasses.reserve(columns);
+        for (int i = 0; i < ColumnCount; ++i) {
+            FDBXContext->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_type");
+            storageClasses.push_back(sqlite3_column_type(FStatementHandle, i));
+        }
+    }
+    // The library compiles a statement again when its schema changed, and
+    // the table metadata may then differ.
+    const int compilations = sqlite3_stmt_status(FStatementHandle, SQLITE_STMTSTATUS_REPREPARE, 0);
+    const bool same = Described.Compilations == compilations && Described.TableMetaData == tableMetaData &&
+                      Described.StorageClasses == storageClasses && Described.Descriptions.size() == columns;
+    if (!same) Described = TSqliteColumnsDescribed();
+    std::vector<std::unique_ptr<TDBXValueType>> made;
+    std::vector<std::unique_ptr<TDBXWritableValue>> values(columns);
+    for (std::size_t i = 0; i < columns; ++i) {
+        std::unique_ptr<TDBXValueType> description;
+        if (same) {
+            description = Described.Descriptions[i]->Clone();
+        } else {
+            description = DescribeColumn(static_cast<int>(i), tableMetaData,
+                                         FHasFirstRow ? storageClasses[i] : SQLITE_NULL);
+            made.push_back(description->Clone());
+        }
+        values[i] = TDBXValue::CreateValue(FDBXContext, std::move(description), FDbxRow.get(), true);
+    }
     SetValues(std::move(values));
+    if (!same) Described = {compilations, tableMetaData, std::move(storageClasses), std::move(made)};
 }
 
 TDBXSqliteReader::~TDBXSqliteReader() { CloseReader(); }
 
-std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, bool HasRow) {
+std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, bool TableMetaData, int StorageClass) {
     TDBXContext* context = FDBXContext.get();
-    const auto storageClass = [&] {
-        if (!HasRow) return SQLITE_NULL;
-        context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_type");
-        return sqlite3_column_type(FStatementHandle, Ordinal);
-    };
     std::unique_ptr<TDBXValueType> description = TDBXDriverHelp::CreateTDBXValueType(FDBXContext);
     description->SetOrdinal(Ordinal);
-    if (FSqliteConnection.GetVendorProperty(TDBXPropertyNames::ColumnMetaDataSupported) == u"True") {
+    if (TableMetaData) {
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_origin_name16");
         const String origin = ColumnText(sqlite3_column_origin_name16, sqlite3_column_origin_name, FStatementHandle,
                                          Ordinal, context);
@@ -446,7 +470,7 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_table_name16");
         const String table = ColumnText(sqlite3_column_table_name16, sqlite3_column_table_name, FStatementHandle,
                                         Ordinal, context);
-        const int storage = storageClass();
+        const int storage = StorageClass;
         const char* declaredType = nullptr;
         const char* collation = nullptr;
         int notNull = 0, primaryKey = 0, autoIncrement = 0;
@@ -470,7 +494,7 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
     description->SetFlags(TDBXValueTypeFlags::Nullable);
     context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_name16");
     description->SetName(ColumnText(sqlite3_column_name16, sqlite3_column_name, FStatementHandle, Ordinal, context));
-    const int storage = storageClass();
+    const int storage = StorageClass;
     if (storage == SQLITE_TEXT) {
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_decltype16");
         SetupTextInfo(*description, ColumnText(sqlite3_column_decltype16, sqlite3_column_decltype, FStatementHandle,

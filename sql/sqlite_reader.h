@@ -5,6 +5,7 @@
 // information to data types.
 
 #include "sql/dbx_common.h"
+#include "sql/sqlite_command.h"
 
 struct sqlite3_stmt;
 
@@ -103,11 +104,14 @@ private:
 // The rows of a query: the descriptions are made once, from the first row,
 // which the statement already stands on when FirstRowStepped is true. The
 // statement's first step has been taken either way: the first Next hands out
-// its result without stepping again.
+// its result without stepping again. Described holds what the last reader
+// of the same compiled statement made; its descriptions are taken over
+// when this first row has the same storage classes, and replaced otherwise.
 class TDBXSqliteReader : public TDBXReader {
 public:
     TDBXSqliteReader(TDBXContextPtr Context, int ColumnCount, std::unique_ptr<TDBXByteReader> ByteReader,
-                     sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection, bool FirstRowStepped);
+                     sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection, bool FirstRowStepped,
+                     TSqliteColumnsDescribed& Described);
     ~TDBXSqliteReader() override;
 
 protected:
@@ -115,7 +119,7 @@ protected:
     void DerivedClose() override;
 
 private:
-    std::unique_ptr<TDBXValueType> DescribeColumn(int Ordinal, bool HasRow);
+    std::unique_ptr<TDBXValueType> DescribeColumn(int Ordinal, bool TableMetaData, int StorageClass);
 
     TDBXSqliteConnection& FSqliteConnection;
     sqlite3_stmt* FStatementHandle;

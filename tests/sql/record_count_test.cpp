@@ -152,6 +152,27 @@ TEST_F(RecordCountTest, AttachedDatabaseWrittenByAnotherConnection) {
     EXPECT_EQ(Count(), (Counted{4, u""}));
 }
 
+// A database attached after the connection's first read: a write to it by
+// another connection shows as well.
+TEST_F(RecordCountTest, DatabaseAttachedAfterTheFirstRead) {
+    const String attached = Dir.File("late.db");
+    {
+        auto db = Connect(attached);
+        Execute(*db, u"create table u (a INTEGER)");
+        Execute(*db, u"insert into u values (1), (2)");
+    }
+    EXPECT_EQ(ReadToTheEnd(u"select a from t where a > 0"), 3);
+    EXPECT_EQ(Count(), (Counted{3, u""}));
+    Query->Close();
+    OwnExecute(u"attach database '" + attached + u"' as late");
+    EXPECT_EQ(ReadToTheEnd(u"select a from u where a > 0"), 2);
+    {
+        auto db = Connect(attached);
+        Execute(*db, u"insert into u values (3)");
+    }
+    EXPECT_EQ(Count(), (Counted{3, u""}));
+}
+
 // Statements whose derived count statement names no table that exists: the
 // read finds rows, the count statement fails, and so must the count.
 TEST_F(RecordCountTest, CountStatementThatCannotRunIsNotAnsweredByTheRead) {

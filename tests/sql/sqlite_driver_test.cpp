@@ -310,6 +310,74 @@ TEST(SqliteCommand, NewTextIsPreparedAgainAndTheSameTextStaysPrepared) {
     EXPECT_TRUE(Contains(*log, u"sqlite3_prepare16_v2"));
 }
 
+// A command notes what its statement reads while compiling it, as the
+// connection finds by compiling the text alone; once the library has had to
+// compile it again for a changed schema, the note tells nothing.
+TEST(SqliteCommand, NotesWhatItsStatementReadsUntilTheSchemaChanges) {
+    auto connection = Connect(u":memory:");
+    Execute(*connection, u"create table t (a integer)");
+    Execute(*connection, u"create table u (b integer)");
+    const struct {
+        String text;
+        std::vector<String> tables;
+        bool repeatable;
+    } cases[] = {
+        {u"select a from t where a in (select b from u) and abs(a) > 0", {u"t", u"u"}, true},
+        {u"select a from t where random() > 0", {u"t"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(rtl::StringToUtf8(c.text));
+        auto command = connection->CreateCommand();
+        EXPECT_FALSE(command->GetStatementReads());  // nothing compiled yet
+        command->SetText(c.text);
+        command->Prepare();
+        const std::optional<TDBXStatementReads> reads = command->GetStatementReads();
+        ASSERT_TRUE(reads);
+        EXPECT_EQ(reads->Tables, c.tables);
+        EXPECT_EQ(reads->Repeatable, c.repeatable);
+        EXPECT_EQ(reads, connection->GetStatementReads(c.text));
+    }
+    auto command = connection->CreateCommand();
+    command->SetText(u"select a from t");
+    command->ExecuteQuery().reset();
+    EXPECT_TRUE(command->GetStatementReads());
+    Execute(*connection, u"create index ta on t (a)");
+    command->ExecuteQuery().reset();  // compiled again by the library
+    EXPECT_FALSE(command->GetStatementReads());
+}
+
+// A first step keeps only the pages its statement's compile left in the
+// library's cache: when another statement read the file in between, the step
+// reads it afresh, and a file copied over in place (the same change counter,
+// other rows) shows its own rows.
+TEST(SqliteCommand, AFileCopiedOverBetweenThePrepareAndTheFirstStepIsReadAfresh) {
+    TempDir dir;
+    const auto make = [&](const std::string& Name, const String& Word) {
+        auto db = Connect(dir.File(Name));
+        Execute(*db, u"create table t (w TEXT)");
+        Execute(*db, u"insert into t values ('" + Word + u"')");
+    };
+    make("a.db", u"old");
+    make("b.db", u"new");
+    auto connection = Connect(dir.File("a.db"));
+    auto first = connection->CreateCommand();
+    first->SetText(u"select w from t");
+    first->Prepare();
+    {
+        auto other = connection->CreateCommand();
+        other->SetText(u"select w from t where w <> ''");
+        auto reader = other->ExecuteQuery();
+        ASSERT_TRUE(reader->Next());
+        EXPECT_EQ(reader->GetValue(0).GetAsString(), u"old");
+    }
+    std::ifstream in(dir.Path() / "b.db", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(dir.Path() / "a.db", std::ios::binary | std::ios::trunc) << bytes;  // as cp does
+    auto reader = first->ExecuteQuery();
+    ASSERT_TRUE(reader->Next());
+    EXPECT_EQ(reader->GetValue(0).GetAsString(), u"new");
+}
+
 TEST(SqliteCommand, TheMorphicCommandKeepsItsDriverCommandUntilTheTypeChanges) {
     auto connection = Connect(u":memory:");
     auto owned = connection->CreateCommand();

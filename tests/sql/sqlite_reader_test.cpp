@@ -101,6 +101,29 @@ TEST_F(SqliteReaderTest, ExpressionsAndAliasesOnBothPaths) {
     Commands.clear();
 }
 
+// A compiled statement run again keeps the descriptions of its last run only
+// while they would come out the same: the same storage classes in its first
+// row (or no row again), the same schema, the same description path.
+TEST_F(SqliteReaderTest, RunAgainAStatementIsDescribedAsItsFirstRowAndSchemaNowAre) {
+    Execute(*Connection, u"insert into t values (1, 'a', 'b')");
+    auto command = Connection->CreateCommand();
+    command->SetText(u"select w as word, x from t");
+    const auto run = [&] { return Describe(*command->ExecuteQuery()); };
+    const Description word40{u"w", 26, 0, 40, 40, 0};
+    EXPECT_EQ(run(), (std::vector<Description>{word40, Memo(u"x", 1)}));
+    EXPECT_EQ(run(), (std::vector<Description>{word40, Memo(u"x", 1)}));
+    Execute(*Connection, u"update t set x = x'01'");
+    EXPECT_EQ(run(), (std::vector<Description>{word40, {u"x", 3, 23, 0, 1, 1}}));
+    Execute(*Connection, u"drop table t");
+    Execute(*Connection, u"create table t (id INTEGER PRIMARY KEY, w VARCHAR(12) NOT NULL, x TEXT)");
+    Execute(*Connection, u"insert into t values (1, 'a', x'01')");
+    EXPECT_EQ(run(), (std::vector<Description>{{u"w", 26, 0, 12, 12, 0}, {u"x", 3, 23, 0, 1, 1}}));
+    Execute(*Connection, u"delete from t");
+    EXPECT_EQ(run(), (std::vector<Description>{Memo(u"w", 0), Memo(u"x", 1)}));
+    Connection->GetConnectionProperties().SetValue(u"ColumnMetaDataSupported", u"False");
+    EXPECT_EQ(run(), (std::vector<Description>{Memo(u"word", 1), Memo(u"x", 1)}));
+}
+
 TEST_F(SqliteReaderTest, CountIsReadAsUtf16Digits) {
     Execute(*Connection,
             u"insert into t (w) with recursive c(n) as (select 1 union all select n + 1 from c where n < 1234) "
