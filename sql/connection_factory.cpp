@@ -36,6 +36,7 @@ TDBXConnectionBuilder::~TDBXConnectionBuilder() = default;
 std::unique_ptr<TDBXProperties> TDBXConnectionBuilder::CreateConnectionProperties() const {
     auto properties = FDelegatePath->FProperties->Clone();
     properties->SetComponentOwner(FDelegatePath->FProperties->ComponentOwner());
+    properties->SetEvents(FDelegatePath->FProperties->Events());
     return properties;
 }
 
@@ -248,6 +249,7 @@ std::unique_ptr<TDBXProperties> TDBXConnectionFactory::CombineDriverProperties(
         if (TDBXProperties* driver = GetDriverProperties(driverName))
             combined->AddUniqueProperties(driver->GetProperties());
     combined->SetComponentOwner(Properties.ComponentOwner());
+    combined->SetEvents(Properties.Events());
     return combined;
 }
 

@@ -2,7 +2,9 @@
 // TDBXProperties: the name=value settings of a driver or a connection. Names
 // compare without regard to letter case.
 
+#include <any>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "rtl/string_list.h"
@@ -31,6 +33,16 @@ inline constexpr char16_t DriverPackageLoader[] = u"DriverPackageLoader";
 inline constexpr char16_t MetaDataPackageLoader[] = u"MetaDataPackageLoader";
 inline constexpr char16_t DelegateConnection[] = u"DelegateConnection";
 }  // namespace TDBXPropertyNames
+
+// Named event methods a caller hands to the driver with its properties,
+// passed on unchanged: "ValidatePeerCertificate" holds a
+// TValidatePeerCertificateEvent.
+using TDBXEvents = std::map<String, std::any>;
+inline constexpr char16_t ValidatePeerCertificateEventName[] = u"ValidatePeerCertificate";
+// Asked by a driver that makes a secure connection whether to accept the
+// certificate the server presents (its text, and its depth in the chain).
+using TValidatePeerCertificateEvent =
+    std::function<void(rtl::TComponent* Sender, const String& Certificate, int Depth, bool& Accept)>;
 
 class TDBXProperties {
 public:
@@ -74,10 +86,20 @@ public:
     rtl::TComponent* ComponentOwner() const { return FComponentOwner; }
     void SetComponentOwner(rtl::TComponent* Owner) { FComponentOwner = Owner; }
 
+    const TDBXEvents& Events() const { return FEvents; }
+    void SetEvents(const TDBXEvents& Value) { FEvents = Value; }
+    void SetEvent(StringView Name, std::any Method) { FEvents[String(Name)] = std::move(Method); }
+    // The event registered under Name, or null.
+    const std::any* GetEvent(StringView Name) const {
+        const auto it = FEvents.find(String(Name));
+        return it == FEvents.end() ? nullptr : &it->second;
+    }
+
     // Called after each change.
     std::function<void(TDBXProperties&)> OnChange;
 
 private:
+    TDBXEvents FEvents;
     rtl::TStringList FProperties;
     TDBXContextPtr FDBXContext;
     rtl::TComponent* FComponentOwner = nullptr;

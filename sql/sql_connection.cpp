@@ -86,6 +86,7 @@ void TSQLConnection::SetConnectionName(const String& Value) {
     const bool loading = ComponentState().Contains(rtl::csLoading);
     if (!loading && Connected()) SetConnected(false);
     if (FDriverName.empty() && Value.empty()) FParams.Clear();
+    FParamsLoaded = false;
     FConnectionName = Value;
     if (!loading) CloseClientDataSets(false);
 }
@@ -145,6 +146,7 @@ void TSQLConnection::CheckLoginParams(TDBXConnectionFactory& Factory) {
     if (FLoadParamsOnConnect) {
         FParams.Assign(Factory.GetConnectionProperties(FConnectionName).GetProperties());
         FDriverName = FParams.Values(u"DriverName");
+        FParamsLoaded = true;
     }
     if (FDriverName.empty()) data::DatabaseError(SMissingDriverName);
 }
@@ -192,6 +194,11 @@ void TSQLConnection::DoConnect() {
         if (!FLoginUsername.empty()) props->SetValue(u"User_Name", FLoginUsername);
         if (!login.Values(u"Password").empty()) props->SetValue(u"Password", login.Values(u"Password"));
         props->SetComponentOwner(this);
+        props->SetEvent(ValidatePeerCertificateEventName,
+                        TValidatePeerCertificateEvent(
+                            [this](rtl::TComponent*, const String& Certificate, int Depth, bool& Accept) {
+                                if (OnValidatePeerCertificate) OnValidatePeerCertificate(*this, Certificate, Depth, Accept);
+                            }));
         {
             FactoryLock lock;
             FDBXConnection = factory->GetConnection(*props);
@@ -257,6 +264,7 @@ void TSQLConnection::DoDisconnect() {
         FConnectionState = csStateClosed;
         FSelectStatements = 0;
     }
+    FParamsLoaded = false;
 }
 
 void TSQLConnection::CheckDisconnect() {

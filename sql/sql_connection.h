@@ -84,6 +84,14 @@ public:
     // Installed on the driver connection when it connects: sees every traced
     // driver call, the statements run included.
     std::function<void(const TDBXTraceInfo&)> OnTrace;
+    // Handed to the driver with the connection properties (as the event
+    // "ValidatePeerCertificate"): asked whether to accept a server's
+    // certificate. SQLite opens files and never asks.
+    std::function<void(TSQLConnection& Sender, const String& Certificate, int Depth, bool& Accept)>
+        OnValidatePeerCertificate;
+    // Parameters have been loaded from the connection definition file and
+    // not yet given up by a disconnect or another ConnectionName.
+    bool ParamsLoaded() const { return FParamsLoaded; }
 
     // Bookkeeping of the datasets that run statements on this connection.
     int ActiveStatements() const { return FActiveStatements; }
@@ -123,6 +131,7 @@ private:
     int FActiveStatements = 0;
     int FTransactionCount = 0;
     bool FSQLHourGlass = true;
+    bool FParamsLoaded = false;
     String FLoginUsername;
     String FDefaultSchema;
     String FConnectionRegistryFile;

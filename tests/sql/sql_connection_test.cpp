@@ -143,3 +143,28 @@ TEST_F(SqlConnectionTest, NonAsciiFolderAndKazakhText) {
     EXPECT_EQ(query->Fields()[0]->AsString(), u"кітап2");
     EXPECT_EQ(query->RecordCount(), 1);
 }
+
+// The connection hands its certificate-validation event to the driver with
+// the connection properties, through the factory to the driver connection's
+// own properties; calling it asks the component's handler.
+TEST_F(SqlConnectionTest, TheCertificateEventReachesTheDriverConnection) {
+    UseStartupParams();
+    std::vector<int> depths;
+    Connection->OnValidatePeerCertificate = [&](TSQLConnection& Sender, const String& Certificate, int Depth,
+                                                bool& Accept) {
+        EXPECT_EQ(&Sender, Connection.get());
+        EXPECT_EQ(Certificate, u"certificate");
+        depths.push_back(Depth);
+        Accept = false;
+    };
+    Connection->SetConnected(true);
+    const std::any* event =
+        Connection->DBXConnection()->GetConnectionProperties().GetEvent(u"ValidatePeerCertificate");
+    ASSERT_NE(event, nullptr);
+    const auto* validate = std::any_cast<TValidatePeerCertificateEvent>(event);
+    ASSERT_NE(validate, nullptr);
+    bool accept = true;
+    (*validate)(nullptr, u"certificate", 2, accept);
+    EXPECT_FALSE(accept);
+    EXPECT_EQ(depths, std::vector<int>{2});
+}
