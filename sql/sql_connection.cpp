@@ -35,7 +35,7 @@ constexpr int kDefaultCursor = 0;
 TSQLConnection::TSQLConnection(rtl::TComponent* AOwner) : TCustomConnection(AOwner) {
     FParams.OnChange = [this](rtl::TStringList&) { ParamsChanged(); };
     // No per-user settings store exists on this platform: the definition file
-    // is the one beside the executable.
+    // is the one beside the executable, joined with the platform's separator.
     const String folder = rtl::ExtractFilePath(rtl::ExecutableFileName());
     if (!folder.empty()) FConnectionRegistryFile = folder + u"dbxconnections.ini";
 }

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "data/connection.h"
+#include "rtl/set.h"
 #include "rtl/string_list.h"
 #include "sql/sql_tokenizer.h"
 
@@ -25,6 +26,10 @@ enum TConnectionState {
 };
 
 enum TConnectionAction { eConnect, eReconnect, eDisconnect };
+
+// The kinds of objects a schema listing of tables gives.
+enum TTableScope { tsSynonym, tsSysTable, tsTable, tsView };
+using TTableScopes = rtl::Set<TTableScope>;
 
 class TSQLConnection : public data::TCustomConnection {
 public:
@@ -48,6 +53,13 @@ public:
     bool SQLHourGlass() const { return FSQLHourGlass; }
     void SetSQLHourGlass(bool Value) { FSQLHourGlass = Value; }
     TConnectionState ConnectionState() const { return FConnectionState; }
+    // Whether a dataset may get a second driver connection of its own when
+    // the driver's statement limit is reached (SQLite has none).
+    bool AutoClone() const { return FAutoClone; }
+    void SetAutoClone(bool Value) { FAutoClone = Value; }
+    // What schema listings of tables give; this program lists none.
+    TTableScopes TableScope() const { return FTableScope; }
+    void SetTableScope(TTableScopes Value) { FTableScope = Value; }
 
     void CheckConnection(TConnectionAction Action);
     // Raises "Cannot perform this operation on an open connection" (prefixed
@@ -132,6 +144,8 @@ private:
     int FTransactionCount = 0;
     bool FSQLHourGlass = true;
     bool FParamsLoaded = false;
+    bool FAutoClone = true;
+    TTableScopes FTableScope{tsTable, tsView};
     String FLoginUsername;
     String FDefaultSchema;
     String FConnectionRegistryFile;

@@ -539,8 +539,9 @@ void TCustomSQLDataSet::InternalRefresh() {
 
 void TCustomSQLDataSet::PSReset() {
     TDataSet::PSReset();
-    // At the beginning the statement stands on its first row as it ran; it
-    // need not run again for that.
+    // At the beginning the dataset is not closed and opened again: it stands
+    // on the first row of the run it just made, and a second run would
+    // only compute the same rows once more.
     if (Active() && !Bof()) First();  // a forward-only dataset closes and opens again
 }
 

@@ -303,6 +303,9 @@ bool ChangesTheRows(const TLexToken& Token) {
 // ---- the count statement
 
 std::optional<TCountDerivation> DeriveCountStatement(StringView SQL, StringView Quote, TIdentifierOption IdOption) {
+    // Tokens rather than " where " between blanks in the lower-cased text:
+    // a WHERE after a line break, or one inside a literal, would otherwise
+    // give a count statement that filters on the wrong text or fails.
     // The keywords are looked for among the statement's tokens as SQLite
     // reads them: a word in quoted text or in a comment is no keyword, and
     // any whitespace or comment between two words separates them.

@@ -168,3 +168,19 @@ TEST_F(SqlConnectionTest, TheCertificateEventReachesTheDriverConnection) {
     EXPECT_FALSE(accept);
     EXPECT_EQ(depths, std::vector<int>{2});
 }
+
+TEST(SqlConnectionDefaults, AFreshConnectionIsClosedWithTheDesignedDefaults) {
+    TSQLConnection connection(nullptr);
+    EXPECT_EQ(connection.ConnectionState(), csStateClosed);
+    EXPECT_FALSE(connection.Connected());
+    EXPECT_TRUE(connection.KeepConnection());
+    EXPECT_TRUE(connection.LoginPrompt());
+    EXPECT_FALSE(connection.LoadParamsOnConnect());
+    EXPECT_TRUE(connection.SQLHourGlass());
+    EXPECT_TRUE(connection.AutoClone());
+    EXPECT_EQ(connection.TableScope(), (TTableScopes{tsTable, tsView}));
+    EXPECT_FALSE(connection.ParamsLoaded());
+    EXPECT_EQ(connection.MaxStmtsPerConn(), 0);
+    EXPECT_EQ(connection.ActiveStatements(), 0);
+    EXPECT_EQ(connection.SelectStatements(), 0);
+}
