@@ -71,10 +71,14 @@ constexpr int MaxBaseTypes = 39;
 
 namespace TDBXSubDataTypes {
 constexpr int NoSubType = 0;
-constexpr int MemoSubType = 22;    // single-byte memo
-constexpr int BinarySubType = 23;  // raw bytes
+constexpr int MoneySubType = 21;    // a double holding money
+constexpr int MemoSubType = 22;     // single-byte memo; the first blob sub type
+constexpr int BinarySubType = 23;   // raw bytes
+constexpr int AutoIncSubType = 29;  // a 32-bit integer the database numbers
+constexpr int FixedSubType = 31;    // fixed-length characters
 constexpr int WideMemoSubType = 32;
-constexpr int HMemoSubType = 33;   // single-byte memo
+constexpr int HMemoSubType = 33;    // single-byte memo
+constexpr int LastBlobSubType = 36;
 }  // namespace TDBXSubDataTypes
 
 namespace TDBXValueTypeFlags {

@@ -65,8 +65,8 @@ TFieldType FieldTypeOfBlobSubType(int SubType) {
         ftMemo, ftBlob, ftFmtMemo, ftParadoxOle, ftGraphic, ftDBaseOle, ftTypedBinary, ftBlob,
         ftBlob, ftBlob, ftWideMemo, ftOraClob,   ftOraBlob, ftBlob,     ftBlob,
     };
-    if (SubType < 22 || SubType > 36) return ftBlob;
-    return kMap[SubType - 22];
+    if (SubType < TDBXSubDataTypes::MemoSubType || SubType > TDBXSubDataTypes::LastBlobSubType) return ftBlob;
+    return kMap[SubType - TDBXSubDataTypes::MemoSubType];
 }
 
 // ---- TCustomSQLDataSet -------------------------------------------------------
@@ -312,20 +312,21 @@ void TCustomSQLDataSet::AddFieldDesc(const TFLDDesc& FldDesc, int& FieldNo, bool
             break;
         case TDBXDataTypes::BlobType:
             size = units1;
-            if (FldDesc.iSubType >= 22 && FldDesc.iSubType <= 36) fieldType = FieldTypeOfBlobSubType(FldDesc.iSubType);
+            if (FldDesc.iSubType >= TDBXSubDataTypes::MemoSubType && FldDesc.iSubType <= TDBXSubDataTypes::LastBlobSubType)
+                fieldType = FieldTypeOfBlobSubType(FldDesc.iSubType);
             break;
         case TDBXDataTypes::Int16Type:
         case TDBXDataTypes::UInt16Type:
             if (FldDesc.iLen != 2) fieldType = ftUnknown;
             break;
         case TDBXDataTypes::Int32Type:
-            if (FldDesc.iSubType == 29) {
+            if (FldDesc.iSubType == TDBXSubDataTypes::AutoIncSubType) {
                 fieldType = ftAutoInc;
                 Required = false;
             }
             break;
         case TDBXDataTypes::DoubleType:
-            if (FldDesc.iSubType == 21) fieldType = ftCurrency;
+            if (FldDesc.iSubType == TDBXSubDataTypes::MoneySubType) fieldType = ftCurrency;
             break;
         case TDBXDataTypes::BcdType:
         case TDBXDataTypes::CurrencyType:
@@ -362,7 +363,7 @@ void TCustomSQLDataSet::AddFieldDesc(const TFLDDesc& FldDesc, int& FieldNo, bool
     TFieldAttributes attributes;
     if (Required) attributes.Include(faRequired);
     if (FldDesc.efldrRights == 1) attributes.Include(faReadonly);
-    if (FldDesc.iSubType == 31) attributes.Include(faFixed);
+    if (FldDesc.iSubType == TDBXSubDataTypes::FixedSubType) attributes.Include(faFixed);
     def->SetAttributes(attributes);
     def->SetInternalCalcField(FldDesc.bCalcField);
     if (FieldNo - 1 < static_cast<int>(FColumnTypes.size())) FColumnTypes[FieldNo - 1] = dataType;
