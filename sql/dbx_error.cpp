@@ -50,48 +50,18 @@ TDBXError::TDBXError(int ErrorCode, StringView Message)
     : rtl::Exception(MessageFor(ErrorCode, Message)), FErrorCode(ErrorCode), FErrorMessage(this->Message()) {}
 
 String TDBXError::ErrorCodeToString(int ErrorCode) {
-    switch (ErrorCode) {
-    case 0: return u"None";
-    case 1: return u"Warning";
-    case 2: return u"Insufficient memory to complete the operation";
-    case 3: return u"Unsupported field type";
-    case 4: return u"Unexpected internal error. DBX Object such as a connection, command, or reader may already be closed.";
-    case 5: return u"Not supported";
-    case 6: return u"Invalid time";
-    case 7: return u"Invalid type";
-    case 8: return u"Invalid ordinal";
-    case 9: return u"Invalid parameter";
-    case 10: return u"No more rows";
-    case 11: return u"Parameter not set";
-    case 12: return u"Invalid username or password";
-    case 13: return u"Invalid precision";
-    case 14: return u"Invalid length";
-    case 15: return u"Invalid isolation level";
-    case 16: return u"Invalid transaction id";
-    case 17: return u"Duplicate transaction id";
-    case 19: return u"Transaction active";
-    case 20: return u"Multiple transaction not enabled";
-    case 21: return u"Connection failed";
-    case 22:
-        return u"Driver could not be properly initialized.  Client library may be missing, not installed properly, "
-               u"of the wrong version, or the driver may be missing from the system path.";
-    case 23: return u"Optimistic lock failed";
-    case 24: return u"Invalid reference";
-    case 25: return u"No table";
-    case 26: return u"Missing parameter marker";
-    case 27: return u"Not implemented";
-    case 28: return u"Driver incompatible";
-    case 29: return u"Invalid argument";
-    case 31: return u"Unrecognized command type.";
-    case 33: return u"Schema or user name separated by a '.' must be specified.";
-    case 34: return u"Database must be specified.";
-    case 35: return u"LibraryName must be specified.";
-    case 36: return u"GetDriverFunc must be specified.";
-    case 37: return u"VendorLib must be specified";
-    case 100: return u"No data";
-    case 101: return u"Vendor error";
-    default: return u"Error Code:  " + rtl::IntToStr(ErrorCode);
-    }
+    struct TCodeText {
+        int Code;
+        const char16_t* Text;
+    };
+    static constexpr TCodeText Texts[] = {
+#define KALIMDAR_DBX_ERROR_TEXT(Name, Code, Text) {Code, Text},
+        KALIMDAR_DBX_ERROR_CODES(KALIMDAR_DBX_ERROR_TEXT)
+#undef KALIMDAR_DBX_ERROR_TEXT
+    };
+    for (const TCodeText& entry : Texts)
+        if (entry.Code == ErrorCode && entry.Text) return entry.Text;
+    return u"Error Code:  " + rtl::IntToStr(ErrorCode);
 }
 
 TDBXContext::TDBXContext() = default;

@@ -13,47 +13,57 @@ namespace sql {
 using rtl::String;
 using rtl::StringView;
 
-// Error codes of the driver framework. A driver may raise other codes (the
-// SQLite driver passes the library's result codes through unchanged).
+// Error codes of the driver framework, each with its name and the fixed text
+// TDBXError::ErrorCodeToString gives it (none for InvalidOperation, which
+// then reads "Error Code:  30" as an unknown code does). A driver may raise
+// other codes (the SQLite driver passes the library's result codes through
+// unchanged).
+#define KALIMDAR_DBX_ERROR_CODES(X) \
+    X(None, 0, u"None") \
+    X(Warning, 1, u"Warning") \
+    X(NoMemory, 2, u"Insufficient memory to complete the operation") \
+    X(UnsupportedFieldType, 3, u"Unsupported field type") \
+    X(InvalidHandle, 4, u"Unexpected internal error. DBX Object such as a connection, command, or reader " \
+      u"may already be closed.") \
+    X(NotSupported, 5, u"Not supported") \
+    X(InvalidTime, 6, u"Invalid time") \
+    X(InvalidType, 7, u"Invalid type") \
+    X(InvalidOrdinal, 8, u"Invalid ordinal") \
+    X(InvalidParameter, 9, u"Invalid parameter") \
+    X(EOF_, 10, u"No more rows") \
+    X(ParameterNotSet, 11, u"Parameter not set") \
+    X(InvalidUserOrPassword, 12, u"Invalid username or password") \
+    X(InvalidPrecision, 13, u"Invalid precision") \
+    X(InvalidLength, 14, u"Invalid length") \
+    X(InvalidIsolationLevel, 15, u"Invalid isolation level") \
+    X(InvalidTransactionId, 16, u"Invalid transaction id") \
+    X(DuplicateTransactionId, 17, u"Duplicate transaction id") \
+    X(TransactionActive, 19, u"Transaction active") \
+    X(MultipleTransactionNotEnabled, 20, u"Multiple transaction not enabled") \
+    X(ConnectionFailed, 21, u"Connection failed") \
+    X(DriverInitFailed, 22, u"Driver could not be properly initialized.  Client library may be missing, not " \
+      u"installed properly, of the wrong version, or the driver may be missing from the system path.") \
+    X(OptimisticLockFailed, 23, u"Optimistic lock failed") \
+    X(InvalidReference, 24, u"Invalid reference") \
+    X(NoTable, 25, u"No table") \
+    X(MissingParameterMarker, 26, u"Missing parameter marker") \
+    X(NotImplemented, 27, u"Not implemented") \
+    X(DriverIncompatible, 28, u"Driver incompatible") \
+    X(InvalidArgument, 29, u"Invalid argument") \
+    X(InvalidOperation, 30, nullptr) \
+    X(UnrecognizedCommandType, 31, u"Unrecognized command type.") \
+    X(SchemaNameUnspecified, 33, u"Schema or user name separated by a '.' must be specified.") \
+    X(DatabaseUnspecified, 34, u"Database must be specified.") \
+    X(LibraryNameUnspecified, 35, u"LibraryName must be specified.") \
+    X(GetDriverFuncUnspecified, 36, u"GetDriverFunc must be specified.") \
+    X(VendorLibUnspecified, 37, u"VendorLib must be specified") \
+    X(NoData, 100, u"No data") \
+    X(VendorError, 101, u"Vendor error")
+
 namespace TDBXErrorCodes {
-constexpr int None = 0;
-constexpr int Warning = 1;
-constexpr int NoMemory = 2;
-constexpr int UnsupportedFieldType = 3;
-constexpr int InvalidHandle = 4;
-constexpr int NotSupported = 5;
-constexpr int InvalidTime = 6;
-constexpr int InvalidType = 7;
-constexpr int InvalidOrdinal = 8;
-constexpr int InvalidParameter = 9;
-constexpr int EOF_ = 10;
-constexpr int ParameterNotSet = 11;
-constexpr int InvalidUserOrPassword = 12;
-constexpr int InvalidPrecision = 13;
-constexpr int InvalidLength = 14;
-constexpr int InvalidIsolationLevel = 15;
-constexpr int InvalidTransactionId = 16;
-constexpr int DuplicateTransactionId = 17;
-constexpr int TransactionActive = 19;
-constexpr int MultipleTransactionNotEnabled = 20;
-constexpr int ConnectionFailed = 21;
-constexpr int DriverInitFailed = 22;
-constexpr int OptimisticLockFailed = 23;
-constexpr int InvalidReference = 24;
-constexpr int NoTable = 25;
-constexpr int MissingParameterMarker = 26;
-constexpr int NotImplemented = 27;
-constexpr int DriverIncompatible = 28;
-constexpr int InvalidArgument = 29;
-constexpr int InvalidOperation = 30;
-constexpr int UnrecognizedCommandType = 31;
-constexpr int SchemaNameUnspecified = 33;
-constexpr int DatabaseUnspecified = 34;
-constexpr int LibraryNameUnspecified = 35;
-constexpr int GetDriverFuncUnspecified = 36;
-constexpr int VendorLibUnspecified = 37;
-constexpr int NoData = 100;
-constexpr int VendorError = 101;
+#define KALIMDAR_DBX_ERROR_CODE(Name, Code, Text) constexpr int Name = Code;
+KALIMDAR_DBX_ERROR_CODES(KALIMDAR_DBX_ERROR_CODE)
+#undef KALIMDAR_DBX_ERROR_CODE
 }  // namespace TDBXErrorCodes
 
 // A failure of the driver framework or of a driver, with its integer code.
