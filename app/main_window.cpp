@@ -7,6 +7,7 @@
 #include "datapacket/provider.h"
 #include "rtl/files.h"
 #include "rtl/string_list.h"
+#include "rtl/try_finally.h"
 #include "sql/sql_connection.h"
 #include "sql/sql_dataset.h"
 #include "toolkit/application.h"
@@ -178,11 +179,19 @@ void TForm2::Edit1KeyPress(rtl::TComponent*, char16_t& Key) {
 }
 
 void TForm2::Search() {
+    const rtl::String condition = SearchConditionLine(RadioGroup1->ItemIndex(), rtl::AnsiUpperCase(Edit1->Text()));
+    // The three lines go in as one change: the query closes and takes the
+    // new statement once, not once for each line.
     rtl::TStringList& sql = SQLQuery1->SQL();
-    sql.Clear();
-    sql.Add(rtl::String(SearchSelectLine));
-    sql.Add(SearchConditionLine(RadioGroup1->ItemIndex(), rtl::AnsiUpperCase(Edit1->Text())));
-    sql.Add(rtl::String(SearchLimitLine));
+    sql.BeginUpdate();
+    rtl::TryFinally(
+        [&] {
+            sql.Clear();
+            sql.Add(rtl::String(SearchSelectLine));
+            sql.Add(condition);
+            sql.Add(rtl::String(SearchLimitLine));
+        },
+        [&] { sql.EndUpdate(); });
     SQLQuery1->Open();
     // After a start-up that failed before the client dataset opened, the
     // first search that gets this far opens it instead.

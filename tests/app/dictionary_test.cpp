@@ -462,6 +462,45 @@ TEST_F(DictionaryWindowTest, SampleDictionaryCountsMatchSQLite) {
     }
 }
 
+// ---- the statement a search sets
+
+// The query takes each search's statement in one change, whole: it closes
+// once and opens on the three lines; the provider's refresh then runs it
+// again (a close and an open).
+TEST_F(DictionaryWindowTest, ASearchSetsItsStatementInOneChange) {
+    MakeDictionary(20);
+    Start();
+    std::vector<std::string> events;
+    rtl::TStringList& sql = Form->SQLQuery1->SQL();
+    const auto queryChanged = sql.OnChange;
+    sql.OnChange = [&](rtl::TStringList& Lines) {
+        events.push_back("change to " + Utf8(Lines.Text()));
+        queryChanged(Lines);
+    };
+    Form->SQLQuery1->AfterClose = [&](data::TDataSet&) { events.push_back("close"); };
+    Form->SQLQuery1->AfterOpen = [&](data::TDataSet&) { events.push_back("open"); };
+    const std::string statement = "select id, lx_word, lx_text, lx_title from lx_items\r\n"
+                                  " where lx_word_upper  = 'КІТАП7'\r\n"
+                                  "limit 1000\r\n";
+    const std::string change = "change to " + statement;
+    const struct {
+        const char* before;
+        std::vector<std::string> events;
+    } cases[] = {
+        {"start-up, the query open on its own statement", {change, "close", "open", "close", "open"}},
+        {"the same search", {change, "close", "open", "close", "open"}},
+        {"the query closed", {change, "open", "close", "open"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        if (&c == &cases[2]) Form->SQLQuery1->Close();
+        events.clear();
+        EXPECT_TRUE(Search(u"кітап7", 2).empty());
+        EXPECT_EQ(events, c.events);
+        EXPECT_EQ(Panel(1), "Сұраныс бойынша 1 сөздік табылды");
+    }
+}
+
 // ---- the work a search does, read from the connection's trace
 
 TEST_F(DictionaryWindowTest, ASearchScansOnceForTheRowsAndCountsThemWithoutAnotherScan) {
