@@ -643,17 +643,6 @@ void TCustomSQLDataSet::PSGetAttributes(TPacketAttributeList& List) {
     List.push_back(TPacketAttribute{u"LCID", rtl::Variant(static_cast<std::int32_t>(lcid)), false});
 }
 
-String TCustomSQLDataSet::PSGetKeyFields() {
-    String keys;
-    for (TField* f : Fields()) {
-        if (!f->ProviderFlags().Contains(pfInKey)) continue;
-        if (!keys.empty()) keys += u';';
-        keys += f->FieldName();
-    }
-    // Index metadata would name the key otherwise; queries never fetch it.
-    return keys;
-}
-
 String TCustomSQLDataSet::PSGetQuoteChar() { return FSQLConnection ? FSQLConnection->GetQuoteChar() : String(); }
 
 String TCustomSQLDataSet::PSGetTableName() {

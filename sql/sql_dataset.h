@@ -96,7 +96,9 @@ public:
     data::TPSCommandType PSGetCommandType() override { return FCommandType; }
     String PSGetCommandText() override { return FCommandText; }
     const data::TIndexDef* PSGetDefaultOrder() override { return nullptr; }
-    String PSGetKeyFields() override;
+    // PSGetKeyFields is the dataset core's (the fields flagged as key
+    // fields): the index metadata that would name a key otherwise is never
+    // fetched by these datasets.
     data::TParams* PSGetParams() override { return &FParams; }
     String PSGetQuoteChar() override;
     String PSGetTableName() override;
