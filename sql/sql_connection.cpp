@@ -3,6 +3,7 @@
 #include "data/db_error.h"
 #include "rtl/exceptions.h"
 #include "rtl/files.h"
+#include "rtl/try_finally.h"
 #include "sql/connection_factory.h"
 #include "sql/dbx_common.h"
 #include "sql/sql_dataset.h"
@@ -177,51 +178,52 @@ void TSQLConnection::DoConnect() {
         ownFactory->Open();
         factory = ownFactory.get();
     }
-    try {
-        if (FLoadParamsOnConnect && !FConnectionName.empty()) {
-            props->AddProperties(factory->GetConnectionProperties(FConnectionName).GetProperties());
-        } else {
-            props->AddProperties(FParams);
-            if (!props->HasName(u"DriverName")) props->SetValue(u"DriverName", FDriverName);
-        }
-        CheckLoginParams(*factory);
-        FConnectionState = csStateConnecting;
-        GetLoginParams(*factory, login);
-        if (login.Values(u"Database") != props->GetValue(u"Database"))
-            props->SetValue(u"Database", login.Values(u"Database"));
-        if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
-        FLoginUsername = login.Values(u"User_Name");
-        if (!FLoginUsername.empty()) props->SetValue(u"User_Name", FLoginUsername);
-        if (!login.Values(u"Password").empty()) props->SetValue(u"Password", login.Values(u"Password"));
-        props->SetComponentOwner(this);
-        props->SetEvent(ValidatePeerCertificateEventName,
-                        TValidatePeerCertificateEvent(
-                            [this](rtl::TComponent*, const String& Certificate, int Depth, bool& Accept) {
-                                if (OnValidatePeerCertificate) OnValidatePeerCertificate(*this, Certificate, Depth, Accept);
-                            }));
-        {
-            FactoryLock lock;
-            FDBXConnection = factory->GetConnection(*props);
-        }
-        if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
-        if (OnTrace) FDBXConnection->SetTraceInfoEvent(OnTrace);
-        FDefaultSchema.clear();
-        const String schema = props->GetValue(u"SchemaOverride");
-        if (const auto dot = schema.find(u'.'); dot != String::npos && schema.find(u'.', dot + 1) == String::npos) {
-            const String owner = schema.substr(0, dot);
-            if (owner == u"%" || owner == FLoginUsername) FDefaultSchema = schema.substr(dot + 1);
-        }
-        ConnectionOptions();
-        FConnectionState = csStateOpen;
-    } catch (...) {
-        SetScreenCursor(kDefaultCursor);
-        if (FConnectionState == csStateConnecting) {
-            FConnectionState = csStateClosed;
-            FDBXConnection.reset();
-        }
-        throw;
-    }
-    SetScreenCursor(kDefaultCursor);
+    rtl::TryFinally(
+        [&] {
+            if (FLoadParamsOnConnect && !FConnectionName.empty()) {
+                props->AddProperties(factory->GetConnectionProperties(FConnectionName).GetProperties());
+            } else {
+                props->AddProperties(FParams);
+                if (!props->HasName(u"DriverName")) props->SetValue(u"DriverName", FDriverName);
+            }
+            CheckLoginParams(*factory);
+            FConnectionState = csStateConnecting;
+            GetLoginParams(*factory, login);
+            if (login.Values(u"Database") != props->GetValue(u"Database"))
+                props->SetValue(u"Database", login.Values(u"Database"));
+            if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
+            FLoginUsername = login.Values(u"User_Name");
+            if (!FLoginUsername.empty()) props->SetValue(u"User_Name", FLoginUsername);
+            if (!login.Values(u"Password").empty()) props->SetValue(u"Password", login.Values(u"Password"));
+            props->SetComponentOwner(this);
+            props->SetEvent(ValidatePeerCertificateEventName,
+                            TValidatePeerCertificateEvent(
+                                [this](rtl::TComponent*, const String& Certificate, int Depth, bool& Accept) {
+                                    if (OnValidatePeerCertificate) OnValidatePeerCertificate(*this, Certificate, Depth, Accept);
+                                }));
+            {
+                FactoryLock lock;
+                FDBXConnection = factory->GetConnection(*props);
+            }
+            if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
+            if (OnTrace) FDBXConnection->SetTraceInfoEvent(OnTrace);
+            FDefaultSchema.clear();
+            const String schema = props->GetValue(u"SchemaOverride");
+            if (const auto dot = schema.find(u'.'); dot != String::npos && schema.find(u'.', dot + 1) == String::npos) {
+                const String owner = schema.substr(0, dot);
+                if (owner == u"%" || owner == FLoginUsername) FDefaultSchema = schema.substr(dot + 1);
+            }
+            ConnectionOptions();
+            FConnectionState = csStateOpen;
+        },
+        [&] {
+            // A step that failed leaves the state at connecting.
+            SetScreenCursor(kDefaultCursor);
+            if (FConnectionState == csStateConnecting) {
+                FConnectionState = csStateClosed;
+                FDBXConnection.reset();
+            }
+        });
 }
 
 void TSQLConnection::ConnectionOptions() {
