@@ -54,12 +54,12 @@ String TDBXError::ErrorCodeToString(int ErrorCode) {
         int Code;
         const char16_t* Text;
     };
-    static constexpr TCodeText Texts[] = {
+    static constexpr TCodeText texts[] = {
 #define KALIMDAR_DBX_ERROR_TEXT(Name, Code, Text) {Code, Text},
         KALIMDAR_DBX_ERROR_CODES(KALIMDAR_DBX_ERROR_TEXT)
 #undef KALIMDAR_DBX_ERROR_TEXT
     };
-    for (const TCodeText& entry : Texts)
+    for (const TCodeText& entry : texts)
         if (entry.Code == ErrorCode && entry.Text) return entry.Text;
     return u"Error Code:  " + rtl::IntToStr(ErrorCode);
 }

@@ -36,9 +36,9 @@ std::int64_t CopyBytes(const void* Source, std::int64_t Size, std::int64_t Offse
 // Copies the library's text of Bytes bytes and the terminator of Width zero
 // bytes that follows it to Buffer, cut to the buffer; no text copies only a terminator.
 void CopyTerminated(const void* Text, std::int64_t Bytes, int Width, std::span<std::uint8_t> Buffer) {
-    static const char16_t Empty = 0;
+    static const char16_t empty = 0;
     if (!Text) {
-        Text = &Empty;
+        Text = &empty;
         Bytes = 0;
     }
     CopyBytes(Text, Bytes + Width, 0, Buffer.data(), static_cast<std::int64_t>(Buffer.size()), 0, Bytes + Width);

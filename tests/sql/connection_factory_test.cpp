@@ -337,11 +337,11 @@ TEST(IniFileConnectionFactory, AnAutoUnloadingDriverLivesOnlyAsLongAsItsConnecti
 }
 
 TEST(ConnectionFactory, ThreadsShareTheFactoryEachWithItsOwnConnection) {
-    constexpr int Threads = 4;
+    constexpr int threadCount = 4;
     std::vector<std::thread> threads;
-    std::vector<TDBXConnectionFactory*> factories(Threads);
-    std::vector<String> results(Threads);
-    for (int t = 0; t < Threads; ++t) {
+    std::vector<TDBXConnectionFactory*> factories(threadCount);
+    std::vector<String> results(threadCount);
+    for (int t = 0; t < threadCount; ++t) {
         threads.emplace_back([&, t] {
             try {
                 TDBXConnectionFactory& factory = TDBXConnectionFactory::GetConnectionFactory();
@@ -360,7 +360,7 @@ TEST(ConnectionFactory, ThreadsShareTheFactoryEachWithItsOwnConnection) {
         });
     }
     for (auto& thread : threads) thread.join();
-    for (int t = 0; t < Threads; ++t) {
+    for (int t = 0; t < threadCount; ++t) {
         EXPECT_EQ(factories[t], factories[0]);
         EXPECT_EQ(results[t], rtl::IntToStr(t * 100 + 19));
     }
