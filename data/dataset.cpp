@@ -1020,7 +1020,9 @@ TFieldClass TDataSet::GetFieldClass(TFieldType FieldType) {
 
 TFieldClass TDataSet::GetFieldClass(const TFieldDef& FieldDef) { return GetFieldClass(FieldDef.DataType()); }
 
-void TDataSet::SetFieldProps(TField* Field, const TFieldDef& FieldDef) { Field->SetFieldDefProps(FieldDef); }
+void TDataSet::SetFieldProps(TField* Field, const TFieldDef& FieldDef) { Field->SetFieldProps(FieldDef); }
+
+void TDataSet::SetFieldDefProps(TFieldDef& FieldDef, const TField* Field) { Field->SetFieldDefProps(FieldDef); }
 
 bool TDataSet::GetIsIndexField(const TField*) { return false; }
 

@@ -248,6 +248,8 @@ public:
     virtual TFieldClass GetFieldClass(TFieldType FieldType);
     virtual TFieldClass GetFieldClass(const TFieldDef& FieldDef);
     virtual void SetFieldProps(TField* Field, const TFieldDef& FieldDef);
+    // Describes a field in a definition (the field's SetFieldDefProps).
+    virtual void SetFieldDefProps(TFieldDef& FieldDef, const TField* Field);
     virtual bool GetIsIndexField(const TField* Field);
     virtual void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative);
     bool AutomaticFieldsScope() const { return FAutomaticFieldsScope; }

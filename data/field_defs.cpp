@@ -77,7 +77,7 @@ TField* TFieldDef::CreateField(rtl::TComponent* Owner, TField* ParentField, rtl:
     try {
         field->SetFieldName(FieldName.empty() ? rtl::StringView(FName) : FieldName);
         if (ds) ds->SetFieldProps(field, *this);
-        else field->SetFieldDefProps(*this);
+        else field->SetFieldProps(*this);
         auto* parent = dynamic_cast<TObjectField*>(ParentField);
         if (parent) field->SetParentField(parent);
         else field->SetDataSet(ds);

@@ -93,12 +93,24 @@ void TField::SetFieldKind(TFieldKind Value) {
 
 void TField::SetFieldType(TFieldType) {}
 
-void TField::SetFieldDefProps(const TFieldDef& FieldDef) {
+void TField::SetFieldProps(const TFieldDef& FieldDef) {
     SetFieldType(FieldDef.DataType());
     SetSize(FieldDef.Size());
     FRequired = FieldDef.Attributes().Contains(faRequired);
     FReadOnly = FieldDef.Attributes().Contains(faReadonly);
     if (FieldDef.InternalCalcField()) SetFieldKind(fkInternalCalc);
+}
+
+void TField::SetFieldDefProps(TFieldDef& FieldDef) const {
+    FieldDef.SetDataType(FDataType);
+    FieldDef.SetSize(FSize);
+    TFieldAttributes attributes = FieldDef.Attributes();
+    if (FRequired) attributes.Include(faRequired);
+    else attributes.Exclude(faRequired);
+    if (FReadOnly) attributes.Include(faReadonly);
+    else attributes.Exclude(faReadonly);
+    FieldDef.SetAttributes(attributes);
+    FieldDef.SetInternalCalcField(FFieldKind == fkInternalCalc);
 }
 
 // A lookup field prepares its lookup list.

@@ -260,9 +260,13 @@ public:
     void SetOffset(int Value) { FOffset = Value; }
     void SetIOBuffer(TValueBuffer* Value) { FIOBuffer = Value; }
     virtual void SetFieldType(TFieldType Value);
-    // Takes the properties of a field definition (type, size, required,
-    // read-only, internal calculation).
-    virtual void SetFieldDefProps(const TFieldDef& FieldDef);
+    // Takes the properties of a field definition: its type (SetFieldType),
+    // size, Required from faRequired, ReadOnly from faReadonly and kind
+    // fkInternalCalc for an internal calculated definition.
+    virtual void SetFieldProps(const TFieldDef& FieldDef);
+    // The other way: gives a definition this field's type, size, required
+    // and read-only attributes and internal calculation.
+    virtual void SetFieldDefProps(TFieldDef& FieldDef) const;
     virtual void Bind(bool Binding);
     virtual void Change();
     virtual void FreeBuffers();

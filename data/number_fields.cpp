@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,62 @@ rtl::String FormatFloat(rtl::StringView Format, double Value) {
 }
 
 TFormatFloatProc FormatFloatProc = FormatFloat;
+
+// --- the extended format ---
+
+namespace {
+constexpr int ExtendedBias = 16383;
+constexpr std::uint16_t ExtendedMaxExponent = 0x7FFF;
+}  // namespace
+
+TExtendedBytes ExtendedToBytes(long double Value) {
+    std::uint16_t signExponent = std::signbit(Value) ? 0x8000 : 0;
+    std::uint64_t significand = 0;
+    const long double magnitude = std::fabs(Value);
+    if (std::isnan(Value)) {
+        signExponent |= ExtendedMaxExponent;
+        significand = 0xC000000000000000ull;  // the quiet NaN
+    } else if (std::isinf(Value)) {
+        signExponent |= ExtendedMaxExponent;
+        significand = 0x8000000000000000ull;
+    } else if (magnitude != 0) {
+        int exponent = 0;
+        // magnitude = fraction * 2^exponent, fraction in [0.5, 1): the
+        // significand is fraction * 2^64 and the stored exponent exponent - 1.
+        const long double fraction = std::frexp(magnitude, &exponent);
+        const int biased = exponent - 1 + ExtendedBias;
+        if (biased >= ExtendedMaxExponent) {
+            signExponent |= ExtendedMaxExponent;
+            significand = 0x8000000000000000ull;
+        } else if (biased <= 0) {
+            // Denormal: the exponent field is 0 and stands for 1 - bias.
+            significand = static_cast<std::uint64_t>(std::ldexp(magnitude, ExtendedBias - 1 + 63));
+        } else {
+            signExponent |= static_cast<std::uint16_t>(biased);
+            significand = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
+        }
+    }
+    TExtendedBytes bytes{};
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(significand >> (8 * i));
+    bytes[8] = static_cast<std::uint8_t>(signExponent);
+    bytes[9] = static_cast<std::uint8_t>(signExponent >> 8);
+    return bytes;
+}
+
+long double BytesToExtended(const TExtendedBytes& Bytes) {
+    std::uint64_t significand = 0;
+    for (int i = 0; i < 8; ++i) significand |= static_cast<std::uint64_t>(Bytes[i]) << (8 * i);
+    const auto signExponent = static_cast<std::uint16_t>(Bytes[8] | (Bytes[9] << 8));
+    const bool negative = (signExponent & 0x8000) != 0;
+    const int exponent = signExponent & ExtendedMaxExponent;
+    long double magnitude;
+    if (exponent == ExtendedMaxExponent)
+        magnitude = (significand << 1) == 0 ? std::numeric_limits<long double>::infinity()
+                                            : std::numeric_limits<long double>::quiet_NaN();
+    else
+        magnitude = std::ldexp(static_cast<long double>(significand), (exponent == 0 ? 1 : exponent) - ExtendedBias - 63);
+    return negative ? -magnitude : magnitude;
+}
 
 // --- fields ---
 
@@ -310,6 +367,27 @@ void TFloatField::SetAsFloatValue(double Value) { WriteDouble(Value); }
 
 TCurrencyField::TCurrencyField(rtl::TComponent* AOwner) : TFloatField(AOwner) { SetDataTypeRaw(ftCurrency); }
 TExtendedField::TExtendedField(rtl::TComponent* AOwner) : TFloatField(AOwner) { SetDataTypeRaw(ftExtended); }
+bool TExtendedField::GetValue(long double& Value) const {
+    TExtendedBytes bytes;
+    if (!ReadValue(bytes)) return false;
+    Value = BytesToExtended(bytes);
+    return true;
+}
+long double TExtendedField::GetAsExtended() const {
+    long double v = 0;
+    return GetValue(v) ? v : 0;
+}
+void TExtendedField::SetAsExtendedValue(long double Value) {
+    const TExtendedBytes bytes = ExtendedToBytes(Value);
+    SetData(bytes.data());
+}
+bool TExtendedField::ReadDouble(double& Value) const {
+    long double v;
+    if (!GetValue(v)) return false;
+    Value = static_cast<double>(v);
+    return true;
+}
+void TExtendedField::WriteDouble(double Value) { SetAsExtendedValue(Value); }
 TSingleField::TSingleField(rtl::TComponent* AOwner) : TFloatField(AOwner) { SetDataTypeRaw(ftSingle); }
 bool TSingleField::ReadDouble(double& Value) const {
     float f;

@@ -4,6 +4,7 @@
 // numbers (TFloatField and its descendants), with their display and edit
 // formats.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -18,6 +19,14 @@ extern TFormatFloatProc FormatFloatProc;
 // The default float formatter: "0" and "#" digit places, "." decimal point,
 // "," thousands grouping, other characters copied, ";" starts the negative section.
 rtl::String FormatFloat(rtl::StringView Format, double Value);
+
+// The 10-byte extended format, little-endian: a 64-bit significand whose top
+// bit is the integer bit, then 15 bits of exponent (bias 16383) and the sign
+// bit. Converting a long double narrower than the format loses nothing;
+// reading into one rounds the significand to what it holds.
+using TExtendedBytes = std::array<std::uint8_t, 10>;
+TExtendedBytes ExtendedToBytes(long double Value);
+long double BytesToExtended(const TExtendedBytes& Bytes);
 
 // Base of the number fields: right-aligned, with display and edit formats.
 class TNumericField : public TField {
@@ -185,10 +194,22 @@ class TCurrencyField : public TFloatField {
 public:
     explicit TCurrencyField(rtl::TComponent* AOwner);
 };
+// Floating-point numbers of extended precision, stored in the 10-byte
+// extended format (see ExtendedToBytes); AsExtended gives all that a long
+// double keeps of the value, the other forms go through a double.
 class TExtendedField : public TFloatField {
     DATA_FIELD_CLASS(TExtendedField)
 public:
     explicit TExtendedField(rtl::TComponent* AOwner);
+    using TFloatField::GetValue;
+    bool GetValue(long double& Value) const;
+
+protected:
+    int GetDataSize() const override { return 10; }
+    long double GetAsExtended() const override;
+    void SetAsExtendedValue(long double Value) override;
+    bool ReadDouble(double& Value) const override;
+    void WriteDouble(double Value) override;
 };
 class TSingleField : public TFloatField {
     DATA_FIELD_CLASS(TSingleField)

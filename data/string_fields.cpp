@@ -31,8 +31,16 @@ void TStringField::CheckTypeSize(int Size) {
     if (Size < 0) DatabaseError(SInvalidFieldSize);
 }
 
-void TStringField::SetFieldDefProps(const TFieldDef& FieldDef) {
+void TStringField::SetFieldDefProps(TFieldDef& FieldDef) const {
     TField::SetFieldDefProps(FieldDef);
+    TFieldAttributes attributes = FieldDef.Attributes();
+    if (FFixedChar) attributes.Include(faFixed);
+    else attributes.Exclude(faFixed);
+    FieldDef.SetAttributes(attributes);
+}
+
+void TStringField::SetFieldProps(const TFieldDef& FieldDef) {
+    TField::SetFieldProps(FieldDef);
     FFixedChar = FieldDef.Attributes().Contains(faFixed) || FieldDef.DataType() == ftFixedChar;
     if (DataType() == ftString || DataType() == ftFixedChar || DataType() == ftOraInterval)
         SetDataTypeRaw(FieldDef.DataType());

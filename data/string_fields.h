@@ -23,7 +23,10 @@ public:
     void SetFixedChar(bool Value) { FFixedChar = Value; }
     bool Transliterate() const { return FTransliterate; }
     void SetTransliterate(bool Value) { FTransliterate = Value; }
-    void SetFieldDefProps(const TFieldDef& FieldDef) override;
+    // Also FixedChar, from faFixed or the type ftFixedChar.
+    void SetFieldProps(const TFieldDef& FieldDef) override;
+    // Also faFixed for a fixed-length field.
+    void SetFieldDefProps(TFieldDef& FieldDef) const override;
     // Reads the value; false for null.
     virtual bool GetValue(rtl::String& Value) const;
 

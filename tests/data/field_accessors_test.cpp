@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <functional>
 #include <map>
 
@@ -172,6 +174,36 @@ TEST(DecimalValues, CurrencyRoundsToFourPlacesWithinItsRange) {
     EXPECT_EQ(Text(DoubleToBcd(1.25e-7)), "0.000000125");
 }
 
+TEST(ExtendedValues, TenByteFormatBothWays) {
+    const struct {
+        long double Value;
+        TExtendedBytes Bytes;  // significand low byte first, then sign and exponent
+    } cases[] = {
+        {0.0L, {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00}},
+        {-0.0L, {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x80}},
+        {1.0L, {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F}},
+        {-2.5L, {0, 0, 0, 0, 0, 0, 0, 0xA0, 0x00, 0xC0}},
+        {0.75L, {0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFE, 0x3F}},
+        {1024.0L + 1.0L / 1024, {0, 0, 0, 0, 0, 0x08, 0, 0x80, 0x09, 0x40}},
+        {std::numeric_limits<long double>::infinity(), {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x7F}},
+        {-std::numeric_limits<long double>::infinity(), {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0xFF}},
+        // The smallest double is a normal number in the wider format.
+        {std::numeric_limits<double>::denorm_min(), {0, 0, 0, 0, 0, 0, 0, 0x80, 0xCD, 0x3B}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<double>(c.Value));
+        EXPECT_EQ(ExtendedToBytes(c.Value), c.Bytes);
+        const long double back = BytesToExtended(c.Bytes);
+        EXPECT_EQ(back, c.Value);
+        EXPECT_EQ(std::signbit(back), std::signbit(c.Value));
+    }
+    const TExtendedBytes nan = ExtendedToBytes(std::numeric_limits<long double>::quiet_NaN());
+    EXPECT_EQ(nan[9] & 0x7F, 0x7F);
+    EXPECT_TRUE(std::isnan(BytesToExtended(nan)));
+    for (double d : {3.141592653589793, -1e300, 6.02214076e23, 2.2250738585072014e-308})
+        EXPECT_EQ(static_cast<double>(BytesToExtended(ExtendedToBytes(d))), d);
+}
+
 TEST(GuidValues, TextFormAndItsErrors) {
     TGUID g{0x9E8D2FA1, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
     EXPECT_EQ(U8(GUIDToString(g)), "{9E8D2FA1-591C-11D0-BF52-0020AF32BD64}");
@@ -275,6 +307,31 @@ TEST_F(Accessors, NumberFieldsTakeEveryNumericForm) {
     }
     EXPECT_EQ(DbErrorOf([&] { ds.F(u"Sm")->SetAsLongWord(40000); }), "Invalid value for field 'Sm'");
     EXPECT_EQ(DbErrorOf([&] { ds.F(u"L")->SetAsExtended(1e19L); }), "Invalid value for field 'L'");
+}
+
+// The extended field keeps ten bytes in the record, in the extended format,
+// and all the precision a long double has of them.
+TEST_F(Accessors, ExtendedFieldStoresTheTenByteFormat) {
+    TField* x = ds.F(u"X");
+    EXPECT_EQ(x->DataSize(), 10);
+    x->SetAsFloat(-2.5);
+    EXPECT_EQ(ds.Slots.at(x->FieldNo()), (rtl::TBytes{0, 0, 0, 0, 0, 0, 0, 0xA0, 0x00, 0xC0}));
+    EXPECT_EQ(x->AsFloat(), -2.5);
+    EXPECT_EQ(U8(x->AsString()), "-2.5");
+    EXPECT_EQ(x->AsVariant(), rtl::Variant(-2.5));
+    // A value a record holds, read back whatever wrote it.
+    const TExtendedBytes pi = ExtendedToBytes(3.141592653589793);
+    ds.Slots[x->FieldNo()] = rtl::TBytes(pi.begin(), pi.end());
+    EXPECT_EQ(x->AsFloat(), 3.141592653589793);
+    if constexpr (std::numeric_limits<long double>::digits >= 64) {
+        const long double fine = 1.0L + std::ldexp(1.0L, -60);  // more than a double holds
+        x->SetAsExtended(fine);
+        EXPECT_EQ(x->AsExtended(), fine);
+        EXPECT_EQ(x->AsFloat(), 1.0);
+    }
+    x->Clear();
+    EXPECT_TRUE(x->IsNull());
+    EXPECT_EQ(x->AsExtended(), 0);
 }
 
 TEST_F(Accessors, DecimalFormsOfIntegersAndOfTheBcdFieldAreExact) {

@@ -402,6 +402,52 @@ TEST(FieldDefs, NamesIgnoreCaseAndSizesAreChecked) {
     EXPECT_EQ(flat.IndexOf(u"point.y"), 4);
 }
 
+// A field made from a definition takes its properties; a field describes
+// itself in a definition the same way back.
+TEST(FieldDefs, PropertiesPassBetweenDefinitionsAndFields) {
+    TMemoryDataSet ds(nullptr, {});
+    const struct {
+        TFieldType Type;
+        int Size;
+        TFieldAttributes Attributes;
+        bool InternalCalc;
+        bool FixedChar;  // string fields only
+    } cases[] = {
+        {ftString, 12, {faRequired}, false, false},
+        {ftString, 4, {faFixed, faReadonly}, false, true},
+        {ftFixedChar, 6, {}, false, true},
+        {ftWideString, 30, {faReadonly}, true, false},
+        {ftInteger, 0, {faRequired, faReadonly}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(FieldTypeNames[c.Type]) + " " + std::to_string(c.Size));
+        TFieldDefs defs(&ds);
+        TFieldDef* def = defs.Add(u"A", c.Type, c.Size);
+        def->SetAttributes(c.Attributes);
+        def->SetInternalCalcField(c.InternalCalc);
+        std::unique_ptr<TField> field(DefaultFieldClasses[c.Type]->Create(nullptr));
+        ds.SetFieldProps(field.get(), *def);
+        EXPECT_EQ(field->DataType(), c.Type);
+        EXPECT_EQ(field->Size(), c.Size);
+        EXPECT_EQ(field->Required(), c.Attributes.Contains(faRequired));
+        EXPECT_EQ(field->ReadOnly(), c.Attributes.Contains(faReadonly));
+        EXPECT_EQ(field->FieldKind(), c.InternalCalc ? fkInternalCalc : fkData);
+        if (auto* text = dynamic_cast<TStringField*>(field.get())) {
+            EXPECT_EQ(text->FixedChar(), c.FixedChar);
+        }
+
+        TFieldDef* back = defs.AddFieldDef();
+        back->SetAttributes({faHiddenCol});  // attributes a field knows nothing of stay
+        ds.SetFieldDefProps(*back, field.get());
+        EXPECT_EQ(back->DataType(), c.Type);
+        EXPECT_EQ(back->Size(), c.Size);
+        EXPECT_EQ(back->InternalCalcField(), c.InternalCalc);
+        TFieldAttributes expected = c.Attributes + TFieldAttributes{faHiddenCol};
+        if (c.FixedChar) expected.Include(faFixed);
+        EXPECT_TRUE(back->Attributes() == expected);
+    }
+}
+
 TEST(Fields, CollectionRulesAndLifeCycles) {
     rtl::TComponent form(nullptr);
     auto ds = MakePeople(2);
