@@ -4,6 +4,7 @@
 #include "data/db_error.h"
 #include "data/fields.h"
 #include "data/structured_fields.h"
+#include "rtl/format.h"
 
 namespace data {
 
@@ -141,6 +142,12 @@ TFieldDef* TFieldDefs::Find(rtl::StringView Name) const {
     auto it = FHash.find(Name);
     if (it == FHash.end()) DatabaseErrorFmt(SFieldNotFound, {Name}, FDataSet);
     return it->second;
+}
+
+rtl::String TFieldDefs::UniqueName(rtl::StringView Name) const {
+    rtl::String name(Name);
+    for (int n = 1; FHash.find(rtl::StringView(name)) != FHash.end(); ++n) name = rtl::Format(u"%s_%d", {Name, n});
+    return name;
 }
 
 void TFieldDefs::Update() {

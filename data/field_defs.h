@@ -91,6 +91,10 @@ public:
     int IndexOf(rtl::StringView Name) const;
     // Fails with "Field '%s' not found" when absent.
     TFieldDef* Find(rtl::StringView Name) const;
+    // Name itself when no definition has it, else the first of Name_1,
+    // Name_2, ... that none has (letter case ignored): the name a column
+    // whose name repeats an earlier one is given.
+    rtl::String UniqueName(rtl::StringView Name) const;
     // Asks the dataset to initialise its definitions.
     void Update();
 

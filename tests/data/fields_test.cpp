@@ -402,6 +402,28 @@ TEST(FieldDefs, NamesIgnoreCaseAndSizesAreChecked) {
     EXPECT_EQ(flat.IndexOf(u"point.y"), 4);
 }
 
+TEST(FieldDefs, UniqueNameNumbersARepeatedName) {
+    TFieldDefs defs(nullptr);
+    const struct {
+        const char16_t* Name;
+        const char* Unique;
+    } cases[] = {
+        {u"ID", "ID"}, {u"id", "id_1"}, {u"ID", "ID_2"}, {u"Id_1", "Id_1_1"}, {u"Name", "Name"}, {u"", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Unique);
+        const rtl::String unique = defs.UniqueName(c.Name);
+        EXPECT_EQ(U8(unique), c.Unique);
+        if (!unique.empty()) defs.Add(unique, ftInteger);
+    }
+    // A free name in the middle of the sequence is taken first.
+    defs.Add(u"X_2", ftInteger);
+    defs.Add(u"X", ftInteger);
+    EXPECT_EQ(U8(defs.UniqueName(u"x")), "x_1");
+    defs.Add(u"x_1", ftInteger);
+    EXPECT_EQ(U8(defs.UniqueName(u"X")), "X_3");
+}
+
 // A field made from a definition takes its properties; a field describes
 // itself in a definition the same way back.
 TEST(FieldDefs, PropertiesPassBetweenDefinitionsAndFields) {
