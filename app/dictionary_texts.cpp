@@ -38,6 +38,8 @@ rtl::String MatchesFoundText(std::int64_t Count) {
 }
 
 rtl::String SearchConditionLine(int Mode, rtl::StringView UpperText) {
+    // Kept on purpose: with the text pasted in as typed, an apostrophe would
+    // break the statement or rewrite its condition.
     const rtl::String body = LiteralBody(UpperText);
     rtl::String condition;
     switch (Mode) {

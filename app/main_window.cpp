@@ -169,6 +169,9 @@ void TForm2::BitBtn1Click(rtl::TComponent*) { Search(); }
 void TForm2::Edit1Enter(rtl::TComponent*) { Search(); }
 
 void TForm2::Edit1KeyPress(rtl::TComponent*, char16_t& Key) {
+    // Kept on purpose: users press Enter after typing a word and expect the
+    // search, and Escape is the quick way to start a new word; the button's
+    // click and the focus entering the box still search as before.
     if (Key == u'\r') {
         Key = 0;
         Search();
@@ -194,7 +197,8 @@ void TForm2::Search() {
         [&] { sql.EndUpdate(); });
     SQLQuery1->Open();
     // After a start-up that failed before the client dataset opened, the
-    // first search that gets this far opens it instead.
+    // first search that gets this far opens it instead: refreshing a closed
+    // dataset would fail, and the grid would stay empty until a restart.
     if (ClientDataSet1->Active()) ClientDataSet1->Refresh();
     else ClientDataSet1->Open();
     StatusBar1->SetPanelText(1, MatchesFoundText(SQLQuery1->RecordCount()));
