@@ -1158,6 +1158,11 @@ void TDataSet::SetFilterText(rtl::StringView Value) {
     FFilterText = rtl::String(Value);
 }
 
+void TDataSet::SetFilterOptions(TFilterOptions Value) {
+    CheckBiDirectional();
+    FFilterOptions = Value;
+}
+
 void TDataSet::SetOnFilterRecord(TFilterRecordEvent Value) {
     CheckBiDirectional();
     OnFilterRecord = std::move(Value);

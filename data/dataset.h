@@ -47,6 +47,11 @@ enum TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
 enum TAutoCreateMode { acExclusive, acCombineComputed, acCombineAlways };
 enum TFieldsPositionMode { poLast, poFirst, poFieldNo };
 
+// How a filter compares texts: without regard to letter case, and whole
+// values only (a trailing '*' in the filter is then no wildcard).
+enum TFilterOption { foCaseInsensitive, foNoPartialCompare };
+using TFilterOptions = rtl::Set<TFilterOption>;
+
 struct TFieldOptions {
     TAutoCreateMode AutoCreateMode = acExclusive;
     TFieldsPositionMode PositionMode = poLast;
@@ -193,6 +198,8 @@ public:
     virtual void SetFiltered(bool Value);
     const rtl::String& FilterText() const { return FFilterText; }
     virtual void SetFilterText(rtl::StringView Value);
+    TFilterOptions FilterOptions() const { return FFilterOptions; }
+    virtual void SetFilterOptions(TFilterOptions Value);
     virtual void SetOnFilterRecord(TFilterRecordEvent Value);
 
     // Notification.
@@ -392,6 +399,7 @@ protected:
     bool FSparseArrays = false;
     bool FFiltered = false;
     rtl::String FFilterText;
+    TFilterOptions FFilterOptions;
     bool FFound = false;
     TFieldOptions FFieldOptions;
 

@@ -189,6 +189,17 @@ TEST_F(Window, BookmarkReturnsToTheRecordCentred) {
     EXPECT_EQ(Rows(*grid), (std::vector<int>{10, 11, 12, 13, 14}));
 }
 
+TEST_F(Window, BidirectionalDatasetKeepsItsFilterSettings) {
+    Make(3);
+    ds->Open();
+    ds->SetFilterText(u"ID > 1");
+    ds->SetFilterOptions({foCaseInsensitive, foNoPartialCompare});
+    ds->SetFiltered(true);
+    EXPECT_EQ(U8(ds->FilterText()), "ID > 1");
+    EXPECT_TRUE(ds->FilterOptions() == (TFilterOptions{foCaseInsensitive, foNoPartialCompare}));
+    EXPECT_TRUE(ds->Filtered());
+}
+
 TEST_F(Window, UnidirectionalDatasetRefusesToMoveBack) {
     Make(5, true);
     ds->Open();
@@ -200,6 +211,10 @@ TEST_F(Window, UnidirectionalDatasetRefusesToMoveBack) {
     EXPECT_EQ(DbErrorOf([&] { ds->MoveBy(-1); }), msg);
     EXPECT_EQ(DbErrorOf([&] { ds->Last(); }), msg);
     EXPECT_EQ(DbErrorOf([&] { ds->SetFiltered(true); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->SetFilterText(u"ID > 1"); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->SetFilterOptions({foCaseInsensitive}); }), msg);
+    EXPECT_EQ(DbErrorOf([&] { ds->SetOnFilterRecord([](TDataSet&, bool&) {}); }), msg);
+    EXPECT_TRUE(ds->FilterOptions().Empty());
     // First reopens it, which runs the statement again.
     EXPECT_EQ(ds->Opens, 1);
     ds->First();
