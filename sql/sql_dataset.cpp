@@ -295,8 +295,7 @@ void TCustomSQLDataSet::LoadFieldDef(int FieldID, TFLDDesc& FldDesc) {
 }
 
 void TCustomSQLDataSet::AddFieldDesc(const TFLDDesc& FldDesc, int& FieldNo, bool Required) {
-    String name = FldDesc.szName;
-    for (int n = 1; FieldDefs().IndexOf(name) >= 0; ++n) name = rtl::Format(u"%s_%d", {FldDesc.szName, n});
+    const String name = FieldDefs().UniqueName(FldDesc.szName);
 
     int dataType = FldDesc.iFldType;
     TFieldType fieldType = dataType >= TDBXDataTypes::MaxBaseTypes ? ftUnknown : FieldTypeOfDataType(dataType);
