@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "rtl/try_finally.h"
 namespace data {
 
 // --- TDataSource ---
@@ -95,13 +96,9 @@ void TDataSource::AddDataLink(TDataLink* DataLink) {
     // buffer could not be had), so it takes the data source's state all the
     // same: it follows the dataset with the window as it is, and the next
     // resize gives it its rows.
-    try {
+    rtl::TryFinally([&] {
         if (FDataSet) FDataSet->UpdateBufferCount();
-    } catch (...) {
-        DataLink->UpdateState();
-        throw;
-    }
-    DataLink->UpdateState();
+    }, [&] { DataLink->UpdateState(); });
 }
 
 void TDataSource::RemoveDataLink(TDataLink* DataLink) {
@@ -210,13 +207,7 @@ void TDataLink::DataEvent(TDataEvent Event, std::intptr_t Info) {
 
 void TDataLink::UpdateRecord() {
     FUpdating = true;
-    try {
-        UpdateData();
-    } catch (...) {
-        FUpdating = false;
-        throw;
-    }
-    FUpdating = false;
+    rtl::TryFinally([&] { UpdateData(); }, [&] { FUpdating = false; });
 }
 
 void TDataLink::DataSetChanged() { RecordChanged(nullptr); }

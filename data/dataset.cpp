@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/data_links.h"
+#include "rtl/try_finally.h"
 
 namespace data {
 
@@ -53,13 +54,9 @@ void TDataSet::SetActive(bool Value) {
     if (Active() == Value) return;
     if (Value) {
         DoBeforeOpen();
-        try {
-            OpenCursor(false);
-        } catch (...) {
+        rtl::TryFinally([&] { OpenCursor(false); }, [&] {
             if (FState != dsOpening) OpenCursorComplete();
-            throw;
-        }
-        if (FState != dsOpening) OpenCursorComplete();
+        });
     } else {
         const bool destroying = ComponentState().Contains(rtl::csDestroying);
         if (!destroying) DoBeforeClose();
@@ -95,7 +92,9 @@ void TDataSet::DoInternalOpen() {
 }
 
 void TDataSet::OpenCursorComplete() {
-    auto complete = [this] {
+    rtl::TryFinally([&] {
+        if (FState == dsOpening) DoInternalOpen();
+    }, [&] {
         if (FInternalOpenComplete) {
             SetState(dsBrowse);
             DoAfterOpen();
@@ -103,14 +102,7 @@ void TDataSet::OpenCursorComplete() {
             SetState(dsInactive);
             CloseCursor();
         }
-    };
-    try {
-        if (FState == dsOpening) DoInternalOpen();
-    } catch (...) {
-        complete();
-        throw;
-    }
-    complete();
+    });
 }
 
 void TDataSet::DoAfterOpen() {
@@ -363,12 +355,7 @@ int TDataSet::MoveBy(int Distance) {
     const int oldRecordCount = FRecordCount;
     int scrollCount = 0;
     int result = 0;
-    auto finish = [&] {
-        if (FRecordCount != oldRecordCount) DataEvent(deDataSetChange, 0);
-        else DataEvent(deDataSetScroll, scrollCount);
-        DoAfterScroll();
-    };
-    try {
+    rtl::TryFinally([&] {
         if (Distance > 0) {
             while (Distance > 0) {
                 if (FActiveRecord < FRecordCount - 1) {
@@ -402,11 +389,11 @@ int TDataSet::MoveBy(int Distance) {
                 --result;
             }
         }
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    }, [&] {
+        if (FRecordCount != oldRecordCount) DataEvent(deDataSetChange, 0);
+        else DataEvent(deDataSetScroll, scrollCount);
+        DoAfterScroll();
+    });
     return result;
 }
 
@@ -427,27 +414,18 @@ void TDataSet::First() {
     };
     if (!FIsUniDirectional) {
         ClearBuffers();
-        try {
+        rtl::TryFinally([&] {
             InternalFirst();
             GetNextRecord();
             GetNextRecords();
-        } catch (...) {
-            finish();
-            throw;
-        }
+        }, finish);
     } else {
         if (!FBOF) {
             SetActive(false);
             SetActive(true);
         }
-        try {
-            InternalFirst();
-        } catch (...) {
-            finish();
-            throw;
-        }
+        rtl::TryFinally([&] { InternalFirst(); }, finish);
     }
-    finish();
 }
 
 void TDataSet::Last() {
@@ -455,20 +433,15 @@ void TDataSet::Last() {
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
-    auto finish = [this] {
-        FEOF = true;
-        DataEvent(deDataSetChange, 0);
-        DoAfterScroll();
-    };
-    try {
+    rtl::TryFinally([&] {
         InternalLast();
         GetPriorRecord();
         GetPriorRecords();
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    }, [&] {
+        FEOF = true;
+        DataEvent(deDataSetChange, 0);
+        DoAfterScroll();
+    });
 }
 
 void TDataSet::Resync(TResyncMode Mode) {
@@ -486,28 +459,18 @@ void TDataSet::Resync(TResyncMode Mode) {
     int count = Mode.Contains(rmCenter) ? (FBufferCount - 1) / 2 : FActiveRecord;
     MoveBuffer(FRecordCount, 0);
     ActivateBuffers();
-    try {
+    rtl::TryFinally([&] {
         while (count > 0 && GetPriorRecord()) --count;
         GetNextRecords();
         GetPriorRecords();
-    } catch (...) {
-        DataEvent(deDataSetChange, 0);
-        throw;
-    }
-    DataEvent(deDataSetChange, 0);
+    }, [&] { DataEvent(deDataSetChange, 0); });
 }
 
 void TDataSet::Refresh() {
     DoBeforeRefresh();
     CheckBrowseMode();
     UpdateCursorPos();
-    try {
-        InternalRefresh();
-    } catch (...) {
-        Resync({});
-        throw;
-    }
-    Resync({});
+    rtl::TryFinally([&] { InternalRefresh(); }, [&] { Resync({}); });
     DoAfterRefresh();
 }
 
@@ -613,13 +576,7 @@ void TDataSet::AddDataSource(TDataSource* DataSource) {
     DataSource->FDataSet = this;
     // As for a link joining a data source: the data source stays attached
     // when the window cannot be resized, and takes the dataset's state anyway.
-    try {
-        UpdateBufferCount();
-    } catch (...) {
-        DataSource->UpdateState();
-        throw;
-    }
-    DataSource->UpdateState();
+    rtl::TryFinally([&] { UpdateBufferCount(); }, [&] { DataSource->UpdateState(); });
 }
 
 void TDataSet::RemoveDataSource(TDataSource* DataSource) {
@@ -798,14 +755,10 @@ void TDataSet::FreeFieldBuffers() {
 void TDataSet::CalculateFields(TRecordBuffer Buffer) {
     if (FCalcFieldsSize == 0) return;
     TDataSetState old = SetTempState(dsCalcFields);
-    try {
+    rtl::TryFinally([&] {
         ClearCalcFields(Buffer);
         GetCalcFields(Buffer);
-    } catch (...) {
-        RestoreState(old);
-        throw;
-    }
-    RestoreState(old);
+    }, [&] { RestoreState(old); });
 }
 
 void TDataSet::GetCalcFields(TRecordBuffer) {

@@ -9,6 +9,7 @@
 #include "data/field_support.h"
 #include "data/structured_fields.h"
 #include "rtl/format.h"
+#include "rtl/try_finally.h"
 
 namespace data {
 
@@ -151,18 +152,14 @@ void TField::RefreshLookupList() {
     TField* result = ds->FieldByName(FLookupResultField);
     const TBookmark place = ds->GetBookmark();
     ds->DisableControls();
-    try {
+    rtl::TryFinally([&] {
         for (ds->First(); !ds->Eof(); ds->Next()) {
             TLookupList::TKey key;
             for (TField* k : keys) key.push_back(k->AsVariant());
             FLookupList->Add(key, result->AsVariant());
         }
         if (!place.empty()) ds->GotoBookmark(place);
-    } catch (...) {
-        ds->EnableControls();
-        throw;
-    }
-    ds->EnableControls();
+    }, [&] { ds->EnableControls(); });
 }
 
 void TLookupList::Add(const TKey& AKey, const rtl::Variant& AValue) {
@@ -247,15 +244,10 @@ void TField::Validate(const void* Buffer) {
     if (!OnValidate) return;
     FValueBuffer = Buffer;
     FValidating = true;
-    try {
-        OnValidate(*this);
-    } catch (...) {
+    rtl::TryFinally([&] { OnValidate(*this); }, [&] {
         FValidating = false;
         FValueBuffer = nullptr;
-        throw;
-    }
-    FValidating = false;
-    FValueBuffer = nullptr;
+    });
 }
 
 void TField::FocusControl() {
