@@ -262,6 +262,12 @@ bool TColumn::Showing() const {
     return true;
 }
 
+int TColumn::Depth() const {
+    int depth = 0;
+    for (const TColumn* parent = ParentColumn(); parent; parent = parent->ParentColumn()) ++depth;
+    return depth;
+}
+
 void TColumn::RestoreDefaults() {
     FAssignedValues = {};
     Changed();
@@ -617,8 +623,13 @@ void TCustomDBGrid::InternalLayout() {
         if (column->Showing()) FVisibleColumns.push_back(column.get());
     SetColCount(FColumns->Count() + FIndicatorOffset);
     SetFixedCols(FIndicatorOffset);
-    // 6.
-    FTitleOffset = FOptions.Contains(dgTitles) ? 1 : 0;
+    // 6. In object view each level of expanded structured columns adds a title row.
+    FTitleOffset = 0;
+    if (FOptions.Contains(dgTitles)) {
+        FTitleOffset = 1;
+        if (ds && ds->ObjectView())
+            for (const TColumn* column : FVisibleColumns) FTitleOffset = std::max(FTitleOffset, column->Depth() + 1);
+    }
     // 8 (before 7, so that the dataset's window is sized by the new heights).
     int rowHeight = FontTextHeight(Font()) + 3;
     if (FOptions.Contains(dgRowLines)) rowHeight += GridLineWidth();
@@ -629,7 +640,7 @@ void TCustomDBGrid::InternalLayout() {
         int titleHeight = 0;
         for (const auto& column : items) titleHeight = std::max(titleHeight, FontTextHeight(column->Title().Font()));
         if (items.empty()) titleHeight = FontTextHeight(TitleFont());
-        SetRowHeights(0, titleHeight + 4);
+        for (int r = 0; r < FTitleOffset; ++r) SetRowHeights(r, titleHeight + 4);
         UpdateRowCount();
     }
     // 9. Column widths and tab stops.
@@ -816,13 +827,31 @@ void TCustomDBGrid::DrawIndicator(TCanvas& Canvas, int DataRow, const TRect& ARe
     FSelRow = DataRow + FTitleOffset;
 }
 
-void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, const TRect& ARect, TGridDrawState AState) {
-    if (DataCol >= FColumns->Count()) {
+TColumn* TCustomDBGrid::TitleColumn(int DataCol, int TitleRow) const {
+    if (DataCol < 0 || DataCol >= FColumns->Count()) return nullptr;
+    TColumn* column = FColumns->Items(DataCol);
+    for (int depth = column->Depth(); depth > TitleRow; --depth) column = column->ParentColumn();
+    return column;
+}
+
+TRect TCustomDBGrid::TitleSpan(int DataCol, int TitleRow, const TRect& ARect) const {
+    const TColumn* title = TitleColumn(DataCol, TitleRow);
+    const int line = FOptions.Contains(dgColLines) ? GridLineWidth() : 0;
+    TRect span = ARect;
+    for (int c = DataCol - 1; c >= 0 && TitleColumn(c, TitleRow) == title; --c)
+        if (ColWidths(DataToRawColumn(c)) >= 0) span.Left -= ColWidths(DataToRawColumn(c)) + line;
+    for (int c = DataCol + 1; c < FColumns->Count() && TitleColumn(c, TitleRow) == title; ++c)
+        if (ColWidths(DataToRawColumn(c)) >= 0) span.Right += ColWidths(DataToRawColumn(c)) + line;
+    return span;
+}
+
+void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, int TitleRow, const TRect& ARect, TGridDrawState AState) {
+    TColumn* column = TitleColumn(DataCol, TitleRow);
+    if (!column) {
         Canvas.SetBrushColor(FixedColor());
         Canvas.FillRect(ARect);
         return;
     }
-    TColumn* column = FColumns->Items(DataCol);
     const bool frame = FOptions.Contains(dgColLines) && FOptions.Contains(dgRowLines);
     TRect r = ARect;
     int inset = 2;
@@ -830,15 +859,24 @@ void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, const TRect& ARect, 
         r = {r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
         inset = 1;
     }
-    const int pressed = AState.Contains(gdPressed) ? 1 : 0;
     Canvas.SetBrushColor(AState.Contains(gdHotTrack) ? clBtnHighlight : column->Title().Color());
+    // The rows below a shallower column's own title row continue its title.
+    if (TitleRow > column->Depth()) {
+        Canvas.FillRect(r);
+        if (frame) Canvas.Frame3D(ARect);
+        return;
+    }
+    const int pressed = AState.Contains(gdPressed) ? 1 : 0;
     TFont font = column->Title().Font();
     font.Color = clBtnText;
     Canvas.SetFont(font);
     const String caption = column->Title().Caption();
-    int x = r.Left + inset;
-    if (column->Title().Alignment() == data::taRightJustify) x = r.Right - inset - Canvas.TextWidth(caption);
-    else if (column->Title().Alignment() == data::taCenter) x = r.Left + (r.Width() - Canvas.TextWidth(caption)) / 2;
+    // A parent's caption is placed over all its children and clipped to each cell.
+    TRect span = TitleSpan(DataCol, TitleRow, r);
+    int x = span.Left + inset;
+    if (column->Title().Alignment() == data::taRightJustify) x = span.Right - inset - Canvas.TextWidth(caption);
+    else if (column->Title().Alignment() == data::taCenter)
+        x = span.Left + (span.Width() - Canvas.TextWidth(caption)) / 2;
     Canvas.TextRect(r, x + pressed, r.Top + inset + pressed, caption);
     if (frame) Canvas.Frame3D(ARect);
 }
@@ -857,7 +895,7 @@ void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& A
         return;
     }
     if (dataRow < 0) {
-        DrawTitle(Canvas, dataCol, ARect, AState);
+        DrawTitle(Canvas, dataCol, ARow, ARect, AState);
         return;
     }
     TColumn* column = dataCol < FColumns->Count() ? FColumns->Items(dataCol) : nullptr;
@@ -939,7 +977,9 @@ String TCustomDBGrid::ReaderColumnHeader(int Column) const {
 toolkit::TGridCoord TCustomDBGrid::ReaderCellCoord(int Row, int Column) const {
     const int dataCol = ShowingColumn(Column);
     if (dataCol < 0 || (Row < 0 && FTitleOffset == 0)) return {};
-    return {DataToRawColumn(dataCol), Row < 0 ? 0 : Row + FTitleOffset};
+    // A header is the column's own title cell, below its parents' titles.
+    const int header = std::min(FColumns->Items(dataCol)->Depth(), FTitleOffset - 1);
+    return {DataToRawColumn(dataCol), Row < 0 ? header : Row + FTitleOffset};
 }
 
 toolkit::TGridCoord TCustomDBGrid::ReaderCurrentCell() const {
@@ -1163,7 +1203,7 @@ void TCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
     const TGridCoord cell = MouseCoord(X, Y);
     if (cell.X < FIndicatorOffset || cell.Y < 0 || RawToDataColumn(cell.X) >= FColumns->Count()) return;
     if (cell.Y < FTitleOffset) {
-        if (pressed == cell.X) TitleClick(FColumns->Items(RawToDataColumn(cell.X)));
+        if (pressed == cell.X) TitleClick(TitleColumn(RawToDataColumn(cell.X), cell.Y));
     } else if (SelectedIndex() >= 0 && SelectedIndex() < FColumns->Count()) {
         CellClick(FColumns->Items(SelectedIndex()));
     }

@@ -96,6 +96,8 @@ public:
     TColumn* ParentColumn() const;
     // Visible, under visible and expanded parents, and not itself expanded.
     bool Showing() const;
+    // How many structured columns this column sits under.
+    int Depth() const;
     bool Stored() const { return FStored; }
     TColumnValues AssignedValues() const { return FAssignedValues; }
     void RestoreDefaults();
@@ -312,7 +314,15 @@ private:
     void ClearSelection() {}
     bool HighlightCell(int DataCol, int DataRow, bool Selected) const;
     void DrawIndicator(toolkit::TCanvas& Canvas, int DataRow, const toolkit::TRect& ARect);
-    void DrawTitle(toolkit::TCanvas& Canvas, int DataCol, const toolkit::TRect& ARect, toolkit::TGridDrawState AState);
+    void DrawTitle(toolkit::TCanvas& Canvas, int DataCol, int TitleRow, const toolkit::TRect& ARect,
+                   toolkit::TGridDrawState AState);
+    // The column whose title fills a title cell: in object view a column's
+    // parents take the title rows above its own, and a shallower column's
+    // title reaches down over the rows below it. Null beyond the last column.
+    TColumn* TitleColumn(int DataCol, int TitleRow) const;
+    // The cell's rectangle widened over its neighbours that show the same
+    // title in that row, so a parent's caption sits over all its children.
+    toolkit::TRect TitleSpan(int DataCol, int TitleRow, const toolkit::TRect& ARect) const;
     // The data column of the reader's Column-th showing column, or -1.
     int ShowingColumn(int Column) const;
     void WriteText(toolkit::TCanvas& Canvas, const toolkit::TRect& ARect, const String& Text,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
+#include <QFontMetrics>
 #include <QApplication>
 #include <QImage>
 #include <QScreen>
@@ -410,6 +411,140 @@ TEST_F(GridRules, StructuredFieldsAreMappedThroughTheFlattenedFieldList) {
     EXPECT_EQ(Grid->Fields(0), points.FindField(u"Point.Y"));
     EXPECT_EQ(Grid->DataLink().GetMappedIndex(0), 2);
     Grid->SetDataSource(nullptr);
+}
+
+// Name beside a structured column two levels deep, in object view:
+// Shape (Kind, Point (X, Y)).
+class TShapeDataSet : public testing_data::TMemoryDataSet {
+public:
+    TShapeDataSet()
+        : TMemoryDataSet(nullptr, {{u"Name", data::ftString, 8},
+                                   {u"Shape", data::ftADT},
+                                   {u"Kind", data::ftString, 6},
+                                   {u"Point", data::ftADT},
+                                   {u"X", data::ftInteger},
+                                   {u"Y", data::ftInteger}}) {
+        for (int i = 0; i < 20; ++i)
+            Rows.push_back({rtl::Variant(String(u"n")), rtl::Variant::Null(), rtl::Variant(String(u"k")),
+                            rtl::Variant::Null(), rtl::Variant(std::int32_t(i)), rtl::Variant(std::int32_t(-i))});
+        SetObjectView(true);
+    }
+
+protected:
+    void InternalInitFieldDefs() override {
+        FieldDefs().Clear();
+        FieldDefs().Add(u"Name", data::ftString, 8);
+        data::TFieldDef* shape = FieldDefs().Add(u"Shape", data::ftADT);
+        shape->ChildDefs().Add(u"Kind", data::ftString, 6);
+        data::TFieldDef* point = shape->ChildDefs().Add(u"Point", data::ftADT);
+        point->ChildDefs().Add(u"X", data::ftInteger);
+        point->ChildDefs().Add(u"Y", data::ftInteger);
+    }
+};
+
+// Default columns: 0 Name, 1 Shape, 2 Shape.Kind, 3 Shape.Point, 4 X, 5 Y.
+class StructuredTitles : public GridRules {
+protected:
+    void SetUp() override {
+        GridRules::SetUp();
+        Grid->SetTitleFontPixelHeight(16);
+        Source->SetDataSet(&Shapes);
+        Shapes.Open();
+        Grid->SetDataSource(Source);
+    }
+    void TearDown() override { Grid->SetDataSource(nullptr); }
+    int Raw(int Column) const { return Column + Grid->IndicatorOffset(); }
+
+    TShapeDataSet Shapes;
+};
+
+// Each level of expanded structured columns adds a title row of the title
+// height; the data rows, and the dataset's window, start below them.
+TEST_F(StructuredTitles, EachExpandedLevelAddsATitleRow) {
+    const int titleHeight = QFontMetrics(toolkit::DesignFont(16)).height() + 4;
+    // A screen reader finds X's header in X's own title row, under its parents'.
+    EXPECT_EQ(Grid->ReaderCellCoord(-1, 2).Y, 2);
+    struct Case {
+        const char* Name;
+        bool ShapeExpanded, PointExpanded, Titles;
+        int TitleRows;
+    };
+    for (const Case& c : {Case{"all expanded", true, true, true, 3}, Case{"point collapsed", true, false, true, 2},
+                          Case{"shape collapsed", false, true, true, 1}, Case{"no titles", true, true, false, 0}}) {
+        SCOPED_TRACE(c.Name);
+        Grid->Columns(1).SetExpanded(c.ShapeExpanded);
+        Grid->Columns(3).SetExpanded(c.PointExpanded);
+        Grid->SetOptions(c.Titles ? Grid->Options() + views::TDBGridOptions{views::dgTitles}
+                                  : Grid->Options() - views::TDBGridOptions{views::dgTitles});
+        EXPECT_EQ(Grid->TitleOffset(), c.TitleRows);
+        EXPECT_EQ(Grid->FixedRows(), c.TitleRows);
+        for (int r = 0; r < c.TitleRows; ++r) EXPECT_EQ(Grid->RowHeights(r), titleHeight) << "title row " << r;
+        EXPECT_EQ(Grid->RowHeights(c.TitleRows), Grid->DefaultRowHeight());
+        EXPECT_EQ(Grid->Row(), c.TitleRows) << "the first record shows in the first data row";
+        EXPECT_EQ(Grid->DataLink().BufferCount(), Grid->VisibleRowCount());
+        EXPECT_EQ(Grid->ReaderCellCoord(0, 0).Y, c.TitleRows);
+    }
+}
+
+// A parent's caption sits once over all its children, placed by its own
+// alignment across them; a shallower column's title rows below its own are
+// only filled.
+TEST_F(StructuredTitles, ParentCaptionsSpanTheirChildren) {
+    const QColor face = Grid->Widget()->palette().color(QPalette::Button);
+    // The left and right edges of what is drawn inside the title cells of
+    // these columns in a row, or {-1, -1}.
+    auto ink = [&](const QImage& image, int row, std::vector<int> columns) {
+        int left = -1, right = -1;
+        for (int column : columns) {
+            const toolkit::TRect r = Grid->CellRect(Raw(column), row);
+            for (int x = r.Left + 2; x < r.Right - 2; ++x)
+                for (int y = r.Top + 2; y < r.Bottom - 2; ++y)
+                    if (image.pixelColor(x, y) != face) {
+                        if (left < 0) left = x;
+                        right = x;
+                    }
+        }
+        return std::pair{left, right};
+    };
+    const QFontMetrics metrics(toolkit::DesignFont(16));
+    // Drawn once from the left of the first cell: about the caption's width.
+    auto expectCaption = [&](std::pair<int, int> drawn, int firstColumn, const char* caption) {
+        SCOPED_TRACE(caption);
+        EXPECT_NEAR(drawn.first, Grid->CellRect(Raw(firstColumn), 0).Left + 3, 3);
+        EXPECT_NEAR(drawn.second - drawn.first + 1, metrics.horizontalAdvance(caption), 6);
+    };
+    const QImage image = Viewport()->grab().toImage();
+    // Row 0: Name, and "Shape" over Kind, X and Y.
+    expectCaption(ink(image, 0, {0}), 0, "Name");
+    expectCaption(ink(image, 0, {2, 4, 5}), 2, "Shape");
+    // Row 1: Name's title continues; Kind, and "Point" over X and Y.
+    EXPECT_EQ(ink(image, 1, {0}).first, -1);
+    expectCaption(ink(image, 1, {2}), 2, "Kind");
+    expectCaption(ink(image, 1, {4, 5}), 4, "Point");
+    // Row 2: X and Y only.
+    EXPECT_EQ(ink(image, 2, {0, 2}).first, -1);
+    expectCaption(ink(image, 2, {4}), 4, "X");
+    expectCaption(ink(image, 2, {5}), 5, "Y");
+
+    // Centred, "Shape" is centred on the span from Kind's left to Y's right.
+    Grid->Columns(1).Title().SetAlignment(data::taCenter);
+    const auto [left, right] = ink(Viewport()->grab().toImage(), 0, {2, 4, 5});
+    ASSERT_GE(left, 0);
+    const int spanMiddle = (Grid->CellRect(Raw(2), 0).Left + Grid->CellRect(Raw(5), 0).Right) / 2;
+    EXPECT_NEAR((left + right) / 2, spanMiddle, 2);
+    EXPECT_NEAR(right - left + 1, metrics.horizontalAdvance("Shape"), 6);
+}
+
+// A click on a parent's caption is a click on the parent's title; below it,
+// on the child's own.
+TEST_F(StructuredTitles, TitleClickGoesToTheColumnWhoseTitleIsThere) {
+    std::vector<String> clicked;
+    Grid->OnTitleClick = [&](views::TColumn* Column) { clicked.push_back(Column->FieldName()); };
+    for (int row : {0, 1, 2}) {
+        const toolkit::TRect r = Grid->CellRect(Raw(4), row);
+        QTest::mouseClick(Viewport(), Qt::LeftButton, {}, {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
+    }
+    EXPECT_EQ(clicked, (std::vector<String>{u"Shape", u"Shape.Point", u"Shape.Point.X"}));
 }
 
 }  // namespace
