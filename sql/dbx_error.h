@@ -23,8 +23,7 @@ using rtl::StringView;
     X(Warning, 1, u"Warning") \
     X(NoMemory, 2, u"Insufficient memory to complete the operation") \
     X(UnsupportedFieldType, 3, u"Unsupported field type") \
-    X(InvalidHandle, 4, u"Unexpected internal error. DBX Object such as a connection, command, or reader " \
-      u"may already be closed.") \
+    X(InvalidHandle, 4, u"Unexpected internal error. DBX Object such as a connection, command, or reader may already be closed.") \
     X(NotSupported, 5, u"Not supported") \
     X(InvalidTime, 6, u"Invalid time") \
     X(InvalidType, 7, u"Invalid type") \
