@@ -822,5 +822,8 @@ void TDataSet::PSSetCommandText(rtl::StringView) {}
 void TDataSet::PSSetParams(TParams*) {}
 void TDataSet::PSStartTransaction() {}
 bool TDataSet::PSUpdateRecord(TUpdateStatus, TDataSet*) { return false; }
+std::unique_ptr<EDatabaseError> TDataSet::PSGetUpdateException(const rtl::Exception& E, const EDatabaseError*) {
+    return std::make_unique<EDatabaseError>(E.Message());
+}
 
 }  // namespace data

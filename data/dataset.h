@@ -119,6 +119,11 @@ public:
     void SetBlockReadSize(int Value) { SetBlockReadSizeValue(Value); }
     TBookmark GetBookmark();
     void GotoBookmark(const TBookmark& Bookmark);
+    // The current bookmark as a value, and going to one (empty: nowhere).
+    virtual TBookmark GetBookmarkStr() { return GetBookmark(); }
+    virtual void SetBookmarkStr(const TBookmark& Value) { GotoBookmark(Value); }
+    // A bookmark is a value: freeing one only empties it.
+    virtual void FreeBookmark(TBookmark& Bookmark) { Bookmark.clear(); }
     virtual bool BookmarkValid(const TBookmark& Bookmark);
     virtual int CompareBookmarks(const TBookmark& Bookmark1, const TBookmark& Bookmark2);
 
@@ -241,6 +246,11 @@ public:
     virtual void PSSetParams(TParams* AParams);
     virtual void PSStartTransaction();
     virtual bool PSUpdateRecord(TUpdateStatus UpdateKind, TDataSet* Delta);
+    // The error a provider reports for a record it could not apply, made
+    // from the failure E (Prev: the error of the record before, or null);
+    // the base carries E's message.
+    virtual std::unique_ptr<EDatabaseError> PSGetUpdateException(const rtl::Exception& E,
+                                                                 const EDatabaseError* Prev);
 
     // Events.
     TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeInsert, AfterInsert,
@@ -258,6 +268,10 @@ public:
     // Describes a field in a definition (the field's SetFieldDefProps).
     virtual void SetFieldDefProps(TFieldDef& FieldDef, const TField* Field);
     virtual bool GetIsIndexField(const TField* Field);
+    // The class of the lookup lists of this dataset's lookup fields.
+    virtual TLookupListClass GetLookupListClass(const TField*) { return &NewLookupList; }
+    // The name by which a field is bound to its definition ("Parent.Child").
+    virtual rtl::String GetFieldFullName(const TField* Field) { return Field->FullName(); }
     virtual void DataConvert(TField* Field, const void* Source, void* Dest, bool ToNative);
     bool AutomaticFieldsScope() const { return FAutomaticFieldsScope; }
 
@@ -334,6 +348,11 @@ protected:
     virtual void DefChanged() {}
     virtual void UpdateIndexDefs() {}
     virtual void CloseBlob(TField*) {}
+    // Aggregates and copies of the dataset: none in the base.
+    virtual void ResetAggField(TField*) {}
+    virtual rtl::Variant GetAggregateValue(TField*) { return rtl::Variant::Null(); }
+    virtual int GetAggRecordCount(TField*) { return 0; }
+    virtual TDataSet* GetClonedDataSet(bool /*WithSettings*/) { return nullptr; }
 
     virtual void DoAfterCancel() { Fire(AfterCancel); }
     virtual void DoAfterClose() { Fire(AfterClose); }

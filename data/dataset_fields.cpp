@@ -131,7 +131,7 @@ void TDataSet::BindFieldList(TFields& List, bool Binding) {
                 break;
             case fkAggregate: field->SetFieldNo(-1); break;
             default: {
-                rtl::String fullName = field->FullName();
+                rtl::String fullName = GetFieldFullName(field);
                 int index = defs.IndexOf(fullName);
                 if (index < 0) DatabaseErrorFmt(SFieldNotFound, {fullName}, this);
                 TFieldDef* def = defs.Items(index);

@@ -126,7 +126,6 @@ void TField::Bind(bool Binding) {
 }
 
 namespace {
-std::unique_ptr<TLookupList> MakeLookupList() { return std::make_unique<TLookupList>(); }
 
 std::vector<TField*> FieldsNamed(TDataSet& DataSet, rtl::StringView Names) {
     std::vector<TField*> fields;
@@ -141,7 +140,12 @@ std::vector<TField*> FieldsNamed(TDataSet& DataSet, rtl::StringView Names) {
 }
 }  // namespace
 
-TLookupListClass TField::GetLookupListClass() const { return &MakeLookupList; }
+std::unique_ptr<TLookupList> NewLookupList() { return std::make_unique<TLookupList>(); }
+
+// The dataset decides the class of its lookup lists.
+TLookupListClass TField::GetLookupListClass() const {
+    return FDataSet ? FDataSet->GetLookupListClass(this) : &NewLookupList;
+}
 
 void TField::RefreshLookupList() {
     if (!FLookupList) FLookupList = GetLookupListClass()();

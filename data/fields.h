@@ -67,6 +67,8 @@ private:
 };
 // Makes the lookup list of a lookup field.
 using TLookupListClass = std::unique_ptr<TLookupList> (*)();
+// The default lookup list class: a plain TLookupList.
+std::unique_ptr<TLookupList> NewLookupList();
 
 // Declares the class value of a field class (see TFieldClassInfo); used by
 // the family headers, and defined by DEFINE_FIELD_CLASS in their sources.

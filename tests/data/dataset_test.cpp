@@ -2,6 +2,7 @@
 
 #include "data/connection.h"
 #include "data/data_links.h"
+#include "data/number_fields.h"
 #include "people_fixture.h"
 #include "test_util.h"
 
@@ -187,6 +188,21 @@ TEST_F(Window, BookmarkReturnsToTheRecordCentred) {
     EXPECT_EQ(grid->ActiveRecord(), 2);
     EXPECT_EQ(grid->Events, std::vector<std::string>{"deDataSetChange"});
     EXPECT_EQ(Rows(*grid), (std::vector<int>{10, 11, 12, 13, 14}));
+}
+
+TEST_F(Window, BookmarkValueFormsGoThroughTheBookmark) {
+    Make(30);
+    ds->Open();
+    ds->MoveBy(6);
+    TBookmark mark = ds->GetBookmarkStr();
+    EXPECT_EQ(mark, ds->GetBookmark());
+    ds->First();
+    ds->SetBookmarkStr(mark);
+    EXPECT_EQ(Id(), 7);
+    ds->FreeBookmark(mark);
+    EXPECT_TRUE(mark.empty());
+    ds->SetBookmarkStr(mark);  // an empty bookmark goes nowhere
+    EXPECT_EQ(Id(), 7);
 }
 
 TEST_F(Window, BidirectionalDatasetKeepsItsFilterSettings) {
@@ -433,6 +449,51 @@ protected:
 private:
     bool FConnected = false;
 };
+
+namespace {
+struct TCountingLookupList : TLookupList {};
+std::unique_ptr<TLookupList> NewCountingLookupList() { return std::make_unique<TCountingLookupList>(); }
+
+// Binds every field named "Key" to the definition "ID", and gives its lookup
+// fields lists of its own class.
+struct THookedDataSet : TMemoryDataSet {
+    THookedDataSet() : TMemoryDataSet(nullptr, {{u"ID", ftInteger}}) { Rows = {{rtl::Variant(std::int32_t{5})}}; }
+    rtl::String GetFieldFullName(const TField* Field) override {
+        return rtl::SameText(Field->FieldName(), u"Key") ? rtl::String(u"ID") : TMemoryDataSet::GetFieldFullName(Field);
+    }
+    TLookupListClass GetLookupListClass(const TField*) override { return &NewCountingLookupList; }
+};
+}  // namespace
+
+// The dataset decides the name a field binds by and its lookup list class.
+TEST(DataSetHooks, FullNameAndLookupListClassComeFromTheDataset) {
+    THookedDataSet ds;
+    auto* key = new TIntegerField(nullptr);
+    key->SetFieldName(u"Key");
+    key->SetDataSet(&ds);
+    auto* look = new TIntegerField(nullptr);
+    look->SetFieldName(u"Look");
+    look->SetFieldKind(fkLookup);
+    look->SetDataSet(&ds);
+    ds.Open();
+    EXPECT_EQ(key->AsInteger(), 5);
+    EXPECT_EQ(key->FieldNo(), 1);
+    ASSERT_NE(look->LookupList(), nullptr);
+    EXPECT_NE(dynamic_cast<TCountingLookupList*>(look->LookupList()), nullptr);
+    // The base binds by the field's own name.
+    TMemoryDataSet plain(nullptr, {{u"ID", ftInteger}});
+    auto* other = new TIntegerField(nullptr);
+    other->SetFieldName(u"Key");
+    other->SetDataSet(&plain);
+    EXPECT_EQ(DbErrorOf([&] { plain.Open(); }), "Field 'Key' not found");
+}
+
+TEST(DataSetHooks, UpdateExceptionCarriesTheFailuresMessage) {
+    TMemoryDataSet ds(nullptr, {});
+    std::unique_ptr<EDatabaseError> error = ds.PSGetUpdateException(rtl::Exception(u"key violation"), nullptr);
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(U8(error->Message()), "key violation");
+}
 
 TEST(Connection, TellsClientsInRegistrationOrder) {
     std::vector<std::string> log;
