@@ -10,6 +10,7 @@
 #include "datapacket/type_maps.h"
 #include "rtl/format.h"
 #include "rtl/stream.h"
+#include "rtl/try_finally.h"
 
 namespace datapacket {
 
@@ -58,7 +59,142 @@ rtl::String ParamText(const TDSOptParam& Param) {
     return rtl::Utf8ToString(text);
 }
 
+// The packed form of a parameter list: a tag, the parameter count (16 bits),
+// then per parameter its name (a 32-bit count of UTF-16 units, then the
+// units), its field type and parameter type (a byte each) and its value (a
+// byte of variant type, then the value: strings and bytes with a 32-bit
+// count first).
+constexpr std::uint8_t ParamsTag[4] = {'P', 'R', 'M', '1'};
+constexpr const char16_t* SInvalidParams = u"Invalid parameter list";
+
+void PutU32(rtl::TBytes& Out, std::uint32_t V) {
+    const std::size_t at = Out.size();
+    Out.resize(at + 4);
+    PutLE(Out.data() + at, V);
+}
+
+void PutRaw(rtl::TBytes& Out, const void* Data, std::size_t Size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(Data);
+    Out.insert(Out.end(), bytes, bytes + Size);
+}
+
+void PutText(rtl::TBytes& Out, const rtl::String& Text) {
+    PutU32(Out, static_cast<std::uint32_t>(Text.size()));
+    PutRaw(Out, Text.data(), Text.size() * sizeof(char16_t));
+}
+
+// Reads a packed list, refusing anything that runs past its end or holds a
+// type no parameter has.
+class TParamsReader {
+public:
+    explicit TParamsReader(const rtl::TBytes& Bytes) : FBytes(Bytes) {}
+
+    const std::uint8_t* Take(std::size_t Size) {
+        if (Size > FBytes.size() - FPos) Fail();
+        const std::uint8_t* at = FBytes.data() + FPos;
+        FPos += Size;
+        return at;
+    }
+    std::uint8_t Byte() { return *Take(1); }
+    std::uint32_t U32() { return GetLE<std::uint32_t>(Take(4)); }
+    template <typename T>
+    T Number() { return GetLE<T>(Take(sizeof(T))); }
+    rtl::String Text() {
+        const std::uint32_t units = U32();
+        if (units > (FBytes.size() - FPos) / sizeof(char16_t)) Fail();
+        rtl::String text(units, u'\0');
+        std::memcpy(text.data(), Take(units * sizeof(char16_t)), units * sizeof(char16_t));
+        return text;
+    }
+    rtl::Variant Value() {
+        switch (static_cast<rtl::TVarType>(Byte())) {
+            case rtl::TVarType::varEmpty: return rtl::Variant();
+            case rtl::TVarType::varNull: return rtl::Variant::Null();
+            case rtl::TVarType::varInteger: return rtl::Variant(Number<std::int32_t>());
+            case rtl::TVarType::varInt64: return rtl::Variant(Number<std::int64_t>());
+            case rtl::TVarType::varBoolean: return rtl::Variant(Byte() != 0);
+            case rtl::TVarType::varDouble: return rtl::Variant(Number<double>());
+            case rtl::TVarType::varString: return rtl::Variant(Text());
+            case rtl::TVarType::varBytes: {
+                const std::uint32_t size = U32();
+                const std::uint8_t* at = Take(size);
+                return rtl::Variant(rtl::TBytes(at, at + size));
+            }
+        }
+        Fail();
+    }
+    bool AtEnd() const { return FPos == FBytes.size(); }
+    [[noreturn]] static void Fail() { throw EDBClient(SInvalidParams, 0); }
+
+private:
+    const rtl::TBytes& FBytes;
+    std::size_t FPos = 0;
+};
+
 }  // namespace
+
+rtl::Variant PackageParams(const TParams& Params) {
+    if (Params.Count() == 0) return rtl::Variant::Null();
+    rtl::TBytes out(std::begin(ParamsTag), std::end(ParamsTag));
+    const auto count = static_cast<std::uint16_t>(Params.Count());
+    PutRaw(out, &count, 2);
+    for (int i = 0; i < count; ++i) {
+        const TParam& param = Params.Items(i);
+        PutText(out, param.Name);
+        out.push_back(static_cast<std::uint8_t>(param.DataType));
+        out.push_back(static_cast<std::uint8_t>(param.ParamType));
+        const rtl::Variant& value = param.Value;
+        out.push_back(static_cast<std::uint8_t>(value.VarType()));
+        switch (value.VarType()) {
+            case rtl::TVarType::varEmpty:
+            case rtl::TVarType::varNull: break;
+            case rtl::TVarType::varInteger: {
+                const std::int32_t v = value.AsInteger();
+                PutRaw(out, &v, sizeof v);
+                break;
+            }
+            case rtl::TVarType::varInt64: {
+                const std::int64_t v = value.AsInt64();
+                PutRaw(out, &v, sizeof v);
+                break;
+            }
+            case rtl::TVarType::varBoolean: out.push_back(value.AsBoolean() ? 1 : 0); break;
+            case rtl::TVarType::varDouble: {
+                const double v = value.AsDouble();
+                PutRaw(out, &v, sizeof v);
+                break;
+            }
+            case rtl::TVarType::varString: PutText(out, value.AsString()); break;
+            case rtl::TVarType::varBytes:
+                PutU32(out, static_cast<std::uint32_t>(value.AsBytes().size()));
+                PutRaw(out, value.AsBytes().data(), value.AsBytes().size());
+                break;
+        }
+    }
+    return rtl::Variant(std::move(out));
+}
+
+void UnpackParams(const rtl::Variant& Source, TParams& Dest) {
+    if (Source.IsClear()) return;
+    if (Source.VarType() != rtl::TVarType::varBytes) TParamsReader::Fail();
+    TParamsReader reader(Source.AsBytes());
+    if (std::memcmp(reader.Take(sizeof ParamsTag), ParamsTag, sizeof ParamsTag) != 0) TParamsReader::Fail();
+    const auto count = reader.Number<std::uint16_t>();
+    TParams list;
+    for (int i = 0; i < count; ++i) {
+        TParam param;
+        param.Name = reader.Text();
+        const std::uint8_t dataType = reader.Byte();
+        const std::uint8_t paramType = reader.Byte();
+        if (dataType >= FieldTypeCount || paramType > ptResult) TParamsReader::Fail();
+        param.DataType = static_cast<TFieldType>(dataType);
+        param.ParamType = static_cast<TParamType>(paramType);
+        param.Value = reader.Value();
+        list.Add(param);
+    }
+    if (!reader.AtEnd()) TParamsReader::Fail();
+    Dest = std::move(list);
+}
 
 TCustomClientDataSet::TCustomClientDataSet(rtl::TComponent* AOwner)
     : TDataSet(AOwner), FParams(std::make_unique<TParams>()) {}
@@ -117,18 +253,21 @@ rtl::Variant TCustomClientDataSet::DoGetRecords(std::int32_t Count, std::int32_t
                                                 rtl::StringView CommandText, rtl::Variant Params) {
     rtl::Variant ownerData;
     if (BeforeGetRecords) BeforeGetRecords(*this, ownerData);
-    // Parameters are not exchanged in packed form: the list packs to Null.
-    if (Params.IsEmpty() && FParams->Count() > 0) Params = rtl::Variant::Null();
+    if (Params.IsEmpty() && FParams->Count() > 0) Params = PackageParams(*FParams);
     rtl::Variant result;
     CheckServerResult(
         GetAppServer().AS_GetRecords(FProviderName, Count, RecsOut, Options, CommandText, Params, ownerData, result));
+    // The provider hands back the values its source holds now.
+    UnpackParams(Params, *FParams);
     if (AfterGetRecords) AfterGetRecords(*this, ownerData);
     return result;
 }
 
 void TCustomClientDataSet::AddDataPacket(const rtl::Variant& Data, bool HitEOF) {
     if (!FDSBase) DatabaseError(SDataSetClosed, this);
-    Check(FDSBase->AppendData(VarToDataPacket(Data), HitEOF));
+    const rtl::TBytes* packet = VarToDataPacket(Data);
+    Check(FDSBase->AppendData(packet, HitEOF));
+    if (packet && FProviderName.empty()) FStorePackets.push_back(*packet);
 }
 
 void TCustomClientDataSet::FetchMoreData(bool All) {
@@ -159,26 +298,49 @@ std::int32_t TCustomClientDataSet::GetNextPacket() {
 
 void TCustomClientDataSet::OpenCursor(bool InfoQuery) {
     FProviderEOF = true;
+    FSavePacketOnClose = false;
     if (!FDSBase) {
-        std::int32_t recsOut = 0;
-        const rtl::Variant data = DoGetRecords(FPacketRecords, recsOut, GetRecordOptionsToInt({grMetaData}),
-                                               FCommandText, rtl::Variant::Null());
-        const rtl::TBytes* packet = VarToDataPacket(data);
-        if (!packet) DatabaseError(SNoDataProvider, this);
-        FProviderEOF = recsOut != FPacketRecords;
+        std::vector<const rtl::TBytes*> packets;
+        rtl::Variant data;
+        for (const rtl::TBytes& saved : FSavedPacket) packets.push_back(&saved);
+        if (packets.empty()) {
+            std::int32_t recsOut = 0;
+            data = DoGetRecords(FPacketRecords, recsOut, GetRecordOptionsToInt({grMetaData}), FCommandText,
+                                PackageParams(*FParams));
+            const rtl::TBytes* packet = VarToDataPacket(data);
+            if (!packet) DatabaseError(SNoDataProvider, this);
+            FProviderEOF = recsOut != FPacketRecords;
+            packets.push_back(packet);
+        }
         std::shared_ptr<IDSBase> store = CreateDSBase();
         FDSBase = store;
+        FStorePackets.clear();
         try {
             Check(store->SetProp(dspropANSICODEPAGE, DefaultCodePage));
             Check(store->SetProp(dspropUTF8METADATA, 1));
             Check(store->SetProp(dspropUTF8ERRORMSG, 1));
-            Check(store->AppendData(packet, FProviderEOF));
+            for (const rtl::TBytes* packet : packets) {
+                Check(store->AppendData(packet, FProviderEOF));
+                if (FProviderName.empty()) FStorePackets.push_back(*packet);
+            }
         } catch (...) {
             FDSBase.reset();
+            FStorePackets.clear();
             throw;
         }
     }
     TDataSet::OpenCursor(InfoQuery);
+    FSavedPacket.clear();
+    FSavePacketOnClose = true;
+}
+
+void TCustomClientDataSet::SetData(const rtl::Variant& Data) {
+    Close();
+    const rtl::TBytes* packet = VarToDataPacket(Data);
+    FSavedPacket.clear();
+    if (!packet) return;
+    FSavedPacket.push_back(*packet);
+    Open();
 }
 
 void TCustomClientDataSet::InternalOpen() {
@@ -315,6 +477,11 @@ void TCustomClientDataSet::CloseCursor() {
         }
         ReleaseAppServer();
     }
+    // The store was filled only from data given directly: keep them for the
+    // next open.
+    if (!FAppServer && FProviderName.empty() && FSavePacketOnClose) FSavedPacket = std::move(FStorePackets);
+    FStorePackets.clear();
+    FSavePacketOnClose = false;
     FDSBase.reset();
 }
 
@@ -380,8 +547,16 @@ std::uint32_t TCustomClientDataSet::ColumnOf(const TField* Field) const {
 
 bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
     const TRecordBuffer record = RecordBufferOfState();
+    if (!record || !FDSCursor) return false;
+    if (Field->FieldKind() == fkCalculated || Field->FieldKind() == fkLookup) {
+        const std::uint8_t* at = record + FRecordSize + Field->Offset();
+        if (!at[0]) return false;
+        if (Buffer) std::memcpy(Buffer, at + 1, static_cast<std::size_t>(Field->DataSize()));
+        return true;
+    }
+    // Data fields and the store's calculated columns are read from the record.
     const std::uint32_t column = ColumnOf(Field);
-    if (!record || column == 0 || !FDSCursor || Field->FieldKind() != fkData) return false;
+    if (column == 0 || (Field->FieldKind() != fkData && Field->FieldKind() != fkInternalCalc)) return false;
     bool isBlank = true;
     if (!Buffer || Field->IsBlob()) {
         Check(FDSCursor->GetField(record, column, nullptr, isBlank));
@@ -416,7 +591,39 @@ void TCustomClientDataSet::EngineToText(const TField& Field, const std::uint8_t*
     dest[len + 1] = 0;
 }
 
-void TCustomClientDataSet::SetFieldData(TField*, const void*) { DatabaseError(SDataSetReadOnly, this); }
+// Only calculated fields take values, while they are being calculated; the
+// rows themselves are never edited.
+void TCustomClientDataSet::SetFieldData(TField* Field, const void* Buffer) {
+    const bool calculated = Field->FieldKind() == fkCalculated || Field->FieldKind() == fkLookup;
+    if (!calculated || State() != dsCalcFields || !FCalcBuffer) DatabaseError(SDataSetReadOnly, this);
+    std::uint8_t* at = FCalcBuffer + FRecordSize + Field->Offset();
+    const auto size = static_cast<std::size_t>(Field->DataSize());
+    at[0] = Buffer ? 1 : 0;
+    if (Buffer) std::memcpy(at + 1, Buffer, size);
+    else std::memset(at + 1, 0, size);
+}
+
+void TCustomClientDataSet::ClearCalcFields(TRecordBuffer Buffer) {
+    if (FCalcFieldsSize > 0) std::memset(Buffer + FRecordSize, 0, static_cast<std::size_t>(FCalcFieldsSize));
+}
+
+// Fills the calculated fields of Buffer: the handler reads and sets fields
+// of that record, in the calculation state.
+void TCustomClientDataSet::GetCalcFields(TRecordBuffer Buffer) {
+    if (FCalcFieldsSize == 0) return;
+    const TDataSetState oldState = SetTempState(dsCalcFields);
+    const TRecordBuffer oldBuffer = FCalcBuffer;
+    FCalcBuffer = Buffer;
+    rtl::TryFinally(
+        [&] {
+            ClearCalcFields(Buffer);
+            TDataSet::GetCalcFields(Buffer);
+        },
+        [&] {
+            FCalcBuffer = oldBuffer;
+            RestoreState(oldState);
+        });
+}
 
 int TCustomClientDataSet::GetBlobFieldData(int FieldNo, rtl::TBytes& Buffer) {
     Buffer.clear();

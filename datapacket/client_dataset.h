@@ -21,6 +21,14 @@ class TCustomProvider;
 enum TDataSetOption { doDisableInserts, doDisableDeletes, doDisableEdits, doNoResetCall };
 using TDataSetOptions = rtl::Set<TDataSetOption>;
 
+// A parameter list travels to a provider and back packed into a variant of
+// bytes; a list without parameters packs to Null.
+rtl::Variant PackageParams(const data::TParams& Params);
+// Replaces Dest with the list Source holds; Null or unassigned leave Dest as
+// it is. Raises EDBClient "Invalid parameter list" for bytes that do not hold
+// a packed list.
+void UnpackParams(const rtl::Variant& Source, data::TParams& Dest);
+
 class TCustomClientDataSet : public data::TDataSet {
 public:
     // Rows asked for per packet: every row.
@@ -58,6 +66,10 @@ public:
     std::int32_t GetNextPacket();
     void CheckProviderEOF();
     void AddDataPacket(const rtl::Variant& Data, bool HitEOF);
+    // Opens the dataset on the packet Data holds, closing it first; Null or
+    // unassigned leave it closed. Without a provider the data are kept across
+    // a close and reopened from memory.
+    void SetData(const rtl::Variant& Data);
 
     using data::TDataSet::GetFieldData;
     bool GetFieldData(data::TField* Field, void* Buffer) override;
@@ -96,6 +108,10 @@ protected:
     void SetRecNoValue(int Value) override;
     bool GetCanModify() override { return FCanModify && !FReadOnly; }
     bool GetCanRefresh() override { return HasAppServer(); }
+    // Calculated fields live after the engine record: per field a byte that
+    // is 1 when it holds a value, then the value in its native form.
+    void ClearCalcFields(data::TRecordBuffer Buffer) override;
+    void GetCalcFields(data::TRecordBuffer Buffer) override;
     void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override;
 
     // Raises EDBClient with the engine's message when Status is not 0.
@@ -140,6 +156,12 @@ private:
     std::vector<std::uint32_t> FColumnOfFieldNo;
     std::vector<std::uint32_t> FSlotLength;
     rtl::TBytes FScratch;
+
+    // Data given without a provider: the packets the store was filled from,
+    // kept across a close (FSavedPacket) and reopened from at the next open.
+    std::vector<rtl::TBytes> FSavedPacket;
+    std::vector<rtl::TBytes> FStorePackets;
+    bool FSavePacketOnClose = false;
 };
 
 // The client dataset as the window's design uses it.
