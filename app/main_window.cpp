@@ -30,6 +30,18 @@ T* Make(TForm2* Form, const char16_t* Name) {
 }  // namespace
 
 TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
+    CreateControls();
+    CreateDataChain();
+    OnResize = [this](rtl::TComponent* Sender) { FormResize(Sender); };
+    OnCreate = [this](rtl::TComponent* Sender) { FormCreate(Sender); };
+    BitBtn1->OnClick = [this](rtl::TComponent* Sender) { BitBtn1Click(Sender); };
+    Edit1->OnEnter = [this](rtl::TComponent* Sender) { Edit1Enter(Sender); };
+    Edit1->OnKeyPress = [this](rtl::TComponent* Sender, char16_t& Key) { Edit1KeyPress(Sender, Key); };
+    RadioGroup1->OnClick = [this](rtl::TComponent* Sender) { RadioGroup1Click(Sender); };
+    RadioGroup1Click(RadioGroup1);
+}
+
+void TForm2::CreateControls() {
     using namespace toolkit;
     SetName(u"Form2");
     SetCaption(u"ORVEN Қазақ тілінің орфографиялық электрондық базасы");
@@ -93,7 +105,9 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     DBMemo1->SetTabOrder(4);
     // The caption above the memo is its name for a screen reader.
     Label1->SetFocusControl(DBMemo1);
+}
 
+void TForm2::CreateDataChain() {
     // The data chain: connection -> query -> provider -> client dataset ->
     // data source. Nothing opens until the window's creation handler runs.
     SQLConnection1 = Make<sql::TSQLConnection>(this, u"SQLConnection1");
@@ -121,14 +135,6 @@ TForm2::TForm2(rtl::TComponent* AOwner) : TForm(AOwner) {
     DataSource1->SetDataSet(ClientDataSet1);
     DBGrid1->SetDataSource(DataSource1);
     DBMemo1->SetDataSource(DataSource1);
-
-    OnResize = [this](rtl::TComponent* Sender) { FormResize(Sender); };
-    OnCreate = [this](rtl::TComponent* Sender) { FormCreate(Sender); };
-    BitBtn1->OnClick = [this](rtl::TComponent* Sender) { BitBtn1Click(Sender); };
-    Edit1->OnEnter = [this](rtl::TComponent* Sender) { Edit1Enter(Sender); };
-    Edit1->OnKeyPress = [this](rtl::TComponent* Sender, char16_t& Key) { Edit1KeyPress(Sender, Key); };
-    RadioGroup1->OnClick = [this](rtl::TComponent* Sender) { RadioGroup1Click(Sender); };
-    RadioGroup1Click(RadioGroup1);
 }
 
 int HalfRoundedToEven(int Width) {

@@ -71,6 +71,12 @@ public:
     rtl::String ExecutableFolder() const;
 
 private:
+    // The window and its visual controls with their design values, in
+    // design order.
+    void CreateControls();
+    // The data components after the controls, linked from the connection
+    // to the grid and the memo.
+    void CreateDataChain();
     void Search();
 };
 
