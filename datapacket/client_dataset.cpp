@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "datapacket/ds_bytes.h"
 #include "datapacket/ds_errors.h"
@@ -365,6 +366,8 @@ void TCustomClientDataSet::InternalOpen() {
     Check(FDSCursor->MoveToBOF());
     if (FDisableStringTrim) Check(FDSBase->SetProp(dspropDISABLESTRINGTRIM, 1));
     if (FReadOnly) Check(FDSBase->SetProp(dspropREADONLY, 1));
+    if (FIncludeBlobsInDelta)
+        Check(FDSBase->SetProp(dspropINCLBLOBSINDELTA, std::numeric_limits<std::int32_t>::max()));
     FRecInfoOfs = FRecordSize + static_cast<std::uint32_t>(FCalcFieldsSize);
     FBookmarkOfs = FRecInfoOfs + RecInfoSize;
     FRecBufSize = FBookmarkOfs + static_cast<std::uint32_t>(FBookmarkSize);

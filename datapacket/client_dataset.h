@@ -49,6 +49,10 @@ public:
     void SetProviderEOF(bool Value) { FProviderEOF = Value; }
     bool DisableStringTrim() const { return FDisableStringTrim; }
     void SetDisableStringTrim(bool Value) { FDisableStringTrim = Value; }
+    bool IncludeBlobsInDelta() const { return FIncludeBlobsInDelta; }
+    void SetIncludeBlobsInDelta(bool Value) { FIncludeBlobsInDelta = Value; }
+    // The record store while the dataset is open, else null.
+    IDSBase* DSBase() const { return FDSBase.get(); }
     const rtl::String& CommandText() const { return FCommandText; }
     void SetCommandText(rtl::StringView Value) { FCommandText = rtl::String(Value); }
     data::TParams& Params() { return *FParams; }
@@ -143,6 +147,7 @@ private:
     bool FReadOnly = false;
     bool FCanModify = false;
     bool FDisableStringTrim = false;
+    bool FIncludeBlobsInDelta = false;
     TDataSetOptions FDSOptions;
 
     // The record buffer layout: engine record, calculated fields, record

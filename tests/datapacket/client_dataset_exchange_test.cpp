@@ -7,6 +7,8 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -329,4 +331,32 @@ TEST_F(ClientExchangeTest, CalculatedFieldsAreWorkedOutPerRecord) {
     // Outside the calculation the fields cannot be set.
     EXPECT_EQ(MessageOf([&] { twice->SetAsInteger(1); }), u"ClientDataSet1: Cannot modify a read-only dataset");
     EXPECT_EQ(twice->AsInteger(), 8);
+}
+
+// The dataset's settings reach the record store as it opens.
+TEST_F(ClientExchangeTest, SettingsReachTheStore) {
+    const struct {
+        const char* what;
+        std::function<void(bool)> set;
+        std::uint32_t prop, on;
+    } cases[] = {
+        {"read-only", [&](bool v) { Client->SetReadOnly(v); }, dspropREADONLY, 1},
+        {"string trim", [&](bool v) { Client->SetDisableStringTrim(v); }, dspropDISABLESTRINGTRIM, 1},
+        {"blobs in delta", [&](bool v) { Client->SetIncludeBlobsInDelta(v); }, dspropINCLBLOBSINDELTA, 0x7FFFFFFF},
+    };
+    for (const auto& c : cases) {
+        for (bool value : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (value ? " on" : " off"));
+            Client->SetReadOnly(false);
+            c.set(value);
+            Provider->Answers = {{WordsPacket({1}), 1}};
+            Client->Open();
+            std::uint32_t got = 99;
+            ASSERT_EQ(Client->DSBase()->GetProp(c.prop, got), DBERR_NONE);
+            EXPECT_EQ(got, value ? c.on : 0u);
+            Client->Close();
+            c.set(false);
+        }
+    }
+    EXPECT_EQ(Client->DSBase(), nullptr);
 }
