@@ -528,15 +528,24 @@ void TCustomDBGrid::InvalidateColumn(TColumn* Column) { InvalidateCol(Column->In
 
 // --- Drawing ---
 
+bool TCustomDBGrid::UntouchedInsert() const {
+    const TDataSet* ds = FDataLink->DataSet();
+    return ds->State() == data::dsInsert && !ds->Modified() && !FDataLink->FModified;
+}
+
 bool TCustomDBGrid::HighlightCell(int, int, bool Selected) const {
     return Selected && (Focused() || FOptions.Contains(dgAlwaysShowSelection));
 }
 
+int TCustomDBGrid::AlignedLeft(const TCanvas& Canvas, const TRect& ARect, int Inset, const String& Text,
+                               data::TAlignment Alignment) {
+    if (Alignment == data::taRightJustify) return ARect.Right - Inset - Canvas.TextWidth(Text);
+    if (Alignment == data::taCenter) return ARect.Left + (ARect.Width() - Canvas.TextWidth(Text)) / 2;
+    return ARect.Left + Inset;
+}
+
 void TCustomDBGrid::WriteText(TCanvas& Canvas, const TRect& ARect, const String& Text, data::TAlignment Alignment) {
-    int x = ARect.Left + 3;
-    if (Alignment == data::taRightJustify) x = ARect.Right - 3 - Canvas.TextWidth(Text);
-    else if (Alignment == data::taCenter) x = ARect.Left + (ARect.Width() - Canvas.TextWidth(Text)) / 2;
-    Canvas.TextRect(ARect, x, ARect.Top + 2, Text);
+    Canvas.TextRect(ARect, AlignedLeft(Canvas, ARect, 3, Text, Alignment), ARect.Top + 2, Text);
 }
 
 void TCustomDBGrid::DrawIndicator(TCanvas& Canvas, int DataRow, const TRect& ARect) {
@@ -599,11 +608,7 @@ void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, int TitleRow, const 
     Canvas.SetFont(font);
     const String caption = column->Title().Caption();
     // A parent's caption is placed over all its children and clipped to each cell.
-    TRect span = TitleSpan(DataCol, TitleRow, r);
-    int x = span.Left + inset;
-    if (column->Title().Alignment() == data::taRightJustify) x = span.Right - inset - Canvas.TextWidth(caption);
-    else if (column->Title().Alignment() == data::taCenter)
-        x = span.Left + (span.Width() - Canvas.TextWidth(caption)) / 2;
+    const int x = AlignedLeft(Canvas, TitleSpan(DataCol, TitleRow, r), inset, caption, column->Title().Alignment());
     Canvas.TextRect(r, x + pressed, r.Top + inset + pressed, caption);
     if (frame) Canvas.Frame3D(ARect);
 }
@@ -759,7 +764,7 @@ void TCustomDBGrid::MoveCol(int RawCol) {
 
 void TCustomDBGrid::NextRow(bool) {
     TDataSet* ds = FDataLink->DataSet();
-    if (ds->State() == data::dsInsert && !ds->Modified() && !FDataLink->FModified) {
+    if (UntouchedInsert()) {
         if (FDataLink->Eof()) return;
         ds->Cancel();
     } else {
@@ -769,8 +774,7 @@ void TCustomDBGrid::NextRow(bool) {
 }
 
 void TCustomDBGrid::PriorRow(bool) {
-    TDataSet* ds = FDataLink->DataSet();
-    if (ds->State() == data::dsInsert && !ds->Modified() && FDataLink->Eof() && !FDataLink->FModified) ds->Cancel();
+    if (UntouchedInsert() && FDataLink->Eof()) FDataLink->DataSet()->Cancel();
     else FDataLink->MoveBy(-1);
 }
 
@@ -907,9 +911,8 @@ void TCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
     BeginUpdate();
     try {
         if (cell.Y >= FTitleOffset && cell.Y != Row()) {
-            TDataSet* ds = FDataLink->DataSet();
             int distance = cell.Y - Row();
-            const bool untouchedInsert = ds->State() == data::dsInsert && !ds->Modified() && !FDataLink->FModified;
+            const bool untouchedInsert = UntouchedInsert();
             if (untouchedInsert && distance > 0) --distance;
             else if (untouchedInsert && distance < 0 && FDataLink->Eof()) ++distance;
             FDataLink->MoveBy(distance);
@@ -958,9 +961,7 @@ void TCustomDBGrid::DoExit() {
     try {
         if (leaving && FDataLink->Active()) {
             TDataSet* ds = FDataLink->DataSet();
-            if (FOptions.Contains(dgCancelOnExit) && ds->State() == data::dsInsert && !ds->Modified() &&
-                !FDataLink->FModified)
-                ds->Cancel();
+            if (FOptions.Contains(dgCancelOnExit) && UntouchedInsert()) ds->Cancel();
             else
                 FDataLink->UpdateRecord();
         }

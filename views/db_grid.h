@@ -182,6 +182,8 @@ private:
     void PriorRow(bool Select);
     void Tab(bool GoForward);
     void ClearSelection() {}
+    // The dataset inserts a record that neither it nor the grid has changed.
+    bool UntouchedInsert() const;
     bool HighlightCell(int DataCol, int DataRow, bool Selected) const;
     void DrawIndicator(toolkit::TCanvas& Canvas, int DataRow, const toolkit::TRect& ARect);
     void DrawTitle(toolkit::TCanvas& Canvas, int DataCol, int TitleRow, const toolkit::TRect& ARect,
@@ -195,6 +197,9 @@ private:
     toolkit::TRect TitleSpan(int DataCol, int TitleRow, const toolkit::TRect& ARect) const;
     // The data column of the reader's Column-th showing column, or -1.
     int ShowingColumn(int Column) const;
+    // The left edge of Text aligned in ARect, Inset pixels from the edge it keeps to.
+    static int AlignedLeft(const toolkit::TCanvas& Canvas, const toolkit::TRect& ARect, int Inset, const String& Text,
+                           data::TAlignment Alignment);
     void WriteText(toolkit::TCanvas& Canvas, const toolkit::TRect& ARect, const String& Text,
                    data::TAlignment Alignment);
 
