@@ -9,7 +9,6 @@
 #include "datapacket/ds_intf.h"
 #include "datapacket/provider.h"
 #include "datapacket/type_maps.h"
-#include "rtl/format.h"
 #include "rtl/stream.h"
 #include "rtl/try_finally.h"
 
@@ -424,11 +423,7 @@ void TCustomClientDataSet::InternalInitFieldDefs() {
                 if (!text.empty()) name = std::move(text);
             }
         }
-        if (FieldDefs().IndexOf(name) >= 0) {
-            const rtl::String base = name;
-            for (int counter = 1; FieldDefs().IndexOf(name) >= 0; ++counter)
-                name = rtl::Format(u"%s_%d", {base, counter});
-        }
+        name = FieldDefs().UniqueName(name);
         TFieldType type = DataTypeMap(desc.iFldType, desc.iFldSubType);
         if ((desc.iFldType == fldINT16 || desc.iFldType == fldUINT16) && desc.iFldLen != 2) type = ftUnknown;
         if (type == ftUnknown) continue;
