@@ -455,32 +455,29 @@ void TCustomClientDataSet::InternalInitFieldDefs() {
 }
 
 void TCustomClientDataSet::CloseCursor() {
-    try {
-        TDataSet::CloseCursor();
-    } catch (...) {
-        FDSBase.reset();
-        throw;
-    }
-    const bool destroying = ComponentState().Contains(rtl::csDestroying);
-    if (FAppServer && !destroying) {
-        try {
-            if (!FDSOptions.Contains(doNoResetCall)) {
-                std::int32_t recsOut = 0;
-                DoGetRecords(0, recsOut, GetRecordOptionsToInt({grReset}), u"", rtl::Variant());
+    rtl::TryFinally(
+        [&] {
+            TDataSet::CloseCursor();
+            const bool destroying = ComponentState().Contains(rtl::csDestroying);
+            if (FAppServer && !destroying) {
+                rtl::TryFinally(
+                    [&] {
+                        if (!FDSOptions.Contains(doNoResetCall)) {
+                            std::int32_t recsOut = 0;
+                            DoGetRecords(0, recsOut, GetRecordOptionsToInt({grReset}), u"", rtl::Variant());
+                        }
+                    },
+                    [&] { ReleaseAppServer(); });
             }
-        } catch (...) {
-            ReleaseAppServer();
+            // The store was filled only from data given directly: keep them
+            // for the next open.
+            if (!FAppServer && FProviderName.empty() && FSavePacketOnClose) FSavedPacket = std::move(FStorePackets);
+        },
+        [&] {
+            FStorePackets.clear();
+            FSavePacketOnClose = false;
             FDSBase.reset();
-            throw;
-        }
-        ReleaseAppServer();
-    }
-    // The store was filled only from data given directly: keep them for the
-    // next open.
-    if (!FAppServer && FProviderName.empty() && FSavePacketOnClose) FSavedPacket = std::move(FStorePackets);
-    FStorePackets.clear();
-    FSavePacketOnClose = false;
-    FDSBase.reset();
+        });
 }
 
 void TCustomClientDataSet::InternalClose() {
