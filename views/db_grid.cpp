@@ -20,6 +20,7 @@ using data::TField;
 
 namespace {
 
+// The map's true limit is 2^28 - 1 entries; the message's "256" is the text users know, kept as it is.
 constexpr int MaxMapSize = 268435455;
 constexpr const char16_t* STooManyColumns = u"Grid requested to display more than 256 columns";
 constexpr const char16_t* SDeleteRecordQuestion = u"Delete record?";
@@ -295,36 +296,57 @@ void TCustomDBGrid::LayoutChanged() {
     if (AcquireLayoutLock()) EndLayout();
 }
 
+// The layout's steps, in the order they run: each step relies on the ones before it.
 void TCustomDBGrid::InternalLayout() {
     if (ComponentState().Contains(rtl::csDestroying) || ComponentState().Contains(rtl::csLoading)) return;
+    DropAutomaticColumnsBeforeStored();
+    FIndicatorOffset = FOptions.Contains(dgIndicator) ? 1 : 0;
+    RebuildFieldMap();
+    BindColumns();
+    CollectShowingColumns();
+    SetTitleOffset();
+    // The row heights come before the row count, so that the dataset's window
+    // is sized by the new heights.
+    SetRowHeightsAndCount();
+    ApplyColumnAttributes();
+    UpdateActive();
+    InvalidateGrid();
+}
+
+bool TCustomDBGrid::FieldsExist() const {
+    // Persistent fields exist while the dataset is closed; automatic ones only while it is open.
+    const TDataSet* ds = FDataLink->DataSet();
+    return ds && (FDataLink->Active() || !ds->DefaultFields());
+}
+
+void TCustomDBGrid::DropAutomaticColumnsBeforeStored() {
     auto& items = FColumns->FItems;
-    // 1. Automatic columns go when one precedes a stored column.
     const auto firstStored = std::find_if(items.begin(), items.end(), [](const auto& c) { return c->Stored(); });
     if (firstStored != items.end() && firstStored != items.begin())
         std::erase_if(items, [](const auto& c) { return !c->Stored(); });
-    // 2.
-    FIndicatorOffset = FOptions.Contains(dgIndicator) ? 1 : 0;
-    // 3. The field map.
+}
+
+void TCustomDBGrid::RebuildFieldMap() {
     FDataLink->ClearMapping();
-    TDataSet* ds = FDataLink->DataSet();
     const bool customized = FColumns->State() == csCustomized;
     FDataLink->FSparseMap = customized;
-    // Persistent fields exist while the dataset is closed; automatic ones only while it is open.
-    const bool fieldsExist = ds && (FDataLink->Active() || !ds->DefaultFields());
-    if (fieldsExist) {
-        if (customized) {
-            for (const auto& column : items) FDataLink->AddMapping(column->FieldName());
-        } else {
-            for (TField* field : FlattenedFields(ds))
-                if (field->Visible()) FDataLink->AddMapping(field->FullName());
-        }
-    }
-    // 4. Bind the columns to their fields.
+    if (!FieldsExist()) return;
     if (customized) {
+        for (const auto& column : FColumns->FItems) FDataLink->AddMapping(column->FieldName());
+    } else {
+        for (TField* field : FlattenedFields(FDataLink->DataSet()))
+            if (field->Visible()) FDataLink->AddMapping(field->FullName());
+    }
+}
+
+void TCustomDBGrid::BindColumns() {
+    auto& items = FColumns->FItems;
+    if (FColumns->State() == csCustomized) {
         for (const auto& column : items) column->FField = nullptr;
-    } else if (!fieldsExist) {
+    } else if (!FieldsExist()) {
         items.clear();
     } else {
+        // Column i shows mapped field i: existing columns move there, missing ones are made.
         for (int i = 0; i < FDataLink->FieldCount(); ++i) {
             TField* field = FDataLink->Fields(i);
             auto it = std::find_if(items.begin() + i, items.end(), [&](const auto& c) { return c->FField == field; });
@@ -344,33 +366,42 @@ void TCustomDBGrid::InternalLayout() {
             for (const auto& column : items) column->FAssignedValues.Exclude(cvWidth);
     }
     if (items.empty()) FColumns->Insert(0, false);
-    // 5.
+}
+
+void TCustomDBGrid::CollectShowingColumns() {
     FVisibleColumns.clear();
-    for (const auto& column : items)
+    for (const auto& column : FColumns->FItems)
         if (column->Showing()) FVisibleColumns.push_back(column.get());
     SetColCount(FColumns->Count() + FIndicatorOffset);
     SetFixedCols(FIndicatorOffset);
-    // 6. In object view each level of expanded structured columns adds a title row.
+}
+
+void TCustomDBGrid::SetTitleOffset() {
+    // In object view each level of expanded structured columns adds a title row.
     FTitleOffset = 0;
-    if (FOptions.Contains(dgTitles)) {
-        FTitleOffset = 1;
-        if (ds && ds->ObjectView())
-            for (const TColumn* column : FVisibleColumns) FTitleOffset = std::max(FTitleOffset, column->Depth() + 1);
-    }
-    // 8 (before 7, so that the dataset's window is sized by the new heights).
+    if (!FOptions.Contains(dgTitles)) return;
+    FTitleOffset = 1;
+    const TDataSet* ds = FDataLink->DataSet();
+    if (ds && ds->ObjectView())
+        for (const TColumn* column : FVisibleColumns) FTitleOffset = std::max(FTitleOffset, column->Depth() + 1);
+}
+
+void TCustomDBGrid::SetRowHeightsAndCount() {
     int rowHeight = FontTextHeight(Font()) + 3;
     if (FOptions.Contains(dgRowLines)) rowHeight += GridLineWidth();
     SetDefaultRowHeight(rowHeight);
-    // 7.
     UpdateRowCount();
-    if (FOptions.Contains(dgTitles)) {
-        int titleHeight = 0;
-        for (const auto& column : items) titleHeight = std::max(titleHeight, FontTextHeight(column->Title().Font()));
-        if (items.empty()) titleHeight = FontTextHeight(TitleFont());
-        for (int r = 0; r < FTitleOffset; ++r) SetRowHeights(r, titleHeight + 4);
-        UpdateRowCount();
-    }
-    // 9. Column widths and tab stops.
+    if (!FOptions.Contains(dgTitles)) return;
+    const auto& items = FColumns->FItems;
+    int titleHeight = 0;
+    for (const auto& column : items) titleHeight = std::max(titleHeight, FontTextHeight(column->Title().Font()));
+    if (items.empty()) titleHeight = FontTextHeight(TitleFont());
+    for (int r = 0; r < FTitleOffset; ++r) SetRowHeights(r, titleHeight + 4);
+    // Taller titles leave room for fewer data rows.
+    UpdateRowCount();
+}
+
+void TCustomDBGrid::ApplyColumnAttributes() {
     if (FIndicatorOffset > 0) {
         SetColWidths(0, FIndicatorWidth);
         SetTabStops(0, false);
@@ -383,9 +414,6 @@ void TCustomDBGrid::InternalLayout() {
                                               field->FieldKind() != data::fkCalculated && !field->ReadOnly());
     }
     if (Col() < FIndicatorOffset) MoveColRow(FIndicatorOffset, Row(), false);
-    // 10.
-    UpdateActive();
-    InvalidateGrid();
 }
 
 void TCustomDBGrid::UpdateRowCount() {
@@ -393,6 +421,7 @@ void TCustomDBGrid::UpdateRowCount() {
     if (RowCount() <= FTitleOffset) SetRowCount(FTitleOffset + 1);
     SetFixedRows(FTitleOffset);
     if (FDataLink->Active() && FDataLink->RecordCount() > 0 && HandleAllocated()) {
+        // Enough rows to fill any client area, so VisibleRowCount counts the rows that fit, not the rows there are.
         SetRowCount(1000);
         FDataLink->SetBufferCount(std::max(VisibleRowCount(), 1));
         SetRowCount(FDataLink->RecordCount() + FTitleOffset);

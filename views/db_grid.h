@@ -169,6 +169,14 @@ private:
     bool AcquireLayoutLock();
     void EndLayoutLocked();
     void InternalLayout();
+    bool FieldsExist() const;
+    void DropAutomaticColumnsBeforeStored();
+    void RebuildFieldMap();
+    void BindColumns();
+    void CollectShowingColumns();
+    void SetTitleOffset();
+    void SetRowHeightsAndCount();
+    void ApplyColumnAttributes();
     void UpdateRowCount();
     void UpdateActive();
     void UpdateScrollBar();
