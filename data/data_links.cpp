@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "rtl/try_finally.h"
+
 namespace data {
 
 // --- TDataSource ---

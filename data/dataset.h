@@ -380,6 +380,8 @@ protected:
 
     // The window (see the class comment): FBuffers has FBufferCount + 1
     // entries, the one at FRecordCount being the spare for the next fetch.
+    // The collections are of fixed classes, made in the constructor: no
+    // dataset here needs other ones, so there are no class getters for them.
     std::unique_ptr<TFields> FFields;
     std::unique_ptr<TFields> FAggFields;
     std::unique_ptr<TFieldDefs> FFieldDefs;
