@@ -837,84 +837,86 @@ void TCustomDBGrid::Tab(bool GoForward) {
 void TCustomDBGrid::KeyDown(int& Key, TShiftState Shift) {
     if (OnKeyDown) OnKeyDown(this, Key, Shift);
     if (!FDataLink->Active() || Key == 0) return;
-    TDataSet* ds = FDataLink->DataSet();
-    const bool rowSelect = FOptions.Contains(dgRowSelect);
-    const bool singleColumn = ColCount() == FIndicatorOffset + 1;
     BeginUpdate();
     try {
-        if (Shift.Contains(ssCtrl)) {
-            switch (Key) {
-            case VK_UP:
-            case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-FDataLink->ActiveRecord()); break;
-            case VK_DOWN:
-            case VK_NEXT:
-                ClearSelection();
-                FDataLink->MoveBy(FDataLink->BufferCount() - FDataLink->ActiveRecord() - 1);
-                break;
-            case VK_LEFT: MoveCol(FIndicatorOffset); break;
-            case VK_RIGHT: MoveCol(ColCount() - 1); break;
-            case VK_HOME: ClearSelection(); ds->First(); break;
-            case VK_END: ClearSelection(); ds->Last(); break;
-            case VK_DELETE:
-                if (!FReadOnly && !ds->IsEmpty() && ds->CanModify() &&
-                    (!FOptions.Contains(dgConfirmDelete) ||
-                     QMessageBox::question(Widget(), ToQString(Application().Title()), ToQString(SDeleteRecordQuestion),
-                                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok))
-                    ds->Delete();
-                break;
-            default: break;
-            }
-        } else {
-            switch (Key) {
-            case VK_UP: PriorRow(true); break;
-            case VK_DOWN: NextRow(true); break;
-            case VK_LEFT:
-                if (rowSelect) PriorRow(false);
-                else MoveCol(Col() - 1);
-                break;
-            case VK_RIGHT:
-                if (rowSelect) NextRow(false);
-                else MoveCol(Col() + 1);
-                break;
-            case VK_HOME:
-                if (rowSelect || singleColumn) {
-                    ClearSelection();
-                    ds->First();
-                } else {
-                    MoveCol(FIndicatorOffset);
-                }
-                break;
-            case VK_END:
-                if (rowSelect || singleColumn) {
-                    ClearSelection();
-                    ds->Last();
-                } else {
-                    MoveCol(ColCount() - 1);
-                }
-                break;
-            case VK_NEXT: ClearSelection(); FDataLink->MoveBy(VisibleRowCount()); break;
-            case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-VisibleRowCount()); break;
-            case VK_INSERT:
-                if (FOptions.Contains(dgEditing) && ds->CanModify() && !FReadOnly) {
-                    ClearSelection();
-                    ds->Insert();
-                }
-                break;
-            case VK_TAB:
-                if (FOptions.Contains(dgTabs) && !Shift.Contains(ssAlt)) Tab(!Shift.Contains(ssShift));
-                break;
-            case VK_ESCAPE:
-                FDataLink->Reset();
-                ClearSelection();
-                break;
-            default: break;
-            }
-        }
+        if (Shift.Contains(ssCtrl)) CtrlKeyDown(Key);
+        else PlainKeyDown(Key, Shift);
     } catch (...) {
         EndUpdate();
         throw;
     }
     EndUpdate();
+}
+
+void TCustomDBGrid::CtrlKeyDown(int Key) {
+    TDataSet* ds = FDataLink->DataSet();
+    switch (Key) {
+    case VK_UP:
+    case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-FDataLink->ActiveRecord()); break;
+    case VK_DOWN:
+    case VK_NEXT:
+        ClearSelection();
+        FDataLink->MoveBy(FDataLink->BufferCount() - FDataLink->ActiveRecord() - 1);
+        break;
+    case VK_LEFT: MoveCol(FIndicatorOffset); break;
+    case VK_RIGHT: MoveCol(ColCount() - 1); break;
+    case VK_HOME: ClearSelection(); ds->First(); break;
+    case VK_END: ClearSelection(); ds->Last(); break;
+    case VK_DELETE:
+        if (!FReadOnly && !ds->IsEmpty() && ds->CanModify() && ConfirmDelete()) ds->Delete();
+        break;
+    default: break;
+    }
+}
+
+bool TCustomDBGrid::ConfirmDelete() {
+    return !FOptions.Contains(dgConfirmDelete) ||
+           QMessageBox::question(Widget(), ToQString(Application().Title()), ToQString(SDeleteRecordQuestion),
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void TCustomDBGrid::PlainKeyDown(int Key, TShiftState Shift) {
+    TDataSet* ds = FDataLink->DataSet();
+    // With row select, or a single column, Home and End go to the first and last record.
+    const bool byRecord = FOptions.Contains(dgRowSelect) || ColCount() == FIndicatorOffset + 1;
+    switch (Key) {
+    case VK_UP: PriorRow(true); break;
+    case VK_DOWN: NextRow(true); break;
+    case VK_LEFT:
+        if (FOptions.Contains(dgRowSelect)) PriorRow(false);
+        else MoveCol(Col() - 1);
+        break;
+    case VK_RIGHT:
+        if (FOptions.Contains(dgRowSelect)) NextRow(false);
+        else MoveCol(Col() + 1);
+        break;
+    case VK_HOME:
+    case VK_END:
+        if (!byRecord) {
+            MoveCol(Key == VK_HOME ? FIndicatorOffset : ColCount() - 1);
+            break;
+        }
+        ClearSelection();
+        if (Key == VK_HOME) ds->First();
+        else ds->Last();
+        break;
+    case VK_NEXT: ClearSelection(); FDataLink->MoveBy(VisibleRowCount()); break;
+    case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-VisibleRowCount()); break;
+    case VK_INSERT:
+        if (FOptions.Contains(dgEditing) && ds->CanModify() && !FReadOnly) {
+            ClearSelection();
+            ds->Insert();
+        }
+        break;
+    case VK_TAB:
+        if (FOptions.Contains(dgTabs) && !Shift.Contains(ssAlt)) Tab(!Shift.Contains(ssShift));
+        break;
+    case VK_ESCAPE:
+        FDataLink->Reset();
+        ClearSelection();
+        break;
+    default: break;
+    }
 }
 
 void TCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -189,6 +189,11 @@ private:
     void NextRow(bool Select);
     void PriorRow(bool Select);
     void Tab(bool GoForward);
+    // The keys with and without Ctrl, while the link is active.
+    void CtrlKeyDown(int Key);
+    void PlainKeyDown(int Key, toolkit::TShiftState Shift);
+    // With dgConfirmDelete, the user's answer to "Delete record?".
+    bool ConfirmDelete();
     void ClearSelection() {}
     // The dataset inserts a record that neither it nor the grid has changed.
     bool UntouchedInsert() const;
