@@ -178,11 +178,10 @@ TEST_F(DictionaryWindowTest, KazakhLettersOutsideRussianMatchInLowerCase) {
     auto db = OpenDb();
     db->Exec(CreateTable);
     for (const auto& l : letters)
-        db->Exec(std::string("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values ('с") +
-                 l.lower + "з', 'т', 'с', 'С" + l.upper + "З')");
+        AddRows(*db, std::string("('с") + l.lower + "з', 'т', 'с', 'С" + l.upper + "З')");
     // Neighbours from the Russian alphabet that must not match.
-    db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values ('саз', 'т', 'с', 'САЗ'), "
-             "('сгз', 'т', 'с', 'СГЗ'), ('скз', 'т', 'с', 'СКЗ'), ('сиз', 'т', 'с', 'СИЗ'), ('суз', 'т', 'с', 'СУЗ')");
+    AddRows(*db, "('саз', 'т', 'с', 'САЗ'), ('сгз', 'т', 'с', 'СГЗ'), ('скз', 'т', 'с', 'СКЗ'), "
+                 "('сиз', 'т', 'с', 'СИЗ'), ('суз', 'т', 'с', 'СУЗ')");
     Start();
     for (const auto& l : letters) {
         SCOPED_TRACE(l.lower);
@@ -198,8 +197,7 @@ TEST_F(DictionaryWindowTest, EmptyTextInEachModeAndRowsWithoutCapitals) {
     auto db = OpenDb();
     db->Exec(CreateTable);
     AddWords(*db, "кітап", "КІТАП", 5);
-    db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values "
-             "('бос', 'т', 'с', ''), ('null', 'т', 'с', NULL), ('сөз ', 'т', 'с', 'СӨЗ ')");
+    AddRows(*db, "('бос', 'т', 'с', ''), ('null', 'т', 'с', NULL), ('сөз ', 'т', 'с', 'СӨЗ ')");
     Start();
     EXPECT_EQ(Panel(0), "Базада барлығы 8 сөз бар");
     const struct {
@@ -254,9 +252,8 @@ TEST_F(DictionaryWindowTest, ApostrophesAreSearchedForAsTyped) {
     auto db = OpenDb();
     db->Exec(CreateTable);
     AddWords(*db, "кітап", "КІТАП", 50);
-    db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values "
-             "('о''қу', 'т', 'с', 'О''ҚУ'), ('оқу', 'т', 'с', 'ОҚУ'), "
-             "('x'' or 1=1 --y', 'т', 'с', 'X'' OR 1=1 --Y')");
+    AddRows(*db, "('о''қу', 'т', 'с', 'О''ҚУ'), ('оқу', 'т', 'с', 'ОҚУ'), "
+                 "('x'' or 1=1 --y', 'т', 'с', 'X'' OR 1=1 --Y')");
     Start();
     const struct {
         const char16_t* text;
@@ -283,9 +280,8 @@ TEST_F(DictionaryWindowTest, KeywordsInTheSearchTextCountRight) {
     auto db = OpenDb();
     db->Exec(CreateTable);
     AddWords(*db, "кітап", "КІТАП", 30);
-    db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values "
-             "('a distinct b', 'т', 'с', 'A DISTINCT B'), ('a where b', 'т', 'с', 'A WHERE B'), "
-             "('a order by b', 'т', 'с', 'A ORDER BY B'), ('x'' where y', 'т', 'с', 'X'' WHERE Y')");
+    AddRows(*db, "('a distinct b', 'т', 'с', 'A DISTINCT B'), ('a where b', 'т', 'с', 'A WHERE B'), "
+                 "('a order by b', 'т', 'с', 'A ORDER BY B'), ('x'' where y', 'т', 'с', 'X'' WHERE Y')");
     Start();
     const struct {
         const char16_t* text;

@@ -92,6 +92,12 @@ inline void AddWords(TestDb& Db, const std::string& Stem, const std::string& Upp
             "'Орфографиялық сөздік', '" + Upper + "' || i from n");
 }
 
+// Adds the rows of Values: one or more "(lx_word, lx_text, lx_title,
+// lx_word_upper)" tuples of SQL literals, separated by commas.
+inline void AddRows(TestDb& Db, const std::string& Values) {
+    Db.Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values " + Values);
+}
+
 class DictionaryWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {

@@ -31,8 +31,7 @@ int TextWidth(const QWidget& Widget, const QString& Text) {
 TEST_F(LookTest, EveryTextFitsItsControl) {
     auto db = OpenDb();
     db->Exec(CreateTable);
-    db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values "
-             "('кітаптанушылардікіндегілер', 'Мәтін', 'Орфографиялық сөздік', 'КІТАПТАНУШЫЛАРДІКІНДЕГІЛЕР')");
+    AddRows(*db, "('кітаптанушылардікіндегілер', 'Мәтін', 'Орфографиялық сөздік', 'КІТАПТАНУШЫЛАРДІКІНДЕГІЛЕР')");
     AddWords(*db, "кітап", "КІТАП", 1500);
     db.reset();
     Start();

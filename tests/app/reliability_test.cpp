@@ -224,9 +224,8 @@ TEST_F(ReliabilityTest, DecimalColumnHoldingText) {
         auto db = OpenDb();
         db->Exec("create table lx_items (id INTEGER PRIMARY KEY, lx_word VARCHAR(100), lx_text TEXT, "
                  "lx_title DECIMAL(10,2), lx_word_upper VARCHAR(100))");
-        db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values "
-                 "('кітап', 'Мәтін кітап', 'Орфографиялық сөздік', 'КІТАП'), "
-                 "('сан1', 'Мәтін сан1', 12.5, 'САН1'), ('сан2', 'Мәтін сан2', 7.25, 'САН2')");
+        AddRows(*db, "('кітап', 'Мәтін кітап', 'Орфографиялық сөздік', 'КІТАП'), "
+                     "('сан1', 'Мәтін сан1', 12.5, 'САН1'), ('сан2', 'Мәтін сан2', 7.25, 'САН2')");
     }
     KeepFile();
     Start();
@@ -290,8 +289,7 @@ TEST_F(ReliabilityTest, SpecialCharactersAtEachEndOfTheSearchText) {
         AddWords(*db, "кітап", "КІТАП", 30);
         for (const std::string end : {"%", "_", "\\", "''"}) {
             AddWords(*db, end + "қ" + end, end + "Қ" + end, 1100);
-            db->Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) values ('" + end + "қ" + end +
-                     "', 'т', 'с', '" + end + "Қ" + end + "')");
+            AddRows(*db, "('" + end + "қ" + end + "', 'т', 'с', '" + end + "Қ" + end + "')");
         }
     }
     KeepFile();
