@@ -9,6 +9,7 @@
 
 #include "data/structured_fields.h"
 #include "rtl/exceptions.h"
+#include "rtl/try_finally.h"
 #include "toolkit/application.h"
 #include "toolkit/qt_text.h"
 
@@ -124,13 +125,13 @@ void TGridDataLink::DataSetScrolled(int Distance) { FGrid->Scroll(Distance); }
 void TGridDataLink::LayoutChanged() {
     const bool saved = FGrid->FLayoutFromDataset;
     FGrid->FLayoutFromDataset = true;
-    try {
-        FGrid->LayoutChanged();
-    } catch (...) {
-        FGrid->FLayoutFromDataset = saved;
-        throw;
-    }
-    FGrid->FLayoutFromDataset = saved;
+    rtl::TryFinally(
+        [&] {
+            FGrid->LayoutChanged();
+        },
+        [&] {
+            FGrid->FLayoutFromDataset = saved;
+        });
     TDataLink::LayoutChanged();
 }
 
@@ -275,15 +276,14 @@ void TCustomDBGrid::BeginLayout() {
 
 void TCustomDBGrid::EndLayout() {
     if (FLayoutLock == 0) return;
-    try {
-        if (FLayoutLock == 1) InternalLayout();
-    } catch (...) {
-        --FLayoutLock;
-        EndUpdate();
-        throw;
-    }
-    --FLayoutLock;
-    EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            if (FLayoutLock == 1) InternalLayout();
+        },
+        [&] {
+            --FLayoutLock;
+            EndUpdate();
+        });
 }
 
 bool TCustomDBGrid::AcquireLayoutLock() {
@@ -668,27 +668,27 @@ void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& A
     TFont font = column->Font();
     Canvas.SetBrushColor(column->Color());
     const int oldActive = FDataLink->ActiveRecord();
-    try {
-        FDataLink->SetActiveRecord(dataRow);
-        TField* field = column->Field();
-        const String text = field ? field->DisplayText() : String();
-        if (HighlightCell(dataCol, dataRow, AState.Contains(gdSelected))) {
-            Canvas.SetBrushColor(clHighlight);
-            font.Color = clHighlightText;
-        }
-        if (!Widget()->isEnabled()) font.Color = clGrayText;
-        Canvas.SetFont(font);
-        if (FDefaultDrawing) WriteText(Canvas, ARect, text, column->Alignment());
-        if (OnDrawDataCell && FColumns->State() == csDefault) OnDrawDataCell(this, ARect, field, AState);
-        if (OnDrawColumnCell) OnDrawColumnCell(this, ARect, dataCol, column, AState);
-        if (FDefaultDrawing && AState.Contains(gdSelected) && (Focused() || FOptions.Contains(dgAlwaysShowSelection)) &&
-            !FOptions.Contains(dgRowSelect) && IsActiveControl())
-            Canvas.DrawFocusRect(ARect);
-    } catch (...) {
-        FDataLink->SetActiveRecord(oldActive);
-        throw;
-    }
-    FDataLink->SetActiveRecord(oldActive);
+    rtl::TryFinally(
+        [&] {
+            FDataLink->SetActiveRecord(dataRow);
+            TField* field = column->Field();
+            const String text = field ? field->DisplayText() : String();
+            if (HighlightCell(dataCol, dataRow, AState.Contains(gdSelected))) {
+                Canvas.SetBrushColor(clHighlight);
+                font.Color = clHighlightText;
+            }
+            if (!Widget()->isEnabled()) font.Color = clGrayText;
+            Canvas.SetFont(font);
+            if (FDefaultDrawing) WriteText(Canvas, ARect, text, column->Alignment());
+            if (OnDrawDataCell && FColumns->State() == csDefault) OnDrawDataCell(this, ARect, field, AState);
+            if (OnDrawColumnCell) OnDrawColumnCell(this, ARect, dataCol, column, AState);
+            if (FDefaultDrawing && AState.Contains(gdSelected) && (Focused() || FOptions.Contains(dgAlwaysShowSelection)) &&
+                !FOptions.Contains(dgRowSelect) && IsActiveControl())
+                Canvas.DrawFocusRect(ARect);
+        },
+        [&] {
+            FDataLink->SetActiveRecord(oldActive);
+        });
 }
 
 // --- What a screen reader reads ---
@@ -719,14 +719,14 @@ String TCustomDBGrid::ReaderCellText(int Row, int Column) const {
     if (!field) return {};
     const int oldActive = FDataLink->ActiveRecord();
     String text;
-    try {
-        FDataLink->SetActiveRecord(Row);
-        text = field->DisplayText();
-    } catch (...) {
-        FDataLink->SetActiveRecord(oldActive);
-        throw;
-    }
-    FDataLink->SetActiveRecord(oldActive);
+    rtl::TryFinally(
+        [&] {
+            FDataLink->SetActiveRecord(Row);
+            text = field->DisplayText();
+        },
+        [&] {
+            FDataLink->SetActiveRecord(oldActive);
+        });
     return text;
 }
 
@@ -777,14 +777,14 @@ void TCustomDBGrid::MoveCol(int RawCol) {
     if (RawCol == oldCol) return;
     if (!FInColExit) {
         FInColExit = true;
-        try {
-            FDataLink->UpdateRecord();
-            ColExit();
-        } catch (...) {
-            FInColExit = false;
-            throw;
-        }
-        FInColExit = false;
+        rtl::TryFinally(
+            [&] {
+                FDataLink->UpdateRecord();
+                ColExit();
+            },
+            [&] {
+                FInColExit = false;
+            });
         if (Col() != oldCol) return;
     }
     MoveColRow(RawCol, Row(), true);
@@ -811,41 +811,41 @@ void TCustomDBGrid::Tab(bool GoForward) {
     int col = Col();
     const int original = col;
     BeginUpdate();
-    try {
-        while (true) {
-            col += GoForward ? 1 : -1;
-            if (col >= ColCount()) {
-                NextRow(false);
-                col = FIndicatorOffset;
-            } else if (col < FIndicatorOffset) {
-                PriorRow(false);
-                col = ColCount() - 1;
+    rtl::TryFinally(
+        [&] {
+            while (true) {
+                col += GoForward ? 1 : -1;
+                if (col >= ColCount()) {
+                    NextRow(false);
+                    col = FIndicatorOffset;
+                } else if (col < FIndicatorOffset) {
+                    PriorRow(false);
+                    col = ColCount() - 1;
+                }
+                if (col == original) break;
+                if (TabStops(col)) {
+                    MoveCol(col);
+                    break;
+                }
             }
-            if (col == original) break;
-            if (TabStops(col)) {
-                MoveCol(col);
-                break;
-            }
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+        },
+        [&] {
+            EndUpdate();
+        });
 }
 
 void TCustomDBGrid::KeyDown(int& Key, TShiftState Shift) {
     if (OnKeyDown) OnKeyDown(this, Key, Shift);
     if (!FDataLink->Active() || Key == 0) return;
     BeginUpdate();
-    try {
-        if (Shift.Contains(ssCtrl)) CtrlKeyDown(Key);
-        else PlainKeyDown(Key, Shift);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            if (Shift.Contains(ssCtrl)) CtrlKeyDown(Key);
+            else PlainKeyDown(Key, Shift);
+        },
+        [&] {
+            EndUpdate();
+        });
 }
 
 void TCustomDBGrid::CtrlKeyDown(int Key) {
@@ -940,20 +940,20 @@ void TCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
     }
     if (!FDataLink->Active()) return;
     BeginUpdate();
-    try {
-        if (cell.Y >= FTitleOffset && cell.Y != Row()) {
-            int distance = cell.Y - Row();
-            const bool untouchedInsert = UntouchedInsert();
-            if (untouchedInsert && distance > 0) --distance;
-            else if (untouchedInsert && distance < 0 && FDataLink->Eof()) ++distance;
-            FDataLink->MoveBy(distance);
-        }
-        if (!FOptions.Contains(dgRowSelect) && cell.X >= FIndicatorOffset) MoveCol(cell.X);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    rtl::TryFinally(
+        [&] {
+            if (cell.Y >= FTitleOffset && cell.Y != Row()) {
+                int distance = cell.Y - Row();
+                const bool untouchedInsert = UntouchedInsert();
+                if (untouchedInsert && distance > 0) --distance;
+                else if (untouchedInsert && distance < 0 && FDataLink->Eof()) ++distance;
+                FDataLink->MoveBy(distance);
+            }
+            if (!FOptions.Contains(dgRowSelect) && cell.X >= FIndicatorOffset) MoveCol(cell.X);
+        },
+        [&] {
+            EndUpdate();
+        });
 }
 
 void TCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -1040,30 +1040,30 @@ void TCustomDBGrid::ScrollBarRequest(TScrollCode Code, int Pos) {
 
 void TCustomDBGrid::ColWidthsChanged() {
     if (!AcquireLayoutLock()) return;
-    try {
-        for (int i = FIndicatorOffset; i < ColCount(); ++i) {
-            const int width = ColWidths(i);
-            if (width >= 0) FColumns->Items(i - FIndicatorOffset)->SetWidth(width);
-        }
-    } catch (...) {
-        EndLayout();
-        throw;
-    }
-    EndLayout();
+    rtl::TryFinally(
+        [&] {
+            for (int i = FIndicatorOffset; i < ColCount(); ++i) {
+                const int width = ColWidths(i);
+                if (width >= 0) FColumns->Items(i - FIndicatorOffset)->SetWidth(width);
+            }
+        },
+        [&] {
+            EndLayout();
+        });
 }
 
 void TCustomDBGrid::ColumnMoved(int FromIndex, int ToIndex) {
     BeginLayout();
-    try {
-        auto& items = FColumns->FItems;
-        auto column = std::move(items[static_cast<std::size_t>(FromIndex - FIndicatorOffset)]);
-        items.erase(items.begin() + (FromIndex - FIndicatorOffset));
-        items.insert(items.begin() + (ToIndex - FIndicatorOffset), std::move(column));
-    } catch (...) {
-        EndLayout();
-        throw;
-    }
-    EndLayout();
+    rtl::TryFinally(
+        [&] {
+            auto& items = FColumns->FItems;
+            auto column = std::move(items[static_cast<std::size_t>(FromIndex - FIndicatorOffset)]);
+            items.erase(items.begin() + (FromIndex - FIndicatorOffset));
+            items.insert(items.begin() + (ToIndex - FIndicatorOffset), std::move(column));
+        },
+        [&] {
+            EndLayout();
+        });
     if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
 }
 

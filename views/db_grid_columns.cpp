@@ -5,6 +5,7 @@
 #include "data/structured_fields.h"
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
+#include "rtl/try_finally.h"
 #include "views/db_grid.h"
 
 namespace views {
@@ -277,16 +278,16 @@ TDBGridColumnsState TDBGridColumns::State() const {
 void TDBGridColumns::SetState(TDBGridColumnsState Value) {
     if (Value == State()) return;
     FGrid->BeginLayout();
-    try {
-        FItems.clear();
-        TDataSet* ds = FGrid->FDataLink->DataSet();
-        if (Value == csCustomized && ds)
-            for (TField* field : ds->Fields()) Insert(Count(), true)->FFieldName = field->FullName();
-    } catch (...) {
-        FGrid->EndLayout();
-        throw;
-    }
-    FGrid->EndLayout();
+    rtl::TryFinally(
+        [&] {
+            FItems.clear();
+            TDataSet* ds = FGrid->FDataLink->DataSet();
+            if (Value == csCustomized && ds)
+                for (TField* field : ds->Fields()) Insert(Count(), true)->FFieldName = field->FullName();
+        },
+        [&] {
+            FGrid->EndLayout();
+        });
 }
 
 }  // namespace views
