@@ -89,7 +89,7 @@ TEST_F(DictionaryWindowTest, StartUpShowsTheFirstEntriesAndTheTotal) {
         EXPECT_TRUE(StartBoxes.empty());
         EXPECT_EQ(Panel(0), c.panel);
         EXPECT_EQ(Panel(1), "");
-        EXPECT_EQ(GridRows(), c.shown);
+        EXPECT_EQ(ClientRecordCount(), c.shown);
         EXPECT_EQ(MemoText(), c.rows ? "Мәтін кітап1" : "");
         // No search at start: the focus is in the grid and the statement is the start-up one.
         EXPECT_TRUE(Form->DBGrid1->Focused());
@@ -159,7 +159,7 @@ TEST_F(DictionaryWindowTest, SearchShowsUpToAThousandRowsAndCountsAllMatches) {
         SCOPED_TRACE(Utf8(c.text) + " in mode " + std::to_string(c.mode));
         EXPECT_TRUE(Search(c.text, c.mode).empty());
         EXPECT_EQ(Panel(1), c.panel);
-        EXPECT_EQ(GridRows(), c.shown);
+        EXPECT_EQ(ClientRecordCount(), c.shown);
         EXPECT_EQ(Panel(0), "Базада барлығы 2 600 сөз бар");  // a search never changes the total
     }
     Search(u"кітап", 0);
@@ -214,7 +214,7 @@ TEST_F(DictionaryWindowTest, EmptyTextInEachModeAndRowsWithoutCapitals) {
         SCOPED_TRACE("\"" + Utf8(c.text) + "\" in mode " + std::to_string(c.mode));
         Search(c.text, c.mode);
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(c.found)));
-        EXPECT_EQ(GridRows(), c.found);
+        EXPECT_EQ(ClientRecordCount(), c.found);
     }
     Search(u"", 2);
     EXPECT_EQ(CurrentWord(), "бос");
@@ -238,7 +238,7 @@ TEST_F(DictionaryWindowTest, ButtonThenBackIntoTheBoxSearchesTwice) {
     ASSERT_TRUE(Form->Edit1->Focused());
     EXPECT_EQ(refreshes, 2);
     EXPECT_EQ(Panel(1), "Сұраныс бойынша 12 сөздік табылды");
-    EXPECT_EQ(GridRows(), 12);
+    EXPECT_EQ(ClientRecordCount(), 12);
     EXPECT_EQ(CurrentWord(), first);
     // Typing in the box does not search; the next entry into it does.
     QTest::keyClicks(Form->Edit1->Widget(), QStringLiteral("0"));
@@ -267,7 +267,7 @@ TEST_F(DictionaryWindowTest, ApostrophesAreSearchedForAsTyped) {
         SCOPED_TRACE("\"" + Utf8(c.text) + "\" in mode " + std::to_string(c.mode));
         EXPECT_TRUE(Search(c.text, c.mode).empty());
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(c.found)));
-        EXPECT_EQ(GridRows(), c.found);
+        EXPECT_EQ(ClientRecordCount(), c.found);
     }
     Search(u"о'қу", 2);
     EXPECT_EQ(CurrentWord(), "о'қу");
@@ -291,7 +291,7 @@ TEST_F(DictionaryWindowTest, KeywordsInTheSearchTextCountRight) {
         SCOPED_TRACE(Utf8(c.text));
         EXPECT_TRUE(Search(c.text, 0).empty());
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(c.found)));
-        EXPECT_EQ(GridRows(), c.found);
+        EXPECT_EQ(ClientRecordCount(), c.found);
     }
 }
 
@@ -305,7 +305,7 @@ TEST_F(DictionaryWindowTest, MissingDatabaseIsCreatedEmptyAndTheMissingTableShow
         ASSERT_TRUE(std::filesystem::exists(DatabasePath()));
         EXPECT_EQ(std::filesystem::file_size(DatabasePath()), 0u);
         EXPECT_EQ(Panel(0), "");
-        EXPECT_EQ(GridRows(), 0);
+        EXPECT_EQ(ClientRecordCount(), 0);
         EXPECT_EQ(MemoText(), "");
         EXPECT_TRUE(Form->Window()->isVisible());  // the window opens all the same
         EXPECT_EQ(Search(u"кітап"), std::vector<String>{u"no such table: lx_items."});
@@ -357,12 +357,12 @@ TEST_F(DictionaryWindowTest, FailedSearchKeepsThePreviousRowsAndTheNextGoodOneWo
     EXPECT_EQ(Search(u"кітап2", 1), std::vector<String>{u"no such table: lx_items."});
     EXPECT_FALSE(Form->SQLQuery1->Active());
     EXPECT_EQ(Panel(1), "Сұраныс бойынша 12 сөздік табылды");
-    EXPECT_EQ(GridRows(), 12);
+    EXPECT_EQ(ClientRecordCount(), 12);
     EXPECT_EQ(CurrentWord(), "кітап1");
     OpenDb()->Exec("alter table lx_items_old rename to lx_items");
     EXPECT_TRUE(Search(u"кітап2", 1).empty());
     EXPECT_EQ(Panel(1), "Сұраныс бойынша 11 сөздік табылды");
-    EXPECT_EQ(GridRows(), 11);
+    EXPECT_EQ(ClientRecordCount(), 11);
 }
 
 // A start-up that failed before the grid had rows: once the table exists,
@@ -373,7 +373,7 @@ TEST_F(DictionaryWindowTest, SearchAfterAFailedStartUpFillsTheGridOnceTheTableEx
     MakeDictionary(30);
     EXPECT_TRUE(Search(u"кітап2", 1).empty());
     EXPECT_EQ(Panel(1), "Сұраныс бойынша 11 сөздік табылды");
-    EXPECT_EQ(GridRows(), 11);
+    EXPECT_EQ(ClientRecordCount(), 11);
     EXPECT_EQ(MemoText(), "Мәтін кітап2");
     EXPECT_EQ(Panel(0), "");  // the total is counted only at start
 }
@@ -384,7 +384,7 @@ TEST_F(DictionaryWindowTest, FolderThatCannotHoldTheDatabaseFailsToConnect) {
     EXPECT_EQ(StartBoxes, std::vector<String>{u"unable to open database file."});
     EXPECT_FALSE(std::filesystem::exists(FolderOverride));
     EXPECT_EQ(Panel(0), "");
-    EXPECT_EQ(GridRows(), 0);
+    EXPECT_EQ(ClientRecordCount(), 0);
     EXPECT_EQ(Search(u"кітап"), std::vector<String>{u"unable to open database file."});
     EXPECT_EQ(Panel(1), "");
 }
@@ -429,7 +429,7 @@ TEST_F(DictionaryWindowTest, FailingCountAtStartShowsTheRowsAndNoTotal) {
              "where case when id > 1000 then abs(-9223372036854775807 - 1) else 1 end");
     Start();
     EXPECT_EQ(StartBoxes, std::vector<String>{u"[0x0005]: Operation Not Supported."});
-    EXPECT_EQ(GridRows(), 1000);
+    EXPECT_EQ(ClientRecordCount(), 1000);
     EXPECT_EQ(CurrentWord(), "кітап1");
     EXPECT_EQ(Panel(0), "");
 }
@@ -454,7 +454,7 @@ TEST_F(DictionaryWindowTest, SampleDictionaryCountsMatchSQLite) {
         EXPECT_GT(expected, 0);
         EXPECT_TRUE(Search(u"кітап", mode).empty());
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(expected)));
-        EXPECT_EQ(GridRows(), std::min<long long>(expected, 1000));
+        EXPECT_EQ(ClientRecordCount(), std::min<long long>(expected, 1000));
     }
 }
 

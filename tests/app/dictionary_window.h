@@ -162,7 +162,8 @@ protected:
 
     // A status panel's text, in UTF-8 so that failures read as text.
     std::string Panel(int Index) const { return rtl::StringToUtf8(Form->StatusBar1->PanelText(Index)); }
-    int GridRows() { return Form->ClientDataSet1->Active() ? Form->ClientDataSet1->RecordCount() : 0; }
+    // The rows the client dataset holds (0 while it is closed).
+    int ClientRecordCount() { return Form->ClientDataSet1->Active() ? Form->ClientDataSet1->RecordCount() : 0; }
     std::string CurrentWord() { return rtl::StringToUtf8(Form->ClientDataSet1->FieldByName(u"lx_word")->AsString()); }
     std::string MemoText() const { return rtl::StringToUtf8(Form->DBMemo1->Text()); }
 

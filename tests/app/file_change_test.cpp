@@ -147,16 +147,16 @@ protected:
             EXPECT_EQ(Panel(0), Utf8(app::TotalWordsText(kRows)));
             ASSERT_EQ(Search(u"кітап1", 2), std::vector<String>{});
             const std::string before = Panel(1);
-            ASSERT_EQ(GridRows(), 1);
+            ASSERT_EQ(ClientRecordCount(), 1);
             if (M == Moment::Idle) {
                 change();
                 const std::vector<String> boxes = Search(u"кітап", 1);
                 if (C == Change::CopiedOver) {
                     // The other file is sound: its rows, not the old ones.
                     EXPECT_EQ(boxes, std::vector<String>{});
-                    EXPECT_EQ(GridRows(), 0);
+                    EXPECT_EQ(ClientRecordCount(), 0);
                     EXPECT_EQ(Search(u"қала", 1), std::vector<String>{});
-                    EXPECT_EQ(GridRows(), 1000);
+                    EXPECT_EQ(ClientRecordCount(), 1000);
                     EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(kOthers)));
                     EXPECT_EQ(CurrentWord(), "қала1");
                     return;
@@ -170,7 +170,7 @@ protected:
                     EXPECT_EQ(boxes, std::vector<String>{u"[0x0005]: Operation Not Supported."});
                 } else {
                     ExpectOneFailure(boxes);
-                    EXPECT_EQ(GridRows(), 1) << "the previous rows stay";
+                    EXPECT_EQ(ClientRecordCount(), 1) << "the previous rows stay";
                 }
             }
             EXPECT_EQ(Panel(1), before);
@@ -208,7 +208,7 @@ protected:
 
     void ExpectFinds(const String& Text, int Count, const std::string& First) {
         EXPECT_EQ(Search(Text, 1), std::vector<String>{});
-        EXPECT_EQ(GridRows(), std::min(Count, 1000));
+        EXPECT_EQ(ClientRecordCount(), std::min(Count, 1000));
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(Count)));
         EXPECT_EQ(CurrentWord(), First);
     }

@@ -42,7 +42,7 @@ protected:
         SCOPED_TRACE("searching for " + Utf8(Text));
         EXPECT_EQ(Search(Text, Mode), Boxes{});
         EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(Found)));
-        EXPECT_EQ(GridRows(), std::min(Found, 1000));
+        EXPECT_EQ(ClientRecordCount(), std::min(Found, 1000));
         if (Found > 0) {
             EXPECT_EQ(CurrentWord(), FirstWord);
         }
@@ -52,7 +52,7 @@ protected:
     void ExpectNothingShown() {
         EXPECT_EQ(Panel(0), "");
         EXPECT_EQ(Panel(1), "");
-        EXPECT_EQ(GridRows(), 0);
+        EXPECT_EQ(ClientRecordCount(), 0);
         EXPECT_EQ(MemoText(), "");
         EXPECT_TRUE(Form->Window()->isVisible());
     }
@@ -166,7 +166,7 @@ TEST_F(ReliabilityTest, DatabaseLockedExclusively) {
     ASSERT_TRUE(locked);
     EXPECT_EQ(Panel(0), "");
     EXPECT_EQ(Panel(1), "Сұраныс бойынша 12 сөздік табылды");
-    EXPECT_EQ(GridRows(), 12);
+    EXPECT_EQ(ClientRecordCount(), 12);
     EXPECT_EQ(CurrentWord(), "кітап1");
     EXPECT_EQ(MemoText(), "Мәтін кітап1");
     other->Exec("rollback");
@@ -235,7 +235,7 @@ TEST_F(ReliabilityTest, DecimalColumnHoldingText) {
     EXPECT_EQ(MemoText(), "Мәтін сан1");
     EXPECT_EQ(Search(u"кітап", 2), Boxes{u"'10,2' is not a valid integer value."});
     EXPECT_EQ(Panel(1), "Сұраныс бойынша 2 сөздік табылды");
-    EXPECT_EQ(GridRows(), 2);
+    EXPECT_EQ(ClientRecordCount(), 2);
     EXPECT_EQ(CurrentWord(), "сан1");
     ExpectSearchFinds(u"сан2", 2, 1, "сан2");
     ExpectFileUnchanged();
@@ -264,11 +264,11 @@ TEST_F(ReliabilityTest, HundredThousandCharacterSearchText) {
         if (mode == 2) {
             EXPECT_EQ(boxes, Boxes{});
             EXPECT_EQ(Panel(1), "Сұраныс бойынша 0 сөздік табылды");
-            EXPECT_EQ(GridRows(), 0);
+            EXPECT_EQ(ClientRecordCount(), 0);
         } else {
             EXPECT_EQ(boxes, Boxes{u"LIKE or GLOB pattern too complex."});
             EXPECT_EQ(Panel(1), "Сұраныс бойынша 11 сөздік табылды");
-            EXPECT_EQ(GridRows(), 11);
+            EXPECT_EQ(ClientRecordCount(), 11);
         }
     }
     ExpectSearchFinds(u"кітап2", 2, 1, "кітап2");
@@ -325,17 +325,17 @@ TEST_F(ReliabilityTest, SpecialCharactersAtEachEndOfTheSearchText) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " in mode " + std::to_string(c.mode));
         const std::string panel1 = Panel(1);
-        const int rows = GridRows();
+        const int rows = ClientRecordCount();
         const Boxes boxes = Search(c.text, c.mode);
         EXPECT_EQ(Form->Edit1->Text(), c.text);
         if (c.found < 0) {
             EXPECT_EQ(boxes, Boxes{c.box});
             EXPECT_EQ(Panel(1), panel1);
-            EXPECT_EQ(GridRows(), rows);
+            EXPECT_EQ(ClientRecordCount(), rows);
         } else {
             EXPECT_EQ(boxes, Boxes{});
             EXPECT_EQ(Panel(1), Utf8(app::MatchesFoundText(c.found)));
-            EXPECT_EQ(GridRows(), std::min(c.found, 1000));
+            EXPECT_EQ(ClientRecordCount(), std::min(c.found, 1000));
         }
     }
     ExpectSearchFinds(u"кітап1", 1, 11, "кітап1");
