@@ -93,6 +93,8 @@ void TDBMemo::DataChange() {
         FMemoLoaded = false;
         EditingChange();
     }
+    // A queued repaint rather than one at once: it joins the grid's repaint of
+    // the same move, and the text is already in place for anyone reading it.
     Widget()->update();
 }
 
