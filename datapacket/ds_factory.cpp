@@ -97,7 +97,9 @@ std::unique_ptr<IDSWriter> CreateDSWriter() { return Create<IDSWriter>(CLSID_DSW
 void DataPacketToVariant(rtl::TBytes Packet, rtl::Variant& V) { V = rtl::Variant(std::move(Packet)); }
 
 const rtl::TBytes* VarToDataPacket(const rtl::Variant& V) {
-    if (V.IsClear()) return nullptr;
+    // Only Null means "no packet": an unassigned variant is an answer that
+    // holds nothing, and taking it for no rows would empty a store silently.
+    if (V.IsNull()) return nullptr;
     // A byte array whose upper bound is above 20, i.e. more than 21 bytes.
     if (V.VarType() == rtl::TVarType::varBytes && V.AsBytes().size() > 21) return &V.AsBytes();
     throw EDBClient(u"Invalid data packet", 0);

@@ -315,8 +315,9 @@ std::unique_ptr<IDSWriter> CreateDSWriter();
 
 // Wraps a packet as a variant holding its bytes.
 void DataPacketToVariant(rtl::TBytes Packet, rtl::Variant& V);
-// The packet V holds: null for a Null or unassigned V, the bytes when V holds
-// more than 21 of them; raises EDBClient "Invalid data packet" otherwise.
+// The packet V holds: null for a Null V, the bytes when V holds more than 21
+// of them; raises EDBClient "Invalid data packet" otherwise (an unassigned V
+// included).
 const rtl::TBytes* VarToDataPacket(const rtl::Variant& V);
 
 }  // namespace datapacket

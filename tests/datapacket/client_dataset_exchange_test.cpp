@@ -1,7 +1,7 @@
 // What the client dataset exchanges with a provider, seen through a scripted
 // provider that records each request and answers with packets made here:
-// parameters sent and taken back, data given without a provider, and the
-// calculated fields on top of the packet's rows.
+// parameters sent and taken back, answers a refresh cannot use, data given
+// without a provider, and the calculated fields on top of the packet's rows.
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,8 @@ using testing_support::MessageOf;
 namespace {
 
 // Answers requests from a queue and keeps what each request carried. A pure
-// reset (no rows asked, with a reset) answers nothing, as an empty queue does.
+// reset (no rows asked, with a reset) answers nothing; once the queue is
+// empty, every request is answered with Null (no packet, no rows).
 class TScriptedProvider : public TCustomProvider {
 public:
     using TCustomProvider::TCustomProvider;
@@ -52,10 +53,9 @@ protected:
     Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
                                rtl::StringView, Variant& Params) override {
         Requests.push_back({Count, Options, Params});
-        if (Answers.empty() || (Count == 0 && Options.Contains(grReset))) {
-            RecsOut = 0;
-            return {};
-        }
+        RecsOut = 0;
+        if (Count == 0 && Options.Contains(grReset)) return {};
+        if (Answers.empty()) return Variant::Null();
         TAnswer answer = Answers.front();
         Answers.pop_front();
         RecsOut = answer.RecsOut;
@@ -238,6 +238,37 @@ TEST_F(ClientExchangeTest, WithoutParamsOpenSendsNullAndLaterRequestsNothing) {
     EXPECT_TRUE(Provider->Requests[0].Params.IsNull());
     EXPECT_TRUE(Provider->Requests[1].Params.IsEmpty());
     EXPECT_EQ(Client->Params().Count(), 0);
+}
+
+// A refresh whose answer holds no packet must not take it for "no rows":
+// it fails before the store is touched, so the old rows and the active row
+// stay.
+TEST_F(ClientExchangeTest, RefreshWithoutAUsablePacketKeepsTheRows) {
+    const struct {
+        const char* what;
+        Variant answer;
+    } cases[] = {
+        {"unassigned", Variant()},
+        {"too short", Variant(rtl::TBytes(21, 0))},
+        {"not bytes", Variant(std::int32_t(1))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Three rows asked and three sent: the provider may hold more.
+        Provider->Answers = {{WordsPacket({1, 2, 3}), 3}, {c.answer, 3}};
+        Client->SetPacketRecords(3);
+        Client->Open();
+        ASSERT_FALSE(Client->ProviderEOF());
+        Client->SetRecNo(2);
+
+        EXPECT_EQ(MessageOf([&] { Client->Refresh(); }), u"Invalid data packet");
+        ASSERT_TRUE(Client->Active());
+        EXPECT_EQ(Client->RecordCount(), 3);
+        EXPECT_EQ(Client->RecNo(), 2);
+        EXPECT_EQ(Id(), 2);
+        EXPECT_EQ(Words(), (std::vector<String>{u"w1", u"w2", u"w3"}));
+        Client->Close();
+    }
 }
 
 // Data given directly, with no provider, are kept across a close and come
