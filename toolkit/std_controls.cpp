@@ -452,19 +452,44 @@ char16_t KeyChar(const QKeyEvent& E) {
     return text[0].unicode();
 }
 
-String WithCrLf(const String& Value) {
+// Makes every line break of Text CR LF. Most texts already have only CR LF
+// breaks, or none: those are left as they are, without a copy.
+void MakeBreaksCrLf(String& Text) {
+    bool bare = false;
+    for (std::size_t i = 0; i < Text.size() && !bare; ++i) {
+        if (Text[i] == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
+        else bare = Text[i] == u'\r' || Text[i] == u'\n';
+    }
+    if (!bare) return;
     String out;
-    out.reserve(Value.size());
-    for (std::size_t i = 0; i < Value.size(); ++i) {
-        const char16_t c = Value[i];
+    out.reserve(Text.size() + Text.size() / 8);
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        const char16_t c = Text[i];
         if (c == u'\r' || c == u'\n') {
             out += u"\r\n";
-            if (c == u'\r' && i + 1 < Value.size() && Value[i + 1] == u'\n') ++i;
+            if (c == u'\r' && i + 1 < Text.size() && Text[i + 1] == u'\n') ++i;
         } else {
             out += c;
         }
     }
-    return out;
+    Text = std::move(out);
+}
+
+// Whether Doc holds Text, its blocks joined by CR LF (what TMemo::Text
+// gives), compared block by block without building the whole text.
+bool Holds(const QTextDocument& Doc, rtl::StringView Text) {
+    std::size_t pos = 0;
+    for (QTextBlock b = Doc.begin(); b.isValid(); b = b.next()) {
+        if (b != Doc.begin()) {
+            if (Text.substr(pos, 2) != u"\r\n") return false;
+            pos += 2;
+        }
+        const QString block = b.text();
+        const auto size = static_cast<std::size_t>(block.size());
+        if (Text.substr(pos, size) != rtl::StringView(reinterpret_cast<const char16_t*>(block.utf16()), size)) return false;
+        pos += size;
+    }
+    return pos == Text.size();
 }
 
 // A text edit framed in the highlight colour while it has the focus, as a
@@ -611,11 +636,11 @@ String TMemo::Text() const {
     return text;
 }
 
-void TMemo::SetText(const String& Value) {
-    const String text = WithCrLf(Value);
-    if (text == Text()) return;
-    if (text.size() > static_cast<std::size_t>(std::max(FCapacity, 0))) throw EInvalidOperation(SMemoTooLarge);
-    Editor()->setPlainText(ToQString(text));
+void TMemo::SetText(String Value) {
+    MakeBreaksCrLf(Value);
+    if (Holds(*Editor()->document(), Value)) return;
+    if (Value.size() > static_cast<std::size_t>(std::max(FCapacity, 0))) throw EInvalidOperation(SMemoTooLarge);
+    Editor()->setPlainText(ToQString(Value));
 }
 
 int TMemo::LineCount() const {

@@ -140,7 +140,7 @@ public:
     // Every line break form (CR LF, LF, CR) becomes CR LF; an unchanged text
     // is left alone; a text longer than Capacity raises EInvalidOperation
     // "Text exceeds memo capacity" and leaves the old text.
-    void SetText(const String& Value);
+    void SetText(String Value);
     int LineCount() const;
     String Lines(int Index) const;
     // The longest text, in UTF-16 code units with CR LF breaks, SetText accepts.

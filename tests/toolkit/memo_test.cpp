@@ -114,6 +114,15 @@ TEST_F(MemoTest, ChangeIsReportedOnlyForADifferentText) {
     EXPECT_GE(changes, 1);
     Memo->SetText(u"a\r\nb");
     EXPECT_EQ(Memo->Changes, changes);
+
+    // Texts that share a start or an end with the one shown still differ.
+    for (const char16_t* other : {u"a", u"a\r\nbc", u"a\r\nb\r\n", u"a\r\nc", u"ab", u"\r\na\r\nb", u""}) {
+        Memo->SetText(u"a\r\nb");
+        const int before = Memo->Changes;
+        Memo->SetText(other);
+        EXPECT_GT(Memo->Changes, before) << rtl::StringToUtf8(other);
+        EXPECT_EQ(Memo->Text(), other) << rtl::StringToUtf8(other);
+    }
 }
 
 TEST_F(MemoTest, KeysReachTheMemoWhichMayDropThem) {
