@@ -14,22 +14,22 @@ namespace {
 constexpr std::uint32_t MaxSlot = 65531;
 
 std::uint32_t NextOrderId() {
-    static std::atomic<std::uint32_t> Counter{0};
-    return ++Counter;
+    static std::atomic<std::uint32_t> counter{0};
+    return ++counter;
 }
 
 // The slot length of a column by its logical type, or 0 for a type the store
 // cannot hold. Width-based types take a width of at least 1.
 std::uint64_t SlotLength(DSFLDDesc& F) {
-    const auto Width = [&F]() -> std::uint64_t {
+    const auto width = [&F]() -> std::uint64_t {
         if (F.iUnits1 == 0) F.iUnits1 = 1;
         return static_cast<std::uint64_t>(F.iUnits1);
     };
     switch (F.iFldType) {
-        case fldZSTRING: return Width() + 1;
+        case fldZSTRING: return width() + 1;
         case fldUNICODE:
-        case fldVARBYTES: return Width() + 2;
-        case fldBYTES: return Width();
+        case fldVARBYTES: return width() + 2;
+        case fldBYTES: return width();
         case fldBLOB: return 4;
         case fldINT16:
         case fldUINT16:
@@ -51,8 +51,8 @@ std::uint64_t SlotLength(DSFLDDesc& F) {
         case fldFLOATIEEE: return 10;
         case fldBCD:
         case fldFMTBCD: {
-            const std::uint64_t P = static_cast<std::uint64_t>(F.iUnits1);
-            return P == 0 ? 34 : P / 2 + P % 2 + 2;
+            const std::uint64_t p = static_cast<std::uint64_t>(F.iUnits1);
+            return p == 0 ? 34 : p / 2 + p % 2 + 2;
         }
         case fldDATETIME: return 16;
         case fldDATETIMEOFFSET: return 20;
@@ -65,35 +65,35 @@ std::uint64_t SlotLength(DSFLDDesc& F) {
 TDSBase::TDSBase() : FOrderId(NextOrderId()) { FBlobEnds.push_back(0); }
 
 DBResult TDSBase::LayOutRecord() {
-    std::uint64_t Offset = 0;
-    for (DSFLDDesc& F : FFields) {
-        if (F.iUnits1 < 0) return DBERR_INVALIDFLDTYPE;
-        const std::uint64_t Slot = SlotLength(F);
-        if (Slot == 0 || Slot > MaxSlot) return DBERR_INVALIDFLDTYPE;
-        F.iFldLen = static_cast<std::uint32_t>(Slot);
-        F.iFldOffsInRec = static_cast<std::uint32_t>(Offset);
-        Offset += Slot;
+    std::uint64_t offset = 0;
+    for (DSFLDDesc& f : FFields) {
+        if (f.iUnits1 < 0) return DBERR_INVALIDFLDTYPE;
+        const std::uint64_t slot = SlotLength(f);
+        if (slot == 0 || slot > MaxSlot) return DBERR_INVALIDFLDTYPE;
+        f.iFldLen = static_cast<std::uint32_t>(slot);
+        f.iFldOffsInRec = static_cast<std::uint32_t>(offset);
+        offset += slot;
     }
     // One null byte per column after the slots; with the status byte kept
     // after each record, a record must stay addressable in 32 bits.
-    if (Offset + FFields.size() >= std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
-    for (std::size_t J = 0; J < FFields.size(); ++J)
-        FFields[J].iNullOffsInRec = static_cast<std::uint32_t>(Offset + J);
-    FRecLen = static_cast<std::uint32_t>(Offset + FFields.size());
+    if (offset + FFields.size() >= std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
+    for (std::size_t j = 0; j < FFields.size(); ++j)
+        FFields[j].iNullOffsInRec = static_cast<std::uint32_t>(offset + j);
+    FRecLen = static_cast<std::uint32_t>(offset + FFields.size());
     return DBERR_NONE;
 }
 
 DBResult TDSBase::NewRecord(std::uint8_t Status, std::uint8_t*& Record) {
     if (FRecordCount == std::numeric_limits<std::uint32_t>::max() - 1) return DBERR_NOMEMORY;
-    const std::size_t Start = FRecords.size();
+    const std::size_t start = FRecords.size();
     try {
-        FRecords.resize(Start + FRecLen + 1);
+        FRecords.resize(start + FRecLen + 1);
     } catch (const std::bad_alloc&) {
         return DBERR_NOMEMORY;
     } catch (const std::length_error&) {
         return DBERR_NOMEMORY;
     }
-    Record = FRecords.data() + Start;
+    Record = FRecords.data() + start;
     Record[FRecLen] = Status;
     ++FRecordCount;
     return DBERR_NONE;
@@ -136,9 +136,9 @@ void TDSBase::DropMetaData() {
 }
 
 DBResult TDSBase::ReadFirstPacket(const rtl::TBytes& Packet) {
-    if (DBResult R = FReader.Open(Packet.data(), Packet.size())) return R;
-    if (DBResult R = FReader.ReadMetaData(FFields, FOptParams)) return R;
-    if (DBResult R = LayOutRecord()) return R;
+    if (DBResult r = FReader.Open(Packet.data(), Packet.size())) return r;
+    if (DBResult r = FReader.ReadMetaData(FFields, FOptParams)) return r;
+    if (DBResult r = LayOutRecord()) return r;
     ReserveFor(Packet.size());
     return FReader.ReadRows(FFields, *this);
 }
@@ -148,10 +148,10 @@ void TDSBase::ReserveFor(std::size_t PacketSize) {
     // the records again and again (a header that overstates them gets no more
     // than 8 times the packet's size), and for the blobs, whose bytes the
     // packet holds. Only a hint: values still find room one by one.
-    const std::uint64_t Records =
+    const std::uint64_t records =
         std::min(std::uint64_t{FReader.Rows()} * (std::uint64_t{FRecLen} + 1), std::uint64_t{PacketSize} * 8);
     try {
-        FRecords.reserve(FRecords.size() + static_cast<std::size_t>(Records));
+        FRecords.reserve(FRecords.size() + static_cast<std::size_t>(records));
         FBlobData.reserve(FBlobData.size() + PacketSize);
     } catch (const std::exception&) {
     }
@@ -159,47 +159,47 @@ void TDSBase::ReserveFor(std::size_t PacketSize) {
 
 DBResult TDSBase::ReadLaterPacket(const rtl::TBytes& Packet) {
     // A failing packet adds nothing: the records and blobs it had added go.
-    const std::uint32_t Records = FRecordCount;
-    const std::size_t RecordBytes = FRecords.size();
-    const std::size_t Blobs = FBlobEnds.size();
-    DBResult R = FReader.Open(Packet.data(), Packet.size());
-    if (!R) {
+    const std::uint32_t records = FRecordCount;
+    const std::size_t recordBytes = FRecords.size();
+    const std::size_t blobs = FBlobEnds.size();
+    DBResult r = FReader.Open(Packet.data(), Packet.size());
+    if (!r) {
         ReserveFor(Packet.size());
-        R = FReader.ReadRows(FFields, *this);
+        r = FReader.ReadRows(FFields, *this);
     }
-    if (R) {
-        FRecordCount = Records;
-        FRecords.resize(RecordBytes);
-        FBlobEnds.resize(Blobs);
+    if (r) {
+        FRecordCount = records;
+        FRecords.resize(recordBytes);
+        FBlobEnds.resize(blobs);
         FBlobData.resize(FBlobEnds.back());
     }
-    return R;
+    return r;
 }
 
 DBResult TDSBase::AppendData(const rtl::TBytes* Packet, bool HitEOF) {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     if (!Packet) {
         FPartial = false;
         return DBERR_NONE;
     }
     if (!FHasMetaData) {
         // A failed first packet leaves no metadata: the next one starts afresh.
-        if (DBResult R = ReadFirstPacket(*Packet)) {
+        if (DBResult r = ReadFirstPacket(*Packet)) {
             DropMetaData();
-            return R;
+            return r;
         }
         FHasMetaData = true;
     } else {
         // Every store's metadata came from a packet, so a complete store
         // reopens itself for appending.
-        if (DBResult R = ReadLaterPacket(*Packet)) return R;
+        if (DBResult r = ReadLaterPacket(*Packet)) return r;
     }
     FPartial = !HitEOF;
     return DBERR_NONE;
 }
 
 DBResult TDSBase::GetProps(DSProps& Props) {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     if (!FHasMetaData) return DBERR_NOMETADATA;
     Props.iFields = static_cast<std::uint32_t>(FFields.size());
     Props.iRecBufSize = FRecLen;
@@ -210,7 +210,7 @@ DBResult TDSBase::GetProps(DSProps& Props) {
 }
 
 DBResult TDSBase::GetFieldDescs(DSFLDDesc* Descs) {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     if (!FHasMetaData) return DBERR_NOMETADATA;
     if (!Descs && !FFields.empty()) return DBERR_INVALIDPARAM;
     std::copy(FFields.begin(), FFields.end(), Descs);
@@ -218,11 +218,11 @@ DBResult TDSBase::GetFieldDescs(DSFLDDesc* Descs) {
 }
 
 DBResult TDSBase::GetOptParameter(std::uint32_t FieldNo, const char* Name, TDSOptParam& Param) {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     if (!Name) return DBERR_INVALIDPARAM;
-    for (const TStoredOptParam& P : FOptParams) {
-        if (P.FieldNo == FieldNo && SameParamName(P.Param.Name, Name)) {
-            Param = P.Param;
+    for (const TStoredOptParam& p : FOptParams) {
+        if (p.FieldNo == FieldNo && SameParamName(p.Param.Name, Name)) {
+            Param = p.Param;
             return DBERR_NONE;
         }
     }
@@ -230,7 +230,7 @@ DBResult TDSBase::GetOptParameter(std::uint32_t FieldNo, const char* Name, TDSOp
 }
 
 DBResult TDSBase::GetProp(std::uint32_t Prop, std::uint32_t& Value) {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     switch (Prop) {
         case dspropREADONLY: Value = FReadOnly; break;
         case dspropDSISPARTIAL: Value = FPartial; break;
@@ -248,7 +248,7 @@ DBResult TDSBase::GetProp(std::uint32_t Prop, std::uint32_t& Value) {
 }
 
 DBResult TDSBase::SetProp(std::uint32_t Prop, std::uint32_t Value) {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     switch (Prop) {
         case dspropREADONLY: FReadOnly = Value != 0; break;
         case dspropDSISPARTIAL:
@@ -270,7 +270,7 @@ DBResult TDSBase::SetProp(std::uint32_t Prop, std::uint32_t Value) {
 }
 
 DBResult TDSBase::Reset() {
-    std::lock_guard Guard(FLock);
+    std::lock_guard guard(FLock);
     DropRecords();
     // Bookmarks taken before no longer hold positions in this order.
     ++FGeneration;

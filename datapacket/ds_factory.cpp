@@ -52,8 +52,8 @@ using TClassObjectEntry = std::unique_ptr<IDSObject> (*)(const TGUID& ClassId);
 
 // The entry point the client side creates engine objects through.
 TClassObjectEntry& RegisteredEntry() {
-    static TClassObjectEntry Entry = nullptr;
-    return Entry;
+    static TClassObjectEntry entry = nullptr;
+    return entry;
 }
 
 std::unique_ptr<IDSObject> EngineClassObject(const TGUID& ClassId) {
@@ -74,20 +74,20 @@ const struct TEngineRegistration {
 
 template <typename I>
 std::unique_ptr<I> Create(const TGUID& ClassId) {
-    std::unique_ptr<IDSObject> Object = CreateDbClientObject(ClassId);
-    auto* Typed = dynamic_cast<I*>(Object.get());
-    if (!Typed) ClassNotAvailable();
-    Object.release();
-    return std::unique_ptr<I>(Typed);
+    std::unique_ptr<IDSObject> object = CreateDbClientObject(ClassId);
+    auto* typed = dynamic_cast<I*>(object.get());
+    if (!typed) ClassNotAvailable();
+    object.release();
+    return std::unique_ptr<I>(typed);
 }
 
 }  // namespace
 
 std::unique_ptr<IDSObject> CreateDbClientObject(const TGUID& ClassId) {
-    const TClassObjectEntry Entry = RegisteredEntry();
-    std::unique_ptr<IDSObject> Object = Entry ? Entry(ClassId) : nullptr;
-    if (!Object) ClassNotAvailable();
-    return Object;
+    const TClassObjectEntry entry = RegisteredEntry();
+    std::unique_ptr<IDSObject> object = entry ? entry(ClassId) : nullptr;
+    if (!object) ClassNotAvailable();
+    return object;
 }
 
 std::shared_ptr<IDSBase> CreateDSBase() { return Create<IDSBase>(CLSID_DSBase); }

@@ -32,9 +32,9 @@ public:
     }
     template <typename T>
     bool Read(T& V) {
-        const std::uint8_t* P;
-        if (!Take(sizeof(T), P)) return false;
-        V = GetLE<T>(P);
+        const std::uint8_t* p;
+        if (!Take(sizeof(T), p)) return false;
+        V = GetLE<T>(p);
         return true;
     }
 
@@ -45,21 +45,21 @@ private:
 };
 
 std::uint32_t LogicalType(std::uint32_t Type) {
-    const std::uint32_t Size = FieldSizeOf(Type);
-    const bool Varying = (Type & dsVaryingFldType) != 0;
+    const std::uint32_t size = FieldSizeOf(Type);
+    const bool varying = (Type & dsVaryingFldType) != 0;
     switch (FieldClassOf(Type)) {
         case dsfldINT:
-            return Size == 1 ? fldINT8 : Size == 2 ? fldINT16 : Size == 4 ? fldINT32 : Size == 8 ? fldINT64 : fldUNKNOWN;
+            return size == 1 ? fldINT8 : size == 2 ? fldINT16 : size == 4 ? fldINT32 : size == 8 ? fldINT64 : fldUNKNOWN;
         case dsfldUINT:
-            return Size == 1   ? fldUINT8
-                   : Size == 2 ? fldUINT16
-                   : Size == 4 ? fldUINT32
-                   : Size == 8 ? fldUINT64
+            return size == 1   ? fldUINT8
+                   : size == 2 ? fldUINT16
+                   : size == 4 ? fldUINT32
+                   : size == 8 ? fldUINT64
                                : fldUNKNOWN;
-        case dsfldBOOL: return Size == 1 ? fldBOOL8 : Size == 2 ? fldBOOL : Size == 4 ? fldBOOL32 : fldUNKNOWN;
+        case dsfldBOOL: return size == 1 ? fldBOOL8 : size == 2 ? fldBOOL : size == 4 ? fldBOOL32 : fldUNKNOWN;
         case dsfldFLOATIEEE:
-            return Size == 8 ? fldFLOAT : Size == 10 ? fldFLOATIEEE : Size == 4 ? fldSINGLE : fldUNKNOWN;
-        case dsfldSINGLE: return Size == 4 ? fldSINGLE : fldUNKNOWN;
+            return size == 8 ? fldFLOAT : size == 10 ? fldFLOATIEEE : size == 4 ? fldSINGLE : fldUNKNOWN;
+        case dsfldSINGLE: return size == 4 ? fldSINGLE : fldUNKNOWN;
         case dsfldBCD: return fldBCD;
         case dsfldDATE: return fldDATE;
         case dsfldTIME: return fldTIME;
@@ -67,7 +67,7 @@ std::uint32_t LogicalType(std::uint32_t Type) {
         case dsfldZSTRING: return fldZSTRING;
         case dsfldUNICODE: return fldUNICODE;
         case dsfldBYTES:
-        case 16: return !Varying ? fldBYTES : Size == 4 ? fldBLOB : fldVARBYTES;
+        case 16: return !varying ? fldBYTES : size == 4 ? fldBLOB : fldVARBYTES;
         case dsfldADT: return fldADT;
         case dsfldARRAY: return fldARRAY;
         case dsfldEMBEDDEDTBL: return fldTABLE;
@@ -97,79 +97,79 @@ constexpr TSubtypeName SubtypeNames[] = {
 
 // Skips one encoded value of type Type (prefix, count and elements included).
 DBResult SkipValue(TBlock& B, std::uint32_t Type) {
-    const std::uint32_t Size = FieldSizeOf(Type);
-    const std::uint8_t* P;
+    const std::uint32_t size = FieldSizeOf(Type);
+    const std::uint8_t* p;
     if (Type & dsArrayFldType) {
-        std::uint32_t Count;
-        if (!B.Read(Count)) return DBERR_DATAPACKETMISMATCH;
+        std::uint32_t count;
+        if (!B.Read(count)) return DBERR_DATAPACKETMISMATCH;
         if (!(Type & dsVaryingFldType))
-            return B.Take(std::size_t{Count} * Size, P) ? DBERR_NONE : DBERR_DATAPACKETMISMATCH;
-        if (!IsPrefixWidth(Size)) return DBERR_INVALIDPARAM;
+            return B.Take(std::size_t{count} * size, p) ? DBERR_NONE : DBERR_DATAPACKETMISMATCH;
+        if (!IsPrefixWidth(size)) return DBERR_INVALIDPARAM;
         // Every element takes at least its prefix, so this ends with the block.
-        for (std::uint32_t I = 0; I < Count; ++I)
-            if (!B.Take(Size, P) || !B.Take(GetPrefix(P, Size), P)) return DBERR_DATAPACKETMISMATCH;
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (!B.Take(size, p) || !B.Take(GetPrefix(p, size), p)) return DBERR_DATAPACKETMISMATCH;
         return DBERR_NONE;
     }
     if (Type & dsVaryingFldType) {
-        if (!IsPrefixWidth(Size)) return DBERR_INVALIDPARAM;
-        if (!B.Take(Size, P)) return DBERR_DATAPACKETMISMATCH;
-        std::uint32_t DataLen = GetPrefix(P, Size);
-        if (Size == 4 && (DataLen & dsDELAYEDBIT)) DataLen = 0;
-        return B.Take(DataLen, P) ? DBERR_NONE : DBERR_DATAPACKETMISMATCH;
+        if (!IsPrefixWidth(size)) return DBERR_INVALIDPARAM;
+        if (!B.Take(size, p)) return DBERR_DATAPACKETMISMATCH;
+        std::uint32_t dataLen = GetPrefix(p, size);
+        if (size == 4 && (dataLen & dsDELAYEDBIT)) dataLen = 0;
+        return B.Take(dataLen, p) ? DBERR_NONE : DBERR_DATAPACKETMISMATCH;
     }
-    return B.Take(Size, P) ? DBERR_NONE : DBERR_DATAPACKETMISMATCH;
+    return B.Take(size, p) ? DBERR_NONE : DBERR_DATAPACKETMISMATCH;
 }
 
 // An integer or Boolean parameter value.
 DBResult IntegerValue(const TDSOptParam& Param, std::int64_t& V) {
-    const std::uint32_t Type = Param.Type;
-    const std::uint32_t Class = FieldClassOf(Type);
-    const std::uint32_t Size = FieldSizeOf(Type);
-    if ((Type & (dsVaryingFldType | dsArrayFldType)) || Param.Value.size() != Size) return DBERR_INVALIDPARAM;
-    if (Class != dsfldINT && Class != dsfldUINT && Class != dsfldBOOL) return DBERR_INVALIDPARAM;
-    const std::uint8_t* P = Param.Value.data();
-    const bool Signed = Class == dsfldINT;
-    switch (Size) {
-        case 1: V = Signed ? std::int64_t{static_cast<std::int8_t>(P[0])} : std::int64_t{P[0]}; break;
-        case 2: V = Signed ? std::int64_t{GetLE<std::int16_t>(P)} : std::int64_t{GetLE<std::uint16_t>(P)}; break;
-        case 4: V = Signed ? std::int64_t{GetLE<std::int32_t>(P)} : std::int64_t{GetLE<std::uint32_t>(P)}; break;
-        case 8: V = GetLE<std::int64_t>(P); break;
+    const std::uint32_t type = Param.Type;
+    const std::uint32_t fieldClass = FieldClassOf(type);
+    const std::uint32_t size = FieldSizeOf(type);
+    if ((type & (dsVaryingFldType | dsArrayFldType)) || Param.Value.size() != size) return DBERR_INVALIDPARAM;
+    if (fieldClass != dsfldINT && fieldClass != dsfldUINT && fieldClass != dsfldBOOL) return DBERR_INVALIDPARAM;
+    const std::uint8_t* p = Param.Value.data();
+    const bool isSigned = fieldClass == dsfldINT;
+    switch (size) {
+        case 1: V = isSigned ? std::int64_t{static_cast<std::int8_t>(p[0])} : std::int64_t{p[0]}; break;
+        case 2: V = isSigned ? std::int64_t{GetLE<std::int16_t>(p)} : std::int64_t{GetLE<std::uint16_t>(p)}; break;
+        case 4: V = isSigned ? std::int64_t{GetLE<std::int32_t>(p)} : std::int64_t{GetLE<std::uint32_t>(p)}; break;
+        case 8: V = GetLE<std::int64_t>(p); break;
         default: return DBERR_INVALIDPARAM;
     }
     return DBERR_NONE;
 }
 
 DBResult Int32Value(const TDSOptParam& Param, std::int32_t& V) {
-    std::int64_t Wide;
-    if (DBResult R = IntegerValue(Param, Wide)) return R;
-    if (Wide < std::numeric_limits<std::int32_t>::min() || Wide > std::numeric_limits<std::int32_t>::max())
+    std::int64_t wide;
+    if (DBResult r = IntegerValue(Param, wide)) return r;
+    if (wide < std::numeric_limits<std::int32_t>::min() || wide > std::numeric_limits<std::int32_t>::max())
         return DBERR_INVALIDPARAM;
-    V = static_cast<std::int32_t>(Wide);
+    V = static_cast<std::int32_t>(wide);
     return DBERR_NONE;
 }
 
 // An 8-bit text parameter value (class 9), up to its first zero byte.
 DBResult TextValue(const TDSOptParam& Param, std::string_view& Text) {
     if (FieldClassOf(Param.Type) != dsfldZSTRING || (Param.Type & dsArrayFldType)) return DBERR_INVALIDPARAM;
-    std::size_t Skip = 0;
-    if (Param.Type & dsVaryingFldType) Skip = FieldSizeOf(Param.Type);
-    const auto* Data = reinterpret_cast<const char*>(Param.Value.data()) + Skip;
-    const std::size_t Len = Param.Value.size() - Skip;
-    Text = std::string_view(Data, Len);
+    std::size_t skip = 0;
+    if (Param.Type & dsVaryingFldType) skip = FieldSizeOf(Param.Type);
+    const auto* data = reinterpret_cast<const char*>(Param.Value.data()) + skip;
+    const std::size_t len = Param.Value.size() - skip;
+    Text = std::string_view(data, len);
     Text = Text.substr(0, Text.find('\0'));
     return DBERR_NONE;
 }
 
 // Reads one parameter: name, type and value bytes as the packet holds them.
 DBResult ReadParam(TBlock& B, TDSOptParam& Param) {
-    std::uint8_t NameLen;
-    const std::uint8_t* Name;
-    if (!B.Read(NameLen) || !B.Take(NameLen, Name) || !B.Read(Param.Type)) return DBERR_DATAPACKETMISMATCH;
-    Param.Name.assign(reinterpret_cast<const char*>(Name), NameLen);
-    const std::uint8_t* Value = B.Here();
-    const std::size_t Start = B.Pos();
-    if (DBResult R = SkipValue(B, Param.Type)) return R;
-    Param.Value.assign(Value, Value + (B.Pos() - Start));
+    std::uint8_t nameLen;
+    const std::uint8_t* name;
+    if (!B.Read(nameLen) || !B.Take(nameLen, name) || !B.Read(Param.Type)) return DBERR_DATAPACKETMISMATCH;
+    Param.Name.assign(reinterpret_cast<const char*>(name), nameLen);
+    const std::uint8_t* value = B.Here();
+    const std::size_t start = B.Pos();
+    if (DBResult r = SkipValue(B, Param.Type)) return r;
+    Param.Value.assign(value, value + (B.Pos() - start));
     return DBERR_NONE;
 }
 
@@ -188,10 +188,10 @@ DBResult TDSReader::Open(const std::uint8_t* Data, std::size_t Size) {
     // A block that is not a binary packet is the XML form, which this engine
     // does not read.
     if (!Data || Size < 4) return DBERR_DATAPACKETMISMATCH;
-    const std::uint32_t Magic = GetLE<std::uint32_t>(Data);
-    if (Magic != PacketMagic && Magic != AltPacketMagic) return DBERR_DATAPACKETMISMATCH;
+    const std::uint32_t magic = GetLE<std::uint32_t>(Data);
+    if (magic != PacketMagic && magic != AltPacketMagic) return DBERR_DATAPACKETMISMATCH;
     if (Size < PacketHeaderSize) return DBERR_DATAPACKETMISMATCH;
-    if (Magic == PacketMagic && (GetLE<std::uint16_t>(Data + 4) > 3 || GetLE<std::uint16_t>(Data + 6) > 3))
+    if (magic == PacketMagic && (GetLE<std::uint16_t>(Data + 4) > 3 || GetLE<std::uint16_t>(Data + 6) > 3))
         return DBERR_DATAPACKETMISMATCH;
     FFirstByte = GetLE<std::uint32_t>(Data + 8);
     FColumns = GetLE<std::uint16_t>(Data + 12);
@@ -207,152 +207,152 @@ DBResult TDSReader::ReadMetaData(std::vector<DSFLDDesc>& Fields, std::vector<TSt
     Params.clear();
     if (!HasMetaData()) return DBERR_NOMETADATA;
     if (FFirstByte < PacketHeaderSize) return DBERR_DATAPACKETMISMATCH;
-    TBlock B(FData, FSize, FFirstByte);
+    TBlock b(FData, FSize, FFirstByte);
     // Each descriptor takes at least 10 bytes: no count can reserve more than the block holds.
     if (std::size_t{FColumns} * 10 > FSize) return DBERR_DATAPACKETMISMATCH;
     Fields.resize(FColumns);
     FColumnTypes.resize(FColumns);
-    for (std::uint16_t J = 0; J < FColumns; ++J) {
-        DSFLDDesc& F = Fields[J];
-        std::uint8_t NameLen;
-        const std::uint8_t* Name;
-        std::uint32_t Type;
-        std::uint16_t ParamCount;
-        if (!B.Read(NameLen)) return DBERR_DATAPACKETMISMATCH;
-        if (NameLen == 0) return DBERR_NULLFIELDNAME;
-        if (!B.Take(NameLen, Name) || !B.Read(Type) || !B.Read(F.iFldAttr) || !B.Read(ParamCount))
+    for (std::uint16_t j = 0; j < FColumns; ++j) {
+        DSFLDDesc& f = Fields[j];
+        std::uint8_t nameLen;
+        const std::uint8_t* name;
+        std::uint32_t type;
+        std::uint16_t paramCount;
+        if (!b.Read(nameLen)) return DBERR_DATAPACKETMISMATCH;
+        if (nameLen == 0) return DBERR_NULLFIELDNAME;
+        if (!b.Take(nameLen, name) || !b.Read(type) || !b.Read(f.iFldAttr) || !b.Read(paramCount))
             return DBERR_DATAPACKETMISMATCH;
-        std::memcpy(F.szName, Name, std::min<std::size_t>(NameLen, sizeof(F.szName) - 1));
+        std::memcpy(f.szName, name, std::min<std::size_t>(nameLen, sizeof(f.szName) - 1));
         // Arrays, structured and nested columns are not kept by this store.
-        if (FieldClassOf(Type) > dsfldMAXCLASS || FieldClassOf(Type) == dsfldEMBEDDEDTBL ||
-            (Type & (dsArrayFldType | dsPseudoFldType | dsEmbeddedFldType | dsCompArrayFldType)))
+        if (FieldClassOf(type) > dsfldMAXCLASS || FieldClassOf(type) == dsfldEMBEDDEDTBL ||
+            (type & (dsArrayFldType | dsPseudoFldType | dsEmbeddedFldType | dsCompArrayFldType)))
             return DBERR_INVALIDFLDTYPE;
-        if ((Type & dsVaryingFldType) && !IsPrefixWidth(FieldSizeOf(Type))) return DBERR_INVALIDFLDTYPE;
-        FColumnTypes[J] = Type;
-        F.iFldType = LogicalType(Type);
-        F.iFieldID = static_cast<std::uint16_t>(J + 1);
-        if (!(Type & dsVaryingFldType)) F.iUnits1 = static_cast<std::int32_t>(FieldSizeOf(Type));
+        if ((type & dsVaryingFldType) && !IsPrefixWidth(FieldSizeOf(type))) return DBERR_INVALIDFLDTYPE;
+        FColumnTypes[j] = type;
+        f.iFldType = LogicalType(type);
+        f.iFieldID = static_cast<std::uint16_t>(j + 1);
+        if (!(type & dsVaryingFldType)) f.iUnits1 = static_cast<std::int32_t>(FieldSizeOf(type));
 
-        for (std::uint16_t K = 0; K < ParamCount; ++K) {
-            TStoredOptParam Kept{static_cast<std::uint32_t>(J + 1), {}};
-            TDSOptParam& P = Kept.Param;
-            if (DBResult R = ReadParam(B, P)) return R;
-            bool Keep = false;
-            if (SameParamName(P.Name, "SUBTYPE")) {
-                std::string_view Text;
-                if (DBResult R = TextValue(P, Text)) return R;
-                F.iFldSubType = fldstUNKNOWN;
-                for (const TSubtypeName& S : SubtypeNames)
-                    if (SameParamName(Text, S.Name)) F.iFldSubType = S.Code;
-                if (F.iFldSubType == fldstAUTOINC) F.iFldAttr |= fldAttrREADONLY;
-                Keep = F.iFldSubType == fldstUNKNOWN;
-            } else if (SameParamName(P.Name, "DECIMALS")) {
-                if (DBResult R = Int32Value(P, F.iUnits2)) return R;
-            } else if (SameParamName(P.Name, "WIDTH") || SameParamName(P.Name, "ELEMENTS")) {
-                if (DBResult R = Int32Value(P, F.iUnits1)) return R;
-            } else if (SameParamName(P.Name, "CALCULATED")) {
-                std::int64_t V;
-                if (DBResult R = IntegerValue(P, V)) return R;
-                F.bCalculated = V != 0;
+        for (std::uint16_t k = 0; k < paramCount; ++k) {
+            TStoredOptParam kept{static_cast<std::uint32_t>(j + 1), {}};
+            TDSOptParam& p = kept.Param;
+            if (DBResult r = ReadParam(b, p)) return r;
+            bool keep = false;
+            if (SameParamName(p.Name, "SUBTYPE")) {
+                std::string_view text;
+                if (DBResult r = TextValue(p, text)) return r;
+                f.iFldSubType = fldstUNKNOWN;
+                for (const TSubtypeName& s : SubtypeNames)
+                    if (SameParamName(text, s.Name)) f.iFldSubType = s.Code;
+                if (f.iFldSubType == fldstAUTOINC) f.iFldAttr |= fldAttrREADONLY;
+                keep = f.iFldSubType == fldstUNKNOWN;
+            } else if (SameParamName(p.Name, "DECIMALS")) {
+                if (DBResult r = Int32Value(p, f.iUnits2)) return r;
+            } else if (SameParamName(p.Name, "WIDTH") || SameParamName(p.Name, "ELEMENTS")) {
+                if (DBResult r = Int32Value(p, f.iUnits1)) return r;
+            } else if (SameParamName(p.Name, "CALCULATED")) {
+                std::int64_t v;
+                if (DBResult r = IntegerValue(p, v)) return r;
+                f.bCalculated = v != 0;
             } else {
-                Keep = true;
+                keep = true;
             }
-            if (Keep) {
-                ++F.iOptParameters;
-                Params.push_back(std::move(Kept));
+            if (keep) {
+                ++f.iOptParameters;
+                Params.push_back(std::move(kept));
             }
         }
     }
-    std::uint16_t PacketParams;
-    if (!B.Read(PacketParams)) return DBERR_DATAPACKETMISMATCH;
-    for (std::uint16_t K = 0; K < PacketParams; ++K) {
-        TStoredOptParam Kept;
-        if (DBResult R = ReadParam(B, Kept.Param)) return R;
-        Params.push_back(std::move(Kept));
+    std::uint16_t packetParams;
+    if (!b.Read(packetParams)) return DBERR_DATAPACKETMISMATCH;
+    for (std::uint16_t k = 0; k < packetParams; ++k) {
+        TStoredOptParam kept;
+        if (DBResult r = ReadParam(b, kept.Param)) return r;
+        Params.push_back(std::move(kept));
     }
-    FMetaEnd = B.Pos();
+    FMetaEnd = b.Pos();
     return DBERR_NONE;
 }
 
 DBResult TDSReader::ReadRows(const std::vector<DSFLDDesc>& Fields, IRowSink& Sink) {
     if (FColumns != FColumnTypes.size() || Fields.size() != FColumnTypes.size()) return DBERR_DATAPACKETMISMATCH;
     // A fixed-size value must fit its slot (a text slot cuts it at the width).
-    for (std::size_t J = 0; J < Fields.size(); ++J) {
-        const DSFLDDesc& F = Fields[J];
-        if (FColumnTypes[J] & dsVaryingFldType || F.iFldType == fldZSTRING) continue;
-        const std::uint32_t Room = F.iFldType == fldUNICODE || F.iFldType == fldVARBYTES ? F.iFldLen - 2 : F.iFldLen;
-        if (FieldSizeOf(FColumnTypes[J]) > Room) return DBERR_INVALIDFLDTYPE;
+    for (std::size_t j = 0; j < Fields.size(); ++j) {
+        const DSFLDDesc& f = Fields[j];
+        if (FColumnTypes[j] & dsVaryingFldType || f.iFldType == fldZSTRING) continue;
+        const std::uint32_t room = f.iFldType == fldUNICODE || f.iFldType == fldVARBYTES ? f.iFldLen - 2 : f.iFldLen;
+        if (FieldSizeOf(FColumnTypes[j]) > room) return DBERR_INVALIDFLDTYPE;
     }
     if (FRows == 0) return DBERR_NONE;
-    std::size_t Start;
+    std::size_t start;
     if (FFlags & dsfHasRowOffset)
-        Start = FRowOffset;
+        start = FRowOffset;
     else if (FMetaEnd)
-        Start = FMetaEnd;
+        start = FMetaEnd;
     else if (HasMetaData())
         return DBERR_DATAPACKETMISMATCH;  // metadata that was not read, and no way past it
     else
-        Start = FFirstByte;
-    if (Start < PacketHeaderSize || Start > FSize) return DBERR_DATAPACKETMISMATCH;
+        start = FFirstByte;
+    if (start < PacketHeaderSize || start > FSize) return DBERR_DATAPACKETMISMATCH;
 
-    std::uint32_t ValueBuffer = MinValueBuffer;
-    for (const DSFLDDesc& F : Fields) ValueBuffer = std::max(ValueBuffer, F.iFldLen);
+    std::uint32_t valueBuffer = MinValueBuffer;
+    for (const DSFLDDesc& f : Fields) valueBuffer = std::max(valueBuffer, f.iFldLen);
 
-    TBlock B(FData, FSize, Start);
-    const std::size_t FlagBytes = (std::size_t{FColumns} + 3) / 4;
-    for (std::uint32_t Row = 0; Row < FRows; ++Row) {
-        const std::uint8_t* Head;
-        if (!B.Take(1 + FlagBytes, Head)) return DBERR_DATAPACKETMISMATCH;
-        std::uint8_t* Record;
-        if (DBResult R = Sink.NewRecord(Head[0], Record)) return R;
-        const std::uint8_t* Flags = Head + 1;
-        for (std::size_t J = 0; J < Fields.size(); ++J) {
-            const DSFLDDesc& F = Fields[J];
-            const unsigned Bits = (Flags[J / 4] >> (2 * (J % 4))) & 3u;
-            if (Bits & BLANK_NULL) {
-                Record[F.iNullOffsInRec] = recNull;
+    TBlock b(FData, FSize, start);
+    const std::size_t flagBytes = (std::size_t{FColumns} + 3) / 4;
+    for (std::uint32_t row = 0; row < FRows; ++row) {
+        const std::uint8_t* head;
+        if (!b.Take(1 + flagBytes, head)) return DBERR_DATAPACKETMISMATCH;
+        std::uint8_t* record;
+        if (DBResult r = Sink.NewRecord(head[0], record)) return r;
+        const std::uint8_t* flags = head + 1;
+        for (std::size_t j = 0; j < Fields.size(); ++j) {
+            const DSFLDDesc& f = Fields[j];
+            const unsigned bits = (flags[j / 4] >> (2 * (j % 4))) & 3u;
+            if (bits & BLANK_NULL) {
+                record[f.iNullOffsInRec] = recNull;
                 continue;
             }
-            if (Bits & BLANK_NOTCHANGED) {
-                Record[F.iNullOffsInRec] = recNotChanged;
+            if (bits & BLANK_NOTCHANGED) {
+                record[f.iNullOffsInRec] = recNotChanged;
                 continue;
             }
-            const std::uint32_t Type = FColumnTypes[J];
-            std::uint32_t Len = FieldSizeOf(Type);
-            const std::uint8_t* P;
-            if (Type & dsVaryingFldType) {
-                if (!B.Take(Len, P)) return DBERR_DATAPACKETMISMATCH;
-                Len = GetPrefix(P, Len);
+            const std::uint32_t type = FColumnTypes[j];
+            std::uint32_t len = FieldSizeOf(type);
+            const std::uint8_t* p;
+            if (type & dsVaryingFldType) {
+                if (!b.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
+                len = GetPrefix(p, len);
             }
-            std::uint8_t* Slot = Record + F.iFldOffsInRec;
-            if (F.iFldType == fldBLOB) {
-                std::uint32_t Number = NotFetchedBlob;
-                if (!(Len & dsDELAYEDBIT)) {
-                    if (!B.Take(Len, P)) return DBERR_DATAPACKETMISMATCH;
-                    if (Len == 0) {
-                        Record[F.iNullOffsInRec] = recNull;
+            std::uint8_t* slot = record + f.iFldOffsInRec;
+            if (f.iFldType == fldBLOB) {
+                std::uint32_t number = NotFetchedBlob;
+                if (!(len & dsDELAYEDBIT)) {
+                    if (!b.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
+                    if (len == 0) {
+                        record[f.iNullOffsInRec] = recNull;
                         continue;
                     }
-                    if (DBResult R = Sink.AddBlob(P, Len, Number)) return R;
+                    if (DBResult r = Sink.AddBlob(p, len, number)) return r;
                 }
-                PutLE(Slot, Number);
+                PutLE(slot, number);
                 continue;
             }
-            const bool Counted = F.iFldType == fldUNICODE || F.iFldType == fldVARBYTES;
-            if (Len > ValueBuffer || (Counted && Len > F.iFldLen - 2)) return DBERR_INVALIDPARAM;
-            if (!B.Take(Len, P)) return DBERR_DATAPACKETMISMATCH;
-            switch (F.iFldType) {
+            const bool counted = f.iFldType == fldUNICODE || f.iFldType == fldVARBYTES;
+            if (len > valueBuffer || (counted && len > f.iFldLen - 2)) return DBERR_INVALIDPARAM;
+            if (!b.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
+            switch (f.iFldType) {
                 case fldZSTRING:
                     // Cut at the column width; the zeroed slot keeps the terminator.
-                    std::memcpy(Slot, P, std::min(Len, F.iFldLen - 1));
+                    std::memcpy(slot, p, std::min(len, f.iFldLen - 1));
                     break;
                 case fldUNICODE:
                 case fldVARBYTES:
-                    PutLE(Slot, static_cast<std::uint16_t>(Len));
-                    std::memcpy(Slot + 2, P, Len);
+                    PutLE(slot, static_cast<std::uint16_t>(len));
+                    std::memcpy(slot + 2, p, len);
                     break;
                 default:
-                    std::memcpy(Slot, P, std::min(Len, F.iFldLen));
+                    std::memcpy(slot, p, std::min(len, f.iFldLen));
                     break;
             }
         }

@@ -26,8 +26,8 @@ std::uint32_t PrefixLimit(std::uint32_t Width) {
 }
 
 std::size_t NameLength(const char* Name, std::size_t Max) {
-    const void* End = std::memchr(Name, 0, Max);
-    return End ? static_cast<std::size_t>(static_cast<const char*>(End) - Name) : Max;
+    const void* end = std::memchr(Name, 0, Max);
+    return end ? static_cast<std::size_t>(static_cast<const char*>(end) - Name) : Max;
 }
 
 }  // namespace
@@ -36,12 +36,12 @@ DBResult TDSWriter::Grow(std::size_t Bytes) {
     // At least 32768 bytes, and at least the current size (up to 1024000) on
     // alternate growths; doubling every time meets both and moves the block
     // half as often.
-    std::size_t Growth = std::max(MinGrowth, std::min(FBuf.size(), MaxDoublingGrowth));
-    Growth = std::max(Growth, FUsed + Bytes - FBuf.size());
+    std::size_t growth = std::max(MinGrowth, std::min(FBuf.size(), MaxDoublingGrowth));
+    growth = std::max(growth, FUsed + Bytes - FBuf.size());
     // Packet offsets are 32-bit numbers.
-    if (FBuf.size() + Growth > std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
+    if (FBuf.size() + growth > std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
     try {
-        FBuf.resize(FBuf.size() + Growth);
+        FBuf.resize(FBuf.size() + growth);
     } catch (const std::bad_alloc&) {
         return DBERR_NOMEMORY;
     }
@@ -49,10 +49,11 @@ DBResult TDSWriter::Grow(std::size_t Bytes) {
 }
 
 DBResult TDSWriter::CheckColumnType(std::uint32_t Type) const {
-    const std::uint32_t Class = FieldClassOf(Type);
-    if (Class > dsfldMAXCLASS) return DBERR_NA;
+    const std::uint32_t fieldClass = FieldClassOf(Type);
+    if (fieldClass > dsfldMAXCLASS) return DBERR_NA;
     // Nested rows, arrays and structured columns are not built by this engine.
-    if (Class == dsfldEMBEDDEDTBL || (Type & (dsArrayFldType | dsPseudoFldType | dsEmbeddedFldType))) return DBERR_NA;
+    if (fieldClass == dsfldEMBEDDEDTBL || (Type & (dsArrayFldType | dsPseudoFldType | dsEmbeddedFldType)))
+        return DBERR_NA;
     if ((Type & dsVaryingFldType) && !IsPrefixWidth(FieldSizeOf(Type))) return DBERR_INVALIDPARAM;
     return DBERR_NONE;
 }
@@ -91,9 +92,9 @@ DBResult TDSWriter::Start(std::uint32_t Fields, bool WithMetaData) {
 }
 
 void TDSWriter::UpdateHeaderVersion() {
-    const bool Newer = std::any_of(FColumns.begin(), FColumns.end(),
+    const bool newer = std::any_of(FColumns.begin(), FColumns.end(),
                                    [](const TDSDataPacketFldDesc& D) { return FieldClassOf(D.iFieldType) > dsfldBYTES; });
-    if (Newer) PutLE<std::uint16_t>(At(HdrVersion), 2);
+    if (newer) PutLE<std::uint16_t>(At(HdrVersion), 2);
 }
 
 DBResult TDSWriter::Init_Sequential(std::uint32_t Version, std::uint16_t Fields) {
@@ -109,10 +110,10 @@ DBResult TDSWriter::Init_Sequential(std::uint32_t Version, std::uint16_t Fields)
 DBResult TDSWriter::Init(std::uint32_t Version, std::uint16_t Fields, const TDSDataPacketFldDesc* FieldDescs) {
     if (FieldDescs) {
         if (Version > 3) return DBERR_DATAPACKETMISMATCH;
-        for (std::uint32_t I = 0; I < Fields; ++I)
-            if (DBResult R = CheckColumnType(FieldDescs[I].iFieldType)) return R;
+        for (std::uint32_t i = 0; i < Fields; ++i)
+            if (DBResult r = CheckColumnType(FieldDescs[i].iFieldType)) return r;
         FColumns.assign(FieldDescs, FieldDescs + Fields);
-        for (TDSDataPacketFldDesc& D : FColumns) D.szFieldName[31] = 0;
+        for (TDSDataPacketFldDesc& d : FColumns) d.szFieldName[31] = 0;
         FColumnTotal = Fields;
         FCodecs.clear();
     }
@@ -128,26 +129,26 @@ DBResult TDSWriter::AddColumnDesc(const TDSDataPacketFldDesc& Desc) {
     // Columns come before any packet parameter or row; nested levels are not
     // built, so the top level is the only one with room.
     if (!FActive || FRowsStarted || FPacketParams > 0 || FColumns.size() >= FColumnTotal) return DBERR_NA;
-    if (DBResult R = CheckColumnType(Desc.iFieldType)) return R;
-    const std::size_t N = NameLength(Desc.szFieldName, 31);
-    if (N == 0) return DBERR_NULLFIELDNAME;
+    if (DBResult r = CheckColumnType(Desc.iFieldType)) return r;
+    const std::size_t n = NameLength(Desc.szFieldName, 31);
+    if (n == 0) return DBERR_NULLFIELDNAME;
     if (FWithMetaData) {
-        if (DBResult R = Reserve(DescriptorRoom)) return R;
-        std::size_t P = FPacketParamCountPos;
-        *At(P) = static_cast<std::uint8_t>(N);
-        std::memcpy(At(P + 1), Desc.szFieldName, N);
-        P += 1 + N;
-        PutLE<std::uint32_t>(At(P), Desc.iFieldType);
-        PutLE<std::uint16_t>(At(P + 4), Desc.iAttributes);
-        FColumnParamCountPos = P + 6;
+        if (DBResult r = Reserve(DescriptorRoom)) return r;
+        std::size_t p = FPacketParamCountPos;
+        *At(p) = static_cast<std::uint8_t>(n);
+        std::memcpy(At(p + 1), Desc.szFieldName, n);
+        p += 1 + n;
+        PutLE<std::uint32_t>(At(p), Desc.iFieldType);
+        PutLE<std::uint16_t>(At(p + 4), Desc.iAttributes);
+        FColumnParamCountPos = p + 6;
         PutLE<std::uint16_t>(At(FColumnParamCountPos), 0);
         FPacketParamCountPos = FColumnParamCountPos + 2;
         PutLE<std::uint16_t>(At(FPacketParamCountPos), 0);
         FUsed = FPacketParamCountPos + 2;
         FColumnParams = 0;
     }
-    TDSDataPacketFldDesc& Kept = FColumns.emplace_back(Desc);
-    std::memset(Kept.szFieldName + N, 0, sizeof(Kept.szFieldName) - N);
+    TDSDataPacketFldDesc& kept = FColumns.emplace_back(Desc);
+    std::memset(kept.szFieldName + n, 0, sizeof(kept.szFieldName) - n);
     UpdateHeaderVersion();
     return DBERR_NONE;
 }
@@ -158,29 +159,29 @@ DBResult TDSWriter::AddAttribute(std::uint32_t Area, const char* Name, std::uint
     // A call without a value closes a nested level's metadata; there are none.
     if (!Value) return DBERR_NA;
     if (!Name) return DBERR_INVALIDPARAM;
-    const std::size_t M = std::strlen(Name);
-    if (M > 255) return DBERR_INVALIDPARAM;
+    const std::size_t m = std::strlen(Name);
+    if (m > 255) return DBERR_INVALIDPARAM;
 
     // The encoded value: its prefix width (varying types) and the bytes taken from Value.
-    std::uint32_t PrefixWidth = 0;
-    std::uint32_t DataLen;
-    const std::uint32_t Size = FieldSizeOf(AttrType);
+    std::uint32_t prefixWidth = 0;
+    std::uint32_t dataLen;
+    const std::uint32_t size = FieldSizeOf(AttrType);
     if (AttrType & dsArrayFldType) {
         // Value holds the 4-byte element count and the elements.
         if (Len < 4) return DBERR_INVALIDPARAM;
         if (!(AttrType & dsVaryingFldType)) {
-            const std::uint64_t Count = GetLE<std::uint32_t>(static_cast<const std::uint8_t*>(Value));
-            if (4 + Count * Size != Len) return DBERR_INVALIDPARAM;
+            const std::uint64_t count = GetLE<std::uint32_t>(static_cast<const std::uint8_t*>(Value));
+            if (4 + count * size != Len) return DBERR_INVALIDPARAM;
         }
-        DataLen = Len;
+        dataLen = Len;
     } else if (AttrType & dsVaryingFldType) {
-        if (!IsPrefixWidth(Size) || Len < Size || Len - Size > PrefixLimit(Size)) return DBERR_INVALIDPARAM;
-        PrefixWidth = Size;
-        DataLen = Len - Size;
+        if (!IsPrefixWidth(size) || Len < size || Len - size > PrefixLimit(size)) return DBERR_INVALIDPARAM;
+        prefixWidth = size;
+        dataLen = Len - size;
     } else {
         // A fixed-size value is exactly its type's size.
-        if (Len != Size) return DBERR_INVALIDPARAM;
-        DataLen = Size;
+        if (Len != size) return DBERR_INVALIDPARAM;
+        dataLen = size;
     }
 
     if (Area == dsAttrField) {
@@ -191,52 +192,52 @@ DBResult TDSWriter::AddAttribute(std::uint32_t Area, const char* Name, std::uint
     } else {
         return DBERR_INVALIDPARAM;
     }
-    if (DBResult R = Reserve(M + 5 + PrefixWidth + std::size_t{DataLen} + 2)) return R;
+    if (DBResult r = Reserve(m + 5 + prefixWidth + std::size_t{dataLen} + 2)) return r;
 
     // A column parameter goes where the provisional packet-parameter count
     // stood, which then follows it; a packet parameter goes at the end.
-    std::size_t P = Area == dsAttrField ? FPacketParamCountPos : FUsed;
-    *At(P) = static_cast<std::uint8_t>(M);
-    std::memcpy(At(P + 1), Name, M);
-    P += 1 + M;
-    PutLE<std::uint32_t>(At(P), AttrType);
-    P += 4;
-    if (PrefixWidth) {
-        PutPrefix(At(P), PrefixWidth, DataLen);
-        P += PrefixWidth;
+    std::size_t p = Area == dsAttrField ? FPacketParamCountPos : FUsed;
+    *At(p) = static_cast<std::uint8_t>(m);
+    std::memcpy(At(p + 1), Name, m);
+    p += 1 + m;
+    PutLE<std::uint32_t>(At(p), AttrType);
+    p += 4;
+    if (prefixWidth) {
+        PutPrefix(At(p), prefixWidth, dataLen);
+        p += prefixWidth;
     }
-    if (DataLen) std::memcpy(At(P), Value, DataLen);
-    P += DataLen;
+    if (dataLen) std::memcpy(At(p), Value, dataLen);
+    p += dataLen;
     if (Area == dsAttrField) {
         PutLE<std::uint16_t>(At(FColumnParamCountPos), ++FColumnParams);
-        FPacketParamCountPos = P;
-        PutLE<std::uint16_t>(At(P), 0);
-        FUsed = P + 2;
+        FPacketParamCountPos = p;
+        PutLE<std::uint16_t>(At(p), 0);
+        FUsed = p + 2;
     } else {
         PutLE<std::uint16_t>(At(FPacketParamCountPos), ++FPacketParams);
-        FUsed = P;
+        FUsed = p;
     }
     return DBERR_NONE;
 }
 
 void TDSWriter::BuildCodecs() {
     FCodecs.resize(FColumns.size());
-    for (std::size_t J = 0; J < FColumns.size(); ++J) {
-        TColumnCodec& C = FCodecs[J];
-        const std::uint32_t Type = FColumns[J].iFieldType;
-        C.Size = FieldSizeOf(Type);
-        C.Varying = (Type & dsVaryingFldType) != 0;
-        C.FlagByte = 1 + static_cast<std::uint32_t>(J / 4);
-        C.NullBit = static_cast<std::uint8_t>(BLANK_NULL << (2 * (J % 4)));
-        C.NotChangedBit = static_cast<std::uint8_t>(BLANK_NOTCHANGED << (2 * (J % 4)));
+    for (std::size_t j = 0; j < FColumns.size(); ++j) {
+        TColumnCodec& c = FCodecs[j];
+        const std::uint32_t type = FColumns[j].iFieldType;
+        c.Size = FieldSizeOf(type);
+        c.Varying = (type & dsVaryingFldType) != 0;
+        c.FlagByte = 1 + static_cast<std::uint32_t>(j / 4);
+        c.NullBit = static_cast<std::uint8_t>(BLANK_NULL << (2 * (j % 4)));
+        c.NotChangedBit = static_cast<std::uint8_t>(BLANK_NOTCHANGED << (2 * (j % 4)));
     }
 }
 
 void TDSWriter::RecordRowOffset() {
-    const std::uint32_t Flags = GetLE<std::uint32_t>(At(HdrFlags));
-    if ((Flags & dsfHasRowOffset) || FUsed >= 65536) return;
+    const std::uint32_t flags = GetLE<std::uint32_t>(At(HdrFlags));
+    if ((flags & dsfHasRowOffset) || FUsed >= 65536) return;
     PutLE<std::uint16_t>(At(HdrRowOffset), static_cast<std::uint16_t>(FUsed));
-    PutLE<std::uint32_t>(At(HdrFlags), Flags | dsfHasRowOffset);
+    PutLE<std::uint32_t>(At(HdrFlags), flags | dsfHasRowOffset);
 }
 
 DBResult TDSWriter::PutField(std::uint32_t Status, std::uint32_t Len, const void* Src) {
@@ -247,39 +248,39 @@ DBResult TDSWriter::PutField(std::uint32_t Status, std::uint32_t Len, const void
         RecordRowOffset();
         FRowsStarted = true;
     }
-    const auto* Bytes = static_cast<const std::uint8_t*>(Src);
+    const auto* bytes = static_cast<const std::uint8_t*>(Src);
     if (FColumnInRow == 0) {
         if (Status != fldIsValue || !Src) return DBERR_INVALIDPARAM;
-        const std::size_t FlagBytes = (FColumnTotal + 3) / 4;
-        if (DBResult R = Reserve(1 + FlagBytes)) return R;
+        const std::size_t flagBytes = (FColumnTotal + 3) / 4;
+        if (DBResult r = Reserve(1 + flagBytes)) return r;
         FRowPos = FUsed;
-        *At(FUsed) = Bytes[0];
-        std::memset(At(FUsed + 1), 0, FlagBytes);
-        FUsed += 1 + FlagBytes;
+        *At(FUsed) = bytes[0];
+        std::memset(At(FUsed + 1), 0, flagBytes);
+        FUsed += 1 + flagBytes;
     } else {
-        const TColumnCodec& C = FCodecs[FColumnInRow - 1];
-        const bool NotFetched = Status == fldIsValue && C.Varying && C.Size == 4 && (Len & dsDELAYEDBIT);
-        if (NotFetched) {
+        const TColumnCodec& c = FCodecs[FColumnInRow - 1];
+        const bool notFetched = Status == fldIsValue && c.Varying && c.Size == 4 && (Len & dsDELAYEDBIT);
+        if (notFetched) {
             // A value left for fetching on demand: the marked prefix only.
-            if (DBResult R = Reserve(4)) return R;
+            if (DBResult r = Reserve(4)) return r;
             PutLE<std::uint32_t>(At(FUsed), Len);
             FUsed += 4;
         } else if (Status == fldIsNull || (Status == fldIsValue && !Src)) {
-            *At(FRowPos + C.FlagByte) |= C.NullBit;
+            *At(FRowPos + c.FlagByte) |= c.NullBit;
         } else if (Status == fldIsNotChanged) {
-            *At(FRowPos + C.FlagByte) |= C.NotChangedBit;
+            *At(FRowPos + c.FlagByte) |= c.NotChangedBit;
         } else if (Status != fldIsValue) {
             return DBERR_INVALIDPARAM;
-        } else if (!C.Varying) {
-            if (DBResult R = Reserve(C.Size)) return R;
-            std::memcpy(At(FUsed), Bytes, C.Size);
-            FUsed += C.Size;
+        } else if (!c.Varying) {
+            if (DBResult r = Reserve(c.Size)) return r;
+            std::memcpy(At(FUsed), bytes, c.Size);
+            FUsed += c.Size;
         } else {
-            if (Len > PrefixLimit(C.Size)) return DBERR_INVALIDPARAM;
-            if (DBResult R = Reserve(C.Size + std::size_t{Len})) return R;
-            PutPrefix(At(FUsed), C.Size, Len);
-            if (Len) std::memcpy(At(FUsed + C.Size), Bytes, Len);
-            FUsed += C.Size + Len;
+            if (Len > PrefixLimit(c.Size)) return DBERR_INVALIDPARAM;
+            if (DBResult r = Reserve(c.Size + std::size_t{Len})) return r;
+            PutPrefix(At(FUsed), c.Size, Len);
+            if (Len) std::memcpy(At(FUsed + c.Size), bytes, Len);
+            FUsed += c.Size + Len;
         }
     }
     if (FColumnInRow == FColumnTotal) {

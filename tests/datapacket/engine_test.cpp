@@ -19,11 +19,11 @@ namespace {
 #define EXPECT_OK(Call) EXPECT_EQ(DBResult{DBERR_NONE}, (Call))
 
 TDSDataPacketFldDesc Column(const char* Name, std::uint32_t Type, std::uint16_t Attributes = 0) {
-    TDSDataPacketFldDesc D;
-    std::strncpy(D.szFieldName, Name, sizeof(D.szFieldName) - 1);
-    D.iFieldType = Type;
-    D.iAttributes = Attributes;
-    return D;
+    TDSDataPacketFldDesc d;
+    std::strncpy(d.szFieldName, Name, sizeof(d.szFieldName) - 1);
+    d.iFieldType = Type;
+    d.iAttributes = Attributes;
+    return d;
 }
 
 // Parameters typed as the provider types them.
@@ -31,13 +31,13 @@ void AddInteger(IDSWriter& W, std::uint32_t Area, const char* Name, std::int32_t
     EXPECT_OK(W.AddAttribute(Area, Name, 0x10004, 4, &V));
 }
 void AddText(IDSWriter& W, std::uint32_t Area, const char* Name, const std::string& Text) {
-    const std::string Data = Text + '\0';
-    EXPECT_OK(W.AddAttribute(Area, Name, 0x490002, static_cast<std::uint32_t>(2 + Data.size()), Data.data()));
+    const std::string data = Text + '\0';
+    EXPECT_OK(W.AddAttribute(Area, Name, 0x490002, static_cast<std::uint32_t>(2 + data.size()), data.data()));
 }
 
 void PutRowStart(IDSWriter& W) {
-    const std::uint8_t Status = dsRecUnmodified;
-    EXPECT_OK(W.PutField(fldIsValue, 1, &Status));
+    const std::uint8_t status = dsRecUnmodified;
+    EXPECT_OK(W.PutField(fldIsValue, 1, &status));
 }
 void PutInt64(IDSWriter& W, std::int64_t V) { EXPECT_OK(W.PutField(fldIsValue, 8, &V)); }
 void PutWide(IDSWriter& W, const std::u16string& S) {
@@ -48,26 +48,26 @@ void PutNull(IDSWriter& W) { EXPECT_OK(W.PutField(fldIsNull, 0, nullptr)); }
 // The system's query shape: an 8-byte integer, a wide string of 3
 // characters and a wide memo, one null value.
 rtl::TBytes GoldenPacket() {
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 3));
-    EXPECT_OK(W->AddColumnDesc(Column("ID", 0x10008)));
-    EXPECT_OK(W->AddColumnDesc(Column("WORD", 0x4A0001)));
-    AddInteger(*W, dsAttrField, "WIDTH", 6);
-    EXPECT_OK(W->AddColumnDesc(Column("TEXT", 0x4B0004)));
-    AddInteger(*W, dsAttrField, "WIDTH", 10);
-    AddText(*W, dsAttrField, "SUBTYPE", "WideText");
-    AddInteger(*W, dsAttrPacket, "LCID", 0);
-    PutRowStart(*W);
-    PutInt64(*W, 1);
-    PutWide(*W, u"кат");
-    PutWide(*W, u"Hi");
-    PutRowStart(*W);
-    PutInt64(*W, -2);
-    PutNull(*W);
-    PutWide(*W, u"x");
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
-    return Packet;
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 3));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10008)));
+    EXPECT_OK(w->AddColumnDesc(Column("WORD", 0x4A0001)));
+    AddInteger(*w, dsAttrField, "WIDTH", 6);
+    EXPECT_OK(w->AddColumnDesc(Column("TEXT", 0x4B0004)));
+    AddInteger(*w, dsAttrField, "WIDTH", 10);
+    AddText(*w, dsAttrField, "SUBTYPE", "WideText");
+    AddInteger(*w, dsAttrPacket, "LCID", 0);
+    PutRowStart(*w);
+    PutInt64(*w, 1);
+    PutWide(*w, u"кат");
+    PutWide(*w, u"Hi");
+    PutRowStart(*w);
+    PutInt64(*w, -2);
+    PutNull(*w);
+    PutWide(*w, u"x");
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    return packet;
 }
 
 const rtl::TBytes GoldenBytes = {
@@ -91,14 +91,14 @@ const rtl::TBytes GoldenBytes = {
 };
 
 std::uint32_t U32At(const rtl::TBytes& P, std::size_t Offset) {
-    std::uint32_t V;
-    std::memcpy(&V, P.data() + Offset, 4);
-    return V;
+    std::uint32_t v;
+    std::memcpy(&v, P.data() + Offset, 4);
+    return v;
 }
 std::uint16_t U16At(const rtl::TBytes& P, std::size_t Offset) {
-    std::uint16_t V;
-    std::memcpy(&V, P.data() + Offset, 2);
-    return V;
+    std::uint16_t v;
+    std::memcpy(&v, P.data() + Offset, 2);
+    return v;
 }
 
 // A store that has taken Packet, with a cursor over it.
@@ -116,293 +116,293 @@ struct TOpenStore {
         EXPECT_OK(Cursor->InitCursor(Base));
     }
     std::vector<std::uint8_t> Record(std::int32_t SeqNo) {
-        std::vector<std::uint8_t> Buf(Props.iRecBufSize);
+        std::vector<std::uint8_t> buf(Props.iRecBufSize);
         EXPECT_OK(Cursor->MoveToSeqNo(SeqNo));
-        EXPECT_OK(Cursor->GetCurrentRecord(Buf.data()));
-        return Buf;
+        EXPECT_OK(Cursor->GetCurrentRecord(buf.data()));
+        return buf;
     }
     std::string Blob(const std::vector<std::uint8_t>& Rec, std::uint32_t FieldNo) {
-        std::uint32_t Len = 0;
-        EXPECT_OK(Cursor->GetBlobLen(Rec.data(), FieldNo, Len));
-        std::string Data(Len, '\0');
-        EXPECT_OK(Cursor->GetBlob(Rec.data(), FieldNo, 0, Data.data(), Len));
-        Data.resize(Len);
-        return Data;
+        std::uint32_t len = 0;
+        EXPECT_OK(Cursor->GetBlobLen(Rec.data(), FieldNo, len));
+        std::string data(len, '\0');
+        EXPECT_OK(Cursor->GetBlob(Rec.data(), FieldNo, 0, data.data(), len));
+        data.resize(len);
+        return data;
     }
 };
 
 // A rows-only packet of the golden columns with the given IDs, from the
 // writer that wrote the metadata (as the provider does for a refresh).
 rtl::TBytes RowsOnlyPacket(const std::vector<std::int64_t>& Ids) {
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 3));
-    EXPECT_OK(W->AddColumnDesc(Column("ID", 0x10008)));
-    EXPECT_OK(W->AddColumnDesc(Column("WORD", 0x4A0001)));
-    EXPECT_OK(W->AddColumnDesc(Column("TEXT", 0x4B0004)));
-    rtl::TBytes Discarded;
-    EXPECT_OK(W->GetDataPacket(Discarded));
-    EXPECT_OK(W->Reset());
-    for (std::int64_t Id : Ids) {
-        PutRowStart(*W);
-        PutInt64(*W, Id);
-        PutNull(*W);
-        PutNull(*W);
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 3));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10008)));
+    EXPECT_OK(w->AddColumnDesc(Column("WORD", 0x4A0001)));
+    EXPECT_OK(w->AddColumnDesc(Column("TEXT", 0x4B0004)));
+    rtl::TBytes discarded;
+    EXPECT_OK(w->GetDataPacket(discarded));
+    EXPECT_OK(w->Reset());
+    for (std::int64_t id : Ids) {
+        PutRowStart(*w);
+        PutInt64(*w, id);
+        PutNull(*w);
+        PutNull(*w);
     }
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
-    return Packet;
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    return packet;
 }
 
 // --- The writer ---
 
 TEST(PacketWriter, GoldenPacketByteForByte) {
-    const rtl::TBytes Packet = GoldenPacket();
-    ASSERT_EQ(GoldenBytes.size(), Packet.size());
-    for (std::size_t I = 0; I < Packet.size(); ++I) EXPECT_EQ(GoldenBytes[I], Packet[I]) << "byte " << I;
+    const rtl::TBytes packet = GoldenPacket();
+    ASSERT_EQ(GoldenBytes.size(), packet.size());
+    for (std::size_t i = 0; i < packet.size(); ++i) EXPECT_EQ(GoldenBytes[i], packet[i]) << "byte " << i;
 }
 
 TEST(PacketWriter, EmptyPacketPointsPastThePacketParameters) {
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 1));
-    EXPECT_OK(W->AddColumnDesc(Column("A", 0x10004)));
-    AddInteger(*W, dsAttrPacket, "LCID", 1033);
-    std::uint32_t Size = 0;
-    EXPECT_OK(W->GetSize(Size));
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
-    ASSERT_EQ(Size, Packet.size());
-    EXPECT_EQ(0u, U32At(Packet, 14));                   // rows
-    EXPECT_EQ(3u, U32At(Packet, 18));                   // metadata, row offset
-    EXPECT_EQ(Packet.size(), U16At(Packet, 22));        // rows would start at the end
-    EXPECT_EQ(1u, U16At(Packet, Packet.size() - 15));   // one packet parameter before LCID
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 1));
+    EXPECT_OK(w->AddColumnDesc(Column("A", 0x10004)));
+    AddInteger(*w, dsAttrPacket, "LCID", 1033);
+    std::uint32_t size = 0;
+    EXPECT_OK(w->GetSize(size));
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    ASSERT_EQ(size, packet.size());
+    EXPECT_EQ(0u, U32At(packet, 14));                   // rows
+    EXPECT_EQ(3u, U32At(packet, 18));                   // metadata, row offset
+    EXPECT_EQ(packet.size(), U16At(packet, 22));        // rows would start at the end
+    EXPECT_EQ(1u, U16At(packet, packet.size() - 15));   // one packet parameter before LCID
 }
 
 TEST(PacketWriter, RowsOnlyPacketAfterResetStartsRowsAt24) {
-    const rtl::TBytes Packet = RowsOnlyPacket({7});
-    ASSERT_EQ(24u + 1 + 1 + 8, Packet.size());
-    EXPECT_EQ(PacketMagic, U32At(Packet, 0));
-    EXPECT_EQ(3u, U16At(Packet, 12));
-    EXPECT_EQ(1u, U32At(Packet, 14));
-    EXPECT_EQ(dsfHasRowOffset, U32At(Packet, 18));
-    EXPECT_EQ(24u, U16At(Packet, 22));
-    EXPECT_EQ(0x0, Packet[24]);     // status
-    EXPECT_EQ(0x14, Packet[25]);    // columns 2 and 3 null
-    EXPECT_EQ(7, Packet[26]);
+    const rtl::TBytes packet = RowsOnlyPacket({7});
+    ASSERT_EQ(24u + 1 + 1 + 8, packet.size());
+    EXPECT_EQ(PacketMagic, U32At(packet, 0));
+    EXPECT_EQ(3u, U16At(packet, 12));
+    EXPECT_EQ(1u, U32At(packet, 14));
+    EXPECT_EQ(dsfHasRowOffset, U32At(packet, 18));
+    EXPECT_EQ(24u, U16At(packet, 22));
+    EXPECT_EQ(0x0, packet[24]);     // status
+    EXPECT_EQ(0x14, packet[25]);    // columns 2 and 3 null
+    EXPECT_EQ(7, packet[26]);
 
     // A rows-only packet with no rows still says where rows would start.
-    const rtl::TBytes Empty = RowsOnlyPacket({});
-    ASSERT_EQ(24u, Empty.size());
-    EXPECT_EQ(dsfHasRowOffset, U32At(Empty, 18));
-    EXPECT_EQ(24u, U16At(Empty, 22));
+    const rtl::TBytes empty = RowsOnlyPacket({});
+    ASSERT_EQ(24u, empty.size());
+    EXPECT_EQ(dsfHasRowOffset, U32At(empty, 18));
+    EXPECT_EQ(24u, U16At(empty, 22));
 }
 
 TEST(PacketWriter, FlagBytesPerFourColumns) {
-    for (std::uint16_t Columns : {4, 5, 8, 9}) {
-        SCOPED_TRACE(Columns);
-        auto W = CreateDSWriter();
-        std::vector<TDSDataPacketFldDesc> Descs(Columns, Column("C", 0x10001));
-        EXPECT_OK(W->Init(1, Columns, Descs.data()));
-        PutRowStart(*W);
-        for (int J = 0; J < Columns; ++J) {
-            if (J == Columns - 1)
-                PutNull(*W);
+    for (std::uint16_t columns : {4, 5, 8, 9}) {
+        SCOPED_TRACE(columns);
+        auto w = CreateDSWriter();
+        std::vector<TDSDataPacketFldDesc> descs(columns, Column("C", 0x10001));
+        EXPECT_OK(w->Init(1, columns, descs.data()));
+        PutRowStart(*w);
+        for (int j = 0; j < columns; ++j) {
+            if (j == columns - 1)
+                PutNull(*w);
             else
-                EXPECT_OK(W->PutField(fldIsValue, 1, "\x05"));
+                EXPECT_OK(w->PutField(fldIsValue, 1, "\x05"));
         }
-        rtl::TBytes Packet;
-        EXPECT_OK(W->GetDataPacket(Packet));
-        const std::size_t FlagBytes = (Columns + 3) / 4;
-        ASSERT_EQ(24u + 1 + FlagBytes + (Columns - 1), Packet.size());
+        rtl::TBytes packet;
+        EXPECT_OK(w->GetDataPacket(packet));
+        const std::size_t flagBytes = (columns + 3) / 4;
+        ASSERT_EQ(24u + 1 + flagBytes + (columns - 1), packet.size());
         // The last column's null bit: bit 2 * (j mod 4) of flag byte j div 4.
-        const int Last = Columns - 1;
-        EXPECT_EQ(1 << (2 * (Last % 4)), Packet[25 + Last / 4]);
+        const int last = columns - 1;
+        EXPECT_EQ(1 << (2 * (last % 4)), packet[25 + last / 4]);
     }
 }
 
 TEST(PacketWriter, GrowsAcrossManyRowsWithoutLosingBytes) {
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 2));
-    EXPECT_OK(W->AddColumnDesc(Column("ID", 0x10008)));
-    EXPECT_OK(W->AddColumnDesc(Column("TEXT", 0x4B0004)));
-    const std::string Text(1000, 'z');
-    const int Rows = 3000;  // about 3 MB: several growths, some of them doubling
-    for (int I = 0; I < Rows; ++I) {
-        PutRowStart(*W);
-        PutInt64(*W, I);
-        EXPECT_OK(W->PutField(fldIsValue, static_cast<std::uint32_t>(Text.size()), Text.data()));
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 2));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10008)));
+    EXPECT_OK(w->AddColumnDesc(Column("TEXT", 0x4B0004)));
+    const std::string text(1000, 'z');
+    const int rows = 3000;  // about 3 MB: several growths, some of them doubling
+    for (int i = 0; i < rows; ++i) {
+        PutRowStart(*w);
+        PutInt64(*w, i);
+        EXPECT_OK(w->PutField(fldIsValue, static_cast<std::uint32_t>(text.size()), text.data()));
     }
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
-    TOpenStore S(Packet);
-    ASSERT_EQ(static_cast<std::uint32_t>(Rows), S.Props.iRecords);
-    for (int SeqNo : {1, Rows / 2, Rows}) {
-        auto Rec = S.Record(SeqNo);
-        std::int64_t Id;
-        std::memcpy(&Id, Rec.data(), 8);
-        EXPECT_EQ(SeqNo - 1, Id);
-        EXPECT_EQ(Text, S.Blob(Rec, 2));
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    TOpenStore s(packet);
+    ASSERT_EQ(static_cast<std::uint32_t>(rows), s.Props.iRecords);
+    for (int seqNo : {1, rows / 2, rows}) {
+        auto rec = s.Record(seqNo);
+        std::int64_t id;
+        std::memcpy(&id, rec.data(), 8);
+        EXPECT_EQ(seqNo - 1, id);
+        EXPECT_EQ(text, s.Blob(rec, 2));
     }
 }
 
 TEST(PacketWriter, RefusedCalls) {
     {
-        auto W = CreateDSWriter();
-        EXPECT_EQ(DBERR_DATAPACKETMISMATCH, W->Init_Sequential(4, 1));
-        EXPECT_EQ(DBERR_NA, W->Reset());  // no column registered
-        EXPECT_EQ(DBERR_NA, W->SetXMLMode(5));
-        EXPECT_OK(W->SetXMLMode(0));
-        EXPECT_EQ(DBERR_NA, W->EndOfNestedRows());
+        auto w = CreateDSWriter();
+        EXPECT_EQ(DBERR_DATAPACKETMISMATCH, w->Init_Sequential(4, 1));
+        EXPECT_EQ(DBERR_NA, w->Reset());  // no column registered
+        EXPECT_EQ(DBERR_NA, w->SetXMLMode(5));
+        EXPECT_OK(w->SetXMLMode(0));
+        EXPECT_EQ(DBERR_NA, w->EndOfNestedRows());
     }
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 2));
-    EXPECT_EQ(DBERR_NA, W->AddColumnDesc(Column("BIG", MakeFieldType(37, 4))));
-    EXPECT_EQ(DBERR_NA, W->AddColumnDesc(Column("NESTED", 0x10E0001)));
-    EXPECT_EQ(DBERR_NULLFIELDNAME, W->AddColumnDesc(Column("", 0x10004)));
-    EXPECT_EQ(DBERR_NA, W->AddAttribute(dsAttrField, "WIDTH", 0x10004, 4, "\0\0\0"));  // no column yet
-    EXPECT_OK(W->AddColumnDesc(Column("A", 0x10004)));
-    EXPECT_EQ(DBERR_NA, W->AddAttribute(dsAttrField, "X", 0x10004, 4, nullptr));  // would close a nested level
-    EXPECT_EQ(DBERR_INVALIDPARAM, W->AddAttribute(dsAttrField, "X", 0x10004, 2, "\1"));  // shorter than its type
-    EXPECT_OK(W->AddColumnDesc(Column("B", 0x490001)));
-    EXPECT_EQ(DBERR_NA, W->AddColumnDesc(Column("C", 0x10004)));  // all columns described
-    EXPECT_EQ(DBERR_INVALIDPARAM, W->PutField(fldIsNull, 0, nullptr));  // a row starts with its status
-    PutRowStart(*W);
-    EXPECT_OK(W->PutField(fldIsValue, 4, "\1\0\0\0"));
-    EXPECT_EQ(DBERR_INVALIDPARAM, W->PutField(fldIsValue, 256, std::string(256, 'a').data()));  // 1-byte prefix
-    rtl::TBytes Packet;
-    EXPECT_EQ(DBERR_NA, W->GetDataPacket(Packet));  // the row is unfinished
-    EXPECT_OK(W->PutField(fldIsValue, 2, "ab"));
-    EXPECT_EQ(DBERR_NA, W->AddAttribute(dsAttrPacket, "LATE", 0x10004, 4, "\0\0\0"));
-    EXPECT_OK(W->GetDataPacket(Packet));
-    EXPECT_EQ(DBERR_NA, W->PutField(fldIsValue, 1, "\0"));  // handed over: Reset first
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 2));
+    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("BIG", MakeFieldType(37, 4))));
+    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("NESTED", 0x10E0001)));
+    EXPECT_EQ(DBERR_NULLFIELDNAME, w->AddColumnDesc(Column("", 0x10004)));
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "WIDTH", 0x10004, 4, "\0\0\0"));  // no column yet
+    EXPECT_OK(w->AddColumnDesc(Column("A", 0x10004)));
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "X", 0x10004, 4, nullptr));  // would close a nested level
+    EXPECT_EQ(DBERR_INVALIDPARAM, w->AddAttribute(dsAttrField, "X", 0x10004, 2, "\1"));  // shorter than its type
+    EXPECT_OK(w->AddColumnDesc(Column("B", 0x490001)));
+    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("C", 0x10004)));  // all columns described
+    EXPECT_EQ(DBERR_INVALIDPARAM, w->PutField(fldIsNull, 0, nullptr));  // a row starts with its status
+    PutRowStart(*w);
+    EXPECT_OK(w->PutField(fldIsValue, 4, "\1\0\0\0"));
+    EXPECT_EQ(DBERR_INVALIDPARAM, w->PutField(fldIsValue, 256, std::string(256, 'a').data()));  // 1-byte prefix
+    rtl::TBytes packet;
+    EXPECT_EQ(DBERR_NA, w->GetDataPacket(packet));  // the row is unfinished
+    EXPECT_OK(w->PutField(fldIsValue, 2, "ab"));
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrPacket, "LATE", 0x10004, 4, "\0\0\0"));
+    EXPECT_OK(w->GetDataPacket(packet));
+    EXPECT_EQ(DBERR_NA, w->PutField(fldIsValue, 1, "\0"));  // handed over: Reset first
 }
 
 TEST(PacketWriter, ColumnNamesOf31BytesTravelWholeLongerAreCut) {
-    const std::string Name31(31, 'n');
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 2));
-    EXPECT_OK(W->AddColumnDesc(Column(Name31.c_str(), 0x10004)));
-    TDSDataPacketFldDesc Full;  // 32 bytes of name, no terminator
-    std::memset(Full.szFieldName, 'm', sizeof(Full.szFieldName));
-    Full.iFieldType = 0x10004;
-    EXPECT_OK(W->AddColumnDesc(Full));
-    std::uint32_t Count = 0;
-    EXPECT_OK(W->GetColumnCount(Count));
-    ASSERT_EQ(2u, Count);
-    TDSDataPacketFldDesc Descs[2];
-    EXPECT_OK(W->GetColumnDescs(Descs));
-    EXPECT_EQ(std::string(31, 'm'), Descs[1].szFieldName);
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
-    EXPECT_EQ(31, Packet[24]);
-    TOpenStore S(Packet);
-    EXPECT_EQ(Name31, S.Fields[0].szName);
-    EXPECT_EQ(std::string(31, 'm'), S.Fields[1].szName);
+    const std::string name31(31, 'n');
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 2));
+    EXPECT_OK(w->AddColumnDesc(Column(name31.c_str(), 0x10004)));
+    TDSDataPacketFldDesc full;  // 32 bytes of name, no terminator
+    std::memset(full.szFieldName, 'm', sizeof(full.szFieldName));
+    full.iFieldType = 0x10004;
+    EXPECT_OK(w->AddColumnDesc(full));
+    std::uint32_t count = 0;
+    EXPECT_OK(w->GetColumnCount(count));
+    ASSERT_EQ(2u, count);
+    TDSDataPacketFldDesc descs[2];
+    EXPECT_OK(w->GetColumnDescs(descs));
+    EXPECT_EQ(std::string(31, 'm'), descs[1].szFieldName);
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    EXPECT_EQ(31, packet[24]);
+    TOpenStore s(packet);
+    EXPECT_EQ(name31, s.Fields[0].szName);
+    EXPECT_EQ(std::string(31, 'm'), s.Fields[1].szName);
 }
 
 // --- Reading back ---
 
 TEST(RecordStore, GoldenPacketReadsBack) {
-    TOpenStore S(GoldenPacket());
-    EXPECT_EQ(3u, S.Props.iFields);
-    EXPECT_EQ(2u, S.Props.iRecords);
-    EXPECT_EQ(8u + 8 + 4 + 3, S.Props.iRecBufSize);
+    TOpenStore s(GoldenPacket());
+    EXPECT_EQ(3u, s.Props.iFields);
+    EXPECT_EQ(2u, s.Props.iRecords);
+    EXPECT_EQ(8u + 8 + 4 + 3, s.Props.iRecBufSize);
 
     struct TExpected {
         const char* Name;
         std::uint32_t Type, SubType;
         std::int32_t Units1;
         std::uint32_t Len, Offset, NullOffset;
-    } const Expected[] = {
+    } const expected[] = {
         {"ID", fldINT64, 0, 8, 8, 0, 20},
         {"WORD", fldUNICODE, 0, 6, 8, 8, 21},
         {"TEXT", fldBLOB, fldstWIDEMEMO, 10, 4, 16, 22},
     };
-    for (std::size_t J = 0; J < 3; ++J) {
-        SCOPED_TRACE(Expected[J].Name);
-        const DSFLDDesc& F = S.Fields[J];
-        EXPECT_STREQ(Expected[J].Name, F.szName);
-        EXPECT_EQ(Expected[J].Type, F.iFldType);
-        EXPECT_EQ(Expected[J].SubType, F.iFldSubType);
-        EXPECT_EQ(Expected[J].Units1, F.iUnits1);
-        EXPECT_EQ(Expected[J].Len, F.iFldLen);
-        EXPECT_EQ(Expected[J].Offset, F.iFldOffsInRec);
-        EXPECT_EQ(Expected[J].NullOffset, F.iNullOffsInRec);
-        EXPECT_EQ(J + 1, F.iFieldID);
-        EXPECT_EQ(0u, F.iOptParameters);  // WIDTH and a known SUBTYPE are not kept
+    for (std::size_t j = 0; j < 3; ++j) {
+        SCOPED_TRACE(expected[j].Name);
+        const DSFLDDesc& f = s.Fields[j];
+        EXPECT_STREQ(expected[j].Name, f.szName);
+        EXPECT_EQ(expected[j].Type, f.iFldType);
+        EXPECT_EQ(expected[j].SubType, f.iFldSubType);
+        EXPECT_EQ(expected[j].Units1, f.iUnits1);
+        EXPECT_EQ(expected[j].Len, f.iFldLen);
+        EXPECT_EQ(expected[j].Offset, f.iFldOffsInRec);
+        EXPECT_EQ(expected[j].NullOffset, f.iNullOffsInRec);
+        EXPECT_EQ(j + 1, f.iFieldID);
+        EXPECT_EQ(0u, f.iOptParameters);  // WIDTH and a known SUBTYPE are not kept
     }
 
-    auto Rec = S.Record(1);
-    std::int64_t Id;
-    std::memcpy(&Id, Rec.data(), 8);
-    EXPECT_EQ(1, Id);
-    const std::uint8_t Word[] = {6, 0, 0x3A, 0x04, 0x30, 0x04, 0x42, 0x04};
-    EXPECT_EQ(0, std::memcmp(Word, Rec.data() + 8, 8));
-    EXPECT_EQ((std::vector<std::uint8_t>{0, 0, 0}), std::vector<std::uint8_t>(Rec.begin() + 20, Rec.end()));
-    EXPECT_EQ(std::string("H\0i\0", 4), S.Blob(Rec, 3));
-    std::uint8_t Attribute = 0xFF;
-    EXPECT_OK(S.Cursor->GetRecordAttribute(Attribute));
-    EXPECT_EQ(dsRecUnmodified, Attribute);
+    auto rec = s.Record(1);
+    std::int64_t id;
+    std::memcpy(&id, rec.data(), 8);
+    EXPECT_EQ(1, id);
+    const std::uint8_t word[] = {6, 0, 0x3A, 0x04, 0x30, 0x04, 0x42, 0x04};
+    EXPECT_EQ(0, std::memcmp(word, rec.data() + 8, 8));
+    EXPECT_EQ((std::vector<std::uint8_t>{0, 0, 0}), std::vector<std::uint8_t>(rec.begin() + 20, rec.end()));
+    EXPECT_EQ(std::string("H\0i\0", 4), s.Blob(rec, 3));
+    std::uint8_t attribute = 0xFF;
+    EXPECT_OK(s.Cursor->GetRecordAttribute(attribute));
+    EXPECT_EQ(dsRecUnmodified, attribute);
 
     // Part of a blob from an offset.
-    char Part[8] = {};
-    std::uint32_t Len = sizeof(Part);
-    EXPECT_OK(S.Cursor->GetBlob(Rec.data(), 3, 2, Part, Len));
-    EXPECT_EQ(2u, Len);
-    EXPECT_EQ('i', Part[0]);
+    char part[8] = {};
+    std::uint32_t len = sizeof(part);
+    EXPECT_OK(s.Cursor->GetBlob(rec.data(), 3, 2, part, len));
+    EXPECT_EQ(2u, len);
+    EXPECT_EQ('i', part[0]);
 
-    Rec = S.Record(2);
-    std::memcpy(&Id, Rec.data(), 8);
-    EXPECT_EQ(-2, Id);
-    std::uint8_t Slot[8];
-    bool Blank = false;
-    EXPECT_OK(S.Cursor->GetField(Rec.data(), 2, Slot, Blank));
-    EXPECT_TRUE(Blank);
-    EXPECT_OK(S.Cursor->GetField(Rec.data(), 1, Slot, Blank));
-    EXPECT_FALSE(Blank);
-    EXPECT_EQ(0, std::memcmp(Slot, Rec.data(), 8));
-    EXPECT_EQ(DBERR_OUTOFRANGE, S.Cursor->GetField(Rec.data(), 4, Slot, Blank));
-    EXPECT_EQ(std::string("x\0", 2), S.Blob(Rec, 3));
-    EXPECT_EQ(DBERR_INVALIDPARAM, S.Cursor->GetBlobLen(Rec.data(), 1, Len));  // not a blob column
+    rec = s.Record(2);
+    std::memcpy(&id, rec.data(), 8);
+    EXPECT_EQ(-2, id);
+    std::uint8_t slot[8];
+    bool blank = false;
+    EXPECT_OK(s.Cursor->GetField(rec.data(), 2, slot, blank));
+    EXPECT_TRUE(blank);
+    EXPECT_OK(s.Cursor->GetField(rec.data(), 1, slot, blank));
+    EXPECT_FALSE(blank);
+    EXPECT_EQ(0, std::memcmp(slot, rec.data(), 8));
+    EXPECT_EQ(DBERR_OUTOFRANGE, s.Cursor->GetField(rec.data(), 4, slot, blank));
+    EXPECT_EQ(std::string("x\0", 2), s.Blob(rec, 3));
+    EXPECT_EQ(DBERR_INVALIDPARAM, s.Cursor->GetBlobLen(rec.data(), 1, len));  // not a blob column
 
-    TDSOptParam Param;
-    EXPECT_OK(S.Base->GetOptParameter(0, "lcid", Param));
-    EXPECT_EQ("LCID", Param.Name);
-    EXPECT_EQ(0x10004u, Param.Type);
-    EXPECT_EQ((rtl::TBytes{0, 0, 0, 0}), Param.Value);
-    EXPECT_EQ(DBERR_NOSUCHINDEX, S.Base->GetOptParameter(3, "SUBTYPE", Param));
-    EXPECT_EQ(DBERR_NOSUCHINDEX, S.Base->GetOptParameter(1, "LCID", Param));  // a packet parameter, not column 1's
+    TDSOptParam param;
+    EXPECT_OK(s.Base->GetOptParameter(0, "lcid", param));
+    EXPECT_EQ("LCID", param.Name);
+    EXPECT_EQ(0x10004u, param.Type);
+    EXPECT_EQ((rtl::TBytes{0, 0, 0, 0}), param.Value);
+    EXPECT_EQ(DBERR_NOSUCHINDEX, s.Base->GetOptParameter(3, "SUBTYPE", param));
+    EXPECT_EQ(DBERR_NOSUCHINDEX, s.Base->GetOptParameter(1, "LCID", param));  // a packet parameter, not column 1's
 }
 
 TEST(RecordStore, ColumnParametersAreKeptByColumnNumber) {
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 2));
-    EXPECT_OK(W->AddColumnDesc(Column("ID", 0x10004)));
-    AddText(*W, dsAttrField, "SUBTYPE", "autoinc");
-    EXPECT_OK(W->AddColumnDesc(Column("NAME", 0x490001)));
-    AddText(*W, dsAttrField, "ORIGIN", "lx_items.name");
-    AddText(*W, dsAttrField, "SUBTYPE", "Curious");
-    AddInteger(*W, dsAttrField, "DECIMALS", -3);
-    std::uint32_t IncludedInDelta = 0x10004 | dsIncInDelta;
-    std::int32_t One = 1;
-    EXPECT_OK(W->AddAttribute(dsAttrPacket, "MD_SEMANTICS", IncludedInDelta, 4, &One));
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 2));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10004)));
+    AddText(*w, dsAttrField, "SUBTYPE", "autoinc");
+    EXPECT_OK(w->AddColumnDesc(Column("NAME", 0x490001)));
+    AddText(*w, dsAttrField, "ORIGIN", "lx_items.name");
+    AddText(*w, dsAttrField, "SUBTYPE", "Curious");
+    AddInteger(*w, dsAttrField, "DECIMALS", -3);
+    std::uint32_t includedInDelta = 0x10004 | dsIncInDelta;
+    std::int32_t one = 1;
+    EXPECT_OK(w->AddAttribute(dsAttrPacket, "MD_SEMANTICS", includedInDelta, 4, &one));
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
 
-    TOpenStore S(Packet);
-    EXPECT_EQ(fldstAUTOINC, S.Fields[0].iFldSubType);
-    EXPECT_EQ(fldAttrREADONLY, S.Fields[0].iFldAttr);
-    EXPECT_EQ(fldstUNKNOWN, S.Fields[1].iFldSubType);
-    EXPECT_EQ(-3, S.Fields[1].iUnits2);
-    EXPECT_EQ(2u, S.Fields[1].iOptParameters);
-    TDSOptParam Param;
-    EXPECT_OK(S.Base->GetOptParameter(2, "Origin", Param));
-    EXPECT_EQ(0x490002u, Param.Type);
-    const std::string Origin = "\x0E\x00lx_items.name\0"s;
-    EXPECT_EQ(rtl::TBytes(Origin.begin(), Origin.end()), Param.Value);
-    EXPECT_OK(S.Base->GetOptParameter(2, "SUBTYPE", Param));
-    EXPECT_EQ(DBERR_NOSUCHINDEX, S.Base->GetOptParameter(1, "ORIGIN", Param));
-    EXPECT_OK(S.Base->GetOptParameter(0, "md_semantics", Param));
-    EXPECT_EQ(IncludedInDelta, Param.Type);
+    TOpenStore s(packet);
+    EXPECT_EQ(fldstAUTOINC, s.Fields[0].iFldSubType);
+    EXPECT_EQ(fldAttrREADONLY, s.Fields[0].iFldAttr);
+    EXPECT_EQ(fldstUNKNOWN, s.Fields[1].iFldSubType);
+    EXPECT_EQ(-3, s.Fields[1].iUnits2);
+    EXPECT_EQ(2u, s.Fields[1].iOptParameters);
+    TDSOptParam param;
+    EXPECT_OK(s.Base->GetOptParameter(2, "Origin", param));
+    EXPECT_EQ(0x490002u, param.Type);
+    const std::string origin = "\x0E\x00lx_items.name\0"s;
+    EXPECT_EQ(rtl::TBytes(origin.begin(), origin.end()), param.Value);
+    EXPECT_OK(s.Base->GetOptParameter(2, "SUBTYPE", param));
+    EXPECT_EQ(DBERR_NOSUCHINDEX, s.Base->GetOptParameter(1, "ORIGIN", param));
+    EXPECT_OK(s.Base->GetOptParameter(0, "md_semantics", param));
+    EXPECT_EQ(includedInDelta, param.Type);
 }
 
 TEST(RecordStore, LogicalTypesAndSlotLengths) {
@@ -410,7 +410,7 @@ TEST(RecordStore, LogicalTypesAndSlotLengths) {
         std::uint32_t Type;
         std::int32_t Width;  // the WIDTH parameter, none when 0
         std::uint32_t Logical, Slot;
-    } const Cases[] = {
+    } const cases[] = {
         {0x10001, 0, fldINT8, 2},        {0x10002, 0, fldINT16, 2},        {0x10004, 0, fldINT32, 4},
         {0x20001, 0, fldUINT8, 2},       {0x20004, 0, fldUINT32, 4},       {0x20008, 0, fldUINT64, 8},
         {0x30001, 0, fldBOOL8, 2},       {0x30002, 0, fldBOOL, 2},         {0x30004, 0, fldBOOL32, 4},
@@ -422,28 +422,28 @@ TEST(RecordStore, LogicalTypesAndSlotLengths) {
         {0x4B0001, 5, fldVARBYTES, 7},   {0xB0010, 0, fldBYTES, 16},       {0x4B0004, 0, fldBLOB, 4},
         {0x500004, 0, fldBLOB, 4},
     };
-    const std::uint16_t N = std::size(Cases);
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, N));
-    for (const TCase& C : Cases) {
-        EXPECT_OK(W->AddColumnDesc(Column("C", C.Type)));
-        if (C.Width) AddInteger(*W, dsAttrField, "WIDTH", C.Width);
+    const std::uint16_t n = std::size(cases);
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, n));
+    for (const TCase& c : cases) {
+        EXPECT_OK(w->AddColumnDesc(Column("C", c.Type)));
+        if (c.Width) AddInteger(*w, dsAttrField, "WIDTH", c.Width);
     }
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
-    EXPECT_EQ(2u, U16At(Packet, 4));  // classes above 11 need format version 2
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    EXPECT_EQ(2u, U16At(packet, 4));  // classes above 11 need format version 2
 
-    TOpenStore S(Packet);
-    std::uint32_t Offset = 0;
-    for (std::uint16_t J = 0; J < N; ++J) {
-        SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << Cases[J].Type);
-        EXPECT_EQ(Cases[J].Logical, S.Fields[J].iFldType);
-        EXPECT_EQ(Cases[J].Slot, S.Fields[J].iFldLen);
-        EXPECT_EQ(Offset, S.Fields[J].iFldOffsInRec);
-        Offset += Cases[J].Slot;
+    TOpenStore s(packet);
+    std::uint32_t offset = 0;
+    for (std::uint16_t j = 0; j < n; ++j) {
+        SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << cases[j].Type);
+        EXPECT_EQ(cases[j].Logical, s.Fields[j].iFldType);
+        EXPECT_EQ(cases[j].Slot, s.Fields[j].iFldLen);
+        EXPECT_EQ(offset, s.Fields[j].iFldOffsInRec);
+        offset += cases[j].Slot;
     }
-    for (std::uint16_t J = 0; J < N; ++J) EXPECT_EQ(Offset + J, S.Fields[J].iNullOffsInRec);
-    EXPECT_EQ(Offset + N, S.Props.iRecBufSize);
+    for (std::uint16_t j = 0; j < n; ++j) EXPECT_EQ(offset + j, s.Fields[j].iNullOffsInRec);
+    EXPECT_EQ(offset + n, s.Props.iRecBufSize);
 }
 
 // A slot may take 65531 bytes and no more: a wide string or varying bytes
@@ -454,65 +454,65 @@ TEST(RecordStore, SlotsOfUpTo65531Bytes) {
         std::uint32_t Type;
         std::int32_t Width;
         DBResult Expected;
-    } Cases[] = {
+    } cases[] = {
         {0x4A0002, 65529, DBERR_NONE}, {0x4A0002, 65530, DBERR_INVALIDFLDTYPE},
         {0x4B0002, 65529, DBERR_NONE}, {0x4B0002, 65530, DBERR_INVALIDFLDTYPE},
         {0x490002, 65530, DBERR_NONE}, {0x490002, 65531, DBERR_INVALIDFLDTYPE},
     };
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << C.Type << std::dec << ", width " << C.Width);
-        auto W = CreateDSWriter();
-        EXPECT_OK(W->Init_Sequential(1, 1));
-        EXPECT_OK(W->AddColumnDesc(Column("C", C.Type)));
-        AddInteger(*W, dsAttrField, "WIDTH", C.Width);
-        rtl::TBytes Packet;
-        EXPECT_OK(W->GetDataPacket(Packet));
-        auto Base = CreateDSBase();
-        EXPECT_EQ(C.Expected, Base->AppendData(&Packet, true));
-        DSProps Props;
-        if (C.Expected == DBERR_NONE && Base->GetProps(Props) == DBERR_NONE) {
-            DSFLDDesc Field;
-            EXPECT_OK(Base->GetFieldDescs(&Field));
-            EXPECT_EQ(65531u, Field.iFldLen);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << c.Type << std::dec << ", width " << c.Width);
+        auto w = CreateDSWriter();
+        EXPECT_OK(w->Init_Sequential(1, 1));
+        EXPECT_OK(w->AddColumnDesc(Column("C", c.Type)));
+        AddInteger(*w, dsAttrField, "WIDTH", c.Width);
+        rtl::TBytes packet;
+        EXPECT_OK(w->GetDataPacket(packet));
+        auto base = CreateDSBase();
+        EXPECT_EQ(c.Expected, base->AppendData(&packet, true));
+        DSProps props;
+        if (c.Expected == DBERR_NONE && base->GetProps(props) == DBERR_NONE) {
+            DSFLDDesc field;
+            EXPECT_OK(base->GetFieldDescs(&field));
+            EXPECT_EQ(65531u, field.iFldLen);
         }
     }
 }
 
 TEST(RecordStore, TextValuesInTheirSlots) {
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 3));
-    EXPECT_OK(W->AddColumnDesc(Column("Z", 0x490001)));
-    AddInteger(*W, dsAttrField, "WIDTH", 3);
-    EXPECT_OK(W->AddColumnDesc(Column("V", 0x4B0001)));
-    AddInteger(*W, dsAttrField, "WIDTH", 4);
-    EXPECT_OK(W->AddColumnDesc(Column("B", 0x4B0004)));
-    PutRowStart(*W);
-    EXPECT_OK(W->PutField(fldIsValue, 6, "abcdef"));
-    EXPECT_OK(W->PutField(fldIsValue, 2, "\x01\x02"));
-    EXPECT_OK(W->PutField(fldIsValue, 0, ""));  // an empty blob is kept as null
-    PutRowStart(*W);
-    EXPECT_OK(W->PutField(fldIsValue, 0, ""));
-    EXPECT_OK(W->PutField(fldIsNotChanged, 0, nullptr));
-    EXPECT_OK(W->PutField(fldIsValue, dsDELAYEDBIT, nullptr));  // left for fetching on demand
-    rtl::TBytes Packet;
-    EXPECT_OK(W->GetDataPacket(Packet));
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 3));
+    EXPECT_OK(w->AddColumnDesc(Column("Z", 0x490001)));
+    AddInteger(*w, dsAttrField, "WIDTH", 3);
+    EXPECT_OK(w->AddColumnDesc(Column("V", 0x4B0001)));
+    AddInteger(*w, dsAttrField, "WIDTH", 4);
+    EXPECT_OK(w->AddColumnDesc(Column("B", 0x4B0004)));
+    PutRowStart(*w);
+    EXPECT_OK(w->PutField(fldIsValue, 6, "abcdef"));
+    EXPECT_OK(w->PutField(fldIsValue, 2, "\x01\x02"));
+    EXPECT_OK(w->PutField(fldIsValue, 0, ""));  // an empty blob is kept as null
+    PutRowStart(*w);
+    EXPECT_OK(w->PutField(fldIsValue, 0, ""));
+    EXPECT_OK(w->PutField(fldIsNotChanged, 0, nullptr));
+    EXPECT_OK(w->PutField(fldIsValue, dsDELAYEDBIT, nullptr));  // left for fetching on demand
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
 
-    TOpenStore S(Packet);
-    auto Rec = S.Record(1);
+    TOpenStore s(packet);
+    auto rec = s.Record(1);
     // "abc" cut at the width and terminated; 2 bytes after a 16-bit count.
-    EXPECT_EQ(0, std::memcmp("abc\0\x02\0\x01\x02\0\0", Rec.data(), 10));
-    std::uint32_t Len = 99;
-    EXPECT_OK(S.Cursor->GetBlobLen(Rec.data(), 3, Len));
-    EXPECT_EQ(0u, Len);
-    bool Blank = false;
-    EXPECT_OK(S.Cursor->GetField(Rec.data(), 3, nullptr, Blank));
-    EXPECT_TRUE(Blank);
+    EXPECT_EQ(0, std::memcmp("abc\0\x02\0\x01\x02\0\0", rec.data(), 10));
+    std::uint32_t len = 99;
+    EXPECT_OK(s.Cursor->GetBlobLen(rec.data(), 3, len));
+    EXPECT_EQ(0u, len);
+    bool blank = false;
+    EXPECT_OK(s.Cursor->GetField(rec.data(), 3, nullptr, blank));
+    EXPECT_TRUE(blank);
 
-    Rec = S.Record(2);
-    EXPECT_OK(S.Cursor->GetField(Rec.data(), 1, nullptr, Blank));
-    EXPECT_FALSE(Blank);  // an empty text is a value
-    EXPECT_EQ(recNotChanged, Rec[S.Fields[1].iNullOffsInRec]);
-    EXPECT_EQ(DBERR_BLOBNOTFETCHED, S.Cursor->GetBlobLen(Rec.data(), 3, Len));
+    rec = s.Record(2);
+    EXPECT_OK(s.Cursor->GetField(rec.data(), 1, nullptr, blank));
+    EXPECT_FALSE(blank);  // an empty text is a value
+    EXPECT_EQ(recNotChanged, rec[s.Fields[1].iNullOffsInRec]);
+    EXPECT_EQ(DBERR_BLOBNOTFETCHED, s.Cursor->GetBlobLen(rec.data(), 3, len));
 }
 
 // --- The cursor ---
@@ -525,7 +525,7 @@ TEST(Cursor, MovementRules) {
         std::int32_t Arg;
         DBResult Result;
         std::uint32_t Lands;  // the sequence number when Result is DBERR_NONE
-    } const Cases[] = {
+    } const cases[] = {
         {0, Relative, 1, DBERR_NONE, 1},          {0, Relative, 3, DBERR_NONE, 3},
         {0, Relative, 4, DBERR_EOF, 0},           {0, Relative, -1, DBERR_BOF, 0},
         {0, Relative, 0, DBERR_BOF, 0},           {-1, Relative, -1, DBERR_NONE, 3},
@@ -537,224 +537,224 @@ TEST(Cursor, MovementRules) {
         {2, SeqNo, 0, DBERR_BOF, 0},              {2, SeqNo, -5, DBERR_BOF, 0},
         {2, SeqNo, 4, DBERR_EOF, 0},              {0, SeqNo, 3, DBERR_NONE, 3},
     };
-    TOpenStore S(GoldenPacket());
-    rtl::TBytes More = RowsOnlyPacket({3});
-    EXPECT_OK(S.Base->AppendData(&More, true));
-    std::int32_t Count = 0;
-    EXPECT_OK(S.Cursor->GetRecordCount(Count));
-    ASSERT_EQ(3, Count);
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(::testing::Message() << "from " << C.From << (C.Op == Relative ? " relative " : " seqno ")
-                                          << C.Arg);
-        const DBResult Start = C.From == 0    ? S.Cursor->MoveToBOF()
-                               : C.From == -1 ? S.Cursor->MoveToEOF()
-                                              : S.Cursor->MoveToSeqNo(C.From);
-        EXPECT_OK(Start);
-        EXPECT_EQ(C.Result, C.Op == Relative ? S.Cursor->MoveRelative(C.Arg) : S.Cursor->MoveToSeqNo(C.Arg));
-        std::uint32_t Seq = 0;
-        const DBResult R = S.Cursor->GetSequenceNumber(Seq);
-        EXPECT_EQ(C.Result, R);  // on a crack: the crack's code
-        if (R == DBERR_NONE) {
-            EXPECT_EQ(C.Lands, Seq);
+    TOpenStore s(GoldenPacket());
+    rtl::TBytes more = RowsOnlyPacket({3});
+    EXPECT_OK(s.Base->AppendData(&more, true));
+    std::int32_t count = 0;
+    EXPECT_OK(s.Cursor->GetRecordCount(count));
+    ASSERT_EQ(3, count);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "from " << c.From << (c.Op == Relative ? " relative " : " seqno ")
+                                          << c.Arg);
+        const DBResult start = c.From == 0    ? s.Cursor->MoveToBOF()
+                               : c.From == -1 ? s.Cursor->MoveToEOF()
+                                              : s.Cursor->MoveToSeqNo(c.From);
+        EXPECT_OK(start);
+        EXPECT_EQ(c.Result, c.Op == Relative ? s.Cursor->MoveRelative(c.Arg) : s.Cursor->MoveToSeqNo(c.Arg));
+        std::uint32_t seq = 0;
+        const DBResult r = s.Cursor->GetSequenceNumber(seq);
+        EXPECT_EQ(c.Result, r);  // on a crack: the crack's code
+        if (r == DBERR_NONE) {
+            EXPECT_EQ(c.Lands, seq);
         }
-        std::vector<std::uint8_t> Buf(S.Props.iRecBufSize);
-        EXPECT_EQ(C.Result, S.Cursor->GetCurrentRecord(Buf.data()));
+        std::vector<std::uint8_t> buf(s.Props.iRecBufSize);
+        EXPECT_EQ(c.Result, s.Cursor->GetCurrentRecord(buf.data()));
     }
 }
 
 TEST(Cursor, EmptyStoreHasOnlyCracks) {
-    TOpenStore S(GoldenPacket());
-    EXPECT_OK(S.Base->Reset());
-    std::int32_t Count = -1;
-    EXPECT_OK(S.Cursor->GetRecordCount(Count));
-    EXPECT_EQ(0, Count);
-    EXPECT_OK(S.Cursor->MoveToBOF());
-    EXPECT_EQ(DBERR_EOF, S.Cursor->MoveRelative(1));
-    EXPECT_EQ(DBERR_BOF, S.Cursor->MoveRelative(-1));
+    TOpenStore s(GoldenPacket());
+    EXPECT_OK(s.Base->Reset());
+    std::int32_t count = -1;
+    EXPECT_OK(s.Cursor->GetRecordCount(count));
+    EXPECT_EQ(0, count);
+    EXPECT_OK(s.Cursor->MoveToBOF());
+    EXPECT_EQ(DBERR_EOF, s.Cursor->MoveRelative(1));
+    EXPECT_EQ(DBERR_BOF, s.Cursor->MoveRelative(-1));
 }
 
 TEST(Cursor, BookmarksKeepPositionsAndFindRecordsAfterReset) {
-    TOpenStore S(GoldenPacket());
-    CURProps Props;
-    EXPECT_OK(S.Cursor->GetCursorProps(Props));
-    ASSERT_EQ(S.Props.iBookmarkSize, Props.iBookMarkSize);
-    EXPECT_EQ(S.Props.iRecBufSize, Props.iRecBufSize);
-    std::vector<std::uint8_t> First(Props.iBookMarkSize), Second(Props.iBookMarkSize), Eof(Props.iBookMarkSize);
-    EXPECT_OK(S.Cursor->MoveToSeqNo(1));
-    EXPECT_OK(S.Cursor->GetCurrentBookMark(First.data()));
-    EXPECT_OK(S.Cursor->MoveToSeqNo(2));
-    EXPECT_OK(S.Cursor->GetCurrentBookMark(Second.data()));
-    EXPECT_OK(S.Cursor->MoveToEOF());
-    EXPECT_OK(S.Cursor->GetCurrentBookMark(Eof.data()));
+    TOpenStore s(GoldenPacket());
+    CURProps props;
+    EXPECT_OK(s.Cursor->GetCursorProps(props));
+    ASSERT_EQ(s.Props.iBookmarkSize, props.iBookMarkSize);
+    EXPECT_EQ(s.Props.iRecBufSize, props.iRecBufSize);
+    std::vector<std::uint8_t> first(props.iBookMarkSize), second(props.iBookMarkSize), eof(props.iBookMarkSize);
+    EXPECT_OK(s.Cursor->MoveToSeqNo(1));
+    EXPECT_OK(s.Cursor->GetCurrentBookMark(first.data()));
+    EXPECT_OK(s.Cursor->MoveToSeqNo(2));
+    EXPECT_OK(s.Cursor->GetCurrentBookMark(second.data()));
+    EXPECT_OK(s.Cursor->MoveToEOF());
+    EXPECT_OK(s.Cursor->GetCurrentBookMark(eof.data()));
 
-    int Order = 0;
-    EXPECT_OK(S.Cursor->CompareBookMarks(First.data(), Second.data(), Order));
-    EXPECT_EQ(-1, Order);
-    EXPECT_OK(S.Cursor->CompareBookMarks(Eof.data(), Second.data(), Order));
-    EXPECT_EQ(1, Order);
-    EXPECT_OK(S.Cursor->CompareBookMarks(Second.data(), Second.data(), Order));
-    EXPECT_EQ(0, Order);
+    int order = 0;
+    EXPECT_OK(s.Cursor->CompareBookMarks(first.data(), second.data(), order));
+    EXPECT_EQ(-1, order);
+    EXPECT_OK(s.Cursor->CompareBookMarks(eof.data(), second.data(), order));
+    EXPECT_EQ(1, order);
+    EXPECT_OK(s.Cursor->CompareBookMarks(second.data(), second.data(), order));
+    EXPECT_EQ(0, order);
 
-    std::uint32_t Seq = 0;
-    EXPECT_OK(S.Cursor->MoveToBookMark(First.data()));
-    EXPECT_OK(S.Cursor->GetSequenceNumber(Seq));
-    EXPECT_EQ(1u, Seq);
-    EXPECT_OK(S.Cursor->MoveToBookMark(Eof.data()));
-    EXPECT_EQ(DBERR_EOF, S.Cursor->GetSequenceNumber(Seq));
+    std::uint32_t seq = 0;
+    EXPECT_OK(s.Cursor->MoveToBookMark(first.data()));
+    EXPECT_OK(s.Cursor->GetSequenceNumber(seq));
+    EXPECT_EQ(1u, seq);
+    EXPECT_OK(s.Cursor->MoveToBookMark(eof.data()));
+    EXPECT_EQ(DBERR_EOF, s.Cursor->GetSequenceNumber(seq));
 
     // After a Reset the old records are gone: a bookmark finds the record of
     // its number among the new ones, or none.
-    EXPECT_OK(S.Base->Reset());
-    EXPECT_EQ(DBERR_OUTOFRANGE, S.Cursor->MoveToBookMark(Second.data()));
-    EXPECT_EQ(DBERR_EOF, S.Cursor->GetSequenceNumber(Seq));  // a position the empty store no longer holds
-    rtl::TBytes Rows = RowsOnlyPacket({10, 20, 30});
-    EXPECT_OK(S.Base->AppendData(&Rows, true));
-    EXPECT_OK(S.Cursor->MoveToBookMark(Second.data()));
-    EXPECT_OK(S.Cursor->GetSequenceNumber(Seq));
-    EXPECT_EQ(2u, Seq);
-    auto Rec = S.Record(2);
-    EXPECT_EQ(20, Rec[0]);
+    EXPECT_OK(s.Base->Reset());
+    EXPECT_EQ(DBERR_OUTOFRANGE, s.Cursor->MoveToBookMark(second.data()));
+    EXPECT_EQ(DBERR_EOF, s.Cursor->GetSequenceNumber(seq));  // a position the empty store no longer holds
+    rtl::TBytes rows = RowsOnlyPacket({10, 20, 30});
+    EXPECT_OK(s.Base->AppendData(&rows, true));
+    EXPECT_OK(s.Cursor->MoveToBookMark(second.data()));
+    EXPECT_OK(s.Cursor->GetSequenceNumber(seq));
+    EXPECT_EQ(2u, seq);
+    auto rec = s.Record(2);
+    EXPECT_EQ(20, rec[0]);
 }
 
 TEST(Cursor, NeedsAStoreWithMetaData) {
-    auto Cursor = CreateDSCursor();
-    CURProps Props;
-    EXPECT_EQ(DBERR_NA, Cursor->GetCursorProps(Props));
-    EXPECT_EQ(DBERR_NA, Cursor->MoveRelative(1));
-    EXPECT_EQ(DBERR_NOMETADATA, Cursor->InitCursor(CreateDSBase()));
-    EXPECT_EQ(DBERR_INVALIDPARAM, Cursor->InitCursor(nullptr));
+    auto cursor = CreateDSCursor();
+    CURProps props;
+    EXPECT_EQ(DBERR_NA, cursor->GetCursorProps(props));
+    EXPECT_EQ(DBERR_NA, cursor->MoveRelative(1));
+    EXPECT_EQ(DBERR_NOMETADATA, cursor->InitCursor(CreateDSBase()));
+    EXPECT_EQ(DBERR_INVALIDPARAM, cursor->InitCursor(nullptr));
 }
 
 // --- The store's life cycle ---
 
 TEST(RecordStore, PartialAndCompleteLifeCycle) {
-    auto Base = CreateDSBase();
-    std::uint32_t Partial = 9;
-    EXPECT_OK(Base->GetProp(dspropDSISPARTIAL, Partial));
-    EXPECT_EQ(0u, Partial);
-    EXPECT_EQ(DBERR_NA, Base->SetProp(dspropDSISPARTIAL, 0));  // nothing to reopen yet
+    auto base = CreateDSBase();
+    std::uint32_t partial = 9;
+    EXPECT_OK(base->GetProp(dspropDSISPARTIAL, partial));
+    EXPECT_EQ(0u, partial);
+    EXPECT_EQ(DBERR_NA, base->SetProp(dspropDSISPARTIAL, 0));  // nothing to reopen yet
 
     // The first packet of a fresh store is read, metadata and rows.
-    const rtl::TBytes Golden = GoldenPacket();
-    EXPECT_OK(Base->AppendData(&Golden, false));
-    EXPECT_OK(Base->GetProp(dspropDSISPARTIAL, Partial));
-    EXPECT_EQ(1u, Partial);
-    const rtl::TBytes More = RowsOnlyPacket({3, 4});
-    EXPECT_OK(Base->AppendData(&More, true));
-    std::uint32_t Records = 0;
-    EXPECT_OK(Base->GetProp(dspropRECORDSINDS, Records));
-    EXPECT_EQ(4u, Records);
-    EXPECT_OK(Base->GetProp(dspropDSISPARTIAL, Partial));
-    EXPECT_EQ(0u, Partial);
+    const rtl::TBytes golden = GoldenPacket();
+    EXPECT_OK(base->AppendData(&golden, false));
+    EXPECT_OK(base->GetProp(dspropDSISPARTIAL, partial));
+    EXPECT_EQ(1u, partial);
+    const rtl::TBytes more = RowsOnlyPacket({3, 4});
+    EXPECT_OK(base->AppendData(&more, true));
+    std::uint32_t records = 0;
+    EXPECT_OK(base->GetProp(dspropRECORDSINDS, records));
+    EXPECT_EQ(4u, records);
+    EXPECT_OK(base->GetProp(dspropDSISPARTIAL, partial));
+    EXPECT_EQ(0u, partial);
 
     // A complete store filled from packets takes the next one all the same.
-    EXPECT_OK(Base->AppendData(&More, true));
-    EXPECT_OK(Base->GetProp(dspropRECORDSINDS, Records));
-    EXPECT_EQ(6u, Records);
+    EXPECT_OK(base->AppendData(&more, true));
+    EXPECT_OK(base->GetProp(dspropRECORDSINDS, records));
+    EXPECT_EQ(6u, records);
 
     // The refresh sequence: reset, reopen, append, move back.
-    auto Cursor = CreateDSCursor();
-    EXPECT_OK(Cursor->InitCursor(Base));
-    EXPECT_OK(Cursor->MoveToSeqNo(5));
-    std::uint32_t SeqNo = 0;
-    EXPECT_OK(Cursor->GetSequenceNumber(SeqNo));
-    EXPECT_OK(Base->Reset());
-    EXPECT_OK(Base->GetProp(dspropRECORDSINDS, Records));
-    EXPECT_EQ(0u, Records);
-    EXPECT_OK(Base->SetProp(dspropDSISPARTIAL, 0));
-    EXPECT_EQ(DBERR_NA, Base->SetProp(dspropDSISPARTIAL, 0));  // already open: fails quietly
-    const rtl::TBytes Fresh = RowsOnlyPacket({50, 60, 70});
-    EXPECT_OK(Base->AppendData(&Fresh, true));
-    EXPECT_EQ(DBERR_EOF, Cursor->MoveToSeqNo(static_cast<std::int32_t>(SeqNo)));
-    EXPECT_OK(Cursor->MoveToSeqNo(1));
-    std::vector<std::uint8_t> Rec(23);
-    EXPECT_OK(Cursor->GetCurrentRecord(Rec.data()));
-    EXPECT_EQ(50, Rec[0]);  // the new rows are numbered from 1
+    auto cursor = CreateDSCursor();
+    EXPECT_OK(cursor->InitCursor(base));
+    EXPECT_OK(cursor->MoveToSeqNo(5));
+    std::uint32_t seqNo = 0;
+    EXPECT_OK(cursor->GetSequenceNumber(seqNo));
+    EXPECT_OK(base->Reset());
+    EXPECT_OK(base->GetProp(dspropRECORDSINDS, records));
+    EXPECT_EQ(0u, records);
+    EXPECT_OK(base->SetProp(dspropDSISPARTIAL, 0));
+    EXPECT_EQ(DBERR_NA, base->SetProp(dspropDSISPARTIAL, 0));  // already open: fails quietly
+    const rtl::TBytes fresh = RowsOnlyPacket({50, 60, 70});
+    EXPECT_OK(base->AppendData(&fresh, true));
+    EXPECT_EQ(DBERR_EOF, cursor->MoveToSeqNo(static_cast<std::int32_t>(seqNo)));
+    EXPECT_OK(cursor->MoveToSeqNo(1));
+    std::vector<std::uint8_t> rec(23);
+    EXPECT_OK(cursor->GetCurrentRecord(rec.data()));
+    EXPECT_EQ(50, rec[0]);  // the new rows are numbered from 1
 
     // No packet only marks the store complete.
-    EXPECT_OK(Base->SetProp(dspropDSISPARTIAL, 1));
-    EXPECT_OK(Base->AppendData(nullptr, false));
-    EXPECT_OK(Base->GetProp(dspropDSISPARTIAL, Partial));
-    EXPECT_EQ(0u, Partial);
+    EXPECT_OK(base->SetProp(dspropDSISPARTIAL, 1));
+    EXPECT_OK(base->AppendData(nullptr, false));
+    EXPECT_OK(base->GetProp(dspropDSISPARTIAL, partial));
+    EXPECT_EQ(0u, partial);
 }
 
 TEST(RecordStore, FirstPacketMustCarryMetaData) {
-    auto Base = CreateDSBase();
-    const rtl::TBytes RowsOnly = RowsOnlyPacket({1});
-    EXPECT_EQ(DBERR_NOMETADATA, Base->AppendData(&RowsOnly, true));
-    DSProps Props;
-    EXPECT_EQ(DBERR_NOMETADATA, Base->GetProps(Props));
-    const rtl::TBytes Golden = GoldenPacket();
-    EXPECT_OK(Base->AppendData(&Golden, true));
-    EXPECT_OK(Base->GetProps(Props));
-    EXPECT_EQ(2u, Props.iRecords);
+    auto base = CreateDSBase();
+    const rtl::TBytes rowsOnly = RowsOnlyPacket({1});
+    EXPECT_EQ(DBERR_NOMETADATA, base->AppendData(&rowsOnly, true));
+    DSProps props;
+    EXPECT_EQ(DBERR_NOMETADATA, base->GetProps(props));
+    const rtl::TBytes golden = GoldenPacket();
+    EXPECT_OK(base->AppendData(&golden, true));
+    EXPECT_OK(base->GetProps(props));
+    EXPECT_EQ(2u, props.iRecords);
 }
 
 TEST(RecordStore, FailedFirstPacketLeavesNoMetaData) {
-    auto Base = CreateDSBase();
-    rtl::TBytes Broken = GoldenPacket();
-    Broken.resize(Broken.size() - 1);  // the last row is cut short
-    EXPECT_EQ(DBERR_DATAPACKETMISMATCH, Base->AppendData(&Broken, true));
-    DSProps Props;
-    EXPECT_EQ(DBERR_NOMETADATA, Base->GetProps(Props));
+    auto base = CreateDSBase();
+    rtl::TBytes broken = GoldenPacket();
+    broken.resize(broken.size() - 1);  // the last row is cut short
+    EXPECT_EQ(DBERR_DATAPACKETMISMATCH, base->AppendData(&broken, true));
+    DSProps props;
+    EXPECT_EQ(DBERR_NOMETADATA, base->GetProps(props));
     // The next packet starts again from the beginning, with other columns.
-    auto W = CreateDSWriter();
-    EXPECT_OK(W->Init_Sequential(1, 1));
-    EXPECT_OK(W->AddColumnDesc(Column("ONLY", 0x10004)));
-    rtl::TBytes Other;
-    EXPECT_OK(W->GetDataPacket(Other));
-    EXPECT_OK(Base->AppendData(&Other, true));
-    EXPECT_OK(Base->GetProps(Props));
-    EXPECT_EQ(1u, Props.iFields);
-    EXPECT_EQ(0u, Props.iRecords);
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 1));
+    EXPECT_OK(w->AddColumnDesc(Column("ONLY", 0x10004)));
+    rtl::TBytes other;
+    EXPECT_OK(w->GetDataPacket(other));
+    EXPECT_OK(base->AppendData(&other, true));
+    EXPECT_OK(base->GetProps(props));
+    EXPECT_EQ(1u, props.iFields);
+    EXPECT_EQ(0u, props.iRecords);
 }
 
 TEST(RecordStore, FailedLaterPacketAddsNothing) {
-    TOpenStore S(GoldenPacket(), false);
-    rtl::TBytes Broken = RowsOnlyPacket({1, 2, 3});
-    Broken.resize(Broken.size() - 3);  // the third row is cut short
-    EXPECT_EQ(DBERR_DATAPACKETMISMATCH, S.Base->AppendData(&Broken, true));
-    std::uint32_t Records = 0, Partial = 0;
-    EXPECT_OK(S.Base->GetProp(dspropRECORDSINDS, Records));
-    EXPECT_EQ(2u, Records);
-    EXPECT_OK(S.Base->GetProp(dspropDSISPARTIAL, Partial));
-    EXPECT_EQ(1u, Partial);
+    TOpenStore s(GoldenPacket(), false);
+    rtl::TBytes broken = RowsOnlyPacket({1, 2, 3});
+    broken.resize(broken.size() - 3);  // the third row is cut short
+    EXPECT_EQ(DBERR_DATAPACKETMISMATCH, s.Base->AppendData(&broken, true));
+    std::uint32_t records = 0, partial = 0;
+    EXPECT_OK(s.Base->GetProp(dspropRECORDSINDS, records));
+    EXPECT_EQ(2u, records);
+    EXPECT_OK(s.Base->GetProp(dspropDSISPARTIAL, partial));
+    EXPECT_EQ(1u, partial);
     // A later packet that carries metadata but no row offset cannot be placed.
-    rtl::TBytes NoOffset = GoldenPacket();
-    NoOffset[18] = dsfHasMetaData;
-    EXPECT_EQ(DBERR_DATAPACKETMISMATCH, S.Base->AppendData(&NoOffset, true));
+    rtl::TBytes noOffset = GoldenPacket();
+    noOffset[18] = dsfHasMetaData;
+    EXPECT_EQ(DBERR_DATAPACKETMISMATCH, s.Base->AppendData(&noOffset, true));
     // With its row offset it adds its rows.
-    const rtl::TBytes Golden = GoldenPacket();
-    EXPECT_OK(S.Base->AppendData(&Golden, true));
-    EXPECT_OK(S.Base->GetProp(dspropRECORDSINDS, Records));
-    EXPECT_EQ(4u, Records);
+    const rtl::TBytes golden = GoldenPacket();
+    EXPECT_OK(s.Base->AppendData(&golden, true));
+    EXPECT_OK(s.Base->GetProp(dspropRECORDSINDS, records));
+    EXPECT_EQ(4u, records);
 }
 
 TEST(RecordStore, Properties) {
-    TOpenStore S(GoldenPacket());
-    std::uint32_t V = 9;
-    EXPECT_OK(S.Base->SetProp(dspropREADONLY, 1));
-    EXPECT_OK(S.Base->GetProp(dspropREADONLY, V));
-    EXPECT_EQ(1u, V);
-    CURProps Props;
-    EXPECT_OK(S.Cursor->GetCursorProps(Props));
-    EXPECT_TRUE(Props.bReadOnly);
-    for (std::uint32_t Prop : {dspropANSICODEPAGE, dspropUTF8METADATA, dspropUTF8ERRORMSG, dspropCOMPRESSARRAYS,
+    TOpenStore s(GoldenPacket());
+    std::uint32_t v = 9;
+    EXPECT_OK(s.Base->SetProp(dspropREADONLY, 1));
+    EXPECT_OK(s.Base->GetProp(dspropREADONLY, v));
+    EXPECT_EQ(1u, v);
+    CURProps props;
+    EXPECT_OK(s.Cursor->GetCursorProps(props));
+    EXPECT_TRUE(props.bReadOnly);
+    for (std::uint32_t prop : {dspropANSICODEPAGE, dspropUTF8METADATA, dspropUTF8ERRORMSG, dspropCOMPRESSARRAYS,
                                dspropDISABLESTRINGTRIM, dspropINCLBLOBSINDELTA}) {
-        EXPECT_OK(S.Base->SetProp(Prop, 1251));
-        EXPECT_OK(S.Base->GetProp(Prop, V));
-        EXPECT_EQ(1251u, V);
+        EXPECT_OK(s.Base->SetProp(prop, 1251));
+        EXPECT_OK(s.Base->GetProp(prop, v));
+        EXPECT_EQ(1251u, v);
     }
-    EXPECT_EQ(DBERR_NA, S.Base->SetProp(dspropRECORDSINDS, 5));
-    EXPECT_OK(S.Base->GetProp(dspropDATAHASCHANGED, V));
-    EXPECT_EQ(0u, V);
-    EXPECT_EQ(DBERR_INVALIDPARAM, S.Base->GetProp(999, V));
+    EXPECT_EQ(DBERR_NA, s.Base->SetProp(dspropRECORDSINDS, 5));
+    EXPECT_OK(s.Base->GetProp(dspropDATAHASCHANGED, v));
+    EXPECT_EQ(0u, v);
+    EXPECT_EQ(DBERR_INVALIDPARAM, s.Base->GetProp(999, v));
 }
 
 // --- Messages and the factory ---
 
 TEST(Engine, ResultCodeMessages) {
-    const std::pair<DBResult, const char*> Messages[] = {
+    const std::pair<DBResult, const char*> messages[] = {
         {DBERR_NONE, "Successful completion."},
         {DBERR_BOF, "At beginning of table."},
         {DBERR_EOF, "At end of table."},
@@ -777,16 +777,16 @@ TEST(Engine, ResultCodeMessages) {
         {DBERR_NODELAYEDXML, "Delayed fetching not supported for XML."},
         {0x2203, ""},
     };
-    auto Base = CreateDSBase();
-    auto W = CreateDSWriter();
-    std::vector<char> Text(ErrorStringSize, 'x');
-    for (const auto& [Code, Message] : Messages) {
-        SCOPED_TRACE(Code);
-        EXPECT_STREQ(Message, ErrorMessage(Code));
-        EXPECT_OK(Base->GetErrorString(Code, Text.data()));
-        EXPECT_STREQ(Message, Text.data());
-        EXPECT_OK(W->GetErrorString(Code, Text.data()));
-        EXPECT_STREQ(Message, Text.data());
+    auto base = CreateDSBase();
+    auto w = CreateDSWriter();
+    std::vector<char> text(ErrorStringSize, 'x');
+    for (const auto& [code, message] : messages) {
+        SCOPED_TRACE(code);
+        EXPECT_STREQ(message, ErrorMessage(code));
+        EXPECT_OK(base->GetErrorString(code, text.data()));
+        EXPECT_STREQ(message, text.data());
+        EXPECT_OK(w->GetErrorString(code, text.data()));
+        EXPECT_STREQ(message, text.data());
     }
 }
 
@@ -797,28 +797,28 @@ TEST(Engine, FactoryMakesEachKindAndRefusesOthers) {
     try {
         CreateDbClientObject(IID_IDSBase);  // an interface, not a class
         FAIL() << "no exception";
-    } catch (const EDBClient& E) {
-        EXPECT_EQ(u"Class not available", E.Message());
+    } catch (const EDBClient& e) {
+        EXPECT_EQ(u"Class not available", e.Message());
     }
 }
 
 TEST(Engine, PacketsInVariants) {
-    rtl::Variant V;
+    rtl::Variant v;
     EXPECT_EQ(nullptr, VarToDataPacket(rtl::Variant::Null()));
-    const rtl::TBytes Golden = GoldenPacket();
-    DataPacketToVariant(Golden, V);
-    ASSERT_NE(nullptr, VarToDataPacket(V));
-    EXPECT_EQ(Golden, *VarToDataPacket(V));
+    const rtl::TBytes golden = GoldenPacket();
+    DataPacketToVariant(golden, v);
+    ASSERT_NE(nullptr, VarToDataPacket(v));
+    EXPECT_EQ(golden, *VarToDataPacket(v));
     EXPECT_NE(nullptr, VarToDataPacket(rtl::Variant(rtl::TBytes(22))));
     // An unassigned variant is no packet either: only Null means none.
-    for (const rtl::Variant& Bad :
+    for (const rtl::Variant& bad :
          {rtl::Variant(), rtl::Variant(rtl::TBytes(21)), rtl::Variant(std::int32_t{5}), rtl::Variant(u"x")}) {
         try {
-            VarToDataPacket(Bad);
+            VarToDataPacket(bad);
             ADD_FAILURE() << "no exception";
-        } catch (const EDBClient& E) {
-            EXPECT_EQ(u"Invalid data packet", E.Message());
-            EXPECT_EQ(0, E.ErrorCode());
+        } catch (const EDBClient& e) {
+            EXPECT_EQ(u"Invalid data packet", e.Message());
+            EXPECT_EQ(0, e.ErrorCode());
         }
     }
 }
@@ -828,19 +828,19 @@ TEST(Engine, PacketsInVariants) {
 // A first packet ends in the expected code (or is read, DBERR_NONE), and a
 // failing one leaves the store without metadata.
 void ExpectFirstPacket(const rtl::TBytes& Packet, DBResult Expected) {
-    auto Base = CreateDSBase();
-    EXPECT_EQ(Expected, Base->AppendData(&Packet, true));
-    DSProps Props;
-    EXPECT_EQ(Expected ? DBERR_NOMETADATA : DBERR_NONE, Base->GetProps(Props));
+    auto base = CreateDSBase();
+    EXPECT_EQ(Expected, base->AppendData(&Packet, true));
+    DSProps props;
+    EXPECT_EQ(Expected ? DBERR_NOMETADATA : DBERR_NONE, base->GetProps(props));
 }
 
 TEST(PacketReader, EveryTruncationFails) {
-    const rtl::TBytes Golden = GoldenPacket();
-    for (std::size_t Size = 0; Size < Golden.size(); ++Size) {
-        SCOPED_TRACE(Size);
-        auto Base = CreateDSBase();
-        const rtl::TBytes Cut(Golden.begin(), Golden.begin() + static_cast<std::ptrdiff_t>(Size));
-        EXPECT_NE(DBERR_NONE, Base->AppendData(&Cut, true));
+    const rtl::TBytes golden = GoldenPacket();
+    for (std::size_t size = 0; size < golden.size(); ++size) {
+        SCOPED_TRACE(size);
+        auto base = CreateDSBase();
+        const rtl::TBytes cut(golden.begin(), golden.begin() + static_cast<std::ptrdiff_t>(size));
+        EXPECT_NE(DBERR_NONE, base->AppendData(&cut, true));
     }
 }
 
@@ -850,7 +850,7 @@ TEST(PacketReader, MalformedPacketsEndInCodes) {
         std::size_t Offset;
         std::vector<std::uint8_t> Bytes;  // written over the golden packet at Offset
         DBResult Expected;
-    } const Cases[] = {
+    } const cases[] = {
         {"wrong magic: the XML form, not built", 0, {'<', '?', 'x', 'm'}, DBERR_DATAPACKETMISMATCH},
         {"version 4", 4, {4, 0}, DBERR_DATAPACKETMISMATCH},
         {"second version field 4", 6, {4, 0}, DBERR_DATAPACKETMISMATCH},
@@ -881,20 +881,20 @@ TEST(PacketReader, MalformedPacketsEndInCodes) {
         {"blob length past the end", 144, {0xFF, 0xFF, 0xFF, 0x7F}, DBERR_DATAPACKETMISMATCH},
         {"packet parameter with a 3-byte prefix", 119, {3, 0, 0x41, 0}, DBERR_INVALIDPARAM},
     };
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.What);
-        rtl::TBytes Packet = GoldenPacket();
-        std::copy(C.Bytes.begin(), C.Bytes.end(), Packet.begin() + static_cast<std::ptrdiff_t>(C.Offset));
-        ExpectFirstPacket(Packet, C.Expected);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        rtl::TBytes packet = GoldenPacket();
+        std::copy(c.Bytes.begin(), c.Bytes.end(), packet.begin() + static_cast<std::ptrdiff_t>(c.Offset));
+        ExpectFirstPacket(packet, c.Expected);
     }
 }
 
 TEST(PacketReader, LongColumnNamesAreCut) {
-    rtl::TBytes Packet = {0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 24, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 40};
-    Packet.insert(Packet.end(), 40, 'q');
-    Packet.insert(Packet.end(), {0x04, 0, 0x01, 0, 0, 0, 0, 0, 0, 0});
-    TOpenStore S(Packet);
-    EXPECT_EQ(std::string(31, 'q'), S.Fields[0].szName);
+    rtl::TBytes packet = {0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 24, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 40};
+    packet.insert(packet.end(), 40, 'q');
+    packet.insert(packet.end(), {0x04, 0, 0x01, 0, 0, 0, 0, 0, 0, 0});
+    TOpenStore s(packet);
+    EXPECT_EQ(std::string(31, 'q'), s.Fields[0].szName);
 }
 
 // Inputs the fuzzer found, each read and walked to its end as the fuzzer does.
@@ -903,7 +903,7 @@ TEST(PacketReader, FuzzerFindings) {
         const char* What;
         rtl::TBytes Packet;
         DBResult Expected;
-    } const Cases[] = {
+    } const cases[] = {
         {"no columns: an empty column list is a valid one",
          {0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 0x18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0,
           0, 0, 0, 0x3C, 0, 0, 0x18, 0, 0, 0x96, 0x19, 0xE0, 0xBD, 1, 0x5F, 0},
@@ -925,29 +925,29 @@ TEST(PacketReader, FuzzerFindings) {
          },
          DBERR_NONE},
     };
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.What);
-        auto Base = CreateDSBase();
-        ASSERT_EQ(C.Expected, Base->AppendData(&C.Packet, true));
-        if (C.Expected) continue;
-        DSProps Props;
-        EXPECT_OK(Base->GetProps(Props));
-        std::vector<DSFLDDesc> Fields(Props.iFields);
-        EXPECT_OK(Base->GetFieldDescs(Fields.data()));
-        auto Cursor = CreateDSCursor();
-        EXPECT_OK(Cursor->InitCursor(Base));
-        std::vector<std::uint8_t> Rec(Props.iRecBufSize);
-        std::uint32_t Walked = 0;
-        while (Cursor->MoveRelative(1) == DBERR_NONE) {
-            ++Walked;
-            EXPECT_OK(Cursor->GetCurrentRecord(Rec.data()));
-            for (const DSFLDDesc& F : Fields) {
-                bool Blank;
-                std::vector<std::uint8_t> Slot(F.iFldLen);
-                EXPECT_OK(Cursor->GetField(Rec.data(), F.iFieldID, Slot.data(), Blank));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        auto base = CreateDSBase();
+        ASSERT_EQ(c.Expected, base->AppendData(&c.Packet, true));
+        if (c.Expected) continue;
+        DSProps props;
+        EXPECT_OK(base->GetProps(props));
+        std::vector<DSFLDDesc> fields(props.iFields);
+        EXPECT_OK(base->GetFieldDescs(fields.data()));
+        auto cursor = CreateDSCursor();
+        EXPECT_OK(cursor->InitCursor(base));
+        std::vector<std::uint8_t> rec(props.iRecBufSize);
+        std::uint32_t walked = 0;
+        while (cursor->MoveRelative(1) == DBERR_NONE) {
+            ++walked;
+            EXPECT_OK(cursor->GetCurrentRecord(rec.data()));
+            for (const DSFLDDesc& f : fields) {
+                bool blank;
+                std::vector<std::uint8_t> slot(f.iFldLen);
+                EXPECT_OK(cursor->GetField(rec.data(), f.iFieldID, slot.data(), blank));
             }
         }
-        EXPECT_EQ(Props.iRecords, Walked);
+        EXPECT_EQ(props.iRecords, walked);
     }
 }
 
