@@ -1,6 +1,6 @@
 #include "data/blob_fields.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "data/dataset.h"
 #include "data/db_error.h"
@@ -47,10 +47,16 @@ rtl::String TBlobField::GetAsString() const {
     return Widen(b.data(), b.size());
 }
 
+// The stream is read straight into the text, which is sized to (size + 1)
+// div 2 characters (an odd last byte is the low half of the last one).
 rtl::String TBlobField::GetAsWideString() const {
-    rtl::TBytes b = GetAsBytes();
-    rtl::String s((b.size() + 1) / 2, u'\0');
-    if (!b.empty()) std::memcpy(s.data(), b.data(), b.size());
+    std::unique_ptr<rtl::TStream> stream = BlobStream(bmRead);
+    if (!stream) return {};
+    stream->SetPosition(0);
+    const std::int64_t size = std::max<std::int64_t>(0, stream->Size());
+    rtl::String s(static_cast<std::size_t>((size + 1) / 2), u'\0');
+    const std::int64_t read = size > 0 ? stream->Read(s.data(), size) : 0;
+    s.resize(static_cast<std::size_t>((std::max<std::int64_t>(read, 0) + 1) / 2));
     return s;
 }
 
