@@ -173,6 +173,52 @@ DBResult ReadParam(TBlock& B, TDSOptParam& Param) {
     return DBERR_NONE;
 }
 
+// Decodes one value of packet type Type (neither null nor unchanged) from B
+// into column Field's slot of Record: fixed bytes copied, 8-bit text cut at
+// the width, wide text and varying bytes after a 16-bit count, blobs into the
+// sink's heap (an empty one is stored null, one not fetched is marked so).
+DBResult ReadValue(TBlock& B, std::uint32_t Type, const DSFLDDesc& Field, std::uint32_t ValueBuffer, IRowSink& Sink,
+                   std::uint8_t* Record) {
+    std::uint32_t len = FieldSizeOf(Type);
+    const std::uint8_t* p;
+    if (Type & dsVaryingFldType) {
+        if (!B.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
+        len = GetPrefix(p, len);
+    }
+    std::uint8_t* slot = Record + Field.iFldOffsInRec;
+    if (Field.iFldType == fldBLOB) {
+        std::uint32_t number = NotFetchedBlob;
+        if (!(len & dsDELAYEDBIT)) {
+            if (!B.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
+            if (len == 0) {
+                Record[Field.iNullOffsInRec] = recNull;
+                return DBERR_NONE;
+            }
+            if (DBResult r = Sink.AddBlob(p, len, number)) return r;
+        }
+        PutLE(slot, number);
+        return DBERR_NONE;
+    }
+    const bool counted = Field.iFldType == fldUNICODE || Field.iFldType == fldVARBYTES;
+    if (len > ValueBuffer || (counted && len > Field.iFldLen - 2)) return DBERR_INVALIDPARAM;
+    if (!B.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
+    switch (Field.iFldType) {
+        case fldZSTRING:
+            // Cut at the column width; the zeroed slot keeps the terminator.
+            std::memcpy(slot, p, std::min(len, Field.iFldLen - 1));
+            break;
+        case fldUNICODE:
+        case fldVARBYTES:
+            PutLE(slot, static_cast<std::uint16_t>(len));
+            std::memcpy(slot + 2, p, len);
+            break;
+        default:
+            std::memcpy(slot, p, std::min(len, Field.iFldLen));
+            break;
+    }
+    return DBERR_NONE;
+}
+
 }  // namespace
 
 bool SameParamName(std::string_view A, std::string_view B) {
@@ -317,44 +363,7 @@ DBResult TDSReader::ReadRows(const std::vector<DSFLDDesc>& Fields, IRowSink& Sin
                 record[f.iNullOffsInRec] = recNotChanged;
                 continue;
             }
-            const std::uint32_t type = FColumnTypes[j];
-            std::uint32_t len = FieldSizeOf(type);
-            const std::uint8_t* p;
-            if (type & dsVaryingFldType) {
-                if (!b.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
-                len = GetPrefix(p, len);
-            }
-            std::uint8_t* slot = record + f.iFldOffsInRec;
-            if (f.iFldType == fldBLOB) {
-                std::uint32_t number = NotFetchedBlob;
-                if (!(len & dsDELAYEDBIT)) {
-                    if (!b.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
-                    if (len == 0) {
-                        record[f.iNullOffsInRec] = recNull;
-                        continue;
-                    }
-                    if (DBResult r = Sink.AddBlob(p, len, number)) return r;
-                }
-                PutLE(slot, number);
-                continue;
-            }
-            const bool counted = f.iFldType == fldUNICODE || f.iFldType == fldVARBYTES;
-            if (len > valueBuffer || (counted && len > f.iFldLen - 2)) return DBERR_INVALIDPARAM;
-            if (!b.Take(len, p)) return DBERR_DATAPACKETMISMATCH;
-            switch (f.iFldType) {
-                case fldZSTRING:
-                    // Cut at the column width; the zeroed slot keeps the terminator.
-                    std::memcpy(slot, p, std::min(len, f.iFldLen - 1));
-                    break;
-                case fldUNICODE:
-                case fldVARBYTES:
-                    PutLE(slot, static_cast<std::uint16_t>(len));
-                    std::memcpy(slot + 2, p, len);
-                    break;
-                default:
-                    std::memcpy(slot, p, std::min(len, f.iFldLen));
-                    break;
-            }
+            if (DBResult r = ReadValue(b, FColumnTypes[j], f, valueBuffer, Sink, record)) return r;
         }
     }
     return DBERR_NONE;
