@@ -72,13 +72,37 @@ rtl::String TStringField::GetAsString() const {
 std::int32_t TStringField::GetAsInteger() const { return rtl::StrToInt(GetAsString()); }
 std::int64_t TStringField::GetAsLargeInt() const { return rtl::StrToInt64(GetAsString()); }
 
-double TStringField::GetAsFloat() const {
-    std::string s = rtl::StringToUtf8(rtl::Trim(GetAsString()));
+namespace {
+double TextToFloat(const rtl::String& Text) {
+    std::string s = rtl::StringToUtf8(rtl::Trim(Text));
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
     if (s.empty() || *end != '\0')
-        throw rtl::EConvertError(rtl::Format(u"'%s' is not a valid floating point value", {GetAsString()}));
+        throw rtl::EConvertError(rtl::Format(u"'%s' is not a valid floating point value", {Text}));
     return v;
+}
+}  // namespace
+
+double TStringField::GetAsFloat() const { return TextToFloat(GetAsString()); }
+
+float TStringField::GetAsSingle() const {
+    rtl::String s;
+    return GetValue(s) ? static_cast<float>(TextToFloat(s)) : 0.0f;
+}
+
+long double TStringField::GetAsExtended() const {
+    rtl::String s;
+    return GetValue(s) ? TextToFloat(s) : 0.0;
+}
+
+TCurrency TStringField::GetAsCurrency() const {
+    rtl::String s;
+    return GetValue(s) ? BcdToCurrency(StrToBcd(s)) : TCurrency{};
+}
+
+TBcd TStringField::GetAsBCD() const {
+    rtl::String s;
+    return GetValue(s) ? StrToBcd(s) : TBcd{};
 }
 
 bool TStringField::GetAsBoolean() const {

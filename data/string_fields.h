@@ -47,11 +47,12 @@ protected:
     void SetAsIntegerValue(std::int32_t Value) override;
     void SetAsLargeIntValue(std::int64_t Value) override;
     // Numbers as their text: read by parsing it (a text that is no number
-    // fails with EConvertError), written in their shortest form.
-    float GetAsSingle() const override { return static_cast<float>(GetAsFloat()); }
-    long double GetAsExtended() const override { return GetAsFloat(); }
-    TCurrency GetAsCurrency() const override { return BcdToCurrency(GetAsBCD()); }
-    TBcd GetAsBCD() const override { return StrToBcd(GetAsString()); }
+    // fails with EConvertError; null reads as zero), written in their
+    // shortest form.
+    float GetAsSingle() const override;
+    long double GetAsExtended() const override;
+    TCurrency GetAsCurrency() const override;
+    TBcd GetAsBCD() const override;
     void SetAsFloatValue(double Value) override;
     void SetAsSingleValue(float Value) override;
     void SetAsExtendedValue(long double Value) override { SetAsFloatValue(static_cast<double>(Value)); }

@@ -31,6 +31,14 @@ std::int64_t TVariantField::GetAsLargeInt() const { return GetAsVariant().AsInt6
 double TVariantField::GetAsFloat() const { return GetAsVariant().AsDouble(); }
 bool TVariantField::GetAsBoolean() const { return GetAsVariant().AsBoolean(); }
 void TVariantField::SetVarValue(const rtl::Variant& Value) { SetData(&Value); }
+double TVariantField::NumberOrZero() const {
+    rtl::Variant v = GetAsVariant();
+    return v.IsClear() ? 0 : v.AsDouble();
+}
+TBcd TVariantField::GetAsBCD() const {
+    rtl::Variant v = GetAsVariant();
+    return v.IsClear() ? TBcd{} : StrToBcd(v.AsString());
+}
 
 rtl::Variant TVariantField::GetAsByteArray() const {
     rtl::Variant v = GetAsVariant();

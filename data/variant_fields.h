@@ -31,18 +31,27 @@ protected:
     void SetAsLargeIntValue(std::int64_t Value) override { SetVarValue(rtl::Variant(Value)); }
     void SetAsFloatValue(double Value) override { SetVarValue(rtl::Variant(Value)); }
     void SetAsBooleanValue(bool Value) override { SetVarValue(rtl::Variant(Value)); }
-    // Numbers go through the value's double form.
-    float GetAsSingle() const override { return static_cast<float>(GetAsFloat()); }
-    long double GetAsExtended() const override { return GetAsFloat(); }
-    TCurrency GetAsCurrency() const override { return DoubleToCurrency(GetAsFloat()); }
+    // Numbers and date-times go through the value's double form (the
+    // decimal one through its text, which is exact for integers); null
+    // reads as zero.
+    float GetAsSingle() const override { return static_cast<float>(NumberOrZero()); }
+    long double GetAsExtended() const override { return NumberOrZero(); }
+    TCurrency GetAsCurrency() const override { return DoubleToCurrency(NumberOrZero()); }
+    TBcd GetAsBCD() const override;
+    TDateTime GetAsDateTime() const override { return NumberOrZero(); }
     void SetAsSingleValue(float Value) override { SetAsFloatValue(Value); }
     void SetAsExtendedValue(long double Value) override { SetAsFloatValue(static_cast<double>(Value)); }
     void SetAsCurrencyValue(TCurrency Value) override { SetAsFloatValue(CurrencyToDouble(Value)); }
+    void SetAsBCDValue(const TBcd& Value) override { SetAsFloatValue(BcdToDouble(Value)); }
+    void SetAsDateTimeValue(TDateTime Value) override { SetAsFloatValue(Value); }
     void SetAsLongWordValue(std::uint32_t Value) override { SetVarValue(rtl::Variant(std::int64_t{Value})); }
     // Only a value that holds bytes reads as a byte array.
     rtl::Variant GetAsByteArray() const override;
     void SetAsByteArrayValue(const rtl::Variant& Value) override;
     void SetAsBytesValue(const rtl::TBytes& Value) override { SetVarValue(rtl::Variant(Value)); }
+
+private:
+    double NumberOrZero() const;
 };
 
 }  // namespace data

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -7,11 +8,14 @@
 #include <map>
 
 #include "data/blob_fields.h"
+#include "data/boolean_fields.h"
 #include "data/bytes_fields.h"
 #include "data/date_time_fields.h"
 #include "data/fields.h"
+#include "data/interface_fields.h"
 #include "data/number_fields.h"
 #include "data/string_fields.h"
+#include "data/structured_fields.h"
 #include "data/variant_fields.h"
 #include "memory_dataset.h"
 #include "rtl/stream.h"
@@ -281,6 +285,251 @@ TEST_F(Accessors, FormsAClassDoesNotOfferFailWithTheTypeName) {
     }
 }
 
+// --- every field class against every typed form ---
+
+namespace {
+
+// The nine typed forms, in the order of the table's cells.
+enum TForm { fmDateTime, fmCurrency, fmBCD, fmExtended, fmGuid, fmTimeStamp, fmTimeStampOffset, fmSingle, fmByteArray };
+const char* const kFormNames[] = {"DateTime", "Currency",           "BCD",    "Extended", "Guid",
+                                  "SQLTimeStamp", "SQLTimeStampOffset", "Single", "ByteArray"};
+
+std::string StampText(const TSQLTimeStamp& T) {
+    return U8(rtl::Format(u"%.4d-%.2d-%.2d %.2d:%.2d:%.2d.%.3d",
+                          {T.Year, T.Month, T.Day, T.Hour, T.Minute, T.Second, static_cast<int>(T.Fractions)}));
+}
+std::string Hex(const rtl::TBytes& Bytes) {
+    std::string text;
+    for (std::uint8_t b : Bytes) text += (text.empty() ? "" : " ") + U8(rtl::IntToHex(b, 2));
+    return text;
+}
+
+// What a getter gives, as text.
+std::string Read(TField& F, TForm Form) {
+    switch (Form) {
+    case fmDateTime: return U8(rtl::FloatToStr(F.AsDateTime()));
+    case fmCurrency: return U8(CurrencyToStr(F.AsCurrency()));
+    case fmBCD: return U8(BcdToStr(F.AsBCD()));
+    case fmExtended: return U8(rtl::FloatToStr(static_cast<double>(F.AsExtended())));
+    case fmGuid: return U8(GUIDToString(F.AsGuid()));
+    case fmTimeStamp: return StampText(F.AsSQLTimeStamp());
+    case fmTimeStampOffset: {
+        const TSQLTimeStampOffset t = F.AsSQLTimeStampOffset();
+        return StampText(t.TimeStamp) + (t.TimeZoneHour < 0 ? " -" : " +") +
+               U8(rtl::Format(u"%.2d:%.2d", {std::abs(t.TimeZoneHour), std::abs(t.TimeZoneMinute)}));
+    }
+    case fmSingle: return U8(rtl::FloatToStr(F.AsSingle()));
+    case fmByteArray: {
+        const rtl::Variant v = F.AsByteArray();
+        return v.IsNull() ? "null" : Hex(v.AsBytes());
+    }
+    }
+    return {};
+}
+
+// Each setter with one value: 45000.5 (2023-03-15 12:00), 2.5, the GUID
+// below, 2023-03-15 12:00 (+01:00 for the offset form) and the bytes "ab".
+const TGUID kGuid{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
+void Write(TField& F, TForm Form) {
+    const TSQLTimeStamp noon = Stamp(2023, 3, 15, 12);
+    switch (Form) {
+    case fmDateTime: F.SetAsDateTime(45000.5); break;
+    case fmCurrency: F.SetAsCurrency(TCurrency{25000}); break;
+    case fmBCD: F.SetAsBCD(StrToBcd(u"2.5")); break;
+    case fmExtended: F.SetAsExtended(2.5L); break;
+    case fmGuid: F.SetAsGuid(kGuid); break;
+    case fmTimeStamp: F.SetAsSQLTimeStamp(noon); break;
+    case fmTimeStampOffset: F.SetAsSQLTimeStampOffset({noon, 1, 0}); break;
+    case fmSingle: F.SetAsSingle(2.5f); break;
+    case fmByteArray: F.SetAsByteArray(rtl::Variant(rtl::TBytes{'a', 'b'})); break;
+    }
+}
+
+// The value a seed stores before the getters are tried.
+enum TSeed { sdNone, sdText, sdGuidText, sdInteger, sdFloat, sdBoolean, sdStamp, sdZonedStamp, sdBytes };
+void Seed(TField& F, TSeed Seed) {
+    switch (Seed) {
+    case sdNone: break;
+    case sdText: F.SetAsString(u"2.5"); break;
+    case sdGuidText: F.SetAsString(u"{01234567-89AB-CDEF-0102-030405060708}"); break;
+    case sdInteger: F.SetAsInteger(7); break;
+    case sdFloat: F.SetAsFloat(2.5); break;
+    case sdBoolean: F.SetAsBoolean(true); break;
+    case sdStamp: F.SetAsSQLTimeStamp(Stamp(2023, 3, 15, 12)); break;
+    case sdZonedStamp: F.SetAsSQLTimeStampOffset({Stamp(2023, 3, 15, 12), 5, 30}); break;
+    case sdBytes: F.SetAsBytes({'a', 'b'}); break;
+    }
+}
+
+// How a row shows what a setter stored.
+enum TShow { shText, shBytes, shVariant };
+std::string Show(TField& F, TShow How) {
+    if (How == shBytes) return Hex(F.AsBytes());
+    if (How == shVariant && F.AsVariant().VarType() == rtl::TVarType::varBytes) return Hex(F.AsVariant().AsBytes());
+    return U8(F.AsString());
+}
+
+// "X": "Cannot access field '<name>' as type <form>"; any other error is
+// given as DbErrorOf reports it.
+const char* const X = "X";
+std::string Expected(const char* Cell, const rtl::String& FieldName, TForm Form) {
+    if (std::string(Cell) != X) return Cell;
+    return "Cannot access field '" + U8(FieldName) + "' as type " + kFormNames[Form];
+}
+bool IsError(const char* Cell) { return std::string(Cell) == X || Cell[0] == '<'; }
+
+const char* const kNotBCD = "<other exception> '{01234567-89AB-CDEF-0102-030405060708}' is not a valid BCD value";
+const char* const kNotFloat =
+    "<other exception> '{01234567-89AB-CDEF-0102-030405060708}' is not a valid floating point value";
+
+struct TFormRow {
+    const char16_t* Name;
+    TFieldType Type;  // ftUnknown: a structured class, made without a dataset
+    TFieldClass Class;
+    int Size;
+    TSeed SeedWith;
+    //            DateTime Currency BCD Extended Guid TimeStamp TimeStampOffset Single ByteArray
+    std::array<const char*, 9> Get;  // after the seed
+    std::array<const char*, 9> Set;  // what the setter stored, as Show gives it
+    TShow ShowWith = shText;
+};
+
+const char* const kNoon = "2023-03-15 12:00:00.000";
+const char* const kNoonZ = "2023-03-15 12:00:00.000 +00:00";
+const std::array<const char*, 9> kNone{X, X, X, X, X, X, X, X, X};
+const std::array<const char*, 9> kTextGet{X, "2.5", "2.5", "2.5", X, X, X, "2.5", X};
+const std::array<const char*, 9> kTextSet{X, "2.5", "2.5", "2.5", X, X, X, "2.5", X};
+const std::array<const char*, 9> kIntGet{X, "7", "7", "7", X, X, X, "7", X};
+const std::array<const char*, 9> kIntSet{X, "3", "3", "3", X, X, X, "3", X};  // 2.5 rounded away from zero
+const std::array<const char*, 9> kFloatGet{X, "2.5", "2.5", "2.5", X, X, X, "2.5", X};
+const std::array<const char*, 9> kDateGet{"45000.5", X, X, X, X, kNoon, kNoonZ, X, X};
+const std::array<const char*, 9> kBytesGet{X, X, X, X, X, X, X, X, "61 62"};
+const std::array<const char*, 9> kBytesSet{X, X, X, X, X, X, X, X, "61 62"};
+
+const TFormRow kFormRows[] = {
+    {u"S", ftString, &TStringField::ClassInfo, 40, sdText, kTextGet, kTextSet},
+    {u"WS", ftWideString, &TWideStringField::ClassInfo, 40, sdText, kTextGet, kTextSet},
+    {u"G", ftGuid, &TGuidField::ClassInfo, 38, sdGuidText,
+     {X, kNotBCD, kNotBCD, kNotFloat, "{01234567-89AB-CDEF-0102-030405060708}", X, X, kNotFloat, X},
+     {X, "2.5", "2.5", "2.5", "{00000001-0002-0003-0405-060708090A0B}", X, X, "2.5", X}},
+    {u"I", ftInteger, &TIntegerField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"Sm", ftSmallint, &TSmallintField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"Sh", ftShortint, &TShortintField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"B8", ftByte, &TByteField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"Wd", ftWord, &TWordField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"AI", ftAutoInc, &TAutoIncField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"L", ftLargeint, &TLargeintField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"LW", ftLongWord, &TLongWordField::ClassInfo, 0, sdInteger, kIntGet, kIntSet},
+    {u"F", ftFloat, &TFloatField::ClassInfo, 0, sdFloat, kFloatGet, kTextSet},
+    {u"C", ftCurrency, &TCurrencyField::ClassInfo, 0, sdFloat, kFloatGet, kTextSet},
+    {u"X", ftExtended, &TExtendedField::ClassInfo, 0, sdFloat, kFloatGet, kTextSet},
+    {u"Sg", ftSingle, &TSingleField::ClassInfo, 0, sdFloat, kFloatGet, kTextSet},
+    {u"BCD", ftBCD, &TBCDField::ClassInfo, 0, sdFloat, kFloatGet, kTextSet},
+    {u"FMT", ftFMTBcd, &TFMTBCDField::ClassInfo, 0, sdFloat, kFloatGet, kTextSet},
+    {u"Bool", ftBoolean, &TBooleanField::ClassInfo, 0, sdBoolean, kNone, kNone},
+    {u"D", ftDate, &TDateField::ClassInfo, 0, sdStamp, kDateGet,
+     {"2023-03-15", X, X, X, X, "2023-03-15", "2023-03-15", X, X}},
+    {u"T", ftTime, &TTimeField::ClassInfo, 0, sdStamp, kDateGet,
+     {"12:00:00", X, X, X, X, "12:00:00", "12:00:00", X, X}},
+    {u"DT", ftDateTime, &TDateTimeField::ClassInfo, 0, sdStamp, kDateGet,
+     {"2023-03-15 12:00:00", X, X, X, X, "2023-03-15 12:00:00", "2023-03-15 12:00:00", X, X}},
+    {u"TS", ftTimeStamp, &TSQLTimeStampField::ClassInfo, 0, sdStamp, kDateGet,
+     {"2023-03-15 12:00:00", X, X, X, X, "2023-03-15 12:00:00", "2023-03-15 12:00:00", X, X}},
+    // The offset stays with the offset form only.
+    {u"TSO", ftTimeStampOffset, &TSQLTimeStampOffsetField::ClassInfo, 0, sdZonedStamp,
+     {"45000.5", X, X, X, X, kNoon, "2023-03-15 12:00:00.000 +05:30", X, X},
+     {"2023-03-15 12:00:00 +00:00", X, X, X, X, "2023-03-15 12:00:00 +00:00", "2023-03-15 12:00:00 +01:00", X, X}},
+    // Fixed-size bytes are padded to the field's size.
+    {u"By", ftBytes, &TBytesField::ClassInfo, 4, sdBytes, {X, X, X, X, X, X, X, X, "61 62 00 00"},
+     {X, X, X, X, X, X, X, X, "61 62 00 00"}, shBytes},
+    {u"VB", ftVarBytes, &TVarBytesField::ClassInfo, 4, sdBytes, kBytesGet, kBytesSet, shBytes},
+    {u"Blob", ftBlob, &TBlobField::ClassInfo, 0, sdBytes, kBytesGet, kBytesSet, shBytes},
+    {u"Memo", ftMemo, &TMemoField::ClassInfo, 0, sdBytes, kBytesGet, kBytesSet, shBytes},
+    {u"WM", ftWideMemo, &TWideMemoField::ClassInfo, 0, sdBytes, kBytesGet, kBytesSet, shBytes},
+    {u"Gr", ftGraphic, &TGraphicField::ClassInfo, 0, sdBytes, kBytesGet, kBytesSet, shBytes},
+    // A variant takes numbers and date-times through its double, and gives a
+    // byte array only while it holds bytes.
+    {u"V", ftVariant, &TVariantField::ClassInfo, 0, sdFloat, {"2.5", "2.5", "2.5", "2.5", X, X, X, "2.5", X},
+     {"45000.5", "2.5", "2.5", "2.5", X, X, X, "2.5", "61 62"}, shVariant},
+    {u"Intf", ftInterface, &TInterfaceField::ClassInfo, 0, sdNone, kNone, kNone},
+    {u"Disp", ftIDispatch, &TIDispatchField::ClassInfo, 0, sdNone, kNone, kNone},
+    {u"ADT", ftUnknown, &TADTField::ClassInfo, 0, sdNone, kNone, kNone},
+    {u"Arr", ftUnknown, &TArrayField::ClassInfo, 0, sdNone, kNone, kNone},
+    {u"Nested", ftUnknown, &TDataSetField::ClassInfo, 0, sdNone, kNone, kNone},
+    {u"Ref", ftUnknown, &TReferenceField::ClassInfo, 0, sdNone, kNone, kNone},
+};
+
+// One dataset column per row (the structured classes have none), and the
+// field of each row: the dataset's, or a free-standing one.
+class FormTable : public ::testing::Test {
+protected:
+    static std::vector<Column> Columns() {
+        std::vector<Column> columns;
+        for (const TFormRow& r : kFormRows)
+            if (r.Type != ftUnknown) columns.push_back({r.Name, r.Type, r.Size});
+        return columns;
+    }
+    TField& FieldOf(const TFormRow& Row) {
+        if (Row.Type != ftUnknown) return *ds.F(Row.Name);
+        auto& field = FFree.emplace_back(Row.Class->Create(nullptr));
+        field->SetFieldName(Row.Name);
+        return *field;
+    }
+    TRawDataSet ds{Columns()};
+
+private:
+    std::vector<std::unique_ptr<TField>> FFree;
+};
+
+}  // namespace
+
+TEST_F(FormTable, EveryClassGivesEachTypedFormOrTheAccessError) {
+    for (const TFormRow& r : kFormRows) {
+        TField& f = FieldOf(r);
+        ASSERT_EQ(f.ClassType(), r.Class) << U8(r.Name);
+        for (int form = fmDateTime; form <= fmByteArray; ++form) {
+            SCOPED_TRACE(U8(f.ClassName()) + " As" + kFormNames[form]);
+            Seed(f, r.SeedWith);
+            std::string got;
+            const std::string error = DbErrorOf([&] { got = Read(f, static_cast<TForm>(form)); });
+            EXPECT_EQ(error == "<no error>" ? got : error, Expected(r.Get[form], f.FieldName(), static_cast<TForm>(form)));
+        }
+    }
+}
+
+TEST_F(FormTable, EveryClassTakesEachTypedFormOrTheAccessError) {
+    for (const TFormRow& r : kFormRows) {
+        TField& f = FieldOf(r);
+        for (int form = fmDateTime; form <= fmByteArray; ++form) {
+            SCOPED_TRACE(U8(f.ClassName()) + " SetAs" + kFormNames[form]);
+            if (r.Type != ftUnknown) f.Clear();
+            std::string error = DbErrorOf([&] { Write(f, static_cast<TForm>(form)); });
+            if (error == "<no error>") error = Show(f, r.ShowWith);
+            EXPECT_EQ(error, Expected(r.Set[form], f.FieldName(), static_cast<TForm>(form)));
+        }
+    }
+}
+
+// A null value reads as the form's zero wherever the class has the form.
+TEST_F(FormTable, NullReadsAsTheZeroOfEachForm) {
+    const char* const zeros[] = {"0", "0", "0", "0", "{00000000-0000-0000-0000-000000000000}",
+                                 "0000-00-00 00:00:00.000", "0000-00-00 00:00:00.000 +00:00", "0", "null"};
+    for (const TFormRow& r : kFormRows) {
+        if (r.Type == ftUnknown) continue;
+        TField& f = FieldOf(r);
+        for (int form = fmDateTime; form <= fmByteArray; ++form) {
+            if (IsError(r.Get[form])) continue;
+            SCOPED_TRACE(U8(f.ClassName()) + " As" + kFormNames[form]);
+            Seed(f, r.SeedWith);
+            f.Clear();
+            ASSERT_TRUE(f.IsNull());
+            std::string got;
+            const std::string error = DbErrorOf([&] { got = Read(f, static_cast<TForm>(form)); });
+            EXPECT_EQ(error == "<no error>" ? got : error, zeros[form]);
+        }
+    }
+}
+
 TEST_F(Accessors, NumberFieldsTakeEveryNumericForm) {
     const struct {
         const char16_t* Name;
@@ -451,6 +700,22 @@ TEST_F(Accessors, ByteArraysAndBytesOfBinaryFields) {
         f->SetAsByteArray(rtl::Variant::Null());
         EXPECT_TRUE(f->IsNull());
         EXPECT_TRUE(f->AsByteArray().IsNull());
+    }
+}
+
+// A wide memo's text is (size + 1) div 2 characters: an odd last byte is
+// the low half of the last one; an empty stream is empty text.
+TEST_F(Accessors, WideMemoTextOfEveryByteCount) {
+    TField* memo = ds.F(u"Memo");
+    const struct {
+        rtl::TBytes Bytes;
+        rtl::String Text;
+    } cases[] = {{{'a', 0, 'b'}, u"ab"}, {{'a', 0, 'b', 0}, u"ab"}, {{0x9A, 0x04}, u"\u049A"}, {{'z'}, u"z"}, {{}, u""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Bytes.size());
+        memo->SetAsBytes(c.Bytes);
+        EXPECT_EQ(memo->AsWideString(), c.Text);
+        EXPECT_EQ(memo->AsString(), c.Text);
     }
 }
 
