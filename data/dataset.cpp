@@ -145,8 +145,9 @@ void TDataSet::SetState(TDataSetState Value) {
 TDataSetState TDataSet::SetTempState(TDataSetState Value) {
     TDataSetState old = FState;
     FState = Value;
+    // FModified stays: a field change recalculates the calculated fields in
+    // a temporary state, and the change must still be posted.
     ++FDisableCount;
-    FModified = false;
     return old;
 }
 
@@ -638,7 +639,7 @@ void TDataSet::Edit() {
     CheckCanModify();
     DoBeforeEdit();
     CheckOperation(&TDataSet::InternalEdit, OnEditError);
-    GetCalcFields(ActiveBuffer());
+    CalculateFields(ActiveBuffer());
     SetState(dsEdit);
     DataEvent(deRecordChange, 0);
     DoAfterEdit();

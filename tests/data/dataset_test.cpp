@@ -410,6 +410,28 @@ TEST_F(Window, EditingRunsItsEventsInOrder) {
     EXPECT_EQ(DbErrorOf([&] { ds->Edit(); }), "MemData: Cannot modify a read-only dataset");
 }
 
+// A dataset with a calculated field recalculates it in dsCalcFields when an
+// edit begins and after each data field change; the change stays marked as
+// modified, so leaving the record posts it rather than cancelling it.
+TEST_F(Window, CalculatedFieldsRecalculateWithoutLosingTheChange) {
+    Make(2);
+    auto* twice = new TIntegerField(ds.get());
+    twice->SetFieldName(u"Twice");
+    twice->SetFieldKind(fkCalculated);
+    twice->SetDataSet(ds.get());
+    ds->FieldOptions().AutoCreateMode = acCombineComputed;  // the data fields are still made
+    std::vector<TDataSetState> calcStates;
+    ds->OnCalcFields = [&](TDataSet& d) { calcStates.push_back(d.State()); };
+    ds->Open();
+    ds->Edit();
+    EXPECT_EQ(calcStates, std::vector<TDataSetState>{dsCalcFields});
+    ds->FieldByName(u"Name")->SetAsString(u"Changed");
+    EXPECT_EQ(calcStates.size(), 2u);
+    EXPECT_TRUE(ds->Modified());
+    ds->Next();
+    EXPECT_EQ(U8(ds->Rows[0][1].AsString()), "Changed");
+}
+
 TEST_F(Window, AppendAndDelete) {
     Make(2);
     ds->Open();
