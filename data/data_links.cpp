@@ -125,7 +125,8 @@ TDataSet* TDataLink::DataSet() const { return FDataSource ? FDataSource->DataSet
 
 void TDataLink::SetDataSource(TDataSource* Value) {
     if (Value == FDataSource) return;
-    if (FDataSourceFixed) DatabaseError(SDataSourceChange, Value);
+    // The link is no component: the message names none.
+    if (FDataSourceFixed) DatabaseError(SDataSourceChange);
     if (FDataSource) FDataSource->RemoveDataLink(this);
     if (Value) Value->AddDataLink(this);
 }

@@ -216,7 +216,9 @@ TEST_F(Links, AttachmentErrors) {
     fixed.SetDataSource(src.get());
     fixed.SetDataSourceFixed(true);
     TDataSource other(nullptr);
+    other.SetName(u"DataSource2");
     EXPECT_EQ(DbErrorOf([&] { fixed.SetDataSource(&other); }), "DataSource cannot be changed");
+    EXPECT_EQ(DbErrorOf([&] { fixed.SetDataSource(nullptr); }), "DataSource cannot be changed");
     EXPECT_EQ(fixed.DataSource(), src.get());
     // A detail whose master source is this data source would close a loop.
     auto detail = MakePeople(1);
