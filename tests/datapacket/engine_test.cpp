@@ -18,6 +18,14 @@ namespace {
 
 #define EXPECT_OK(Call) EXPECT_EQ(DBResult{DBERR_NONE}, (Call))
 
+// The column and parameter types the tests use most.
+constexpr std::uint32_t Int32Type = MakeFieldType(dsfldINT, 4);
+constexpr std::uint32_t Int64Type = MakeFieldType(dsfldINT, 8);
+constexpr std::uint32_t TextType = MakeFieldType(dsfldZSTRING, 1, dsVaryingFldType);
+constexpr std::uint32_t TextParamType = MakeFieldType(dsfldZSTRING, 2, dsVaryingFldType);  // text parameters
+constexpr std::uint32_t WideType = MakeFieldType(dsfldUNICODE, 1, dsVaryingFldType);
+constexpr std::uint32_t MemoType = MakeFieldType(dsfldBYTES, 4, dsVaryingFldType);
+
 TDSDataPacketFldDesc Column(const char* Name, std::uint32_t Type, std::uint16_t Attributes = 0) {
     TDSDataPacketFldDesc d;
     std::strncpy(d.szFieldName, Name, sizeof(d.szFieldName) - 1);
@@ -28,11 +36,11 @@ TDSDataPacketFldDesc Column(const char* Name, std::uint32_t Type, std::uint16_t 
 
 // Parameters typed as the provider types them.
 void AddInteger(IDSWriter& W, std::uint32_t Area, const char* Name, std::int32_t V) {
-    EXPECT_OK(W.AddAttribute(Area, Name, 0x10004, 4, &V));
+    EXPECT_OK(W.AddAttribute(Area, Name, Int32Type, 4, &V));
 }
 void AddText(IDSWriter& W, std::uint32_t Area, const char* Name, const std::string& Text) {
     const std::string data = Text + '\0';
-    EXPECT_OK(W.AddAttribute(Area, Name, 0x490002, static_cast<std::uint32_t>(2 + data.size()), data.data()));
+    EXPECT_OK(W.AddAttribute(Area, Name, TextParamType, static_cast<std::uint32_t>(2 + data.size()), data.data()));
 }
 
 void PutRowStart(IDSWriter& W) {
@@ -50,10 +58,10 @@ void PutNull(IDSWriter& W) { EXPECT_OK(W.PutField(fldIsNull, 0, nullptr)); }
 rtl::TBytes GoldenPacket() {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 3));
-    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10008)));
-    EXPECT_OK(w->AddColumnDesc(Column("WORD", 0x4A0001)));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", Int64Type)));
+    EXPECT_OK(w->AddColumnDesc(Column("WORD", WideType)));
     AddInteger(*w, dsAttrField, "WIDTH", 6);
-    EXPECT_OK(w->AddColumnDesc(Column("TEXT", 0x4B0004)));
+    EXPECT_OK(w->AddColumnDesc(Column("TEXT", MemoType)));
     AddInteger(*w, dsAttrField, "WIDTH", 10);
     AddText(*w, dsAttrField, "SUBTYPE", "WideText");
     AddInteger(*w, dsAttrPacket, "LCID", 0);
@@ -136,9 +144,9 @@ struct TOpenStore {
 rtl::TBytes RowsOnlyPacket(const std::vector<std::int64_t>& Ids) {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 3));
-    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10008)));
-    EXPECT_OK(w->AddColumnDesc(Column("WORD", 0x4A0001)));
-    EXPECT_OK(w->AddColumnDesc(Column("TEXT", 0x4B0004)));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", Int64Type)));
+    EXPECT_OK(w->AddColumnDesc(Column("WORD", WideType)));
+    EXPECT_OK(w->AddColumnDesc(Column("TEXT", MemoType)));
     rtl::TBytes discarded;
     EXPECT_OK(w->GetDataPacket(discarded));
     EXPECT_OK(w->Reset());
@@ -164,7 +172,7 @@ TEST(PacketWriter, GoldenPacketByteForByte) {
 TEST(PacketWriter, EmptyPacketPointsPastThePacketParameters) {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 1));
-    EXPECT_OK(w->AddColumnDesc(Column("A", 0x10004)));
+    EXPECT_OK(w->AddColumnDesc(Column("A", Int32Type)));
     AddInteger(*w, dsAttrPacket, "LCID", 1033);
     std::uint32_t size = 0;
     EXPECT_OK(w->GetSize(size));
@@ -200,7 +208,7 @@ TEST(PacketWriter, FlagBytesPerFourColumns) {
     for (std::uint16_t columns : {4, 5, 8, 9}) {
         SCOPED_TRACE(columns);
         auto w = CreateDSWriter();
-        std::vector<TDSDataPacketFldDesc> descs(columns, Column("C", 0x10001));
+        std::vector<TDSDataPacketFldDesc> descs(columns, Column("C", MakeFieldType(dsfldINT, 1)));
         EXPECT_OK(w->Init(1, columns, descs.data()));
         PutRowStart(*w);
         for (int j = 0; j < columns; ++j) {
@@ -222,8 +230,8 @@ TEST(PacketWriter, FlagBytesPerFourColumns) {
 TEST(PacketWriter, GrowsAcrossManyRowsWithoutLosingBytes) {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 2));
-    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10008)));
-    EXPECT_OK(w->AddColumnDesc(Column("TEXT", 0x4B0004)));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", Int64Type)));
+    EXPECT_OK(w->AddColumnDesc(Column("TEXT", MemoType)));
     const std::string text(1000, 'z');
     const int rows = 3000;  // about 3 MB: several growths, some of them doubling
     for (int i = 0; i < rows; ++i) {
@@ -256,14 +264,14 @@ TEST(PacketWriter, RefusedCalls) {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 2));
     EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("BIG", MakeFieldType(37, 4))));
-    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("NESTED", 0x10E0001)));
-    EXPECT_EQ(DBERR_NULLFIELDNAME, w->AddColumnDesc(Column("", 0x10004)));
-    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "WIDTH", 0x10004, 4, "\0\0\0"));  // no column yet
-    EXPECT_OK(w->AddColumnDesc(Column("A", 0x10004)));
-    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "X", 0x10004, 4, nullptr));  // would close a nested level
-    EXPECT_EQ(DBERR_INVALIDPARAM, w->AddAttribute(dsAttrField, "X", 0x10004, 2, "\1"));  // shorter than its type
-    EXPECT_OK(w->AddColumnDesc(Column("B", 0x490001)));
-    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("C", 0x10004)));  // all columns described
+    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("NESTED", MakeFieldType(dsfldEMBEDDEDTBL, 1, dsPseudoFldType))));
+    EXPECT_EQ(DBERR_NULLFIELDNAME, w->AddColumnDesc(Column("", Int32Type)));
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "WIDTH", Int32Type, 4, "\0\0\0"));  // no column yet
+    EXPECT_OK(w->AddColumnDesc(Column("A", Int32Type)));
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "X", Int32Type, 4, nullptr));  // would close a nested level
+    EXPECT_EQ(DBERR_INVALIDPARAM, w->AddAttribute(dsAttrField, "X", Int32Type, 2, "\1"));  // shorter than its type
+    EXPECT_OK(w->AddColumnDesc(Column("B", TextType)));
+    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("C", Int32Type)));  // all columns described
     EXPECT_EQ(DBERR_INVALIDPARAM, w->PutField(fldIsNull, 0, nullptr));  // a row starts with its status
     PutRowStart(*w);
     EXPECT_OK(w->PutField(fldIsValue, 4, "\1\0\0\0"));
@@ -271,7 +279,7 @@ TEST(PacketWriter, RefusedCalls) {
     rtl::TBytes packet;
     EXPECT_EQ(DBERR_NA, w->GetDataPacket(packet));  // the row is unfinished
     EXPECT_OK(w->PutField(fldIsValue, 2, "ab"));
-    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrPacket, "LATE", 0x10004, 4, "\0\0\0"));
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrPacket, "LATE", Int32Type, 4, "\0\0\0"));
     EXPECT_OK(w->GetDataPacket(packet));
     EXPECT_EQ(DBERR_NA, w->PutField(fldIsValue, 1, "\0"));  // handed over: Reset first
 }
@@ -280,10 +288,10 @@ TEST(PacketWriter, ColumnNamesOf31BytesTravelWholeLongerAreCut) {
     const std::string name31(31, 'n');
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 2));
-    EXPECT_OK(w->AddColumnDesc(Column(name31.c_str(), 0x10004)));
+    EXPECT_OK(w->AddColumnDesc(Column(name31.c_str(), Int32Type)));
     TDSDataPacketFldDesc full;  // 32 bytes of name, no terminator
     std::memset(full.szFieldName, 'm', sizeof(full.szFieldName));
-    full.iFieldType = 0x10004;
+    full.iFieldType = Int32Type;
     EXPECT_OK(w->AddColumnDesc(full));
     std::uint32_t count = 0;
     EXPECT_OK(w->GetColumnCount(count));
@@ -367,7 +375,7 @@ TEST(RecordStore, GoldenPacketReadsBack) {
     TDSOptParam param;
     EXPECT_OK(s.Base->GetOptParameter(0, "lcid", param));
     EXPECT_EQ("LCID", param.Name);
-    EXPECT_EQ(0x10004u, param.Type);
+    EXPECT_EQ(Int32Type, param.Type);
     EXPECT_EQ((rtl::TBytes{0, 0, 0, 0}), param.Value);
     EXPECT_EQ(DBERR_NOSUCHINDEX, s.Base->GetOptParameter(3, "SUBTYPE", param));
     EXPECT_EQ(DBERR_NOSUCHINDEX, s.Base->GetOptParameter(1, "LCID", param));  // a packet parameter, not column 1's
@@ -376,13 +384,13 @@ TEST(RecordStore, GoldenPacketReadsBack) {
 TEST(RecordStore, ColumnParametersAreKeptByColumnNumber) {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 2));
-    EXPECT_OK(w->AddColumnDesc(Column("ID", 0x10004)));
+    EXPECT_OK(w->AddColumnDesc(Column("ID", Int32Type)));
     AddText(*w, dsAttrField, "SUBTYPE", "autoinc");
-    EXPECT_OK(w->AddColumnDesc(Column("NAME", 0x490001)));
+    EXPECT_OK(w->AddColumnDesc(Column("NAME", TextType)));
     AddText(*w, dsAttrField, "ORIGIN", "lx_items.name");
     AddText(*w, dsAttrField, "SUBTYPE", "Curious");
     AddInteger(*w, dsAttrField, "DECIMALS", -3);
-    std::uint32_t includedInDelta = 0x10004 | dsIncInDelta;
+    std::uint32_t includedInDelta = Int32Type | dsIncInDelta;
     std::int32_t one = 1;
     EXPECT_OK(w->AddAttribute(dsAttrPacket, "MD_SEMANTICS", includedInDelta, 4, &one));
     rtl::TBytes packet;
@@ -396,7 +404,7 @@ TEST(RecordStore, ColumnParametersAreKeptByColumnNumber) {
     EXPECT_EQ(2u, s.Fields[1].iOptParameters);
     TDSOptParam param;
     EXPECT_OK(s.Base->GetOptParameter(2, "Origin", param));
-    EXPECT_EQ(0x490002u, param.Type);
+    EXPECT_EQ(TextParamType, param.Type);
     const std::string origin = "\x0E\x00lx_items.name\0"s;
     EXPECT_EQ(rtl::TBytes(origin.begin(), origin.end()), param.Value);
     EXPECT_OK(s.Base->GetOptParameter(2, "SUBTYPE", param));
@@ -411,16 +419,34 @@ TEST(RecordStore, LogicalTypesAndSlotLengths) {
         std::int32_t Width;  // the WIDTH parameter, none when 0
         std::uint32_t Logical, Slot;
     } const cases[] = {
-        {0x10001, 0, fldINT8, 2},        {0x10002, 0, fldINT16, 2},        {0x10004, 0, fldINT32, 4},
-        {0x20001, 0, fldUINT8, 2},       {0x20004, 0, fldUINT32, 4},       {0x20008, 0, fldUINT64, 8},
-        {0x30001, 0, fldBOOL8, 2},       {0x30002, 0, fldBOOL, 2},         {0x30004, 0, fldBOOL32, 4},
-        {0x40008, 0, fldFLOAT, 8},       {0x4000A, 0, fldFLOATIEEE, 10},   {0x40004, 0, fldSINGLE, 4},
-        {0x1B0004, 0, fldSINGLE, 4},     {0x60004, 0, fldDATE, 4},         {0x70004, 0, fldTIME, 4},
-        {0x80008, 0, fldTIMESTAMP, 8},   {0x110010, 0, fldDATETIME, 16},   {0x240014, 0, fldDATETIMEOFFSET, 20},
-        {0x50012, 32, fldBCD, 18},       {0x120004, 5, fldFMTBCD, 5},      {0x490001, 10, fldZSTRING, 11},
-        {0x490001, 0, fldZSTRING, 2},    {0x4A0002, 600, fldUNICODE, 602}, {0x4A0001, 0, fldUNICODE, 3},
-        {0x4B0001, 5, fldVARBYTES, 7},   {0xB0010, 0, fldBYTES, 16},       {0x4B0004, 0, fldBLOB, 4},
-        {0x500004, 0, fldBLOB, 4},
+        {MakeFieldType(dsfldINT, 1), 0, fldINT8, 2},
+        {MakeFieldType(dsfldINT, 2), 0, fldINT16, 2},
+        {Int32Type, 0, fldINT32, 4},
+        {MakeFieldType(dsfldUINT, 1), 0, fldUINT8, 2},
+        {MakeFieldType(dsfldUINT, 4), 0, fldUINT32, 4},
+        {MakeFieldType(dsfldUINT, 8), 0, fldUINT64, 8},
+        {MakeFieldType(dsfldBOOL, 1), 0, fldBOOL8, 2},
+        {MakeFieldType(dsfldBOOL, 2), 0, fldBOOL, 2},
+        {MakeFieldType(dsfldBOOL, 4), 0, fldBOOL32, 4},
+        {MakeFieldType(dsfldFLOATIEEE, 8), 0, fldFLOAT, 8},
+        {MakeFieldType(dsfldFLOATIEEE, 10), 0, fldFLOATIEEE, 10},
+        {MakeFieldType(dsfldFLOATIEEE, 4), 0, fldSINGLE, 4},
+        {MakeFieldType(dsfldSINGLE, 4), 0, fldSINGLE, 4},
+        {MakeFieldType(dsfldDATE, 4), 0, fldDATE, 4},
+        {MakeFieldType(dsfldTIME, 4), 0, fldTIME, 4},
+        {MakeFieldType(dsfldTIMESTAMP, 8), 0, fldTIMESTAMP, 8},
+        {MakeFieldType(dsfldDATETIME, 16), 0, fldDATETIME, 16},
+        {MakeFieldType(dsfldDATETIMEOFFSET, 20), 0, fldDATETIMEOFFSET, 20},
+        {MakeFieldType(dsfldBCD, 18), 32, fldBCD, 18},
+        {MakeFieldType(dsfldFMTBCD, 4), 5, fldFMTBCD, 5},
+        {TextType, 10, fldZSTRING, 11},
+        {TextType, 0, fldZSTRING, 2},
+        {MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType), 600, fldUNICODE, 602},
+        {WideType, 0, fldUNICODE, 3},
+        {MakeFieldType(dsfldBYTES, 1, dsVaryingFldType), 5, fldVARBYTES, 7},
+        {MakeFieldType(dsfldBYTES, 16), 0, fldBYTES, 16},
+        {MemoType, 0, fldBLOB, 4},
+        {MakeFieldType(16, 4, dsVaryingFldType), 0, fldBLOB, 4},
     };
     const std::uint16_t n = std::size(cases);
     auto w = CreateDSWriter();
@@ -455,9 +481,11 @@ TEST(RecordStore, SlotsOfUpTo65531Bytes) {
         std::int32_t Width;
         DBResult Expected;
     } cases[] = {
-        {0x4A0002, 65529, DBERR_NONE}, {0x4A0002, 65530, DBERR_INVALIDFLDTYPE},
-        {0x4B0002, 65529, DBERR_NONE}, {0x4B0002, 65530, DBERR_INVALIDFLDTYPE},
-        {0x490002, 65530, DBERR_NONE}, {0x490002, 65531, DBERR_INVALIDFLDTYPE},
+        {MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType), 65529, DBERR_NONE},
+        {MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType), 65530, DBERR_INVALIDFLDTYPE},
+        {MakeFieldType(dsfldBYTES, 2, dsVaryingFldType), 65529, DBERR_NONE},
+        {MakeFieldType(dsfldBYTES, 2, dsVaryingFldType), 65530, DBERR_INVALIDFLDTYPE},
+        {TextParamType, 65530, DBERR_NONE}, {TextParamType, 65531, DBERR_INVALIDFLDTYPE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << c.Type << std::dec << ", width " << c.Width);
@@ -481,11 +509,11 @@ TEST(RecordStore, SlotsOfUpTo65531Bytes) {
 TEST(RecordStore, TextValuesInTheirSlots) {
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 3));
-    EXPECT_OK(w->AddColumnDesc(Column("Z", 0x490001)));
+    EXPECT_OK(w->AddColumnDesc(Column("Z", TextType)));
     AddInteger(*w, dsAttrField, "WIDTH", 3);
-    EXPECT_OK(w->AddColumnDesc(Column("V", 0x4B0001)));
+    EXPECT_OK(w->AddColumnDesc(Column("V", MakeFieldType(dsfldBYTES, 1, dsVaryingFldType))));
     AddInteger(*w, dsAttrField, "WIDTH", 4);
-    EXPECT_OK(w->AddColumnDesc(Column("B", 0x4B0004)));
+    EXPECT_OK(w->AddColumnDesc(Column("B", MemoType)));
     PutRowStart(*w);
     EXPECT_OK(w->PutField(fldIsValue, 6, "abcdef"));
     EXPECT_OK(w->PutField(fldIsValue, 2, "\x01\x02"));
@@ -700,7 +728,7 @@ TEST(RecordStore, FailedFirstPacketLeavesNoMetaData) {
     // The next packet starts again from the beginning, with other columns.
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, 1));
-    EXPECT_OK(w->AddColumnDesc(Column("ONLY", 0x10004)));
+    EXPECT_OK(w->AddColumnDesc(Column("ONLY", Int32Type)));
     rtl::TBytes other;
     EXPECT_OK(w->GetDataPacket(other));
     EXPECT_OK(base->AppendData(&other, true));
