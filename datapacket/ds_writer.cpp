@@ -296,10 +296,14 @@ DBResult TDSWriter::GetDataPacket(rtl::TBytes& Packet) {
     // An unfinished row cannot be handed over.
     if (!FActive || FColumnInRow != 0) return DBERR_NA;
     if (!FRowsStarted) RecordRowOffset();
-    // The spare room goes with the packet: trimming it would copy the whole
-    // packet once more, and a packet lives only until a store has read it.
-    FBuf.resize(FUsed);
-    Packet = std::move(FBuf);
+    // The packet is handed over as exactly its bytes, without the room the
+    // block grew by: a packet is kept (in a variant, by a refreshing client)
+    // long after the writer is done with it.
+    try {
+        Packet = rtl::TBytes(FBuf.begin(), FBuf.begin() + static_cast<std::ptrdiff_t>(FUsed));
+    } catch (const std::bad_alloc&) {
+        return DBERR_NOMEMORY;
+    }
     FBuf = rtl::TBytes();
     FUsed = 0;
     FActive = false;

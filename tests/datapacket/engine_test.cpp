@@ -239,8 +239,16 @@ TEST(PacketWriter, GrowsAcrossManyRowsWithoutLosingBytes) {
         PutInt64(*w, i);
         EXPECT_OK(w->PutField(fldIsValue, static_cast<std::uint32_t>(text.size()), text.data()));
     }
+    std::uint32_t written = 0;
+    EXPECT_OK(w->GetSize(written));
     rtl::TBytes packet;
     EXPECT_OK(w->GetDataPacket(packet));
+    // Exactly the packet is handed over: the rows end where it ends, and none
+    // of the room the block grew by comes with it.
+    const std::size_t rowBytes = 1 + 1 + 8 + 4 + text.size();
+    ASSERT_EQ(written, packet.size());
+    EXPECT_EQ(U16At(packet, 22) + rows * rowBytes, packet.size());
+    EXPECT_EQ(packet.size(), packet.capacity());
     TOpenStore s(packet);
     ASSERT_EQ(static_cast<std::uint32_t>(rows), s.Props.iRecords);
     for (int seqNo : {1, rows / 2, rows}) {
