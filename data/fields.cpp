@@ -228,7 +228,9 @@ std::uint8_t* TField::IOBuffer() const {
 bool TField::GetData(void* Buffer, bool NativeFormat) const {
     if (!FDataSet) DatabaseErrorFmt(SDataSetMissing, {DisplayName()}, this);
     if (FValidating && FDataSet->State() != dsOldValue && FDataSet->State() != dsCurValue) {
-        if (FValueBuffer && Buffer) std::memcpy(Buffer, FValueBuffer, GetDataSize());
+        // Through CopyData, which knows the value's form (a variant is
+        // assigned, not copied bytewise).
+        if (FValueBuffer && Buffer) CopyData(FValueBuffer, Buffer);
         return FValueBuffer != nullptr;
     }
     return FDataSet->GetFieldData(const_cast<TField*>(this), Buffer, NativeFormat);

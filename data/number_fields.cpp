@@ -246,7 +246,7 @@ void TIntegerField::SetAsIntegerValue(std::int32_t Value) { SetAsLargeIntValue(V
 
 void TIntegerField::SetAsStringValue(const rtl::String& Value) { SetIntegerText(Value); }
 
-void TIntegerField::SetAsFloatValue(double Value) { SetAsLargeIntValue(std::llround(Value)); }
+void TIntegerField::SetAsFloatValue(double Value) { SetAsLargeIntValue(RoundedValue(Value)); }
 
 TSmallintField::TSmallintField(rtl::TComponent* AOwner) : TIntegerField(AOwner) {
     SetDataTypeRaw(ftSmallint);
@@ -344,8 +344,14 @@ double TFloatField::GetAsFloat() const {
     double v = 0;
     return ReadDouble(v) ? v : 0;
 }
-std::int32_t TFloatField::GetAsInteger() const { return static_cast<std::int32_t>(std::llround(GetAsFloat())); }
-std::int64_t TFloatField::GetAsLargeInt() const { return std::llround(GetAsFloat()); }
+// Rounded half away from zero; a value beyond the integer's range is no
+// integer value of the field.
+std::int32_t TFloatField::GetAsInteger() const {
+    const std::int64_t v = GetAsLargeInt();
+    if (v < INT32_MIN || v > INT32_MAX) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
+    return static_cast<std::int32_t>(v);
+}
+std::int64_t TFloatField::GetAsLargeInt() const { return RoundedValue(GetAsFloat()); }
 rtl::String TFloatField::GetAsString() const {
     double v;
     return ReadDouble(v) ? rtl::FloatToStr(v) : rtl::String();
@@ -410,7 +416,8 @@ bool TBCDField::ReadDouble(double& Value) const {
     return true;
 }
 void TBCDField::WriteDouble(double Value) {
-    std::int64_t scaled = std::llround(Value * 10000.0);
+    // Beyond the range of the count: "Invalid value for field '%s'".
+    std::int64_t scaled = RoundedValue(Value * 10000.0);
     SetData(&scaled);
 }
 TCurrency TBCDField::GetAsCurrency() const {

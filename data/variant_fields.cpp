@@ -1,6 +1,5 @@
 #include "data/variant_fields.h"
 
-#include "data/dataset.h"
 #include "data/db_error.h"
 #include "data/field_support.h"
 
@@ -11,10 +10,10 @@ using namespace field_support;
 DEFINE_FIELD_CLASS(TVariantField, NotBlob, AnySize)
 
 TVariantField::TVariantField(rtl::TComponent* AOwner) : TField(AOwner) { SetDataTypeRaw(ftVariant); }
+// Through GetData, so that a validation handler reads the pending value.
 rtl::Variant TVariantField::GetAsVariant() const {
-    if (!DataSet()) DatabaseErrorFmt(SDataSetMissing, {DisplayName()}, this);
     rtl::Variant v;
-    if (!DataSet()->GetFieldData(const_cast<TVariantField*>(this), &v, true)) return rtl::Variant::Null();
+    if (!GetData(&v)) return rtl::Variant::Null();
     return v;
 }
 void TVariantField::CopyData(const void* Source, void* Dest) const {

@@ -558,6 +558,62 @@ TEST_F(Accessors, NumberFieldsTakeEveryNumericForm) {
     EXPECT_EQ(DbErrorOf([&] { ds.F(u"L")->SetAsExtended(1e19L); }), "Invalid value for field 'L'");
 }
 
+// Rounding to an integer fails for what the integer cannot hold, whichever
+// side does the rounding; so does a BCD count beyond its 64 bits.
+TEST_F(Accessors, RoundingBeyondAnIntegerRangeIsAnInvalidValue) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        const char16_t* Field;
+        double Value;
+        std::function<std::string(TField&)> Read;
+        const char* Result;
+    } cases[] = {
+        {u"F", 3e9, [](TField& f) { return std::to_string(f.AsLargeInt()); }, "3000000000"},
+        {u"F", 3e9, [](TField& f) { return std::to_string(f.AsInteger()); }, "Invalid value for field 'F'"},
+        {u"F", -2.5, [](TField& f) { return std::to_string(f.AsInteger()); }, "-3"},
+        {u"F", 1e30, [](TField& f) { return std::to_string(f.AsLargeInt()); }, "Invalid value for field 'F'"},
+        {u"F", nan, [](TField& f) { return std::to_string(f.AsLargeInt()); }, "Invalid value for field 'F'"},
+        {u"I", 1e30, nullptr, "Invalid value for field 'I'"},
+        {u"I", nan, nullptr, "Invalid value for field 'I'"},
+        {u"I", -2147483648.4, [](TField& f) { return std::to_string(f.AsInteger()); }, "-2147483648"},
+        {u"BCD", 1e20, nullptr, "Invalid value for field 'BCD'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(c.Field) + " " + std::to_string(c.Value));
+        TField* f = ds.F(c.Field);
+        f->SetAsInteger(5);
+        std::string result;
+        std::string error = DbErrorOf([&] {
+            f->SetAsFloat(c.Value);
+            if (c.Read) result = c.Read(*f);
+        });
+        EXPECT_EQ(error == "<no error>" ? result : error, c.Result);
+        if (!c.Read) {
+            EXPECT_EQ(f->AsInteger(), 5);  // a value that cannot be stored leaves the old one
+        }
+    }
+}
+
+// A validation handler reads the pending value, also of a variant field
+// (whose buffer holds a variant object, assigned rather than copied bytewise).
+TEST_F(Accessors, ValidationReadsThePendingValue) {
+    TField* v = ds.F(u"V");
+    TField* i = ds.F(u"I");
+    v->SetAsString(u"stored");
+    i->SetAsInteger(1);
+    std::string seen;
+    v->OnValidate = [&](TField& f) { seen = U8(f.AsString()); };
+    i->OnValidate = [&](TField& f) { seen = std::to_string(f.AsInteger()); };
+    const rtl::Variant pending(u"pending text that is longer than a short string");
+    v->Validate(&pending);
+    EXPECT_EQ(seen, "pending text that is longer than a short string");
+    EXPECT_EQ(U8(v->AsString()), "stored");
+    const std::int32_t two = 2;
+    i->Validate(&two);
+    EXPECT_EQ(seen, "2");
+    EXPECT_EQ(i->AsInteger(), 1);
+}
+
 // The extended field keeps ten bytes in the record, in the extended format,
 // and all the precision a long double has of them.
 TEST_F(Accessors, ExtendedFieldStoresTheTenByteFormat) {
