@@ -447,9 +447,11 @@ void TCustomDBGrid::UpdateScrollBar() {
         const int count = ds->RecordCount();
         const int page = VisibleRowCount();
         const data::TDataSetState state = ds->State();
-        const bool readPos = state == data::dsInactive || state == data::dsBrowse || state == data::dsEdit;
-        const int pos = readPos ? ds->RecNo() : 1;
-        SetVertScrollBar(count > 1, 1, count + page - 1, page, pos);
+        // While inserting (or in any other state) there is no record number
+        // to show: the thumb stays where it was.
+        if (state == data::dsInactive || state == data::dsBrowse || state == data::dsEdit)
+            FScrollBarPos = ds->RecNo();
+        SetVertScrollBar(count > 1, 1, count + page - 1, page, FScrollBarPos);
     } else {
         const int pos = ds->Bof() ? 0 : ds->Eof() ? 4 : 2;
         SetVertScrollBar(true, 0, 4, 0, pos);
@@ -459,18 +461,23 @@ void TCustomDBGrid::UpdateScrollBar() {
 // --- Following the dataset ---
 
 void TCustomDBGrid::LinkActive(bool Value) {
-    try {
-        LayoutChanged();
-    } catch (...) {
-        for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->FField = nullptr;
-        UpdateScrollBar();
-        throw;
-    }
-    // Automatic fields go with the closed dataset; persistent ones stay bound.
-    TDataSet* ds = FDataLink->DataSet();
-    if (!Value && (!ds || ds->DefaultFields()))
-        for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->FField = nullptr;
-    UpdateScrollBar();
+    const TDataSet* ds = FDataLink->DataSet();
+    bool laidOut = false;
+    rtl::TryFinally(
+        [&] {
+            LayoutChanged();
+            laidOut = true;
+        },
+        [&] {
+            // Automatic fields go with the closed dataset, and a layout that
+            // failed may have left columns on fields of an earlier opening:
+            // those columns look their fields up again. Persistent fields
+            // stay bound while the dataset is closed.
+            if (!laidOut || (!Value && (!ds || ds->DefaultFields())))
+                for (int i = 0; i < FColumns->Count(); ++i) FColumns->Items(i)->FField = nullptr;
+            // The bar follows the link also when the layout failed.
+            UpdateScrollBar();
+        });
 }
 
 void TCustomDBGrid::DataChanged() {

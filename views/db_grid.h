@@ -234,6 +234,8 @@ private:
     std::unique_ptr<TGridDataLink> FDataLink;
     std::unique_ptr<TDBGridColumns> FColumns;
     std::vector<TColumn*> FVisibleColumns;
+    // The vertical bar's position as last set from the dataset's record number.
+    int FScrollBarPos = 1;
     bool FUpdateFields = true;
     bool FAcquireFocus = true;
     class FontWatcher;

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "data/number_fields.h"
 #include "data/string_fields.h"
 #include "data/field_defs.h"
+#include "exception_message.h"
 #include "memory_dataset.h"
 #include "modal_box_catcher.h"
 #include "toolkit/forms.h"
@@ -216,6 +218,42 @@ TEST_F(GridRules, DefaultColumnWidthSetsTheFieldsDisplayWidth) {
     EXPECT_EQ(name->DisplayWidth(), 12);
     Data->DataEvent(data::deLayoutChange, 0);
     EXPECT_EQ(Grid->Columns(0).Width(), 30 * zero);
+}
+
+// --- Following the dataset ---
+
+// An integer field whose default width raises while Fail is set, so that a
+// layout that sizes its column fails.
+class TFailingWidthField : public data::TIntegerField {
+public:
+    using TIntegerField::TIntegerField;
+    bool Fail = false;
+
+protected:
+    int GetDefaultWidth() const override {
+        if (Fail) throw rtl::Exception(u"no width");
+        return TIntegerField::GetDefaultWidth();
+    }
+};
+
+// A layout that fails while the link becomes active still gives the vertical
+// bar its range from the dataset, and the failure reaches the caller.
+TEST_F(GridRules, ScrollBarFollowsTheLinkWhenTheLayoutFails) {
+    rtl::TComponent owner(nullptr);
+    auto* id = new TFailingWidthField(&owner);
+    id->SetFieldName(u"ID");
+    id->SetDataSet(Data.get());
+    Grid->SetDataSource(Source);
+    QScrollBar* bar = Area()->verticalScrollBar();
+    ASSERT_FALSE(bar->isVisible());
+    id->Fail = true;
+    EXPECT_EQ(testing_support::MessageOf([&] { Data->Open(); }), u"no width");
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 50);
+    id->Fail = false;
+    Data->Close();
+    EXPECT_FALSE(bar->isVisible());
+    Grid->SetDataSource(nullptr);
 }
 
 // --- Re-layouts ---

@@ -557,6 +557,11 @@ TEST_F(DBGridTest, ScrollBarOfASequencedDataset) {
     EXPECT_EQ(bar->value(), 1);
     Key(Qt::Key_PageDown);
     EXPECT_EQ(bar->value(), 7);
+    // An inserted record has no record number: the thumb stays.
+    Data->Insert();
+    EXPECT_EQ(bar->value(), 7);
+    Data->Cancel();
+    EXPECT_EQ(bar->value(), 7);
     // Its requests move the dataset.
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the record below the last row
     EXPECT_EQ(Data->RecNo(), 8);
