@@ -164,9 +164,11 @@ TFont TColumn::Font() const {
 }
 
 void TColumn::SetFont(const TFont& Value) {
+    // The row heights follow the grid's font, not a column's: only this
+    // column's width and cells change.
     FFont = Value;
     FAssignedValues.Include(cvFont);
-    if (FGrid) FGrid->LayoutChanged();
+    Changed();
 }
 
 bool TColumn::ReadOnly() const {

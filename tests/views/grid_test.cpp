@@ -19,6 +19,7 @@
 #include "data/data_links.h"
 #include "data/db_error.h"
 #include "data/fields.h"
+#include "exception_message.h"
 #include "rtl/format.h"
 #include "memory_dataset.h"
 #include "modal_box_catcher.h"
@@ -26,6 +27,7 @@
 #include "toolkit/std_controls.h"
 
 using rtl::String;
+using testing_support::MessageOf;
 using views::TDBGrid;
 
 namespace {
@@ -268,6 +270,33 @@ TEST_F(DBGridTest, ScrollingByOneRowPaintsOneRowAndTheIndicatorAtOnce) {
         EXPECT_TRUE(recorder.Region.contains(QRect(0, top, Grid->ColWidths(0), Viewport()->height() - top)))
             << "the indicator";
     }
+}
+
+// A new colour or font of one column repaints that column's cells only and
+// gives it the width its font asks for; the rows keep their heights.
+TEST_F(DBGridTest, AChangeOfOneColumnRepaintsThatColumnAndAppliesItsWidth) {
+    Open();
+    const int rowHeight = Grid->DefaultRowHeight();
+    QApplication::processEvents();
+    Painted.clear();
+    toolkit::TFont font = Grid->Columns(1).Font();
+    font.PixelHeight = 20;
+    Grid->Columns(1).SetColor(toolkit::clWhite);
+    Grid->Columns(1).SetFont(font);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Painted.empty(); }, 2000));
+    QApplication::processEvents();
+    std::set<String> paintedColumns;
+    for (const auto& [cell, text] : Painted) paintedColumns.insert(cell.second);
+    EXPECT_EQ(paintedColumns, std::set<String>{u"Name"});
+    EXPECT_EQ(Grid->ColWidths(2), 100);
+    EXPECT_EQ(Grid->DefaultRowHeight(), rowHeight);
+
+    // Without a width of its own the column takes its default width in the new font.
+    Grid->Columns(1).RestoreDefaults();
+    const int narrow = Grid->ColWidths(2);
+    Grid->Columns(1).SetFont(font);
+    EXPECT_GT(Grid->ColWidths(2), narrow);
+    EXPECT_EQ(Grid->ColWidths(2), Grid->Columns(1).DefaultWidth());
 }
 
 TEST_F(DBGridTest, PageKeysMoveByTheVisibleRows) {
@@ -527,22 +556,14 @@ TEST_F(DBGridTest, UnidirectionalDatasetIsRefused) {
     auto oneWay = testing_data::MakePeople(5, true);
     data::TDataSource oneWaySource(nullptr);
     oneWaySource.SetDataSet(oneWay.get());
-    try {
-        Grid->SetDataSource(&oneWaySource);
-        FAIL() << "no exception";
-    } catch (const data::EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), u"Operation not allowed on a unidirectional dataset");
-    }
+    EXPECT_EQ(MessageOf([&] { Grid->SetDataSource(&oneWaySource); }),
+              u"Operation not allowed on a unidirectional dataset");
     EXPECT_EQ(Grid->DataSource(), nullptr);
     // A link that becomes active on one fails the same way.
     Grid->SetDataSource(Source);
     oneWay->Open();
-    try {
-        Source->SetDataSet(oneWay.get());
-        FAIL() << "no exception";
-    } catch (const data::EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), u"Operation not allowed on a unidirectional dataset");
-    }
+    EXPECT_EQ(MessageOf([&] { Source->SetDataSet(oneWay.get()); }),
+              u"Operation not allowed on a unidirectional dataset");
     Source->SetDataSet(nullptr);
 }
 
