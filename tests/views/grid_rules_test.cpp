@@ -402,6 +402,25 @@ TEST_F(GridRules, OnlyFocusOnAnotherControlOfTheWindowCancelsAnUntouchedInsert) 
     EXPECT_EQ(Data->State(), data::dsBrowse);
 }
 
+// A cancel that fails on the way out is shown, and the focus comes back to
+// the grid with the insert still there.
+TEST_F(GridRules, AFailureOnLeavingIsShownAndTheGridTakesTheFocusBack) {
+    Grid->SetOptions(Grid->Options() + views::TDBGridOptions{views::dgEditing, views::dgCancelOnExit});
+    Open();
+    Key(Qt::Key_Insert);
+    ASSERT_EQ(Data->State(), data::dsInsert);
+    Data->BeforeCancel = [](data::TDataSet&) { throw rtl::Exception(u"Болдырмау сәтсіз"); };
+    ModalBoxCatcher boxes;
+    Button->SetFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.Boxes.empty(); }, 5000));
+    EXPECT_EQ(boxes.Boxes[0].Text, QStringLiteral("Болдырмау сәтсіз."));
+    Form->Window()->activateWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Grid->Focused(); }, 5000));
+    EXPECT_EQ(Data->State(), data::dsInsert);
+    Data->BeforeCancel = nullptr;
+    Data->Cancel();
+}
+
 // --- Structured fields ---
 
 // A dataset with one structured column "Point" of two integers, in object view.
