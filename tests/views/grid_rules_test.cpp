@@ -256,6 +256,22 @@ TEST_F(GridRules, ScrollBarFollowsTheLinkWhenTheLayoutFails) {
     Grid->SetDataSource(nullptr);
 }
 
+// A field's FocusControl selects the first column that shows it and focuses
+// the grid; a field no showing column shows leaves the grid alone.
+TEST_F(GridRules, FocusControlSelectsTheFieldsColumnAndFocusesTheGrid) {
+    Grid->SetOptions(Grid->Options() - views::TDBGridOptions{views::dgRowSelect});
+    for (const char16_t* name : {u"ID", u"Name", u"Memo", u"Big"}) Grid->AddColumn(name);
+    Grid->Columns(3).SetVisible(false);
+    Open();
+    Button->SetFocus();
+    Data->FieldByName(u"Big")->FocusControl();
+    EXPECT_TRUE(Button->Focused());
+    EXPECT_EQ(Grid->SelectedIndex(), 0);
+    Data->FieldByName(u"Memo")->FocusControl();
+    EXPECT_TRUE(Grid->Focused());
+    EXPECT_EQ(Grid->SelectedIndex(), 2);
+}
+
 // --- Re-layouts ---
 
 // A new font gives the rows new heights and the dataset a new window.
