@@ -7,11 +7,13 @@
 #include "data/blob_fields.h"
 #include "data/dataset.h"
 #include "data/string_fields.h"
+#include "datapacket/client_dataset.h"
 #include "datapacket/ds_bytes.h"
 #include "datapacket/ds_errors.h"
 #include "datapacket/ds_intf.h"
 #include "datapacket/type_maps.h"
 #include "rtl/format.h"
+#include "rtl/try_finally.h"
 
 namespace datapacket {
 
@@ -92,19 +94,28 @@ struct TPutFieldInfo {
     bool Transliterate = false;      // 8-bit text goes through the dataset's Translate
 };
 
-TDataPacketWriter::TDataPacketWriter() = default;
-TDataPacketWriter::~TDataPacketWriter() = default;
+TCustomPacketWriter::TCustomPacketWriter() = default;
+TCustomPacketWriter::~TCustomPacketWriter() = default;
 
-void TDataPacketWriter::Check(int Status) {
+void TCustomPacketWriter::Check(int Status) {
     if (Status == 0) return;
     char text[ErrorStringSize] = {};
     if (FIDSWriter) FIDSWriter->GetErrorString(static_cast<DBResult>(Status), text);
     throw EDSWriter(rtl::Utf8ToString(text), Status);
 }
 
-std::uint8_t* TDataPacketWriter::Buffer(std::size_t Size) {
+std::uint8_t* TCustomPacketWriter::Buffer(std::size_t Size) {
     if (FBuffer.size() < Size) FBuffer.resize(Size);
     return FBuffer.data();
+}
+
+TDataPacketWriter::TDataPacketWriter() = default;
+TDataPacketWriter::~TDataPacketWriter() = default;
+
+std::int32_t TDataPacketWriter::XMLMode() const {
+    if (PacketOptions.Contains(grXMLUTF8)) return 13;
+    if (PacketOptions.Contains(grXML)) return 5;
+    return 0;
 }
 
 void TDataPacketWriter::GetDataPacket(TDataSet& DataSet, std::int32_t& RecsOut, rtl::Variant& Data) {
@@ -116,7 +127,7 @@ void TDataPacketWriter::GetDataPacket(TDataSet& DataSet, std::int32_t& RecsOut, 
         try {
             int globalIdx = 1;
             InitPutProcs(DataSet, globalIdx);
-            Check(FIDSWriter->SetXMLMode(0));
+            Check(FIDSWriter->SetXMLMode(XMLMode()));
             Check(FIDSWriter->Init_Sequential(Options.Contains(poFetchBlobsOnDemand) ? 3 : 1,
                                               static_cast<std::uint16_t>(globalIdx - 1)));
             WriteMetaData(DataSet);
@@ -129,6 +140,10 @@ void TDataPacketWriter::GetDataPacket(TDataSet& DataSet, std::int32_t& RecsOut, 
             FPutFieldInfo.clear();
             throw;
         }
+    } else if (XMLMode() != 0) {
+        // The form is chosen with the columns; asked for afresh it still
+        // goes to the engine writer, which does not write the XML form.
+        Check(FIDSWriter->SetXMLMode(XMLMode()));
     }
     if (!withMetaData) Check(FIDSWriter->Reset());
     RecsOut = WriteDataSet(DataSet, RecsOut);
@@ -382,20 +397,24 @@ void TDataPacketWriter::PutValue(const void* Data, std::uint32_t Len) {
 
 void TDataPacketWriter::PutNull() { Check(FIDSWriter->PutField(fldIsNull, 0, nullptr)); }
 
-void TDataPacketWriter::PutField(TPutFieldInfo& Info) {
-    const auto size = static_cast<std::size_t>(std::max({Info.Size, Info.Field->DataSize(), 1}));
+std::uint8_t* TDataPacketWriter::ReadValue(TPutFieldInfo& Info, int Least) {
+    const auto size = static_cast<std::size_t>(std::max(Least, Info.Field->DataSize())) + 1;
     std::uint8_t* buffer = Buffer(size);
     std::memset(buffer, 0, size);
-    if (Info.DataSet->GetFieldData(Info.Field, buffer)) PutValue(buffer, static_cast<std::uint32_t>(Info.Size));
-    else PutNull();
+    if (Info.DataSet->GetFieldData(Info.Field, buffer)) return buffer;
+    PutNull();
+    return nullptr;
+}
+
+void TDataPacketWriter::PutField(TPutFieldInfo& Info) {
+    if (const std::uint8_t* value = ReadValue(Info, std::max(Info.Size, 1)))
+        PutValue(value, static_cast<std::uint32_t>(Info.Size));
 }
 
 void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {
-    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 1));
-    std::uint8_t* buffer = Buffer(size + 1);
-    std::memset(buffer, 0, size + 1);
-    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
-    char* text = reinterpret_cast<char*>(buffer);
+    std::uint8_t* value = ReadValue(Info, Info.Size + 1);
+    if (!value) return;
+    char* text = reinterpret_cast<char*>(value);
     std::size_t len = 0;
     if (Info.Transliterate)
         len = static_cast<std::size_t>(Info.DataSet->Translate(text, text, false));
@@ -405,27 +424,23 @@ void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {
 }
 
 bool TDataPacketWriter::ReadWideString(TPutFieldInfo& Info, std::size_t& Bytes) {
-    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
-    std::uint8_t* buffer = Buffer(size);
-    std::memset(buffer, 0, size);
-    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return false;
-    Bytes = 2 * WideLength(buffer, static_cast<std::size_t>(Info.Size) / 2);
+    const std::uint8_t* value = ReadValue(Info, Info.Size + 2);
+    if (!value) return false;
+    Bytes = 2 * WideLength(value, static_cast<std::size_t>(Info.Size) / 2);
     return true;
 }
 
 void TDataPacketWriter::PutWideStringField(TPutFieldInfo& Info) {
     std::size_t bytes = 0;
-    if (!ReadWideString(Info, bytes)) return PutNull();
+    if (!ReadWideString(Info, bytes)) return;
     PutValue(FBuffer.data(), static_cast<std::uint32_t>(FitWide(FBuffer.data(), bytes, Info.ColumnWidth)));
 }
 
 void TDataPacketWriter::PutVarBytesField(TPutFieldInfo& Info) {
-    const auto size = static_cast<std::size_t>(std::max(Info.Field->DataSize(), Info.Size + 2));
-    std::uint8_t* buffer = Buffer(size);
-    std::memset(buffer, 0, size);
-    if (!Info.DataSet->GetFieldData(Info.Field, buffer)) return PutNull();
-    const std::uint32_t len = std::min<std::uint32_t>(buffer[0] | (buffer[1] << 8), Info.ColumnWidth);
-    PutValue(buffer + 2, len);
+    const std::uint8_t* value = ReadValue(Info, Info.Size + 2);
+    if (!value) return;
+    const std::uint32_t len = std::min<std::uint32_t>(value[0] | (value[1] << 8), Info.ColumnWidth);
+    PutValue(value + 2, len);
 }
 
 void TDataPacketWriter::PutBlobField(TPutFieldInfo& Info) {
@@ -454,7 +469,8 @@ void TDataPacketWriter::PutWideMemoAsWideString(TPutFieldInfo& Info) {
 
 void TDataPacketWriter::PutWideStringAsWideMemo(TPutFieldInfo& Info) {
     std::size_t bytes = 0;
-    if (!ReadWideString(Info, bytes) || bytes == 0) return PutNull();  // an empty memo travels as null
+    if (!ReadWideString(Info, bytes)) return;
+    if (bytes == 0) return PutNull();  // an empty memo travels as null
     PutValue(FBuffer.data(), static_cast<std::uint32_t>(bytes));
 }
 
@@ -477,8 +493,43 @@ rtl::Variant TCustomProvider::DoGetRecords(std::int32_t Count, std::int32_t& Rec
     return result;
 }
 
-void TCustomProvider::DoBeforeGetRecords(std::int32_t, std::int32_t, StringView, rtl::Variant&, rtl::Variant&) {}
-void TCustomProvider::DoAfterGetRecords(rtl::Variant&) {}
+void TCustomProvider::DoBeforeGetRecords(std::int32_t, std::int32_t, StringView, rtl::Variant&,
+                                         rtl::Variant& OwnerData) {
+    if (BeforeGetRecords) BeforeGetRecords(*this, OwnerData);
+}
+
+void TCustomProvider::DoAfterGetRecords(rtl::Variant& OwnerData) {
+    if (AfterGetRecords) AfterGetRecords(*this, OwnerData);
+}
+
+rtl::Variant TCustomProvider::GetParams(rtl::Variant& OwnerData) {
+    if (BeforeGetParams) BeforeGetParams(*this, OwnerData);
+    rtl::Variant result = GetParamsVariant();
+    if (AfterGetParams) AfterGetParams(*this, OwnerData);
+    return result;
+}
+
+void TCustomProvider::Execute(StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData) {
+    const bool paramsArray = Params.VarType() == rtl::TVarType::varBytes;
+    DoBeforeExecute(CommandText, Params, OwnerData);
+    InternalExecute(CommandText, Params);
+    DoAfterExecute(OwnerData);
+    if (paramsArray) Params = GetParamsVariant();
+}
+
+void TCustomProvider::DoBeforeExecute(StringView, rtl::Variant&, rtl::Variant& OwnerData) {
+    if (BeforeExecute) BeforeExecute(*this, OwnerData);
+}
+
+void TCustomProvider::DoAfterExecute(rtl::Variant& OwnerData) {
+    if (AfterExecute) AfterExecute(*this, OwnerData);
+}
+
+void TCustomProvider::InternalExecute(StringView, rtl::Variant&) {}
+
+rtl::Variant TCustomProvider::DataRequest(const rtl::Variant& Input) {
+    return OnDataRequest ? OnDataRequest(*this, Input) : rtl::Variant::Null();
+}
 
 TBaseProvider::TBaseProvider(rtl::TComponent* AOwner) : TCustomProvider(AOwner) {}
 
@@ -549,8 +600,7 @@ void TDataSetProvider::SetParams(const rtl::Variant& Params) {
     CheckDataSet();
     if (!FParams) FParams = std::make_unique<TParams>();
     FParams->Clear();
-    // Parameter values in packed form are not exchanged by this system's
-    // clients; Null unpacks to no parameters.
+    UnpackParams(Params, *FParams);  // Null unpacks to no parameters
     TParams* current = FDataSet->PSGetParams();
     if (!current || !(*current == *FParams)) FDataSet->PSSetParams(FParams.get());
 }
@@ -569,21 +619,22 @@ rtl::Variant TDataSetProvider::InternalGetRecords(std::int32_t Count, std::int32
             FDataSetOpened = true;
         }
         if (Count == 0 || Options.Contains(grMetaData)) FRecordsSent = 0;
-        rtl::Variant result;
-        try {
-            FDataSet->CheckBrowseMode();
-            FDataSet->SetBlockReadSize(Count);
-            result = TBaseProvider::InternalGetRecords(Count, RecsOut, Options, CommandText, Params);
-            FRecordsSent += RecsOut;
-            if (RecsOut != Count) Reset();
-        } catch (...) {
-            if (FDataSet && FDataSet->Active()) FDataSet->SetBlockReadSize(0);
-            throw;
-        }
-        if (FDataSet->Active()) {
-            FDataSet->SetBlockReadSize(0);
-            if (Count != 0 && RecsOut == Count) FDataSet->Next();
-        }
+        rtl::Variant result = rtl::TryFinally(
+            [&] {
+                FDataSet->CheckBrowseMode();
+                FDataSet->SetBlockReadSize(Count);
+                rtl::Variant packet = TBaseProvider::InternalGetRecords(Count, RecsOut, Options, CommandText, Params);
+                FRecordsSent += RecsOut;
+                if (RecsOut != Count) Reset();
+                return packet;
+            },
+            [&] {
+                if (FDataSet && FDataSet->Active()) FDataSet->SetBlockReadSize(0);
+            });
+        // The writer stops on the last row it wrote: the next packet starts
+        // on the row after it. After a failure the reset below moves the
+        // source anyway.
+        if (Count != 0 && RecsOut == Count && FDataSet->Active()) FDataSet->Next();
         return result;
     } catch (...) {
         // The request's own failure is the one reported, even when the
@@ -594,6 +645,23 @@ rtl::Variant TDataSetProvider::InternalGetRecords(std::int32_t Count, std::int32
         }
         throw;
     }
+}
+
+void TDataSetProvider::DoBeforeExecute(StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData) {
+    SetCommandText(CommandText);
+    SetParams(Params);
+    TBaseProvider::DoBeforeExecute(CommandText, Params, OwnerData);
+}
+
+void TDataSetProvider::InternalExecute(StringView, rtl::Variant&) {
+    CheckDataSet();
+    FDataSet->PSExecute();
+}
+
+rtl::Variant TDataSetProvider::GetParamsVariant() {
+    CheckDataSet();
+    const TParams* params = FDataSet->PSGetParams();
+    return params ? PackageParams(*params) : rtl::Variant::Null();
 }
 
 void TDataSetProvider::CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts,
@@ -616,15 +684,14 @@ void TDataSetProvider::DoGetProviderAttributes(TDataSet& DataSet, TPacketAttribu
 
 // ---- the local application server
 
-TLocalAppServer::TLocalAppServer(TCustomProvider& AProvider) : FProvider(&AProvider) {}
+namespace {
 
-
-TServerResult TLocalAppServer::AS_GetRecords(StringView, std::int32_t Count, std::int32_t& RecsOut,
-                                             std::int32_t Options, StringView CommandText, rtl::Variant& Params,
-                                             rtl::Variant& OwnerData, rtl::Variant& Result) noexcept {
+// Runs Call and turns what it raises into the failure result the client
+// raises again: an abort stays an abort, anything else keeps its message.
+template <class TCall>
+TServerResult Serve(TCall&& Call) noexcept {
     try {
-        Result = rtl::Variant();
-        Result = FProvider->GetRecords(Count, RecsOut, Options, CommandText, Params, OwnerData);
+        Call();
         return {};
     } catch (const rtl::EAbort&) {
         return {TServerResult::E_ABORT, {}};
@@ -635,6 +702,51 @@ TServerResult TLocalAppServer::AS_GetRecords(StringView, std::int32_t Count, std
     } catch (...) {
         return {TServerResult::E_FAIL, u"Unknown failure in the data provider"};
     }
+}
+
+}  // namespace
+
+TLocalAppServer::TLocalAppServer(TCustomProvider& AProvider) : FProvider(&AProvider) {}
+
+TLocalAppServer::TLocalAppServer(TDataSet& ADataSet) {
+    auto provider = std::make_unique<TDataSetProvider>(nullptr);
+    provider->SetDataSet(&ADataSet);
+    FProvider = provider.release();
+    FProviderCreated = true;
+}
+
+TLocalAppServer::~TLocalAppServer() {
+    if (FProviderCreated) delete FProvider;
+}
+
+// Each call ignores ProviderName: this object serves exactly one provider.
+
+TServerResult TLocalAppServer::AS_GetRecords(StringView, std::int32_t Count, std::int32_t& RecsOut,
+                                             std::int32_t Options, StringView CommandText, rtl::Variant& Params,
+                                             rtl::Variant& OwnerData, rtl::Variant& Result) noexcept {
+    return Serve([&] {
+        Result = rtl::Variant();
+        Result = FProvider->GetRecords(Count, RecsOut, Options, CommandText, Params, OwnerData);
+    });
+}
+
+TServerResult TLocalAppServer::AS_DataRequest(StringView, const rtl::Variant& Data, rtl::Variant& Result) noexcept {
+    return Serve([&] {
+        Result = rtl::Variant();
+        Result = FProvider->DataRequest(Data);
+    });
+}
+
+TServerResult TLocalAppServer::AS_GetParams(StringView, rtl::Variant& OwnerData, rtl::Variant& Result) noexcept {
+    return Serve([&] {
+        Result = rtl::Variant();
+        Result = FProvider->GetParams(OwnerData);
+    });
+}
+
+TServerResult TLocalAppServer::AS_Execute(StringView, StringView CommandText, rtl::Variant& Params,
+                                          rtl::Variant& OwnerData) noexcept {
+    return Serve([&] { FProvider->Execute(CommandText, Params, OwnerData); });
 }
 
 }  // namespace datapacket

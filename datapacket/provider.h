@@ -62,37 +62,70 @@ public:
 // abort, EAppServerError with the same message otherwise.
 void CheckServerResult(const TServerResult& Result);
 
-// The application server a client dataset talks to. Only record requests
-// are served here.
+// The application server a client dataset talks to: record requests, the
+// application's own data requests, the source's parameters and commands run
+// on the source. No call raises; a failure comes back as its result.
 class IAppServer {
 public:
     virtual ~IAppServer() = default;
     virtual TServerResult AS_GetRecords(StringView ProviderName, std::int32_t Count, std::int32_t& RecsOut,
                                         std::int32_t Options, StringView CommandText, rtl::Variant& Params,
                                         rtl::Variant& OwnerData, rtl::Variant& Result) noexcept = 0;
+    virtual TServerResult AS_DataRequest(StringView ProviderName, const rtl::Variant& Data,
+                                         rtl::Variant& Result) noexcept = 0;
+    virtual TServerResult AS_GetParams(StringView ProviderName, rtl::Variant& OwnerData,
+                                       rtl::Variant& Result) noexcept = 0;
+    virtual TServerResult AS_Execute(StringView ProviderName, StringView CommandText, rtl::Variant& Params,
+                                     rtl::Variant& OwnerData) noexcept = 0;
 };
 
 class TCustomProvider : public rtl::TComponent {
 public:
+    // The before and after events of a request; OwnerData is the caller's,
+    // passed through unchanged unless a handler changes it.
+    using TRemoteEvent = std::function<void(TCustomProvider& Sender, rtl::Variant& OwnerData)>;
+    using TDataRequestEvent = std::function<rtl::Variant(TCustomProvider& Sender, const rtl::Variant& Input)>;
+
     explicit TCustomProvider(rtl::TComponent* AOwner);
 
     bool Exported() const { return FExported; }
     // Calls DoGetRecords.
     rtl::Variant GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options, StringView CommandText,
                             rtl::Variant& Params, rtl::Variant& OwnerData);
+    // The source's current parameters, packed; Null without any.
+    rtl::Variant GetParams(rtl::Variant& OwnerData);
+    // Runs the source's command, with CommandText and Params applied first;
+    // packed parameters sent come back as the source's values after the run.
+    void Execute(StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData);
+    // The application's answer to Input (OnDataRequest); Null without a handler.
+    rtl::Variant DataRequest(const rtl::Variant& Input);
     // The source dataset, for providers that have one (a client dataset
     // refuses a provider whose source is itself).
     virtual data::TDataSet* SourceDataSet() const { return nullptr; }
 
+    TRemoteEvent BeforeGetRecords;
+    TRemoteEvent AfterGetRecords;
+    TRemoteEvent BeforeGetParams;
+    TRemoteEvent AfterGetParams;
+    TRemoteEvent BeforeExecute;
+    TRemoteEvent AfterExecute;
+    TDataRequestEvent OnDataRequest;
+
 protected:
     virtual rtl::Variant DoGetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
                                       StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData);
+    // Fires BeforeGetRecords.
     virtual void DoBeforeGetRecords(std::int32_t Count, std::int32_t Options, StringView CommandText,
                                     rtl::Variant& Params, rtl::Variant& OwnerData);
+    // Fires AfterGetRecords.
     virtual void DoAfterGetRecords(rtl::Variant& OwnerData);
     virtual rtl::Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut,
                                             TGetRecordOptions Options, StringView CommandText,
                                             rtl::Variant& Params) = 0;
+    // Fire BeforeExecute and AfterExecute; InternalExecute runs the command.
+    virtual void DoBeforeExecute(StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData);
+    virtual void DoAfterExecute(rtl::Variant& OwnerData);
+    virtual void InternalExecute(StringView CommandText, rtl::Variant& Params);
     // The source's current parameters, given back to a client that sent some.
     virtual rtl::Variant GetParamsVariant() { return rtl::Variant(); }
 
@@ -119,21 +152,38 @@ protected:
 // writes its value, chosen by the field's type when the metadata was written.
 struct TPutFieldInfo;
 
+// The engine writer a packet is written through and the scratch buffer
+// every value is read into (it only grows).
+class TCustomPacketWriter {
+public:
+    TCustomPacketWriter();
+    virtual ~TCustomPacketWriter();
+    TCustomPacketWriter(const TCustomPacketWriter&) = delete;
+    TCustomPacketWriter& operator=(const TCustomPacketWriter&) = delete;
+
+protected:
+    // Raises EDSWriter with the engine's message for a non-zero Status.
+    void Check(int Status);
+    std::uint8_t* Buffer(std::size_t Size);
+
+    std::unique_ptr<IDSWriter> FIDSWriter;
+    rtl::TBytes FBuffer;
+};
+
 // Writes a dataset's metadata and rows into data packets. The column list
 // is built with the metadata and only re-bound to the source's current
-// fields for later packets.
-class TDataPacketWriter {
+// fields for later packets. The dataset must outlive each GetDataPacket call.
+class TDataPacketWriter : public TCustomPacketWriter {
 public:
     using TPutProc = void (TDataPacketWriter::*)(TPutFieldInfo& Info);
 
     TDataPacketWriter();
-    ~TDataPacketWriter();
-    TDataPacketWriter(const TDataPacketWriter&) = delete;
-    TDataPacketWriter& operator=(const TDataPacketWriter&) = delete;
+    ~TDataPacketWriter() override;
 
     // Writes the metadata (when asked, or when no column list exists yet)
     // and up to RecsOut rows from the current one (-1: all); RecsOut becomes
-    // the number written. Data receives the packet.
+    // the number written. Data receives the packet. Only the binary form is
+    // written: a request for the XML form is refused by the engine writer.
     void GetDataPacket(data::TDataSet& DataSet, std::int32_t& RecsOut, rtl::Variant& Data);
 
     bool Constraints = true;
@@ -143,7 +193,6 @@ public:
     std::function<void(data::TDataSet& DataSet, data::TPacketAttributeList& List)> OnGetParams;
 
 private:
-    void Check(int Status);
     void InitPutProcs(data::TDataSet& DataSet, int& GlobalIdx);
     void InitFieldProc(data::TField& Field, TPutFieldInfo& Info, int& GlobalIdx);
     void WriteMetaData(data::TDataSet& DataSet);
@@ -152,14 +201,20 @@ private:
     void AddDataSetAttributes(data::TDataSet& DataSet);
     int WriteDataSet(data::TDataSet& DataSet, int Count);
     void RefreshPutProcs(data::TDataSet& DataSet);
-    std::uint8_t* Buffer(std::size_t Size);
+    // The engine's XML mode for the request's options (0: binary).
+    std::int32_t XMLMode() const;
 
     void PutField(TPutFieldInfo& Info);
     void PutStringField(TPutFieldInfo& Info);
     void PutWideStringField(TPutFieldInfo& Info);
     void PutVarBytesField(TPutFieldInfo& Info);
     void PutBlobField(TPutFieldInfo& Info);
-    // Reads a wide string field into FBuffer (zero-terminated); Bytes is its length.
+    // Reads the field's value into FBuffer, cleared over at least Least bytes
+    // (and the field's data size) plus one spare zero byte. Without a value
+    // it writes a null and gives nullptr.
+    std::uint8_t* ReadValue(TPutFieldInfo& Info, int Least);
+    // Reads a wide string field into FBuffer (zero-terminated); Bytes is its
+    // length. Without a value it writes a null and gives false.
     bool ReadWideString(TPutFieldInfo& Info, std::size_t& Bytes);
     // The conversions between a wide string column and a wide memo field
     // and back, for a source that re-describes a text column.
@@ -170,8 +225,6 @@ private:
     void PutValue(const void* Data, std::uint32_t Len);
     void PutNull();
 
-    std::unique_ptr<IDSWriter> FIDSWriter;
-    rtl::TBytes FBuffer;
     std::vector<TPutFieldInfo> FPutFieldInfo;
 };
 
@@ -206,6 +259,10 @@ protected:
                             rtl::Variant& OwnerData) override;
     void CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts, rtl::Variant& Result,
                           std::int32_t& RecsOut) override;
+    void DoBeforeExecute(StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData) override;
+    void InternalExecute(StringView CommandText, rtl::Variant& Params) override;
+    // The source's parameter list, packed (Null when it has none).
+    rtl::Variant GetParamsVariant() override;
     void DoGetProviderAttributes(data::TDataSet& DataSet, data::TPacketAttributeList& List);
     void SetCommandText(StringView CommandText);
     void SetParams(const rtl::Variant& Params);
@@ -221,19 +278,34 @@ private:
     bool FConstraints = true;
 };
 
-// The application server of a provider in the same process.
+// The application server of a provider in the same process. Made around a
+// provider, it only uses it (the provider must outlive it); made around a
+// bare dataset, it creates a provider of its own and frees it with itself
+// (the dataset must then outlive the requests).
 class TLocalAppServer : public IAppServer {
 public:
-    // Serves AProvider, which must outlive this object.
     explicit TLocalAppServer(TCustomProvider& AProvider);
+    explicit TLocalAppServer(data::TDataSet& ADataSet);
+    ~TLocalAppServer() override;
+    TLocalAppServer(const TLocalAppServer&) = delete;
+    TLocalAppServer& operator=(const TLocalAppServer&) = delete;
 
     TServerResult AS_GetRecords(StringView ProviderName, std::int32_t Count, std::int32_t& RecsOut,
                                 std::int32_t Options, StringView CommandText, rtl::Variant& Params,
                                 rtl::Variant& OwnerData, rtl::Variant& Result) noexcept override;
+    TServerResult AS_DataRequest(StringView ProviderName, const rtl::Variant& Data,
+                                 rtl::Variant& Result) noexcept override;
+    TServerResult AS_GetParams(StringView ProviderName, rtl::Variant& OwnerData,
+                               rtl::Variant& Result) noexcept override;
+    TServerResult AS_Execute(StringView ProviderName, StringView CommandText, rtl::Variant& Params,
+                             rtl::Variant& OwnerData) noexcept override;
     TCustomProvider& Provider() const { return *FProvider; }
+    // True when the provider is this object's own.
+    bool ProviderCreated() const { return FProviderCreated; }
 
 private:
     TCustomProvider* FProvider;
+    bool FProviderCreated = false;
 };
 
 }  // namespace datapacket

@@ -553,3 +553,276 @@ TEST(ProviderColumns, FieldOfAnUnknownTypeIsRefused) {
               u"Field 'Any' is of an unknown type");
     EXPECT_FALSE(source->Active());  // the provider opened it, and closed it again on failure
 }
+
+// ---- requests, their events and the parameters exchanged
+
+namespace {
+
+std::string Shown(const rtl::Variant& Value) { return Value.IsClear() ? "-" : rtl::StringToUtf8(Value.AsString()); }
+
+// A source with a parameter list of its own whose command, when run,
+// writes its output parameter; what the provider asked of it is logged.
+class TCommandDataSet : public testing_data::TMemoryDataSet {
+public:
+    TCommandDataSet(rtl::TComponent* AOwner, std::vector<std::string>& Log)
+        : TMemoryDataSet(AOwner, {{u"Id", data::ftInteger}}), FLog(Log) {
+        List.Add({u"In", data::ftInteger, data::ptInput, rtl::Variant(std::int32_t(1))});
+        List.Add({u"Out", data::ftInteger, data::ptOutput, rtl::Variant::Null()});
+    }
+    data::TParams List;
+
+    data::TParams* PSGetParams() override { return &List; }
+    void PSSetParams(data::TParams* AParams) override {
+        const data::TParam* in = AParams->FindParam(u"In");
+        FLog.push_back("source params In=" + (in ? Shown(in->Value) : "absent"));
+        List = *AParams;
+    }
+    void PSExecute() override {
+        FLog.push_back("source execute");
+        data::TParam* in = List.FindParam(u"In");
+        data::TParam* out = List.FindParam(u"Out");
+        if (in && out) out->Value = rtl::Variant(std::int32_t(in->Value.AsInteger() * 10));
+    }
+
+private:
+    std::vector<std::string>& FLog;
+};
+
+// Told when a component it watches is destroyed.
+class TWatcher : public rtl::TComponent {
+public:
+    using rtl::TComponent::TComponent;
+    std::vector<rtl::TComponent*> Removed;
+
+protected:
+    void Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) override {
+        rtl::TComponent::Notification(AComponent, Operation);
+        if (Operation == rtl::TOperation::opRemove) Removed.push_back(AComponent);
+    }
+};
+
+}  // namespace
+
+// One record request from a client: the client's events wrap the
+// provider's, the client's parameters reach the source before the provider's
+// BeforeGetRecords, OwnerData passes by reference through every handler, and
+// the source's parameters as they stand after the request come back.
+TEST(ProviderRequests, EventsRunInOrderAndTheSourceParametersComeBack) {
+    rtl::TComponent owner(nullptr);
+    std::vector<std::string> calls;
+    auto* source = new TCommandDataSet(&owner, calls);
+    source->Rows = {{rtl::Variant(std::int32_t(1))}, {rtl::Variant(std::int32_t(2))}};
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetName(u"Provider");
+    provider->SetDataSet(source);
+    auto* client = new TClientDataSet(&owner);
+    client->SetProviderName(u"Provider");
+    client->Params() = source->List;
+    client->Params().FindParam(u"In")->Value = rtl::Variant(std::int32_t(4));
+    auto in = [](data::TParams& List) { return List.FindParam(u"In") ? Shown(List.FindParam(u"In")->Value) : "absent"; };
+    client->BeforeGetRecords = [&](TCustomClientDataSet&, rtl::Variant& OwnerData) {
+        calls.push_back("client before " + Shown(OwnerData));
+        OwnerData = rtl::Variant(u"c");
+    };
+    provider->BeforeGetRecords = [&](TCustomProvider& Sender, rtl::Variant& OwnerData) {
+        EXPECT_EQ(&Sender, provider);
+        calls.push_back("provider before " + Shown(OwnerData) + " In=" + in(source->List));
+        if (data::TParam* p = source->List.FindParam(u"In")) p->Value = rtl::Variant(std::int32_t(3));  // changes
+        OwnerData = rtl::Variant(u"p");
+    };
+    provider->AfterGetRecords = [&](TCustomProvider&, rtl::Variant& OwnerData) {
+        calls.push_back("provider after " + Shown(OwnerData) + " opens=" + rtl::StringToUtf8(rtl::IntToStr(source->Opens)));
+        OwnerData = rtl::Variant(u"q");
+    };
+    client->AfterGetRecords = [&](TCustomClientDataSet&, rtl::Variant& OwnerData) {
+        calls.push_back("client after " + Shown(OwnerData) + " In=" + in(client->Params()));
+    };
+
+    client->Open();
+    EXPECT_EQ(calls, (std::vector<std::string>{"client before -", "source params In=4", "provider before c In=4",
+                                               "provider after p opens=1", "client after q In=3"}));
+    EXPECT_EQ(client->RecordCount(), 2);
+}
+
+// Without parameters (as the program asks) nothing is handed back, and the
+// query, whose empty list equals the one sent, is left as it is.
+TEST_F(ProviderTest, RequestWithoutParametersLeavesTheQueryAndGivesNoneBack) {
+    OpenQuery(Startup, 3);
+    for (const rtl::Variant& sent : {rtl::Variant::Null(), rtl::Variant()}) {
+        rtl::Variant params = sent, ownerData;
+        std::int32_t recsOut = 0;
+        Provider->GetRecords(-1, recsOut, GetRecordOptionsToInt({grReset}), u"", params, ownerData);
+        EXPECT_EQ(recsOut, 3);
+        EXPECT_EQ(params.VarType(), sent.VarType());
+        EXPECT_TRUE(Query->Active());  // passing a list would have closed it
+    }
+}
+
+// The server's other calls: the source's parameters, a command run on the
+// source and the application's own data requests, each with its events in
+// order and failures turned into results.
+TEST(ProviderServerCalls, ParamsExecuteAndDataRequests) {
+    rtl::TComponent owner(nullptr);
+    std::vector<std::string> log;
+    auto* source = new TCommandDataSet(&owner, log);
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetDataSet(source);
+    TLocalAppServer server(*provider);
+    for (const char* name : {"BeforeGetParams", "AfterGetParams", "BeforeExecute", "AfterExecute"}) {
+        TCustomProvider::TRemoteEvent handler = [&log, name](TCustomProvider&, rtl::Variant& OwnerData) {
+            log.push_back(std::string(name) + " " + Shown(OwnerData));
+            OwnerData = rtl::Variant(rtl::Utf8ToString(name));
+        };
+        const std::string n = name;
+        (n == "BeforeGetParams"  ? provider->BeforeGetParams
+         : n == "AfterGetParams" ? provider->AfterGetParams
+         : n == "BeforeExecute"  ? provider->BeforeExecute
+                                 : provider->AfterExecute) = handler;
+    }
+    auto valueOf = [](const rtl::Variant& Packed, const char16_t* Name) {
+        data::TParams list;
+        UnpackParams(Packed, list);
+        return list.FindParam(Name) ? Shown(list.FindParam(Name)->Value) : "absent";
+    };
+
+    rtl::Variant ownerData = rtl::Variant(u"o"), result;
+    ASSERT_EQ(server.AS_GetParams(u"", ownerData, result).Code, TServerResult::S_OK);
+    EXPECT_EQ(valueOf(result, u"In"), "1");
+    EXPECT_EQ(Shown(ownerData), "AfterGetParams");
+    EXPECT_EQ(log, (std::vector<std::string>{"BeforeGetParams o", "AfterGetParams BeforeGetParams"}));
+
+    // The parameters sent reach the source before BeforeExecute; the ones
+    // that come back are the source's after the run.
+    log.clear();
+    data::TParams sent = source->List;
+    sent.FindParam(u"In")->Value = rtl::Variant(std::int32_t(7));
+    rtl::Variant params = PackageParams(sent);
+    ownerData = rtl::Variant();
+    ASSERT_EQ(server.AS_Execute(u"", u"", params, ownerData).Code, TServerResult::S_OK);
+    EXPECT_EQ(log, (std::vector<std::string>{"source params In=7", "BeforeExecute -", "source execute",
+                                             "AfterExecute BeforeExecute"}));
+    EXPECT_EQ(valueOf(params, u"Out"), "70");
+    EXPECT_EQ(Shown(ownerData), "AfterExecute");
+
+    // No parameters sent: none come back.
+    params = rtl::Variant();
+    ASSERT_EQ(server.AS_Execute(u"", u"", params, ownerData).Code, TServerResult::S_OK);
+    EXPECT_TRUE(params.IsEmpty());
+
+    const TServerResult refused = server.AS_Execute(u"", u"delete from t", params, ownerData);
+    EXPECT_EQ(refused.Code, TServerResult::E_FAIL);
+    EXPECT_EQ(refused.Message, u"CommandText changes are not allowed");
+
+    ASSERT_EQ(server.AS_DataRequest(u"", rtl::Variant(u"ping"), result).Code, TServerResult::S_OK);
+    EXPECT_TRUE(result.IsNull());  // no handler
+    provider->OnDataRequest = [](TCustomProvider&, const rtl::Variant& Input) {
+        if (Input.AsString() == u"fail") throw data::EDatabaseError(u"no answer");
+        return rtl::Variant(Input.AsString() + u" back");
+    };
+    ASSERT_EQ(server.AS_DataRequest(u"", rtl::Variant(u"ping"), result).Code, TServerResult::S_OK);
+    EXPECT_EQ(Shown(result), "ping back");
+    const TServerResult failed = server.AS_DataRequest(u"", rtl::Variant(u"fail"), result);
+    EXPECT_EQ(failed.Code, TServerResult::E_FAIL);
+    EXPECT_EQ(failed.Message, u"no answer");
+    EXPECT_TRUE(result.IsEmpty());
+
+    provider->SetDataSet(nullptr);
+    const TServerResult missing = server.AS_GetParams(u"", ownerData, result);
+    EXPECT_EQ(missing.Message, u"Missing DataSet property");
+}
+
+// Made around a bare dataset the server has a provider of its own and
+// frees it with itself; made around a provider it leaves it alone.
+TEST(ProviderServerCalls, ServerAroundADataSetOwnsItsProvider) {
+    rtl::TComponent owner(nullptr);
+    auto* source = new testing_data::TMemoryDataSet(&owner, {{u"Id", data::ftInteger}});
+    source->Rows = {{rtl::Variant(std::int32_t(1))}, {rtl::Variant(std::int32_t(2))}};
+    TWatcher watcher(nullptr);
+    auto rowsFrom = [](IAppServer& Server) {
+        std::int32_t recsOut = 0;
+        rtl::Variant params, ownerData, result;
+        CheckServerResult(Server.AS_GetRecords(u"", -1, recsOut, GetRecordOptionsToInt({grMetaData}), u"", params,
+                                               ownerData, result));
+        return recsOut;
+    };
+
+    auto own = std::make_unique<TLocalAppServer>(*source);
+    EXPECT_TRUE(own->ProviderCreated());
+    auto* created = dynamic_cast<TDataSetProvider*>(&own->Provider());
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->DataSet(), source);
+    EXPECT_EQ(rowsFrom(*own), 2);
+    created->FreeNotification(&watcher);
+    own.reset();
+    EXPECT_EQ(watcher.Removed, (std::vector<rtl::TComponent*>{created}));
+
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetDataSet(source);
+    provider->FreeNotification(&watcher);
+    auto wrapping = std::make_unique<TLocalAppServer>(*provider);
+    EXPECT_FALSE(wrapping->ProviderCreated());
+    wrapping.reset();
+    EXPECT_EQ(watcher.Removed.size(), 1u);
+    TLocalAppServer again(*provider);
+    EXPECT_EQ(rowsFrom(again), 2);
+}
+
+// The XML form is not written: asked for with the columns or afterwards, the
+// request fails with the engine writer's refusal instead of answering with a
+// binary packet, and the provider stays usable.
+TEST_F(ProviderTest, XmlFormIsRefused) {
+    OpenQuery(Startup, 3);
+    const TGetRecordOptions cases[] = {{grMetaData, grXML}, {grMetaData, grXMLUTF8}, {grReset, grXML},
+                                       {grReset, grXMLUTF8}};
+    std::int32_t recsOut = 0;
+    for (const TGetRecordOptions& options : cases) {
+        SCOPED_TRACE(GetRecordOptionsToInt(options));
+        Request(500000, {grMetaData}, recsOut);  // the columns exist for the rows-only cases
+        rtl::Variant packet = rtl::Variant(u"stale");
+        EXPECT_EQ(MessageOf([&] { packet = Request(-1, options, recsOut); }), u"Operation not applicable.");
+        EXPECT_TRUE(Query->Bof());  // reset after the failure
+    }
+    TLocalAppServer server(*Provider);
+    rtl::Variant params, ownerData, result;
+    const TServerResult r = server.AS_GetRecords(u"", -1, recsOut, GetRecordOptionsToInt({grMetaData, grXML}), u"",
+                                                 params, ownerData, result);
+    EXPECT_EQ(r.Code, TServerResult::E_FAIL);
+    EXPECT_EQ(r.Message, u"Operation not applicable.");
+    EXPECT_TRUE(result.IsEmpty());
+
+    const rtl::Variant rows = Request(-1, {grReset}, recsOut);
+    EXPECT_EQ(recsOut, 3);
+    EXPECT_EQ(U32At(rows.AsBytes(), 0), PacketMagic);
+}
+
+// Each fixed, 8-bit and wide value and its null arrive at the client as
+// they left the source.
+TEST(ProviderColumns, ValuesAndNullsOfEachReadRoutineRoundTrip) {
+    rtl::TComponent owner(nullptr);
+    auto* source = new testing_data::TMemoryDataSet(
+        &owner, {{u"S", data::ftSmallint}, {u"I", data::ftInteger}, {u"A", data::ftString, 5},
+                 {u"W", data::ftWideString, 5}});
+    source->Rows = {{rtl::Variant(std::int32_t(-7)), rtl::Variant(std::int32_t(70000)), rtl::Variant(u"abcde"),
+                     rtl::Variant(u"сөзде")},
+                    {rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null()},
+                    {rtl::Variant(std::int32_t(0)), rtl::Variant(std::int32_t(0)), rtl::Variant(u""),
+                     rtl::Variant(u"ab")}};
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetName(u"Provider");
+    provider->SetDataSet(source);
+    auto* client = new TClientDataSet(&owner);
+    client->SetProviderName(u"Provider");
+    client->Open();
+    const std::vector<std::vector<std::string>> expected = {
+        {"-7", "70000", "abcde", "сөзде"}, {"null", "null", "null", "null"}, {"0", "0", "", "ab"}};
+    std::vector<std::vector<std::string>> got;
+    for (client->First(); !client->Eof(); client->Next()) {
+        std::vector<std::string> row;
+        for (const char16_t* name : {u"S", u"I", u"A", u"W"}) {
+            data::TField* field = client->FieldByName(name);
+            row.push_back(field->IsNull() ? "null" : rtl::StringToUtf8(field->AsString()));
+        }
+        got.push_back(row);
+    }
+    EXPECT_EQ(got, expected);
+}
