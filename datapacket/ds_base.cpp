@@ -50,10 +50,7 @@ std::uint64_t SlotLength(DSFLDDesc& F) {
         case fldUINT64: return 8;
         case fldFLOATIEEE: return 10;
         case fldBCD:
-        case fldFMTBCD: {
-            const std::uint64_t p = static_cast<std::uint64_t>(F.iUnits1);
-            return p == 0 ? 34 : p / 2 + p % 2 + 2;
-        }
+        case fldFMTBCD: return BcdValueSize(static_cast<std::uint64_t>(F.iUnits1));
         case fldDATETIME: return 16;
         case fldDATETIMEOFFSET: return 20;
         default: return 0;

@@ -82,6 +82,26 @@ inline constexpr std::uint32_t MakeFieldType(std::uint32_t Class, std::uint32_t 
 inline constexpr std::uint32_t FieldClassOf(std::uint32_t Type) { return (Type & dsClassMask) >> dsClassShift; }
 inline constexpr std::uint32_t FieldSizeOf(std::uint32_t Type) { return Type & dsSizeBitsMask; }
 
+// Decimal values (classes dsfldBCD and dsfldFMTBCD) travel and are kept as the
+// leading bytes of the decimal record: the precision byte, the sign and places
+// byte, then the digits two to a byte. A value of Precision digits takes
+// BcdValueSize bytes, in the packet and in the record store's slot alike, so
+// that no digit is cut and no byte is left over; a column without a precision
+// (0) keeps the whole record, 34 bytes.
+inline constexpr std::uint32_t DecimalRecordSize = 34;
+inline constexpr std::uint64_t BcdValueSize(std::uint64_t Precision) {
+    return Precision == 0 ? DecimalRecordSize : Precision / 2 + Precision % 2 + 2;
+}
+// Whether a decimal column whose packet type has Size bytes holds values of
+// Precision digits: exactly their size, or, without a precision, a part of
+// the record no shorter than its two leading bytes.
+inline constexpr bool BcdSizeFits(std::uint32_t Size, std::int64_t Precision) {
+    if (Precision < 0) return false;
+    if (Precision == 0) return Size >= 2 && Size <= DecimalRecordSize;
+    return Size == BcdValueSize(static_cast<std::uint64_t>(Precision));
+}
+inline constexpr bool IsBcdClass(std::uint32_t Class) { return Class == dsfldBCD || Class == dsfldFMTBCD; }
+
 // Column attributes (descriptor and DSFLDDesc::iFldAttr).
 inline constexpr std::uint16_t fldAttrHIDDEN = 1;
 inline constexpr std::uint16_t fldAttrREADONLY = 2;

@@ -139,15 +139,6 @@ DBResult IntegerValue(const TDSOptParam& Param, std::int64_t& V) {
     return DBERR_NONE;
 }
 
-DBResult Int32Value(const TDSOptParam& Param, std::int32_t& V) {
-    std::int64_t wide;
-    if (DBResult r = IntegerValue(Param, wide)) return r;
-    if (wide < std::numeric_limits<std::int32_t>::min() || wide > std::numeric_limits<std::int32_t>::max())
-        return DBERR_INVALIDPARAM;
-    V = static_cast<std::int32_t>(wide);
-    return DBERR_NONE;
-}
-
 // An 8-bit text parameter value (class 9), up to its first zero byte.
 DBResult TextValue(const TDSOptParam& Param, std::string_view& Text) {
     if (FieldClassOf(Param.Type) != dsfldZSTRING || (Param.Type & dsArrayFldType)) return DBERR_INVALIDPARAM;
@@ -221,6 +212,15 @@ DBResult ReadValue(TBlock& B, std::uint32_t Type, const DSFLDDesc& Field, std::u
 
 }  // namespace
 
+DBResult OptParamInt32(const TDSOptParam& Param, std::int32_t& V) {
+    std::int64_t wide;
+    if (DBResult r = IntegerValue(Param, wide)) return r;
+    if (wide < std::numeric_limits<std::int32_t>::min() || wide > std::numeric_limits<std::int32_t>::max())
+        return DBERR_INVALIDPARAM;
+    V = static_cast<std::int32_t>(wide);
+    return DBERR_NONE;
+}
+
 bool SameParamName(std::string_view A, std::string_view B) {
     return rtl::SameText(rtl::Utf8ToString(A), rtl::Utf8ToString(B));
 }
@@ -293,9 +293,9 @@ DBResult TDSReader::ReadMetaData(std::vector<DSFLDDesc>& Fields, std::vector<TSt
                 if (f.iFldSubType == fldstAUTOINC) f.iFldAttr |= fldAttrREADONLY;
                 keep = f.iFldSubType == fldstUNKNOWN;
             } else if (SameParamName(p.Name, "DECIMALS")) {
-                if (DBResult r = Int32Value(p, f.iUnits2)) return r;
+                if (DBResult r = OptParamInt32(p, f.iUnits2)) return r;
             } else if (SameParamName(p.Name, "WIDTH") || SameParamName(p.Name, "ELEMENTS")) {
-                if (DBResult r = Int32Value(p, f.iUnits1)) return r;
+                if (DBResult r = OptParamInt32(p, f.iUnits1)) return r;
             } else if (SameParamName(p.Name, "CALCULATED")) {
                 std::int64_t v;
                 if (DBResult r = IntegerValue(p, v)) return r;
@@ -323,8 +323,15 @@ DBResult TDSReader::ReadMetaData(std::vector<DSFLDDesc>& Fields, std::vector<TSt
 DBResult TDSReader::ReadRows(const std::vector<DSFLDDesc>& Fields, IRowSink& Sink) {
     if (FColumns != FColumnTypes.size() || Fields.size() != FColumnTypes.size()) return DBERR_DATAPACKETMISMATCH;
     // A fixed-size value must fit its slot (a text slot cuts it at the width).
+    // A decimal value must be exactly as long as its precision needs
+    // (BcdValueSize), or, without a precision, a part of the decimal record:
+    // a longer value would lose its last byte in the slot and a shorter one
+    // cannot carry all the column's digits, so either is refused with
+    // "Invalid field type." rather than read with a digit cut or dropped.
     for (std::size_t j = 0; j < Fields.size(); ++j) {
         const DSFLDDesc& f = Fields[j];
+        if ((f.iFldType == fldBCD || f.iFldType == fldFMTBCD) && !BcdSizeFits(FieldSizeOf(FColumnTypes[j]), f.iUnits1))
+            return DBERR_INVALIDFLDTYPE;
         if (FColumnTypes[j] & dsVaryingFldType || f.iFldType == fldZSTRING) continue;
         const std::uint32_t room = f.iFldType == fldUNICODE || f.iFldType == fldVARBYTES ? f.iFldLen - 2 : f.iFldLen;
         if (FieldSizeOf(FColumnTypes[j]) > room) return DBERR_INVALIDFLDTYPE;

@@ -22,6 +22,11 @@ struct TStoredOptParam {
 // Parameter names compare without regard to letter case.
 bool SameParamName(std::string_view A, std::string_view B);
 
+// A parameter's value as a 32-bit integer (an integer or Boolean type of 1 to
+// 8 bytes), as the reader takes "WIDTH", "ELEMENTS" and "DECIMALS";
+// DBERR_INVALIDPARAM for another type or a value out of range.
+DBResult OptParamInt32(const TDSOptParam& Param, std::int32_t& V);
+
 // Where decoded rows go: the record store supplies zeroed record memory and
 // keeps blob values.
 class IRowSink {

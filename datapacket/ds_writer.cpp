@@ -6,6 +6,7 @@
 #include <new>
 
 #include "datapacket/ds_bytes.h"
+#include "datapacket/ds_reader.h"
 
 namespace datapacket {
 
@@ -55,6 +56,18 @@ DBResult TDSWriter::CheckColumnType(std::uint32_t Type) const {
     if (fieldClass == dsfldEMBEDDEDTBL || (Type & (dsArrayFldType | dsPseudoFldType | dsEmbeddedFldType)))
         return DBERR_NA;
     if ((Type & dsVaryingFldType) && !IsPrefixWidth(FieldSizeOf(Type))) return DBERR_INVALIDPARAM;
+    // A decimal value is a fixed part of the decimal record (BcdValueSize).
+    if (IsBcdClass(fieldClass) && ((Type & dsVaryingFldType) || !BcdSizeFits(FieldSizeOf(Type), 0)))
+        return DBERR_INVALIDFLDTYPE;
+    return DBERR_NONE;
+}
+
+DBResult TDSWriter::CheckDecimalSizes() const {
+    if (!FWithMetaData) return DBERR_NONE;
+    for (std::size_t j = 0; j < FColumns.size(); ++j)
+        if (IsBcdClass(FieldClassOf(FColumns[j].iFieldType)) &&
+            !BcdSizeFits(FieldSizeOf(FColumns[j].iFieldType), FWidths[j]))
+            return DBERR_INVALIDFLDTYPE;
     return DBERR_NONE;
 }
 
@@ -99,6 +112,7 @@ void TDSWriter::UpdateHeaderVersion() {
 
 DBResult TDSWriter::Init_Sequential(std::uint32_t Version, std::uint16_t Fields) {
     FColumns.clear();
+    FWidths.clear();
     FCodecs.clear();
     FColumnTotal = 0;
     FActive = false;
@@ -147,6 +161,7 @@ DBResult TDSWriter::AddColumnDesc(const TDSDataPacketFldDesc& Desc) {
         FUsed = FPacketParamCountPos + 2;
         FColumnParams = 0;
     }
+    FWidths.push_back(Desc.iFieldType & dsVaryingFldType ? 0 : FieldSizeOf(Desc.iFieldType));
     TDSDataPacketFldDesc& kept = FColumns.emplace_back(Desc);
     std::memset(kept.szFieldName + n, 0, sizeof(kept.szFieldName) - n);
     UpdateHeaderVersion();
@@ -209,6 +224,12 @@ DBResult TDSWriter::AddAttribute(std::uint32_t Area, const char* Name, std::uint
     if (dataLen) std::memcpy(At(p), Value, dataLen);
     p += dataLen;
     if (Area == dsAttrField) {
+        if (SameParamName(Name, "WIDTH") || SameParamName(Name, "ELEMENTS")) {
+            const auto* bytes = static_cast<const std::uint8_t*>(Value);
+            std::int32_t width;
+            if (OptParamInt32({Name, AttrType, rtl::TBytes(bytes, bytes + dataLen)}, width) == DBERR_NONE)
+                FWidths.back() = width;
+        }
         PutLE<std::uint16_t>(At(FColumnParamCountPos), ++FColumnParams);
         FPacketParamCountPos = p;
         PutLE<std::uint16_t>(At(p), 0);
@@ -244,6 +265,7 @@ DBResult TDSWriter::PutField(std::uint32_t Status, std::uint32_t Len, const void
     if (!FActive) return DBERR_NA;
     if (!FRowsStarted) {
         if (FColumns.size() != FColumnTotal) return DBERR_NA;
+        if (DBResult r = CheckDecimalSizes()) return r;
         if (FCodecs.empty()) BuildCodecs();
         RecordRowOffset();
         FRowsStarted = true;
@@ -295,7 +317,10 @@ DBResult TDSWriter::PutField(std::uint32_t Status, std::uint32_t Len, const void
 DBResult TDSWriter::GetDataPacket(rtl::TBytes& Packet) {
     // An unfinished row cannot be handed over.
     if (!FActive || FColumnInRow != 0) return DBERR_NA;
-    if (!FRowsStarted) RecordRowOffset();
+    if (!FRowsStarted) {
+        if (DBResult r = CheckDecimalSizes()) return r;
+        RecordRowOffset();
+    }
     // The packet is handed over as exactly its bytes, without the room the
     // block grew by: a packet is kept (in a variant, by a refreshing client)
     // long after the writer is done with it.

@@ -42,6 +42,9 @@ private:
     DBResult Reserve(std::size_t Bytes) { return FBuf.size() - FUsed >= Bytes ? DBERR_NONE : Grow(Bytes); }
     DBResult Grow(std::size_t Bytes);
     DBResult CheckColumnType(std::uint32_t Type) const;
+    // The metadata is complete (first row, or a packet without rows): every
+    // decimal column must hold values of the precision the reader will take.
+    DBResult CheckDecimalSizes() const;
     void BuildCodecs();
     void RecordRowOffset();
     void UpdateHeaderVersion();
@@ -53,6 +56,9 @@ private:
     bool FWithMetaData = false;
     std::uint32_t FColumnTotal = 0;
     std::vector<TDSDataPacketFldDesc> FColumns;
+    // Per column, its width as the reader takes it: the size of a fixed class,
+    // then the last "WIDTH" or "ELEMENTS" given (metadata packets only).
+    std::vector<std::int64_t> FWidths;
     std::vector<TColumnCodec> FCodecs;
     std::size_t FPacketParamCountPos = 0;
     std::size_t FColumnParamCountPos = 0;

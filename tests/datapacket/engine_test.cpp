@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "data/field_types.h"
+#include "data/number_fields.h"
 #include "datapacket/ds_errors.h"
 #include "datapacket/ds_intf.h"
+#include "datapacket/type_maps.h"
 
 using namespace datapacket;
 using namespace std::string_literals;
@@ -159,6 +162,15 @@ rtl::TBytes RowsOnlyPacket(const std::vector<std::int64_t>& Ids) {
     rtl::TBytes packet;
     EXPECT_OK(w->GetDataPacket(packet));
     return packet;
+}
+
+// A first packet ends in the expected code (or is read, DBERR_NONE), and a
+// failing one leaves the store without metadata.
+void ExpectFirstPacket(const rtl::TBytes& Packet, DBResult Expected) {
+    auto base = CreateDSBase();
+    EXPECT_EQ(Expected, base->AppendData(&Packet, true));
+    DSProps props;
+    EXPECT_EQ(Expected ? DBERR_NOMETADATA : DBERR_NONE, base->GetProps(props));
 }
 
 // --- The writer ---
@@ -446,7 +458,7 @@ TEST(RecordStore, LogicalTypesAndSlotLengths) {
         {MakeFieldType(dsfldDATETIME, 16), 0, fldDATETIME, 16},
         {MakeFieldType(dsfldDATETIMEOFFSET, 20), 0, fldDATETIMEOFFSET, 20},
         {MakeFieldType(dsfldBCD, 18), 32, fldBCD, 18},
-        {MakeFieldType(dsfldFMTBCD, 4), 5, fldFMTBCD, 5},
+        {MakeFieldType(dsfldFMTBCD, 5), 5, fldFMTBCD, 5},
         {TextType, 10, fldZSTRING, 11},
         {TextType, 0, fldZSTRING, 2},
         {MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType), 600, fldUNICODE, 602},
@@ -549,6 +561,163 @@ TEST(RecordStore, TextValuesInTheirSlots) {
     EXPECT_FALSE(blank);  // an empty text is a value
     EXPECT_EQ(recNotChanged, rec[s.Fields[1].iNullOffsInRec]);
     EXPECT_EQ(DBERR_BLOBNOTFETCHED, s.Cursor->GetBlobLen(rec.data(), 3, len));
+}
+
+// --- Decimal and extended values ---
+
+// A negative decimal of Precision digits (1, 2, ..., 9, 1, 2, ...), the last
+// of them after the point.
+data::TBcd Decimal(std::uint32_t Precision) {
+    data::TBcd v;
+    v.Precision = static_cast<std::uint8_t>(Precision);
+    v.SignSpecialPlaces = 0x80 | 1;
+    for (std::uint32_t d = 0; d < Precision; ++d) {
+        const auto digit = static_cast<std::uint8_t>(d % 9 + 1);
+        v.Fraction[d / 2] |= d % 2 ? digit : static_cast<std::uint8_t>(digit << 4);
+    }
+    return v;
+}
+
+TEST(PacketValues, DecimalsOfEveryPrecisionRoundTrip) {
+    constexpr std::uint16_t maxPrecision = 32;
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, maxPrecision));
+    for (std::uint32_t p = 1; p <= maxPrecision; ++p) {
+        const auto size = static_cast<std::uint32_t>(BcdValueSize(p));
+        EXPECT_OK(w->AddColumnDesc(Column("D", MakeFieldType(p % 2 ? dsfldBCD : dsfldFMTBCD, size))));
+        AddInteger(*w, dsAttrField, "WIDTH", static_cast<std::int32_t>(p));
+    }
+    PutRowStart(*w);
+    for (std::uint32_t p = 1; p <= maxPrecision; ++p) {
+        const data::TBcd v = Decimal(p);
+        EXPECT_OK(w->PutField(fldIsValue, static_cast<std::uint32_t>(BcdValueSize(p)), &v));
+    }
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+
+    TOpenStore s(packet);
+    ASSERT_EQ(maxPrecision, s.Fields.size());
+    const auto rec = s.Record(1);
+    for (std::uint32_t p = 1; p <= maxPrecision; ++p) {
+        SCOPED_TRACE(p);
+        const DSFLDDesc& f = s.Fields[p - 1];
+        EXPECT_EQ(static_cast<std::int32_t>(p), f.iUnits1);
+        data::TBcd back;
+        ASSERT_LE(f.iFldLen, sizeof back);
+        bool blank = true;
+        EXPECT_OK(s.Cursor->GetField(rec.data(), p, &back, blank));
+        EXPECT_FALSE(blank);
+        EXPECT_EQ(data::BcdToStr(Decimal(p)), data::BcdToStr(back));
+        EXPECT_TRUE(Decimal(p) == back);
+    }
+}
+
+// A decimal column's size is that of its precision's values, or, without a
+// precision (WIDTH 0), any part of the decimal record. The writer refuses any
+// other size when the metadata ends (the first row, or a packet without rows),
+// so that it never makes a packet the store would refuse.
+TEST(PacketValues, WriterTakesOnlyDecimalSizesTheStoreOpens) {
+    struct TCase {
+        const char* What;
+        std::uint32_t Size;
+        std::int32_t Width;  // -1: no WIDTH, the precision is then the size
+        DBResult Column, Packet;
+        std::uint32_t Slot;
+    } const cases[] = {
+        {"precision 6 in 5 bytes", 5, 6, DBERR_NONE, DBERR_NONE, 5},
+        {"precision 6 in 6 bytes", 6, 6, DBERR_NONE, DBERR_INVALIDFLDTYPE, 0},
+        {"precision 5 in 4 bytes: a digit short", 4, 5, DBERR_NONE, DBERR_INVALIDFLDTYPE, 0},
+        {"no precision: the record", 18, 0, DBERR_NONE, DBERR_NONE, 34},
+        {"no WIDTH: precision 4 in 4 bytes", 4, -1, DBERR_NONE, DBERR_NONE, 4},
+        {"no WIDTH: precision 18 in 18 bytes", 18, -1, DBERR_NONE, DBERR_INVALIDFLDTYPE, 0},
+        {"longer than the record", 35, 0, DBERR_INVALIDFLDTYPE, DBERR_NONE, 0},
+        {"no room for the sign", 1, 0, DBERR_INVALIDFLDTYPE, DBERR_NONE, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        for (bool withRow : {false, true}) {
+            auto w = CreateDSWriter();
+            EXPECT_OK(w->Init_Sequential(1, 1));
+            EXPECT_EQ(c.Column, w->AddColumnDesc(Column("D", MakeFieldType(dsfldBCD, c.Size))));
+            if (c.Column) break;
+            if (c.Width >= 0) AddInteger(*w, dsAttrField, "width", c.Width);
+            if (withRow) {
+                const std::uint8_t status = dsRecUnmodified;
+                if (c.Packet) {
+                    EXPECT_EQ(c.Packet, w->PutField(fldIsValue, 1, &status));
+                    continue;
+                }
+                EXPECT_OK(w->PutField(fldIsValue, 1, &status));
+                const data::TBcd v = Decimal(4);
+                EXPECT_OK(w->PutField(fldIsValue, c.Size, &v));
+            }
+            rtl::TBytes packet;
+            EXPECT_EQ(c.Packet, w->GetDataPacket(packet));
+            if (c.Packet) continue;
+            TOpenStore s(packet);
+            ASSERT_EQ(1u, s.Fields.size());
+            EXPECT_EQ(c.Slot, s.Fields[0].iFldLen);
+        }
+    }
+}
+
+// A packet whose decimal column follows the other size rule (W div 2 +
+// (W div 2) mod 2 + 2 bytes for W digits) is refused with "Invalid field
+// type.": for some precisions that size cuts the last digit, for others it
+// leaves a byte over that the slot has no room for; the store keeps no
+// metadata from it.
+TEST(PacketValues, StoreRefusesDecimalsOfTheOtherSize) {
+    for (std::uint32_t p : {1u, 2u, 5u, 6u, 29u, 30u}) {
+        SCOPED_TRACE(p);
+        const std::uint32_t other = p / 2 + (p / 2) % 2 + 2;
+        ASSERT_NE(BcdValueSize(p), other);
+        // The metadata of a fitting column, its size then patched, and one
+        // row whose value has the patched size.
+        auto w = CreateDSWriter();
+        EXPECT_OK(w->Init_Sequential(1, 1));
+        EXPECT_OK(w->AddColumnDesc(Column("D", MakeFieldType(dsfldBCD, static_cast<std::uint32_t>(BcdValueSize(p))))));
+        AddInteger(*w, dsAttrField, "WIDTH", static_cast<std::int32_t>(p));
+        rtl::TBytes packet;
+        EXPECT_OK(w->GetDataPacket(packet));
+        ASSERT_EQ(MakeFieldType(dsfldBCD, static_cast<std::uint32_t>(BcdValueSize(p))), U32At(packet, 26));
+        packet[26] = static_cast<std::uint8_t>(other);
+        packet[14] = 1;  // one row
+        const data::TBcd v = Decimal(p);
+        packet.insert(packet.end(), {dsRecUnmodified, 0});
+        packet.insert(packet.end(), reinterpret_cast<const std::uint8_t*>(&v),
+                      reinterpret_cast<const std::uint8_t*>(&v) + other);
+        ExpectFirstPacket(packet, DBERR_INVALIDFLDTYPE);
+    }
+}
+
+TEST(PacketValues, ExtendedValuesRoundTrip) {
+    const long double values[] = {1.1L, -2.5e-4000L, std::numeric_limits<long double>::max(),
+                                  std::numeric_limits<long double>::denorm_min()};
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 1));
+    EXPECT_OK(w->AddColumnDesc(Column("E", MakeFieldType(dsfldFLOATIEEE, 10))));
+    for (long double v : values) {
+        const data::TExtendedBytes bytes = data::ExtendedToBytes(v);
+        PutRowStart(*w);
+        EXPECT_OK(w->PutField(fldIsValue, 10, bytes.data()));
+    }
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+
+    TOpenStore s(packet);
+    ASSERT_EQ(std::size(values), s.Props.iRecords);
+    EXPECT_EQ(fldFLOATIEEE, s.Fields[0].iFldType);
+    EXPECT_EQ(10u, s.Fields[0].iFldLen);
+    EXPECT_EQ(data::ftExtended, DataTypeMap(s.Fields[0].iFldType, s.Fields[0].iFldSubType));
+    for (std::size_t i = 0; i < std::size(values); ++i) {
+        SCOPED_TRACE(i);
+        const auto rec = s.Record(static_cast<std::int32_t>(i + 1));
+        data::TExtendedBytes back{};
+        bool blank = true;
+        EXPECT_OK(s.Cursor->GetField(rec.data(), 1, back.data(), blank));
+        EXPECT_FALSE(blank);
+        EXPECT_EQ(values[i], data::BytesToExtended(back));
+    }
 }
 
 // --- The cursor ---
@@ -860,15 +1029,6 @@ TEST(Engine, PacketsInVariants) {
 }
 
 // --- Malformed packets ---
-
-// A first packet ends in the expected code (or is read, DBERR_NONE), and a
-// failing one leaves the store without metadata.
-void ExpectFirstPacket(const rtl::TBytes& Packet, DBResult Expected) {
-    auto base = CreateDSBase();
-    EXPECT_EQ(Expected, base->AppendData(&Packet, true));
-    DSProps props;
-    EXPECT_EQ(Expected ? DBERR_NOMETADATA : DBERR_NONE, base->GetProps(props));
-}
 
 TEST(PacketReader, EveryTruncationFails) {
     const rtl::TBytes golden = GoldenPacket();
