@@ -186,6 +186,8 @@ private:
     int RawToDataColumn(int ACol) const { return ACol - FIndicatorOffset; }
     int DataToRawColumn(int ACol) const { return ACol + FIndicatorOffset; }
     void MoveCol(int RawCol);
+    // Puts the field of a moved default column where the displaced column's field was.
+    void MoveFieldOfColumn(data::TField* Moved, data::TField* Displaced);
     void NextRow(bool Select);
     void PriorRow(bool Select);
     void Tab(bool GoForward);

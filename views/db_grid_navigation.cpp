@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "data/structured_fields.h"
 #include "rtl/try_finally.h"
 #include "toolkit/application.h"
 #include "toolkit/qt_text.h"
@@ -306,6 +307,14 @@ void TCustomDBGrid::ScrollBarRequest(TScrollCode Code, int Pos) {
     }
 }
 
+void TCustomDBGrid::MoveFieldOfColumn(TField* Moved, TField* Displaced) {
+    TDataSet* ds = FDataLink->DataSet();
+    // Fields move only among their siblings: a child of a structured field stays under its parent.
+    if (!ds || !Moved || !Displaced || Moved->ParentField() != Displaced->ParentField()) return;
+    data::TFields& siblings = Moved->ParentField() ? Moved->ParentField()->Fields() : ds->Fields();
+    siblings.SetFieldIndex(Moved, siblings.IndexOf(Displaced));
+}
+
 void TCustomDBGrid::ColWidthsChanged() {
     if (!AcquireLayoutLock()) return;
     rtl::TryFinally(
@@ -325,9 +334,16 @@ void TCustomDBGrid::ColumnMoved(int FromIndex, int ToIndex) {
     rtl::TryFinally(
         [&] {
             auto& items = FColumns->FItems;
-            auto column = std::move(items[static_cast<std::size_t>(FromIndex - FIndicatorOffset)]);
-            items.erase(items.begin() + (FromIndex - FIndicatorOffset));
-            items.insert(items.begin() + (ToIndex - FIndicatorOffset), std::move(column));
+            const auto from = static_cast<std::size_t>(FromIndex - FIndicatorOffset);
+            const auto to = static_cast<std::size_t>(ToIndex - FIndicatorOffset);
+            // Default columns show the fields in their order, so a default
+            // column moves with its field, which takes the place of the field
+            // whose column it displaces; otherwise the layout that follows
+            // would put the column back.
+            if (FColumns->State() == csDefault) MoveFieldOfColumn(items[from]->Field(), items[to]->Field());
+            auto column = std::move(items[from]);
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(from));
+            items.insert(items.begin() + static_cast<std::ptrdiff_t>(to), std::move(column));
         },
         [&] {
             EndLayout();

@@ -272,6 +272,49 @@ TEST_F(GridRules, FocusControlSelectsTheFieldsColumnAndFocusesTheGrid) {
     EXPECT_EQ(Grid->SelectedIndex(), 2);
 }
 
+// --- Moving columns ---
+
+// Dragging a title to another column's place moves the column there (a
+// default column with its field, so the next layout keeps it) and tells
+// OnColumnMoved the grid columns it moved between; no title click comes.
+TEST_F(GridRules, DraggingATitleMovesTheColumn) {
+    for (bool stored : {true, false}) {
+        SCOPED_TRACE(stored ? "stored columns" : "default columns");
+        if (stored)
+            for (const char16_t* name : {u"ID", u"Name", u"Big", u"Memo"}) Grid->AddColumn(name).SetWidth(80);
+        Open();
+        ASSERT_EQ(ColumnFields(), (std::vector<std::string>{"ID", "Name", "Big", "Memo"}));
+        std::vector<std::pair<int, int>> moves;
+        Grid->OnColumnMoved = [&](rtl::TComponent*, int From, int To) { moves.push_back({From, To}); };
+        int titleClicks = 0;
+        Grid->OnTitleClick = [&](views::TColumn*) { ++titleClicks; };
+        auto drag = [&](int From, int To) {
+            const toolkit::TRect from = Grid->CellRect(From, 0), to = Grid->CellRect(To, 0);
+            const int y = from.Top + 5;
+            QTest::mousePress(Viewport(), Qt::LeftButton, {}, {(from.Left + from.Right) / 2, y});
+            QTest::mouseMove(Viewport(), {(to.Left + to.Right) / 2, y});
+            QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, {(to.Left + to.Right) / 2, y});
+        };
+        drag(1, 3);
+        EXPECT_EQ(ColumnFields(), (std::vector<std::string>{"Name", "Big", "ID", "Memo"}));
+        drag(4, 1);
+        const std::vector<std::string> moved{"Memo", "Name", "Big", "ID"};
+        EXPECT_EQ(ColumnFields(), moved);
+        EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{1, 3}, {4, 1}}));
+        EXPECT_EQ(titleClicks, 0);
+        Data->DataEvent(data::deLayoutChange, 0);
+        EXPECT_EQ(ColumnFields(), moved) << "a layout keeps the order";
+        // The next case starts from fresh fields and no columns.
+        Grid->SetDataSource(nullptr);
+        Grid->Columns().Clear();
+        Source->SetDataSet(nullptr);
+        Data = testing_data::MakePeople(50);
+        Source->SetDataSet(Data.get());
+        Grid->OnColumnMoved = nullptr;
+        Grid->OnTitleClick = nullptr;
+    }
+}
+
 // --- Re-layouts ---
 
 // A new font gives the rows new heights and the dataset a new window.
