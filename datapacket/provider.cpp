@@ -476,7 +476,15 @@ void TDataPacketWriter::PutWideStringAsWideMemo(TPutFieldInfo& Info) {
 
 // ---- providers
 
-TCustomProvider::TCustomProvider(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
+TCustomProvider::TCustomProvider(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {
+    if (auto* container = dynamic_cast<IProviderContainer*>(AOwner)) container->RegisterProvider(*this);
+}
+
+TCustomProvider::~TCustomProvider() {
+    // An owner past its own destructor no longer casts to the container, so
+    // a container that is going away is not called.
+    if (auto* container = dynamic_cast<IProviderContainer*>(Owner())) container->UnRegisterProvider(*this);
+}
 
 rtl::Variant TCustomProvider::GetRecords(std::int32_t Count, std::int32_t& RecsOut, std::int32_t Options,
                                          StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData) {

@@ -79,6 +79,17 @@ public:
                                      rtl::Variant& OwnerData) noexcept = 0;
 };
 
+class TCustomProvider;
+
+// An owner that keeps a list of the providers made with it as their owner:
+// each registers itself when created and leaves when destroyed.
+class IProviderContainer {
+public:
+    virtual ~IProviderContainer() = default;
+    virtual void RegisterProvider(TCustomProvider& Provider) = 0;
+    virtual void UnRegisterProvider(TCustomProvider& Provider) = 0;
+};
+
 class TCustomProvider : public rtl::TComponent {
 public:
     // The before and after events of a request; OwnerData is the caller's,
@@ -87,6 +98,7 @@ public:
     using TDataRequestEvent = std::function<rtl::Variant(TCustomProvider& Sender, const rtl::Variant& Input)>;
 
     explicit TCustomProvider(rtl::TComponent* AOwner);
+    ~TCustomProvider() override;
 
     bool Exported() const { return FExported; }
     // Calls DoGetRecords.

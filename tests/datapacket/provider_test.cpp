@@ -826,3 +826,30 @@ TEST(ProviderColumns, ValuesAndNullsOfEachReadRoutineRoundTrip) {
     }
     EXPECT_EQ(got, expected);
 }
+
+namespace {
+
+class TProviderList : public rtl::TComponent, public IProviderContainer {
+public:
+    using rtl::TComponent::TComponent;
+    std::vector<std::pair<std::string, TCustomProvider*>> Calls;
+    void RegisterProvider(TCustomProvider& Provider) override { Calls.emplace_back("register", &Provider); }
+    void UnRegisterProvider(TCustomProvider& Provider) override { Calls.emplace_back("unregister", &Provider); }
+};
+
+}  // namespace
+
+// A provider made with a provider container as its owner is on its list
+// while it lives; under an ordinary owner nothing is registered.
+TEST(ProviderContainer, ProvidersRegisterWithAContainerOwner) {
+    TProviderList list(nullptr);
+    auto* provider = new TDataSetProvider(&list);
+    EXPECT_EQ(list.Calls, (std::vector<std::pair<std::string, TCustomProvider*>>{{"register", provider}}));
+    delete provider;
+    EXPECT_EQ(list.Calls, (std::vector<std::pair<std::string, TCustomProvider*>>{{"register", provider},
+                                                                                 {"unregister", provider}}));
+    rtl::TComponent plain(nullptr);
+    auto* other = new TDataSetProvider(&plain);
+    EXPECT_EQ(other->Owner(), &plain);
+    EXPECT_EQ(list.Calls.size(), 2u);
+}
