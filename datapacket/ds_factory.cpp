@@ -96,6 +96,8 @@ std::unique_ptr<IDSWriter> CreateDSWriter() { return Create<IDSWriter>(CLSID_DSW
 
 void DataPacketToVariant(rtl::TBytes Packet, rtl::Variant& V) { V = rtl::Variant(std::move(Packet)); }
 
+void FreeDataPacket(rtl::TBytes& Packet) { rtl::TBytes().swap(Packet); }
+
 const rtl::TBytes* VarToDataPacket(const rtl::Variant& V) {
     // Only Null means "no packet": an unassigned variant is an answer that
     // holds nothing, and taking it for no rows would empty a store silently.

@@ -339,5 +339,7 @@ void DataPacketToVariant(rtl::TBytes Packet, rtl::Variant& V);
 // of them; raises EDBClient "Invalid data packet" otherwise (an unassigned V
 // included).
 const rtl::TBytes* VarToDataPacket(const rtl::Variant& V);
+// Destroys a packet held outside a variant: its bytes are released at once.
+void FreeDataPacket(rtl::TBytes& Packet);
 
 }  // namespace datapacket

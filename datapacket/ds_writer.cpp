@@ -248,6 +248,8 @@ void TDSWriter::BuildCodecs() {
         const std::uint32_t type = FColumns[j].iFieldType;
         c.Size = FieldSizeOf(type);
         c.Varying = (type & dsVaryingFldType) != 0;
+        const std::uint32_t fieldClass = FieldClassOf(type);
+        c.Blob = c.Varying && c.Size == 4 && (fieldClass == dsfldBYTES || fieldClass == 16);
         c.FlagByte = 1 + static_cast<std::uint32_t>(j / 4);
         c.NullBit = static_cast<std::uint8_t>(BLANK_NULL << (2 * (j % 4)));
         c.NotChangedBit = static_cast<std::uint8_t>(BLANK_NOTCHANGED << (2 * (j % 4)));
@@ -282,6 +284,9 @@ DBResult TDSWriter::PutField(std::uint32_t Status, std::uint32_t Len, const void
     } else {
         const TColumnCodec& c = FCodecs[FColumnInRow - 1];
         const bool notFetched = Status == fldIsValue && c.Varying && c.Size == 4 && (Len & dsDELAYEDBIT);
+        // Only a blob is fetched on demand: the store keeps no "not fetched"
+        // for a text or another varying value, and would refuse the packet.
+        if (notFetched && !c.Blob) return DBERR_INVALIDPARAM;
         if (notFetched) {
             // A value left for fetching on demand: the marked prefix only.
             if (DBResult r = Reserve(4)) return r;

@@ -32,6 +32,7 @@ private:
     struct TColumnCodec {
         std::uint32_t Size = 0;         // fixed: value bytes; varying: prefix width
         bool Varying = false;
+        bool Blob = false;              // bytes with a 4-byte prefix: may be left unfetched
         std::uint32_t FlagByte = 0;     // offset of the column's flag byte within a row
         std::uint8_t NullBit = 0;
         std::uint8_t NotChangedBit = 0;

@@ -720,6 +720,37 @@ TEST(PacketValues, ExtendedValuesRoundTrip) {
     }
 }
 
+// Only a blob may be left for fetching on demand: the store refuses a text
+// value marked so, and the writer does not write one.
+TEST(RecordStore, OnlyBlobsAreLeftUnfetched) {
+    const std::uint32_t wideText4 = MakeFieldType(dsfldUNICODE, 4, dsVaryingFldType);
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 2));
+    EXPECT_OK(w->AddColumnDesc(Column("W", wideText4)));
+    AddInteger(*w, dsAttrField, "WIDTH", 4);
+    EXPECT_OK(w->AddColumnDesc(Column("B", MemoType)));
+    PutRowStart(*w);
+    EXPECT_EQ(DBERR_INVALIDPARAM, w->PutField(fldIsValue, dsDELAYEDBIT, nullptr));
+
+    w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, 2));
+    EXPECT_OK(w->AddColumnDesc(Column("W", wideText4)));
+    AddInteger(*w, dsAttrField, "WIDTH", 4);
+    EXPECT_OK(w->AddColumnDesc(Column("B", MemoType)));
+    PutRowStart(*w);
+    PutWide(*w, u"ab");
+    EXPECT_OK(w->PutField(fldIsValue, dsDELAYEDBIT, nullptr));
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    ExpectFirstPacket(packet, DBERR_NONE);
+    // The text's prefix marked as not fetched, its bytes gone.
+    const std::size_t prefix = packet.size() - 4 - 4 - 4;
+    ASSERT_EQ(4u, U32At(packet, prefix));
+    packet.erase(packet.begin() + static_cast<std::ptrdiff_t>(prefix + 4), packet.end() - 4);
+    packet[prefix + 3] = 0x80;
+    ExpectFirstPacket(packet, DBERR_INVALIDPARAM);
+}
+
 // --- The cursor ---
 
 TEST(Cursor, MovementRules) {
@@ -1015,6 +1046,10 @@ TEST(Engine, PacketsInVariants) {
     ASSERT_NE(nullptr, VarToDataPacket(v));
     EXPECT_EQ(golden, *VarToDataPacket(v));
     EXPECT_NE(nullptr, VarToDataPacket(rtl::Variant(rtl::TBytes(22))));
+    // A packet held outside a variant is destroyed, its bytes released.
+    rtl::TBytes held = golden;
+    FreeDataPacket(held);
+    EXPECT_EQ(0u, held.capacity());
     // An unassigned variant is no packet either: only Null means none.
     for (const rtl::Variant& bad :
          {rtl::Variant(), rtl::Variant(rtl::TBytes(21)), rtl::Variant(std::int32_t{5}), rtl::Variant(u"x")}) {
