@@ -124,6 +124,82 @@ TEST_F(GridRules, DrawDataCellComesBeforeDrawColumnCellForDefaultColumns) {
     for (const std::string& call : calls) EXPECT_EQ(call.rfind("column Name ", 0), 0u) << call;
 }
 
+// Data cells: the text 3 pixels inside the edge its alignment keeps to (or
+// centred); the current cell (row, with dgRowSelect) highlighted while the
+// grid has the focus or with dgAlwaysShowSelection; grey text while the grid
+// is disabled.
+TEST_F(GridRules, DataCellsPlaceTheirTextAndShowTheSelection) {
+    for (const char16_t* name : {u"ID", u"Name", u"Name"}) Grid->AddColumn(name).SetWidth(120);
+    Grid->Columns(2).SetAlignment(data::taCenter);
+    Open();
+    ASSERT_TRUE(Grid->Focused());
+    ASSERT_EQ(Grid->Row(), 1);
+    ASSERT_EQ(Grid->SelectedIndex(), 0);
+    const QPalette palette = Grid->Widget()->palette();
+    const QColor window = palette.color(QPalette::Base), highlight = palette.color(QPalette::Highlight);
+    auto image = [&] { return Viewport()->grab().toImage(); };
+    // The horizontal extent of what differs from Background inside the cell.
+    auto ink = [&](const QImage& Image, int Col, int Row, QColor Background) {
+        const toolkit::TRect r = Grid->CellRect(Col, Row);
+        int left = -1, right = -1;
+        for (int y = r.Top + 1; y < r.Bottom - 1; ++y)
+            for (int x = r.Left + 1; x < r.Right - 1; ++x)
+                if (Image.pixelColor(x, y) != Background) {
+                    left = left < 0 ? x : std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return std::pair{left - r.Left, r.Right - 1 - right};
+    };
+
+    const QImage focused = image();
+    const auto [idLeft, idRight] = ink(focused, 1, 2, window);
+    EXPECT_GE(idRight, 3) << "right-aligned";
+    EXPECT_LE(idRight, 5);
+    EXPECT_GT(idLeft, 60);
+    const auto [nameLeft, nameRight] = ink(focused, 2, 2, window);
+    EXPECT_GE(nameLeft, 3) << "left-aligned";
+    EXPECT_LE(nameLeft, 5);
+    const auto [centredLeft, centredRight] = ink(focused, 3, 2, window);
+    EXPECT_NEAR(centredLeft, centredRight, 3) << "centred";
+
+    // The current cell is highlighted; with dgRowSelect, the whole current row.
+    auto at = [&](const QImage& Image, int Col, int Row) {
+        const toolkit::TRect r = Grid->CellRect(Col, Row);
+        return Image.pixelColor(r.Left + 2, r.Bottom - 3);
+    };
+    EXPECT_EQ(at(focused, 1, 1), highlight);
+    EXPECT_EQ(at(focused, 2, 1), window);
+    EXPECT_EQ(at(focused, 1, 2), window);
+    Grid->SetOptions(Grid->Options() + views::TDBGridOptions{views::dgRowSelect});
+    const QImage rowSelect = image();
+    EXPECT_EQ(at(rowSelect, 2, 1), highlight);
+    EXPECT_EQ(at(rowSelect, 3, 1), highlight);
+    EXPECT_EQ(at(rowSelect, 2, 2), window);
+    Grid->SetOptions(Grid->Options() - views::TDBGridOptions{views::dgRowSelect});
+
+    Button->SetFocus();
+    EXPECT_EQ(at(image(), 1, 1), window) << "no highlight without the focus";
+    Grid->SetOptions(Grid->Options() + views::TDBGridOptions{views::dgAlwaysShowSelection});
+    EXPECT_EQ(at(image(), 1, 1), highlight) << "dgAlwaysShowSelection";
+
+    // Disabled, the text is drawn in the disabled text colour: the darkest
+    // ink, the glyphs' stems, has that colour.
+    auto darkest = [&](const QImage& Image, int Col, int Row) {
+        const toolkit::TRect r = Grid->CellRect(Col, Row);
+        QColor result = window;
+        for (int y = r.Top + 1; y < r.Bottom - 1; ++y)
+            for (int x = r.Left + 1; x < r.Right - 1; ++x)
+                if (Image.pixelColor(x, y).lightness() < result.lightness()) result = Image.pixelColor(x, y);
+        return result;
+    };
+    const QColor grey = palette.color(QPalette::Disabled, QPalette::Text);
+    ASSERT_NE(grey, palette.color(QPalette::Text));
+    EXPECT_EQ(darkest(focused, 2, 2), palette.color(QPalette::Text));
+    Grid->Widget()->setEnabled(false);
+    EXPECT_EQ(darkest(image(), 2, 2), grey);
+    Grid->Widget()->setEnabled(true);
+}
+
 // --- The grid's field list ---
 
 // With a hidden column in the middle, a loop over FieldCount reaches every
