@@ -348,6 +348,40 @@ TEST_F(GridRules, FocusControlSelectsTheFieldsColumnAndFocusesTheGrid) {
     EXPECT_EQ(Grid->SelectedIndex(), 2);
 }
 
+// Customizing the columns stores one column per dataset field; going back to
+// the default state lets the grid make its own again.
+TEST_F(GridRules, ColumnsStateSwitchesBetweenStoredAndDefaultColumns) {
+    Data->Open();
+    Data->FieldByName(u"Big")->SetVisible(false);
+    Grid->SetDataSource(Source);
+    ASSERT_EQ(Grid->Columns().State(), views::csDefault);
+    ASSERT_EQ(ColumnFields(), (std::vector<std::string>{"ID", "Name", "Memo"}));
+    Grid->Columns().SetState(views::csCustomized);
+    EXPECT_EQ(Grid->Columns().State(), views::csCustomized);
+    EXPECT_EQ(ColumnFields(), (std::vector<std::string>{"ID", "Name", "Big", "Memo"}));
+    EXPECT_TRUE(Grid->Columns(2).Stored());
+    Data->Close();
+    EXPECT_EQ(Grid->ColumnCount(), 4) << "stored columns stay while the dataset is closed";
+    Data->Open();
+    Data->FieldByName(u"Big")->SetVisible(false);  // a new field, made at the opening
+    Grid->Columns().SetState(views::csDefault);
+    EXPECT_EQ(Grid->Columns().State(), views::csDefault);
+    EXPECT_EQ(ColumnFields(), (std::vector<std::string>{"ID", "Name", "Memo"}));
+}
+
+// Moving to another column calls OnColExit while the old column is current,
+// then OnColEnter with the new one.
+TEST_F(GridRules, MovingBetweenColumnsCallsColExitThenColEnter) {
+    Open();
+    std::vector<std::string> calls;
+    Grid->OnColExit = [&](rtl::TComponent*) { calls.push_back("exit " + std::to_string(Grid->SelectedIndex())); };
+    Grid->OnColEnter = [&](rtl::TComponent*) { calls.push_back("enter " + std::to_string(Grid->SelectedIndex())); };
+    Key(Qt::Key_Right);
+    Key(Qt::Key_End);
+    Key(Qt::Key_Down);  // another record, the same column
+    EXPECT_EQ(calls, (std::vector<std::string>{"exit 0", "enter 1", "exit 1", "enter 3"}));
+}
+
 // --- Moving columns ---
 
 // Dragging a title to another column's place moves the column there (a
