@@ -90,6 +90,8 @@ public:
     virtual void UnRegisterProvider(TCustomProvider& Provider) = 0;
 };
 
+// A component that answers a client's requests for packets, parameters,
+// commands and data, with before and after events around each request.
 class TCustomProvider : public rtl::TComponent {
 public:
     // The before and after events of a request; OwnerData is the caller's,
@@ -145,6 +147,7 @@ protected:
     rtl::Variant FOwnerData;
 };
 
+// A provider whose packets are written with its provider options.
 class TBaseProvider : public TCustomProvider {
 public:
     explicit TBaseProvider(rtl::TComponent* AOwner);
@@ -240,6 +243,9 @@ private:
     std::vector<TPutFieldInfo> FPutFieldInfo;
 };
 
+// Publishes the rows of a source dataset as data packets. The source is
+// forgotten when it is destroyed first; the packet writer lives as long as
+// the provider.
 class TDataSetProvider : public TBaseProvider {
 public:
     explicit TDataSetProvider(rtl::TComponent* AOwner);

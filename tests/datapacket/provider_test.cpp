@@ -782,6 +782,7 @@ TEST_F(ProviderTest, XmlFormIsRefused) {
         EXPECT_EQ(MessageOf([&] { packet = Request(-1, options, recsOut); }), u"Operation not applicable.");
         EXPECT_TRUE(Query->Bof());  // reset after the failure
     }
+    EXPECT_THROW(Request(-1, {grMetaData, grXML}, recsOut), EDSWriter);
     TLocalAppServer server(*Provider);
     rtl::Variant params, ownerData, result;
     const TServerResult r = server.AS_GetRecords(u"", -1, recsOut, GetRecordOptionsToInt({grMetaData, grXML}), u"",
