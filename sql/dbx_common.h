@@ -88,6 +88,9 @@ public:
     virtual bool Next();
     // The driver's byte reader, or the context's closed one after the end.
     virtual TDBXByteReader& GetByteReader() { return *FByteReader; }
+    // Whether the driver gave the reader a byte reader of its own (false
+    // after the end, and for readers that serve their values only).
+    bool HasByteReader() const { return FOwnedByteReader != nullptr; }
     virtual int GetReaderHandle() const { return -1; }
     virtual bool IsUpdateable() const { return false; }
     virtual int GetRowHandle() const { return 0; }

@@ -55,6 +55,11 @@ void TDBXRow::GetBytes(TDBXWritableValue&, std::int64_t, std::vector<std::uint8_
     NotImplemented();
 }
 void TDBXRow::GetByteLength(TDBXWritableValue&, std::int64_t&, bool&) { NotImplemented(); }
+void TDBXRow::GetWideChars(TDBXWritableValue&, std::vector<char16_t>&, bool&) { NotImplemented(); }
+void TDBXRow::GetAnsiChars(TDBXWritableValue&, std::vector<char>&, bool&) { NotImplemented(); }
+void TDBXRow::GetDBXReader(TDBXWritableValue&, TDBXReader*&, bool&) { NotImplemented(); }
+void TDBXRow::GetDBXConnection(TDBXWritableValue&, TDBXConnection*&, bool&) { NotImplemented(); }
+bool TDBXRow::IsStoredNull(TDBXValue&) { NotImplemented(); }
 
 void TDBXRow::SetNull(TDBXWritableValue&) { NotImplemented(); }
 void TDBXRow::SetString(TDBXWritableValue&, const std::string&) { NotImplemented(); }
@@ -69,6 +74,17 @@ void TDBXRow::SetInt32(TDBXWritableValue&, std::int32_t) { NotImplemented(); }
 void TDBXRow::SetInt64(TDBXWritableValue&, std::int64_t) { NotImplemented(); }
 void TDBXRow::SetSingle(TDBXWritableValue&, float) { NotImplemented(); }
 void TDBXRow::SetDouble(TDBXWritableValue&, double) { NotImplemented(); }
+void TDBXRow::SetBCD(TDBXWritableValue&, const TBcd&) { NotImplemented(); }
+void TDBXRow::SetDate(TDBXWritableValue&, TDBXDate) { NotImplemented(); }
+void TDBXRow::SetTime(TDBXWritableValue&, TDBXTime) { NotImplemented(); }
+void TDBXRow::SetTimestamp(TDBXWritableValue&, const TSQLTimeStamp&) { NotImplemented(); }
+void TDBXRow::SetTimestampOffset(TDBXWritableValue&, const TSQLTimeStampOffset&) { NotImplemented(); }
+void TDBXRow::SetWideChars(TDBXWritableValue&, const String&) { NotImplemented(); }
+void TDBXRow::SetAnsiChars(TDBXWritableValue&, const std::string&) { NotImplemented(); }
+void TDBXRow::SetWideMemo(TDBXWritableValue&, const String&) { NotImplemented(); }
+void TDBXRow::SetAnsiMemo(TDBXWritableValue&, const std::string&) { NotImplemented(); }
+void TDBXRow::SetDBXReader(TDBXWritableValue&, TDBXReader*) { NotImplemented(); }
+void TDBXRow::SetDBXConnection(TDBXWritableValue&, TDBXConnection*) { NotImplemented(); }
 void TDBXRow::SetDynamicBytes(TDBXWritableValue&, std::int64_t, const std::vector<std::uint8_t>&, std::int64_t,
                               std::int64_t) {
     NotImplemented();

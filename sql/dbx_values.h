@@ -15,6 +15,9 @@
 
 namespace sql {
 
+class TDBXConnection;
+class TDBXReader;
+class TDBXValue;
 class TDBXWritableValue;
 class TDBXWideStringValue;
 
@@ -93,6 +96,15 @@ public:
     virtual void GetBytes(TDBXWritableValue& DbxValue, std::int64_t Offset, std::vector<std::uint8_t>& Buffer,
                           std::int64_t BufferOffset, std::int64_t Length, std::int64_t& ReturnLength, bool& IsNull);
     virtual void GetByteLength(TDBXWritableValue& DbxValue, std::int64_t& ByteLength, bool& IsNull);
+    // The value's text into a zero-terminated buffer, as GetWideString and
+    // GetAnsiString do.
+    virtual void GetWideChars(TDBXWritableValue& DbxValue, std::vector<char16_t>& Value, bool& IsNull);
+    virtual void GetAnsiChars(TDBXWritableValue& DbxValue, std::vector<char>& Value, bool& IsNull);
+    // A reader or connection held as a value; not owned.
+    virtual void GetDBXReader(TDBXWritableValue& DbxValue, TDBXReader*& Value, bool& IsNull);
+    virtual void GetDBXConnection(TDBXWritableValue& DbxValue, TDBXConnection*& Value, bool& IsNull);
+    // Whether the stored value is null, without fetching it.
+    virtual bool IsStoredNull(TDBXValue& DbxValue);
 
     virtual void SetNull(TDBXWritableValue& DbxValue);
     virtual void SetString(TDBXWritableValue& DbxValue, const std::string& Value);
@@ -107,6 +119,17 @@ public:
     virtual void SetInt64(TDBXWritableValue& DbxValue, std::int64_t Value);
     virtual void SetSingle(TDBXWritableValue& DbxValue, float Value);
     virtual void SetDouble(TDBXWritableValue& DbxValue, double Value);
+    virtual void SetBCD(TDBXWritableValue& DbxValue, const TBcd& Value);
+    virtual void SetDate(TDBXWritableValue& DbxValue, TDBXDate Value);
+    virtual void SetTime(TDBXWritableValue& DbxValue, TDBXTime Value);
+    virtual void SetTimestamp(TDBXWritableValue& DbxValue, const TSQLTimeStamp& Value);
+    virtual void SetTimestampOffset(TDBXWritableValue& DbxValue, const TSQLTimeStampOffset& Value);
+    virtual void SetWideChars(TDBXWritableValue& DbxValue, const String& Value);
+    virtual void SetAnsiChars(TDBXWritableValue& DbxValue, const std::string& Value);
+    virtual void SetWideMemo(TDBXWritableValue& DbxValue, const String& Value);
+    virtual void SetAnsiMemo(TDBXWritableValue& DbxValue, const std::string& Value);
+    virtual void SetDBXReader(TDBXWritableValue& DbxValue, TDBXReader* Value);
+    virtual void SetDBXConnection(TDBXWritableValue& DbxValue, TDBXConnection* Value);
     virtual void SetDynamicBytes(TDBXWritableValue& DbxValue, std::int64_t Offset, const std::vector<std::uint8_t>& Buffer,
                                  std::int64_t BufferOffset, std::int64_t Length);
     virtual void SetValueType(TDBXWritableValue& DbxValue);
@@ -177,6 +200,13 @@ public:
     float GetAsSingle() { return static_cast<float>(GetAsDouble()); }
     virtual double GetAsDouble();
     virtual bool GetAsBoolean();
+    // Date, time, timestamp and BCD values give their own value; no other
+    // class converts to them.
+    virtual TBcd GetAsBcd() { WrongType(TDBXDataTypes::BcdType); }
+    virtual TDBXDate GetAsDate() { WrongType(TDBXDataTypes::DateType); }
+    virtual TDBXTime GetAsTime() { WrongType(TDBXDataTypes::TimeType); }
+    virtual TSQLTimeStamp GetAsTimeStamp() { WrongType(TDBXDataTypes::TimeStampType); }
+    virtual TSQLTimeStampOffset GetAsTimeStampOffset() { WrongType(TDBXDataTypes::TimeStampOffsetType); }
     // Null for a null value.
     virtual rtl::Variant GetAsVariant();
 
@@ -294,6 +324,7 @@ class TDBXDateValue : public TDBXScalarValue<TDBXDate, TDBXDataTypes::DateType> 
 public:
     using TDBXScalarValue::TDBXScalarValue;
     TDBXDate GetDate() override { return Typed(TDBXDataTypes::DateType); }
+    TDBXDate GetAsDate() override { return GetDate(); }
 
 protected:
     Fetcher RowGetter() const override { return &TDBXRow::GetDate; }
@@ -303,6 +334,7 @@ class TDBXTimeValue : public TDBXScalarValue<TDBXTime, TDBXDataTypes::TimeType> 
 public:
     using TDBXScalarValue::TDBXScalarValue;
     TDBXTime GetTime() override { return Typed(TDBXDataTypes::TimeType); }
+    TDBXTime GetAsTime() override { return GetTime(); }
 
 protected:
     Fetcher RowGetter() const override { return &TDBXRow::GetTime; }
@@ -312,6 +344,7 @@ class TDBXTimeStampValue : public TDBXScalarValue<TSQLTimeStamp, TDBXDataTypes::
 public:
     using TDBXScalarValue::TDBXScalarValue;
     TSQLTimeStamp GetTimeStamp() override { return Typed(TDBXDataTypes::TimeStampType); }
+    TSQLTimeStamp GetAsTimeStamp() override { return GetTimeStamp(); }
 
 protected:
     Fetcher RowGetter() const override { return &TDBXRow::GetTimeStamp; }
@@ -321,6 +354,7 @@ class TDBXTimeStampOffsetValue : public TDBXScalarValue<TSQLTimeStampOffset, TDB
 public:
     using TDBXScalarValue::TDBXScalarValue;
     TSQLTimeStampOffset GetTimeStampOffset() override { return Typed(TDBXDataTypes::TimeStampOffsetType); }
+    TSQLTimeStampOffset GetAsTimeStampOffset() override { return GetTimeStampOffset(); }
 
 protected:
     Fetcher RowGetter() const override { return &TDBXRow::GetTimeStampOffset; }
@@ -330,6 +364,7 @@ class TDBXBcdValue : public TDBXScalarValue<TBcd, TDBXDataTypes::BcdType> {
 public:
     using TDBXScalarValue::TDBXScalarValue;
     TBcd GetBcd() override { return Typed(TDBXDataTypes::BcdType); }
+    TBcd GetAsBcd() override { return GetBcd(); }
 
 protected:
     Fetcher RowGetter() const override { return &TDBXRow::GetBcd; }

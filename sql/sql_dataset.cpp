@@ -9,6 +9,7 @@
 #include "rtl/format.h"
 #include "rtl/stream.h"
 #include "sql/dbx_common.h"
+#include "sql/dbx_value_byte_reader.h"
 #include "sql/sql_connection.h"
 #include "sql/sql_tokenizer.h"
 
@@ -136,6 +137,25 @@ void TCustomSQLDataSet::SetCommandType(TPSCommandType Value) {
     PropertyChanged();
 }
 
+void TCustomSQLDataSet::SetDbxCommandType(const String& Value) {
+    if (Value == FDbxCommandType) return;
+    CheckInactive();
+    SetPrepared(false);  // the prepared command is of the old type
+    FDbxCommandType = Value;
+    PropertyChanged();
+}
+
+int TCustomSQLDataSet::ExecSQL() {
+    CheckInactive();
+    SetPrepared(true);
+    if (!FDBXCommand) DatabaseError(SPrepareError);
+    FDBXCommand->ExecuteUpdate();
+    FRowsAffected = FDBXCommand->GetRowsAffected();
+    FCheckRowsAffected = false;
+    FRecords = -1;
+    return static_cast<int>(FRowsAffected);
+}
+
 void TCustomSQLDataSet::ScanParams() {
     if (!FParamCheck) return;
     FParams.Clear();
@@ -150,7 +170,17 @@ void TCustomSQLDataSet::PropertyChanged() {
 
 // ---- preparing and opening
 
-void TCustomSQLDataSet::FreeReader() { FDBXReader.reset(); }
+void TCustomSQLDataSet::FreeReader() {
+    FValueByteReader.reset();
+    FDBXReader.reset();
+}
+
+TDBXByteReader& TCustomSQLDataSet::ByteReader() {
+    if (FDBXReader->HasByteReader()) return FDBXReader->GetByteReader();
+    // A reader that serves its values only is read through its value objects.
+    if (!FValueByteReader) FValueByteReader = std::make_unique<TDBXValueByteReader>(*FDBXReader);
+    return *FValueByteReader;
+}
 
 void TCustomSQLDataSet::FreeCommand() {
     FreeReader();
@@ -234,6 +264,7 @@ void TCustomSQLDataSet::OpenCursor(bool InfoQuery) {
 }
 
 void TCustomSQLDataSet::ExecuteStatement() {
+    FValueByteReader.reset();
     FDBXReader = FDBXCommand->ExecuteQuery();
     FRecords = -1;
     FRowsRead = 0;
@@ -408,7 +439,7 @@ bool TCustomSQLDataSet::GetFieldData(TField* Field, void* Buffer) {
     if (fieldNo < 1) return false;
     if (Eof() && !Bof()) return false;  // past the last row: the reader has ended
     if (!FDBXReader || FDBXReader->Closed()) return false;
-    TDBXByteReader& reader = FDBXReader->GetByteReader();
+    TDBXByteReader& reader = ByteReader();
     const int ordinal = fieldNo - 1;
     bool isNull = false;
     std::size_t size = 0;
@@ -469,14 +500,14 @@ std::int64_t TCustomSQLDataSet::BlobLength(int FieldNo) {
     if ((Eof() && !Bof()) || FMaxBlobSize == 0 || !FDBXReader || FDBXReader->Closed()) return 0;
     std::int64_t length = 0;
     bool isNull = false;
-    FDBXReader->GetByteReader().GetByteLength(FieldNo - 1, length, isNull);
+    ByteReader().GetByteLength(FieldNo - 1, length, isNull);
     return isNull ? 0 : length;
 }
 
 std::int64_t TCustomSQLDataSet::ReadBlob(int FieldNo) {
     std::int64_t length = BlobLength(FieldNo);
     if (length == 0) return 0;  // no value, no row, or blobs read as empty
-    TDBXByteReader& reader = FDBXReader->GetByteReader();
+    TDBXByteReader& reader = ByteReader();
     bool isNull = false;
     if (length == -1) {
         if (FMaxBlobSize == -1) {
@@ -598,34 +629,17 @@ std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(const TCountDerivati
 
 int TCustomSQLDataSet::GetRows(const String& Query, TSQLConnection& Connection) {
     int rows = -1;
-    bool ran = false;
-    // The statement runs on a driver command of its own, as a dataset of its
-    // own would run it, without the fields and buffers such a dataset makes
-    // for the one value.
     try {
-        Connection.CheckConnection(eConnect);
-        TDBXConnection* connection = Connection.DBXConnection();
-        if (!connection) DatabaseError(SMissingSQLConnection);
-        const String text = rtl::Trim(Query);
-        std::size_t pos = 0;
-        String token;
-        if (NextSQLTokenEx(text, pos, token, stUnknown, idMixCase) == stSelect) Connection.IncSelectStatements();
-        std::unique_ptr<TDBXCommand> command = connection->CreateCommand();
-        command->SetCommandType(TDBXCommandTypes::DbxSQL);
-        command->SetText(text);
-        command->GetParameters().SetCount(0);
-        command->Prepare();
-        std::unique_ptr<TDBXReader> reader = command->ExecuteQuery();
-        ran = reader != nullptr;
-        // The value as a field's AsInteger reads it: the count's digits (a
-        // wide memo's text, or an integer's decimal form) converted.
-        if (reader && reader->Next()) rows = rtl::StrToInt(reader->GetValue(0).GetAsString());
+        // A dataset of its own on the same connection, freed on every path.
+        auto counter = std::make_unique<TSQLDataSet>(nullptr);
+        counter->SetSQLConnection(&Connection);
+        counter->SetCommandText(rtl::Trim(Query));
+        counter->Open();
+        // The count's digits (a wide memo's text for SQLite) as AsInteger converts them.
+        if (!counter->Eof()) rows = counter->Fields().Fields(0)->AsInteger();
     } catch (const rtl::Exception&) {
         // Whatever the database said, the count is reported as unsupported.
     }
-    // A dataset that ran the statement as the connection's only client would
-    // have let a connection that is not kept close as it closed.
-    if (ran && !Connection.KeepConnection() && Connection.DataSetCount() == 0) Connection.CheckDisconnect();
     if (rows == -1) DatabaseError(SNotSupported);
     return rows;
 }

@@ -19,8 +19,10 @@ namespace sql {
 using rtl::String;
 using rtl::StringView;
 
+class TDBXByteReader;
 class TDBXCommand;
 class TDBXReader;
+class TDBXValueByteReader;
 class TSQLConnection;
 struct TCountDerivation;
 
@@ -61,6 +63,10 @@ public:
     data::TPSCommandType CommandType() const { return FCommandType; }
     virtual void SetCommandType(data::TPSCommandType Value);
     const String& DbxCommandType() const { return FDbxCommandType; }
+    // The driver command type the statement runs as ("Dbx.SQL", or
+    // "Dbx.MetaData" for the driver's metadata commands); refused while
+    // active, and unprepares.
+    virtual void SetDbxCommandType(const String& Value);
     const String& NativeCommand() const { return FNativeCommand; }
     int MaxBlobSize() const { return FMaxBlobSize; }
     void SetMaxBlobSize(int Value) { FMaxBlobSize = Value; }
@@ -76,6 +82,10 @@ public:
     TDBXCommand* DBXCommand() const { return FDBXCommand.get(); }
     TDBXReader* DBXReader() const { return FDBXReader.get(); }
     std::int64_t RowsAffected() const { return FRowsAffected; }
+    // Runs the statement without opening a cursor (preparing it when not
+    // prepared; a prepared one runs again) and gives the rows it changed.
+    // Refused while active.
+    virtual int ExecSQL();
 
     // Frees the driver command (and reader); the field definitions must be
     // read again.
@@ -165,6 +175,9 @@ protected:
 
 private:
     void FreeReader();
+    // The reader's byte reader, or one over its value objects when the
+    // driver gave it none. Only while a reader is open.
+    TDBXByteReader& ByteReader();
     // Reads the blob of the active row's column FieldNo into FBlobBuffer;
     // gives its length in bytes.
     std::int64_t ReadBlob(int FieldNo);
@@ -176,6 +189,7 @@ private:
     std::optional<int> CountFromCompleteRead(const TCountDerivation& Count);
 
     std::vector<int> FColumnTypes;  // driver data type of each column
+    std::unique_ptr<TDBXValueByteReader> FValueByteReader;  // made by ByteReader, freed with the reader
     data::TRecordBufferPool FRecordBuffers;
     // Rows the reader gave since the statement last ran, and the database's
     // version as the run started; what the last read to the end of the

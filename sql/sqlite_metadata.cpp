@@ -86,6 +86,9 @@ public:
     void SetRowSetSize(std::int64_t) override {}
     void SetMaxBlobSize(std::int64_t) override {}
     std::int64_t GetRowsAffected() override { return 0; }
+    // Metadata commands take no parameters: the row of an empty list, so
+    // that a dataset running one can set its parameter count to 0.
+    std::unique_ptr<TDBXRow> CreateParameterRow() override { return std::make_unique<TDBXRow>(FDBXContext); }
 
 protected:
     std::unique_ptr<TDBXReader> DerivedGetNextReader() override { return nullptr; }

@@ -329,3 +329,123 @@ TEST(DBXValue, WideMemoDropsOnlyATwoByteTerminator) {
     EXPECT_TRUE(value->IsNull());
     EXPECT_EQ(value->GetWideString(), u"");
 }
+
+namespace {
+
+// A row that serves dates and BCD values only.
+class DateRow : public TDBXRow {
+public:
+    DateRow() : TDBXRow(std::make_shared<TDBXContext>()) {}
+    void GetDate(TDBXWritableValue&, TDBXDate& Value, bool& IsNull) override {
+        IsNull = false;
+        Value = 738000;
+    }
+    void GetBcd(TDBXWritableValue&, TBcd& Value, bool& IsNull) override {
+        IsNull = false;
+        Value.Precision = 5;
+    }
+};
+
+}  // namespace
+
+TEST(DBXValue, DateAndBcdValuesConvertOnlyToTheirOwnType) {
+    DateRow row;
+    row.NextGeneration();
+    auto date = MakeValue(TDBXDataTypes::DateType, 0, &row);
+    EXPECT_EQ(date->GetAsDate(), 738000);
+    const TDBXError e = CatchDBXError([&] { date->GetAsBcd(); });
+    EXPECT_EQ(e.ErrorCode(), 7);
+    EXPECT_EQ(e.Message(), u"TDBXTypes.DATE value type cannot be accessed as TDBXTypes.BCD value type");
+    auto bcd = MakeValue(TDBXDataTypes::BcdType, 0, &row);
+    EXPECT_EQ(bcd->GetAsBcd().Precision, 5);
+    EXPECT_EQ(CatchDBXError([&] { bcd->GetAsTimeStamp(); }).ErrorCode(), 7);
+    auto integer = MakeValue(TDBXDataTypes::Int64Type, 0, &row);
+    for (const auto& convert : std::vector<std::function<void()>>{
+             [&] { integer->GetAsDate(); }, [&] { integer->GetAsTime(); }, [&] { integer->GetAsTimeStamp(); },
+             [&] { integer->GetAsTimeStampOffset(); }, [&] { integer->GetAsBcd(); }})
+        EXPECT_EQ(CatchDBXError(convert).ErrorCode(), 7);
+}
+
+TEST(DBXRow, EveryOperationARowDoesNotServeFailsWithCode27) {
+    TDBXRow row(std::make_shared<TDBXContext>());
+    auto value = MakeValue(TDBXDataTypes::Int64Type, 0, nullptr);
+    TDBXWritableValue& v = *value;
+    bool isNull = false;
+    std::vector<char16_t> wide;
+    std::vector<char> ansi;
+    std::vector<std::uint8_t> bytes;
+    std::int64_t length = 0;
+    TDBXReader* reader = nullptr;
+    TDBXConnection* connection = nullptr;
+    bool b = false;
+    std::int64_t i64 = 0;
+    std::int32_t i32 = 0;
+    std::int16_t i16 = 0;
+    std::uint16_t u16 = 0;
+    std::int8_t i8 = 0;
+    std::uint8_t u8 = 0;
+    float f = 0;
+    double d = 0;
+    TBcd bcd;
+    TDBXDate date = 0;
+    TDBXTime time = 0;
+    TSQLTimeStamp stamp;
+    TSQLTimeStampOffset offset;
+    const std::vector<std::function<void()>> operations = {
+        [&] { row.GetAnsiString(v, ansi, isNull); },
+        [&] { row.GetWideString(v, wide, isNull); },
+        [&] { row.GetBoolean(v, b, isNull); },
+        [&] { row.GetUInt8(v, u8, isNull); },
+        [&] { row.GetInt8(v, i8, isNull); },
+        [&] { row.GetUInt16(v, u16, isNull); },
+        [&] { row.GetInt16(v, i16, isNull); },
+        [&] { row.GetInt32(v, i32, isNull); },
+        [&] { row.GetInt64(v, i64, isNull); },
+        [&] { row.GetSingle(v, f, isNull); },
+        [&] { row.GetDouble(v, d, isNull); },
+        [&] { row.GetBcd(v, bcd, isNull); },
+        [&] { row.GetDate(v, date, isNull); },
+        [&] { row.GetTime(v, time, isNull); },
+        [&] { row.GetTimeStamp(v, stamp, isNull); },
+        [&] { row.GetTimeStampOffset(v, offset, isNull); },
+        [&] { row.GetBytes(v, 0, bytes, 0, 1, length, isNull); },
+        [&] { row.GetByteLength(v, length, isNull); },
+        [&] { row.GetWideChars(v, wide, isNull); },
+        [&] { row.GetAnsiChars(v, ansi, isNull); },
+        [&] { row.GetDBXReader(v, reader, isNull); },
+        [&] { row.GetDBXConnection(v, connection, isNull); },
+        [&] { row.IsStoredNull(v); },
+        [&] { row.SetNull(v); },
+        [&] { row.SetString(v, "x"); },
+        [&] { row.SetAnsiString(v, "x"); },
+        [&] { row.SetWideString(v, u"x"); },
+        [&] { row.SetBoolean(v, true); },
+        [&] { row.SetUInt8(v, 1); },
+        [&] { row.SetInt8(v, 1); },
+        [&] { row.SetUInt16(v, 1); },
+        [&] { row.SetInt16(v, 1); },
+        [&] { row.SetInt32(v, 1); },
+        [&] { row.SetInt64(v, 1); },
+        [&] { row.SetSingle(v, 1); },
+        [&] { row.SetDouble(v, 1); },
+        [&] { row.SetBCD(v, bcd); },
+        [&] { row.SetDate(v, 1); },
+        [&] { row.SetTime(v, 1); },
+        [&] { row.SetTimestamp(v, stamp); },
+        [&] { row.SetTimestampOffset(v, offset); },
+        [&] { row.SetWideChars(v, u"x"); },
+        [&] { row.SetAnsiChars(v, "x"); },
+        [&] { row.SetWideMemo(v, u"x"); },
+        [&] { row.SetAnsiMemo(v, "x"); },
+        [&] { row.SetDBXReader(v, nullptr); },
+        [&] { row.SetDBXConnection(v, nullptr); },
+        [&] { row.SetDynamicBytes(v, 0, bytes, 0, 0); },
+        [&] { row.SetValueType(v); },
+    };
+    for (std::size_t i = 0; i < operations.size(); ++i) {
+        const TDBXError e = CatchDBXError(operations[i]);
+        EXPECT_EQ(e.ErrorCode(), 27) << "operation " << i;
+        EXPECT_EQ(e.Message(), u"Feature not implemented") << "operation " << i;
+    }
+    EXPECT_EQ(row.CreateCustomValue(v.GetValueType()), nullptr);
+}

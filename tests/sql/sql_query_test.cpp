@@ -404,3 +404,60 @@ TEST_F(SqlQueryTest, WideMemoReadsWholeTextAndLongStringsAreCut) {
     auto stream = Query->CreateBlobStream(Query->Fields()[1], data::bmRead);
     EXPECT_EQ(stream->Size(), static_cast<std::int64_t>(memo.size() * 2));
 }
+
+TEST_F(SqlQueryTest, AMetaDataCommandTypeOpensTheDriversRowThroughItsValueObjects) {
+    // The driver's "GetDatabase" row comes from a reader without a byte reader.
+    TSQLDataSet meta(nullptr);
+    meta.SetName(u"Meta");
+    meta.SetSQLConnection(Connection.get());
+    meta.SetDbxCommandType(u"Dbx.MetaData");
+    meta.SetCommandText(u"GetDatabase");
+    meta.Open();
+    ASSERT_FALSE(meta.Eof());
+    EXPECT_EQ(meta.FieldByName(u"QuoteChar")->AsString(), u"\"");
+    EXPECT_EQ(meta.FieldByName(u"ProductName")->AsString(), u"Sqlite");
+    EXPECT_EQ(meta.FieldByName(u"MaxCommands")->AsInteger(), 0);
+    EXPECT_TRUE(meta.FieldByName(u"SupportsTransactions")->AsBoolean());
+    EXPECT_FALSE(meta.FieldByName(u"SupportsRowSetSize")->AsBoolean());
+    meta.Next();
+    EXPECT_TRUE(meta.Eof());
+
+    EXPECT_EQ(MessageOf([&] { meta.SetDbxCommandType(u"Dbx.SQL"); }),
+              u"Meta: Cannot perform this operation on an open dataset");
+    meta.Close();
+    EXPECT_TRUE(meta.Prepared());  // the connection stays open: the command is kept
+    meta.SetDbxCommandType(u"Dbx.SQL");
+    EXPECT_FALSE(meta.Prepared());
+    // As SQL the same text is no statement SQLite knows.
+    EXPECT_NE(MessageOf([&] { meta.Open(); }).find(u"syntax error"), String::npos);
+}
+
+TEST_F(SqlQueryTest, ExecSQLRunsWithoutACursorAndGivesTheRowsChanged) {
+    Query->SQL().SetText(u"update lx_items set lx_title = 'x' where id <= 10");
+    EXPECT_EQ(Query->ExecSQL(), 10);
+    EXPECT_FALSE(Query->Active());
+    EXPECT_TRUE(Query->Prepared());
+    EXPECT_EQ(Query->RowsAffected(), 10);
+    Query->SQL().SetText(u"delete from lx_items where id > 2000");
+    EXPECT_EQ(Query->ExecSQL(), 500);
+    EXPECT_EQ(Query->ExecSQL(), 0);  // run again: nothing left to delete
+
+    Query->SQL().SetText(u"select id from lx_items where lx_title = 'x'");
+    Query->Open();
+    EXPECT_EQ(Query->RecordCount(), 10);
+    EXPECT_EQ(MessageOf([&] { Query->ExecSQL(); }), u"SQLQuery1: Cannot perform this operation on an open dataset");
+}
+
+TEST_F(SqlQueryTest, TheCountLeavesNoDatasetOrStatementBehind) {
+    Query->SQL().SetText(kStartup);
+    Query->Open();
+    EXPECT_EQ(Query->RecordCount(), 2500);
+    EXPECT_EQ(Connection->DataSetCount(), 1);
+    EXPECT_EQ(Connection->ActiveStatements(), 1);
+    // A count statement that fails (its filter names the alias) as well.
+    Query->SQL().SetText(u"select id from lx_items x where x.id = 1");
+    Query->Open();
+    EXPECT_EQ(MessageOf([&] { Query->RecordCount(); }), u"[0x0005]: Operation Not Supported");
+    EXPECT_EQ(Connection->DataSetCount(), 1);
+    EXPECT_EQ(Connection->ActiveStatements(), 1);
+}
