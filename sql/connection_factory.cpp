@@ -89,8 +89,9 @@ bool TDBXConnectionFactory::FindConfigurationFiles(StringView ExecutableFolder, 
     while (!folder.empty() && folder.back() == rtl::PathDelim) folder.pop_back();
     DriversFile = folder + u"/dbxdrivers.ini";
     ConnectionsFile = folder + u"/dbxconnections.ini";
-    // A per-user or machine-wide settings store would be asked next; this
-    // platform has none.
+    // A per-user, then a machine-wide settings store would be asked next for
+    // the string values "Driver Registry File" and "Connection Registry File";
+    // this platform has none, so only the executable's folder is looked in.
     return rtl::FileExists(DriversFile);
 }
 
@@ -339,7 +340,8 @@ void TDBXIniFileConnectionFactory::LoadConnections() {
         rtl::TStringList lines;
         connections.ReadSectionValues(section, lines);
         for (int i = 0; i < lines.Count(); ++i) properties->Add(lines.Names(i), rtl::Trim(lines.ValueFromIndex(i)));
-        properties->SetValue(TDBXPropertyNames::ConnectionName, section);
+        // The section's name follows its lines as "ConnectionName=".
+        properties->Add(TDBXPropertyNames::ConnectionName, section);
         (*FConnectionProperties)[section] = std::move(properties);
     }
 }

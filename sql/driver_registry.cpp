@@ -76,6 +76,9 @@ void TDBXDriverRegistry::UnloadDriver(const String& DriverName) {
     TDBXDriverRegistry* registry = DBXDriverRegistry();
     if (!registry) return;
     UnregisterDriverClass(DriverName);
+    // Only a process factory that exists forgets the driver: one created now
+    // would load the registered classes, which no longer include this
+    // driver, and so would hold nothing of it to forget.
     if (auto& factory = ProcessConnectionFactorySlot()) factory->UnloadDriver(DriverName);
     if (TDBXDriver* driver = registry->FindDriver(DriverName)) FreeDriver(driver);
 }

@@ -35,8 +35,9 @@ constexpr int kDefaultCursor = 0;
 
 TSQLConnection::TSQLConnection(rtl::TComponent* AOwner) : TCustomConnection(AOwner) {
     FParams.OnChange = [this](rtl::TStringList&) { ParamsChanged(); };
-    // No per-user settings store exists on this platform: the definition file
-    // is the one beside the executable, joined with the platform's separator.
+    // The per-user setting "Connection Registry File" would name the
+    // definition file; no settings store exists on this platform, so it is
+    // the one beside the executable, joined with the platform's separator.
     const String folder = rtl::ExtractFilePath(rtl::ExecutableFileName());
     if (!folder.empty()) FConnectionRegistryFile = folder + u"dbxconnections.ini";
 }
@@ -207,6 +208,8 @@ void TSQLConnection::DoConnect() {
             }
             if (FSQLHourGlass) SetScreenCursor(kSQLWaitCursor);
             if (OnTrace) FDBXConnection->SetTraceInfoEvent(OnTrace);
+            // A schema-based server would give its DEFAULT_SCHEMA here; SQLite
+            // has no schemas, so only a "SchemaOverride" of the form A.B sets one.
             FDefaultSchema.clear();
             const String schema = props->GetValue(u"SchemaOverride");
             if (const auto dot = schema.find(u'.'); dot != String::npos && schema.find(u'.', dot + 1) == String::npos) {

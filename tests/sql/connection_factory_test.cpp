@@ -263,7 +263,7 @@ TEST(IniFileConnectionFactory, ReadsDriversAndNamedConnections) {
     WriteFile(dir.Path() / "dbxdrivers.ini",
               "\xEF\xBB\xBF; drivers\n[Installed Drivers]\nSqlite=1\n\n[Sqlite]\nCustomSetting = 1 \n");
     WriteFile(dir.Path() / "dbxconnections.ini",
-              "[Dict]\nDriverName=Sqlite\nDatabase=" + database + "\nFailIfMissing=False\n");
+              "[Dict]\nDriverName=Sqlite\nDatabase=" + database + "\nFailIfMissing= False \n");
     TDBXConnectionFactory::GetConnectionFactory();
     auto factory = TDBXConnectionFactory::OpenConnectionFactory(dir.File("dbxdrivers.ini"), dir.File("dbxconnections.ini"));
     ASSERT_NE(factory, nullptr);
@@ -275,7 +275,10 @@ TEST(IniFileConnectionFactory, ReadsDriversAndNamedConnections) {
     rtl::TStringList items;
     factory->GetConnectionItems(items);
     EXPECT_EQ(items.Lines(), std::vector<String>{u"Dict"});
-    EXPECT_EQ(factory->GetConnectionProperties(u"dict").GetValue(u"ConnectionName"), u"Dict");
+    // The section's lines, values trimmed, and its name.
+    EXPECT_EQ(factory->GetConnectionProperties(u"dict").GetProperties().Lines(),
+              (std::vector<String>{u"DriverName=Sqlite", u"Database=" + rtl::Utf8ToString(database),
+                                   u"FailIfMissing=False", u"ConnectionName=Dict"}));
 
     auto connection = factory->GetConnection(u"Dict", u"someone", u"");
     EXPECT_TRUE(connection->GetIsOpen());
