@@ -764,6 +764,120 @@ TEST(RecordStore, OnlyBlobsAreLeftUnfetched) {
     ExpectFirstPacket(packet, DBERR_INVALIDPARAM);
 }
 
+// --- The type mappings ---
+
+TEST(TypeMaps, PacketClassOfEveryFieldType) {
+    using namespace data;
+    const std::pair<TFieldType, std::uint32_t> cases[] = {
+        {ftSmallint, dsfldINT},       {ftInteger, dsfldINT},         {ftAutoInc, dsfldINT},
+        {ftLargeint, dsfldINT},       {ftShortint, dsfldINT},        {ftWord, dsfldUINT},
+        {ftLongWord, dsfldUINT},      {ftByte, dsfldUINT},           {ftBoolean, dsfldBOOL},
+        {ftFloat, dsfldFLOATIEEE},    {ftCurrency, dsfldFLOATIEEE},  {ftExtended, dsfldFLOATIEEE},
+        {ftBCD, dsfldBCD},            {ftFMTBcd, dsfldFMTBCD},       {ftDate, dsfldDATE},
+        {ftTime, dsfldTIME},          {ftDateTime, dsfldTIMESTAMP},  {ftString, dsfldZSTRING},
+        {ftFixedChar, dsfldZSTRING},  {ftGuid, dsfldZSTRING},        {ftOraInterval, dsfldZSTRING},
+        {ftWideString, dsfldUNICODE}, {ftFixedWideChar, dsfldUNICODE}, {ftBytes, dsfldBYTES},
+        {ftVarBytes, dsfldBYTES},     {ftBlob, dsfldBYTES},          {ftMemo, dsfldBYTES},
+        {ftGraphic, dsfldBYTES},      {ftFmtMemo, dsfldBYTES},       {ftParadoxOle, dsfldBYTES},
+        {ftDBaseOle, dsfldBYTES},     {ftTypedBinary, dsfldBYTES},   {ftOraBlob, dsfldBYTES},
+        {ftOraClob, dsfldBYTES},      {ftWideMemo, dsfldBYTES},      {ftADT, dsfldADT},
+        {ftArray, dsfldARRAY},        {ftReference, dsfldEMBEDDEDTBL}, {ftDataSet, dsfldEMBEDDEDTBL},
+        {ftTimeStamp, dsfldDATETIME}, {ftOraTimeStamp, dsfldDATETIME}, {ftSingle, dsfldSINGLE},
+        {ftTimeStampOffset, dsfldDATETIMEOFFSET},
+        {ftUnknown, dsfldUNKNOWN},    {ftCursor, dsfldUNKNOWN},      {ftVariant, dsfldUNKNOWN},
+        {ftInterface, dsfldUNKNOWN},  {ftObject, dsfldUNKNOWN},      {ftStream, dsfldUNKNOWN},
+    };
+    for (const auto& [type, packetClass] : cases) {
+        SCOPED_TRACE(static_cast<int>(type));
+        EXPECT_EQ(packetClass, PacketTypeMap(type));
+        EXPECT_EQ(packetClass == dsfldBYTES && type != ftBytes && type != ftVarBytes, IsBlobFieldType(type));
+    }
+}
+
+TEST(TypeMaps, SubtypeNames) {
+    using namespace data;
+    struct TCase {
+        TFieldType Type;
+        bool Fixed, NestedADT;
+        const char* Name;  // null: no "SUBTYPE"
+    } const cases[] = {
+        {ftString, false, false, nullptr},  {ftString, true, false, "FixedChar"},
+        {ftWideString, false, false, nullptr}, {ftWideString, true, false, "FixedChar"},
+        {ftCurrency, false, false, "Money"}, {ftVarBytes, false, false, "Binary"},
+        {ftBlob, false, false, "Binary"},   {ftAutoInc, false, false, "Autoinc"},
+        {ftMemo, false, false, "Text"},     {ftGraphic, false, false, "Graphics"},
+        {ftFmtMemo, false, false, "Formatted"}, {ftParadoxOle, false, false, "Ole"},
+        {ftDBaseOle, false, false, "dBASEOle"}, {ftTypedBinary, false, false, "TypedBinary"},
+        {ftADT, false, false, nullptr},     {ftADT, false, true, "ADTNestedTable"},
+        {ftReference, false, false, "Reference"}, {ftOraBlob, false, false, "HBinary"},
+        {ftOraClob, false, false, "HMemo"}, {ftGuid, false, false, "Guid"},
+        {ftWideMemo, false, false, "WideText"}, {ftInteger, true, true, nullptr},
+        {ftLargeint, false, false, nullptr},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Type));
+        const char* name = SubtypeName(c.Type, c.Fixed, c.NestedADT);
+        EXPECT_STREQ(c.Name, name);
+    }
+}
+
+// Each "SUBTYPE" name the store knows, written in lower case, gives its code.
+TEST(TypeMaps, SubtypeCodesReadFromPackets) {
+    const std::pair<const char*, std::uint32_t> names[] = {
+        {"money", 21},     {"text", 22},      {"binary", 23},    {"formatted", 24},   {"ole", 25},
+        {"graphics", 26},  {"dbaseole", 27},  {"typedbinary", 28}, {"autoinc", 29},   {"accessole", 30},
+        {"fixedchar", 31}, {"widetext", 32},  {"hmemo", 33},     {"hbinary", 34},     {"adtnestedtable", 35},
+        {"bfile", 36},     {"adtdate", 37},   {"guid", 38},      {"reference", 70},   {"oratimestamp", 255},
+    };
+    const auto n = static_cast<std::uint16_t>(std::size(names));
+    auto w = CreateDSWriter();
+    EXPECT_OK(w->Init_Sequential(1, n));
+    for (const auto& [name, code] : names) {
+        EXPECT_OK(w->AddColumnDesc(Column("C", MemoType)));
+        AddText(*w, dsAttrField, "SUBTYPE", name);
+    }
+    rtl::TBytes packet;
+    EXPECT_OK(w->GetDataPacket(packet));
+    TOpenStore s(packet);
+    ASSERT_EQ(n, s.Fields.size());
+    for (std::uint16_t j = 0; j < n; ++j) {
+        SCOPED_TRACE(names[j].first);
+        EXPECT_EQ(names[j].second, s.Fields[j].iFldSubType);
+    }
+}
+
+TEST(TypeMaps, FieldTypeOfEveryLogicalType) {
+    using namespace data;
+    struct TCase {
+        std::uint32_t Logical, SubType;
+        TFieldType Type;
+    } const cases[] = {
+        {fldUNKNOWN, 0, ftUnknown},         {fldZSTRING, 0, ftString},        {fldZSTRING, fldstGUID, ftGuid},
+        {fldDATE, 0, ftDate},               {fldBLOB, 0, ftBlob},             {fldBLOB, fldstMEMO, ftMemo},
+        {fldBLOB, fldstBINARY, ftBlob},     {fldBLOB, fldstFMTMEMO, ftFmtMemo}, {fldBLOB, fldstOLEOBJ, ftParadoxOle},
+        {fldBLOB, fldstGRAPHIC, ftGraphic}, {fldBLOB, fldstDBSOLEOBJ, ftDBaseOle},
+        {fldBLOB, fldstTYPEDBINARY, ftTypedBinary}, {fldBLOB, fldstWIDEMEMO, ftWideMemo},
+        {fldBLOB, fldstHMEMO, ftOraClob},   {fldBLOB, fldstHBINARY, ftOraBlob}, {fldBLOB, fldstAUTOINC, ftBlob},
+        {fldBOOL, 0, ftBoolean},            {fldINT16, 0, ftSmallint},        {fldINT32, 0, ftInteger},
+        {fldINT32, fldstAUTOINC, ftAutoInc}, {fldFLOAT, 0, ftFloat},          {fldFLOAT, fldstMONEY, ftCurrency},
+        {fldBCD, 0, ftBCD},                 {fldBYTES, 0, ftBytes},           {fldBYTES, fldstGUID, ftGuid},
+        {fldTIME, 0, ftTime},               {fldTIMESTAMP, 0, ftDateTime},    {fldUINT16, 0, ftWord},
+        {fldUINT32, 0, ftLongWord},         {fldFLOATIEEE, 0, ftExtended},    {fldVARBYTES, 0, ftVarBytes},
+        {fldVARBYTES, fldstGUID, ftGuid},   {16, 0, ftUnknown},               {17, 0, ftUnknown},
+        {fldINT64, 0, ftLargeint},          {fldUINT64, 0, ftLargeint},       {fldADT, 0, ftADT},
+        {fldADT, fldstGUID, ftGuid},        {fldARRAY, 0, ftArray},           {fldARRAY, fldstGUID, ftGuid},
+        {fldREF, 0, ftReference},           {fldTABLE, 0, ftDataSet},         {fldTABLE, fldstREFERENCE, ftReference},
+        {fldDATETIME, 0, ftTimeStamp},      {fldDATETIME, fldstORATIMESTAMP, ftOraTimeStamp},
+        {fldFMTBCD, 0, ftFMTBcd},           {fldWIDESTRING, 0, ftWideString}, {fldSINGLE, 0, ftSingle},
+        {fldINT8, 0, ftShortint},           {fldUINT8, 0, ftByte},            {fldDATETIMEOFFSET, 0, ftTimeStampOffset},
+        {fldUNICODE, 0, ftWideString},      {fldBOOL8, 0, ftUnknown},         {fldBOOL32, 0, ftUnknown},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "logical type " << c.Logical << ", subtype " << c.SubType);
+        EXPECT_EQ(c.Type, DataTypeMap(c.Logical, c.SubType));
+    }
+}
+
 // --- The cursor ---
 
 TEST(Cursor, MovementRules) {
