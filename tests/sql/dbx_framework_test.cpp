@@ -3,6 +3,7 @@
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 #include "sql/dbx_common.h"
+#include "sql/dbx_value_byte_reader.h"
 #include "sql_test_support.h"
 
 using namespace sql;
@@ -448,4 +449,93 @@ TEST(DBXRow, EveryOperationARowDoesNotServeFailsWithCode27) {
         EXPECT_EQ(e.Message(), u"Feature not implemented") << "operation " << i;
     }
     EXPECT_EQ(row.CreateCustomValue(v.GetValueType()), nullptr);
+}
+
+namespace {
+
+// A row with a text column and an integer column.
+class TextRow : public TDBXRow {
+public:
+    explicit TextRow(TDBXContextPtr Context) : TDBXRow(std::move(Context)) {}
+    String Text;
+    std::int64_t Int = 0;
+    bool Null = false;
+
+    void GetWideString(TDBXWritableValue&, std::vector<char16_t>& Value, bool& IsNull) override {
+        IsNull = Null;
+        Value.assign(Text.begin(), Text.end());
+        Value.push_back(u'\0');
+    }
+    using TDBXRow::GetWideString;
+    void GetInt64(TDBXWritableValue&, std::int64_t& Value, bool& IsNull) override {
+        IsNull = Null;
+        Value = Int;
+    }
+};
+
+// A reader of as many rows as asked, serving its values only.
+class ValuesReader : public TDBXReader {
+public:
+    ValuesReader(TDBXContextPtr Context, std::unique_ptr<TDBXRow> Row) : TDBXReader(Context, nullptr, std::move(Row)) {}
+    ~ValuesReader() override { CloseReader(); }
+    int Rows = 2;
+
+protected:
+    bool DerivedNext() override { return Rows-- > 0; }
+    void DerivedClose() override {}
+};
+
+}  // namespace
+
+TEST(DBXValueByteReader, CopiesValuesAsADriversByteReaderWould) {
+    auto context = std::make_shared<TDBXContext>();
+    auto ownedRow = std::make_unique<TextRow>(context);
+    TextRow& row = *ownedRow;
+    ValuesReader reader(context, std::move(ownedRow));
+    std::vector<std::unique_ptr<TDBXWritableValue>> values;
+    for (int type : {TDBXDataTypes::WideStringType, TDBXDataTypes::Int64Type}) {
+        auto description = TDBXDriverHelp::CreateTDBXValueType(context);
+        description->SetOrdinal(static_cast<int>(values.size()));
+        description->SetDataType(type);
+        values.push_back(TDBXValue::CreateValue(context, std::move(description), &reader.DbxRow(), true));
+    }
+    reader.SetValues(std::move(values));
+    EXPECT_FALSE(reader.HasByteReader());
+    TDBXValueByteReader bytes(reader);
+
+    ASSERT_TRUE(reader.Next());
+    row.Text = u"\u0421\u04E9\u0437\u0434\u0456\u043A";  // Сөздік
+    row.Int = 42;
+    bool isNull = true;
+    // Text and its terminator, cut to the buffer; nothing beyond them written.
+    std::vector<std::uint8_t> room(16, 0xFF);
+    bytes.GetWideString(0, room, 0, isNull);
+    EXPECT_FALSE(isNull);
+    EXPECT_EQ(room, (std::vector<std::uint8_t>{0x21, 4, 0xE9, 4, 0x37, 4, 0x34, 4, 0x56, 4, 0x3A, 4, 0, 0, 0xFF, 0xFF}));
+    std::vector<std::uint8_t> cut(4, 0xFF);
+    bytes.GetWideString(0, cut, 0, isNull);
+    EXPECT_EQ(cut, (std::vector<std::uint8_t>{0x21, 4, 0xE9, 4}));
+    std::int64_t length = 0;
+    bytes.GetByteLength(0, length, isNull);
+    EXPECT_EQ(length, 12);
+    std::vector<std::uint8_t> part(4, 0);
+    EXPECT_EQ(bytes.GetBytes(0, 2, part, 0, 4, isNull), 4);
+    EXPECT_EQ(part, (std::vector<std::uint8_t>{0xE9, 4, 0x37, 4}));
+
+    std::vector<std::uint8_t> integer(8, 0);
+    bytes.GetInt64(1, integer, 0, isNull);
+    EXPECT_EQ(integer, (std::vector<std::uint8_t>{42, 0, 0, 0, 0, 0, 0, 0}));
+    std::vector<std::uint8_t> small(4, 0);
+    EXPECT_EQ(CatchDBXError([&] { bytes.GetInt64(1, small, 0, isNull); }).ErrorCode(), 14);
+
+    // A null leaves the buffer as it was.
+    ASSERT_TRUE(reader.Next());
+    row.Null = true;
+    std::vector<std::uint8_t> untouched(8, 0xFF);
+    bytes.GetInt64(1, untouched, 0, isNull);
+    EXPECT_TRUE(isNull);
+    EXPECT_EQ(untouched, std::vector<std::uint8_t>(8, 0xFF));
+    bytes.GetWideString(0, untouched, 0, isNull);
+    EXPECT_TRUE(isNull);
+    EXPECT_EQ(untouched, std::vector<std::uint8_t>(8, 0xFF));
 }
