@@ -190,6 +190,25 @@ TEST_F(DBMemoTest, TypingEditsTheFieldAndPostingWritesTheTextBack) {
     EXPECT_EQ(Memo->Text(), u"кітаптар");
 }
 
+// A character the field does not accept is dropped before it can put the
+// dataset into edit mode; one it accepts edits.
+TEST_F(DBMemoTest, CharactersTheFieldRefusesAreDropped) {
+    Memo->SetDataField(u"ID");
+    Data->Open();
+    data::TFieldChars digits;
+    for (char16_t c = u'0'; c <= u'9'; ++c) digits.set(c);
+    Data->FieldByName(u"ID")->SetValidChars(digits);
+    ShowWithMemoFocused();
+    QTest::keyClick(Editor(), Qt::Key_End, Qt::ControlModifier);
+    Type(QStringLiteral("xж"));
+    EXPECT_EQ(Memo->Text(), u"1");
+    EXPECT_EQ(Data->State(), data::dsBrowse);
+    Type(QStringLiteral("5"));
+    EXPECT_EQ(Memo->Text(), u"15");
+    EXPECT_EQ(Data->State(), data::dsEdit);
+    Data->Cancel();
+}
+
 // Pastes the clipboard through the entry of the memo's own menu.
 void PasteFromMenu(QTextEdit* Editor) {
     bool done = false, triggered = false;
