@@ -241,8 +241,7 @@ void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
         case ftBoolean: typeCode = MakeFieldType(cls, 2); break;
         case ftBCD: case ftFMTBcd: {
             width = 32;  // the fields keep no precision of their own
-            const int half = width / 2;
-            typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(half + half % 2 + 2));
+            typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(BcdValueSize(width)));
             break;
         }
         case ftTimeStamp: typeCode = MakeFieldType(cls, 16); break;
