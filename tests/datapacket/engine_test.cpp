@@ -1247,17 +1247,17 @@ TEST(PacketReader, LongColumnNamesAreCut) {
     EXPECT_EQ(std::string(31, 'q'), s.Fields[0].szName);
 }
 
-// Inputs the fuzzer found, each read and walked to its end as the fuzzer does.
+// Inputs the fuzzer found, all valid packets: each is read and walked to its
+// end as the fuzzer does.
 TEST(PacketReader, FuzzerFindings) {
     struct TCase {
         const char* What;
         rtl::TBytes Packet;
-        DBResult Expected;
     } const cases[] = {
         {"no columns: an empty column list is a valid one",
          {0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 0x18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0,
           0, 0, 0, 0x3C, 0, 0, 0x18, 0, 0, 0x96, 0x19, 0xE0, 0xBD, 1, 0x5F, 0},
-         DBERR_NONE},
+        },
         {"no columns, 121 rows of a status byte each: records of no bytes",
          {
           0x96, 0x19, 0xE0, 0xBD, 0x01, 0x00, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00, 0x00, 0x79, 0x00,
@@ -1273,13 +1273,12 @@ TEST(PacketReader, FuzzerFindings) {
           0x0C, 0x0C, 0x0C, 0x0C, 0x4D, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C, 0x6E, 0x6E, 0xE0,
           0x0C, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C,
          },
-         DBERR_NONE},
+        },
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
         auto base = CreateDSBase();
-        ASSERT_EQ(c.Expected, base->AppendData(&c.Packet, true));
-        if (c.Expected) continue;
+        ASSERT_EQ(DBERR_NONE, base->AppendData(&c.Packet, true));
         DSProps props;
         EXPECT_OK(base->GetProps(props));
         std::vector<DSFLDDesc> fields(props.iFields);
