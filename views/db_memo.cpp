@@ -70,7 +70,7 @@ void TDBMemo::SetLines() {
     else if (FFocused && FDataLink->CanModify()) text = field->Text();
     else text = field->DisplayText();
     try {
-        SetText(text);
+        SetText(std::move(text));
         FMemoLoaded = true;
     } catch (const toolkit::EInvalidOperation& E) {
         SetText(rtl::Format(u"(%s)", {E.Message()}));
