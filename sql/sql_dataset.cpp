@@ -629,17 +629,36 @@ std::optional<int> TCustomSQLDataSet::CountFromCompleteRead(const TCountDerivati
 
 int TCustomSQLDataSet::GetRows(const String& Query, TSQLConnection& Connection) {
     int rows = -1;
+    bool ran = false;
+    // The count runs at start-up and after every search that matches more
+    // rows than are read, so it runs on a driver command of its own rather
+    // than in a TSQLDataSet of its own: the same statement, the same value
+    // and the same failures, without the field definitions, fields and
+    // record buffers such a dataset would build and free for one value.
     try {
-        // A dataset of its own on the same connection, freed on every path.
-        auto counter = std::make_unique<TSQLDataSet>(nullptr);
-        counter->SetSQLConnection(&Connection);
-        counter->SetCommandText(rtl::Trim(Query));
-        counter->Open();
-        // The count's digits (a wide memo's text for SQLite) as AsInteger converts them.
-        if (!counter->Eof()) rows = counter->Fields().Fields(0)->AsInteger();
+        Connection.CheckConnection(eConnect);
+        TDBXConnection* connection = Connection.DBXConnection();
+        if (!connection) DatabaseError(SMissingSQLConnection);
+        const String text = rtl::Trim(Query);
+        std::size_t pos = 0;
+        String token;
+        if (NextSQLTokenEx(text, pos, token, stUnknown, idMixCase) == stSelect) Connection.IncSelectStatements();
+        std::unique_ptr<TDBXCommand> command = connection->CreateCommand();
+        command->SetCommandType(TDBXCommandTypes::DbxSQL);
+        command->SetText(text);
+        command->GetParameters().SetCount(0);
+        command->Prepare();
+        std::unique_ptr<TDBXReader> reader = command->ExecuteQuery();
+        ran = reader != nullptr;
+        // The value as a field's AsInteger reads it: the count's digits (a
+        // wide memo's text, or an integer's decimal form) converted.
+        if (reader && reader->Next()) rows = rtl::StrToInt(reader->GetValue(0).GetAsString());
     } catch (const rtl::Exception&) {
         // Whatever the database said, the count is reported as unsupported.
     }
+    // A dataset that ran the statement as the connection's only client would
+    // have let a connection that is not kept close as it closed.
+    if (ran && !Connection.KeepConnection() && Connection.DataSetCount() == 0) Connection.CheckDisconnect();
     if (rows == -1) DatabaseError(SNotSupported);
     return rows;
 }

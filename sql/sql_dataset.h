@@ -121,9 +121,9 @@ public:
     void PSSetParams(data::TParams* AParams) override;
     bool PSUpdateRecord(data::TUpdateStatus UpdateKind, data::TDataSet* Delta) override;
 
-    // Runs the one-value count statement Query in a TSQLDataSet of its own on
-    // Connection and gives its first field as an integer; any failure reports
-    // "[0x0005]: Operation Not Supported".
+    // Runs the one-value count statement Query on a driver command of its own
+    // on Connection, as a TSQLDataSet of its own would, and gives its first
+    // value as an integer; any failure reports "[0x0005]: Operation Not Supported".
     static int GetRows(const String& Query, TSQLConnection& Connection);
 
 protected:
