@@ -14,9 +14,9 @@ static_assert(std::endian::native == std::endian::little, "packets and records a
 template <typename T>
 inline T GetLE(const std::uint8_t* P) {
     static_assert(std::is_trivially_copyable_v<T>);
-    T V;
-    std::memcpy(&V, P, sizeof(T));
-    return V;
+    T value;
+    std::memcpy(&value, P, sizeof(T));
+    return value;
 }
 
 template <typename T>

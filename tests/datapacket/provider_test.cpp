@@ -345,16 +345,16 @@ TEST_F(ProviderTest, AttributesOfEveryVariantKindAndTheRefusedOnes) {
     EXPECT_EQ(p.Type, MakeFieldType(dsfldINT, 4) | dsIncInDelta);
     EXPECT_EQ(p.Value, (rtl::TBytes{0xFE, 0xFF, 0xFF, 0xFF}));
     ASSERT_EQ(store->GetOptParameter(0, "B", p), DBERR_NONE);
-    EXPECT_EQ(p.Type, 0x30002u);
+    EXPECT_EQ(p.Type, MakeFieldType(dsfldBOOL, 2));
     EXPECT_EQ(p.Value, (rtl::TBytes{0xFF, 0xFF}));
     ASSERT_EQ(store->GetOptParameter(0, "D", p), DBERR_NONE);
-    EXPECT_EQ(p.Type, 0x40008u);
+    EXPECT_EQ(p.Type, MakeFieldType(dsfldFLOATIEEE, 8));
     ASSERT_EQ(store->GetOptParameter(0, "S", p), DBERR_NONE);
-    EXPECT_EQ(p.Type, 0x490002u);
+    EXPECT_EQ(p.Type, MakeFieldType(dsfldZSTRING, 2, dsVaryingFldType));
     const std::string utf8 = rtl::StringToUtf8(u"Сөз");
     EXPECT_EQ(p.Value[0], utf8.size() + 1);
     ASSERT_EQ(store->GetOptParameter(0, "A", p), DBERR_NONE);
-    EXPECT_EQ(p.Type, 0x8B0001u);
+    EXPECT_EQ(p.Type, MakeFieldType(dsfldBYTES, 1, dsArrayFldType));
 
     Provider->OnGetDataSetProperties = [](TDataSetProvider&, data::TDataSet&, data::TPacketAttributeList& List) {
         List.push_back({u"N", rtl::Variant::Null(), false});
@@ -447,17 +447,18 @@ TEST(ProviderColumns, AttributesAndParametersFollowTheSourceFields) {
     const std::vector<RawColumn> columns = RawColumns(packet.AsBytes());
     ASSERT_EQ(columns.size(), 4u);
     const std::uint32_t delta = dsIncInDelta;
+    const std::uint32_t int32 = MakeFieldType(dsfldINT, 4), text = MakeFieldType(dsfldZSTRING, 2, dsVaryingFldType);
     const struct {
         std::string name;
         std::uint16_t attributes;
         std::vector<std::pair<std::string, std::uint32_t>> params;
     } expected[] = {
-        {"Req", fldAttrREQUIRED, {{"PROVFLAGS", 0x10004 | delta}}},
-        {"RO", fldAttrREADONLY, {{"ORIGIN", 0x490002 | delta}, {"WIDTH", 0x10004}}},
-        {"Hid", fldAttrHIDDEN | fldAttrREADONLY, {{"PROVFLAGS", 0x10004 | delta}}},
+        {"Req", fldAttrREQUIRED, {{"PROVFLAGS", int32 | delta}}},
+        {"RO", fldAttrREADONLY, {{"ORIGIN", text | delta}, {"WIDTH", int32}}},
+        {"Hid", fldAttrHIDDEN | fldAttrREADONLY, {{"PROVFLAGS", int32 | delta}}},
         {"abcdefghijklmnopqrstuvwxyz01234",
          0,
-         {{"FIELDNAME", 0x490002 | delta}, {"SUBTYPE", 0x490002}}},
+         {{"FIELDNAME", text | delta}, {"SUBTYPE", text}}},
     };
     for (std::size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(expected[i].name);
@@ -512,7 +513,7 @@ TEST_F(ProviderTest, OptionsTravelAsPacketParameters) {
         auto store = StoreOf(Request(500000, {grMetaData}, recsOut));
         TDSOptParam p;
         ASSERT_EQ(store->GetOptParameter(0, c.name, p), DBERR_NONE);
-        EXPECT_EQ(p.Type, 0x30002u);
+        EXPECT_EQ(p.Type, MakeFieldType(dsfldBOOL, 2));
         EXPECT_EQ(p.Value, (rtl::TBytes{0xFF, 0xFF}));
         SetSql(Startup);
         Client->Open();
