@@ -220,8 +220,6 @@ void TForm2::RadioGroup1Click(rtl::TComponent*) {
     Edit1->SetHint(hint);
 }
 
-rtl::String TForm2::ExecutableFolder() const {
-    return rtl::ExtractFilePath(toolkit::Application().ExeName());
-}
+rtl::String TForm2::ExecutableFolder() const { return rtl::ExtractFilePath(toolkit::Application().ExeName()); }
 
 }  // namespace app

@@ -30,8 +30,8 @@ using testing_data::Column;
 using testing_data::TMemoryDataSet;
 
 std::unique_ptr<TMemoryDataSet> OneRow() {
-    auto ds = std::make_unique<TMemoryDataSet>(
-        nullptr, std::vector<Column>{{u"ID", ftInteger}, {u"Word", ftWideString, 100}});
+    auto ds = std::make_unique<TMemoryDataSet>(nullptr,
+                                               std::vector<Column>{{u"ID", ftInteger}, {u"Word", ftWideString, 100}});
     ds->Rows.push_back({rtl::Variant(std::int32_t(123456)), rtl::Variant(u"сөздік")});
     ds->Open();
     return ds;

@@ -58,8 +58,10 @@ public:
 
 private:
     static constexpr std::array<const char16_t*, 24> kSyllables{
+        // clang-format off
         u"қа", u"зақ", u"тіл", u"сөз", u"дік", u"ның", u"ала", u"бер", u"жаз", u"ұлы", u"өнер", u"ғы",
         u"ше", u"мек", u"бас", u"тау", u"көл", u"ші", u"лық", u"дар", u"үй", u"ен", u"әр", u"іс"};
+    // clang-format on
     std::uint32_t Next() {
         FState = FState * 1664525u + 1013904223u;
         return FState >> 8;
@@ -68,11 +70,10 @@ private:
 };
 
 std::unique_ptr<TMemoryDataSet> MakeDictionary() {
-    auto ds = std::make_unique<TMemoryDataSet>(
-        nullptr, std::vector<Column>{{u"id", data::ftInteger},
-                                     {u"lx_word", data::ftWideString, 40},
-                                     {u"lx_text", data::ftWideMemo},
-                                     {u"lx_title", data::ftWideString, 100}});
+    auto ds = std::make_unique<TMemoryDataSet>(nullptr, std::vector<Column>{{u"id", data::ftInteger},
+                                                                            {u"lx_word", data::ftWideString, 40},
+                                                                            {u"lx_text", data::ftWideMemo},
+                                                                            {u"lx_title", data::ftWideString, 100}});
     ds->SetName(u"ClientDataSet1");
     ds->ReadOnlyData = true;
     TTextMaker maker;
@@ -168,8 +169,8 @@ void WalkTopToBottom(benchmark::State& state) {
         paints += f.Paints - paintsBefore;
         state.ResumeTiming();
     }
-    state.counters["time/step"] = benchmark::Counter(static_cast<double>(steps),
-                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["time/step"] =
+        benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["cells/step"] = static_cast<double>(cells) / static_cast<double>(steps);
     state.counters["paints/step"] = static_cast<double>(paints) / static_cast<double>(steps);
     state.counters["visible rows"] = f.Grid->VisibleRowCount();

@@ -154,8 +154,8 @@ rtl::TBytes WritePacket(IDSWriter& W, const TRow* Rows, std::size_t Count) {
     AddWidth(W, 80);
     Check(W.AddColumnDesc(Column("lx_text", MakeFieldType(dsfldBYTES, 4, dsVaryingFldType))), "AddColumnDesc");
     static const char WideText[] = "WideText";
-    Check(W.AddAttribute(dsAttrField, "SUBTYPE", MakeFieldType(dsfldZSTRING, 2, dsVaryingFldType),
-                         2 + sizeof(WideText), WideText),
+    Check(W.AddAttribute(dsAttrField, "SUBTYPE", MakeFieldType(dsfldZSTRING, 2, dsVaryingFldType), 2 + sizeof(WideText),
+                         WideText),
           "SUBTYPE");
     Check(W.AddColumnDesc(Column("lx_title", MakeFieldType(dsfldUNICODE, 1, dsVaryingFldType))), "AddColumnDesc");
     AddWidth(W, 200);
@@ -345,12 +345,21 @@ void BM_WholeChain(benchmark::State& State) {
 // The three are compared by their fastest repetition.
 double Fastest(const std::vector<double>& V) { return *std::min_element(V.begin(), V.end()); }
 
-BENCHMARK(BM_PlainSqliteSelect)->Unit(benchmark::kMicrosecond)->Repetitions(5)
-    ->ComputeStatistics("min", Fastest)->DisplayAggregatesOnly(true);
-BENCHMARK(BM_PacketPath)->Unit(benchmark::kMicrosecond)->Repetitions(5)
-    ->ComputeStatistics("min", Fastest)->DisplayAggregatesOnly(true);
-BENCHMARK(BM_WholeChain)->Unit(benchmark::kMicrosecond)->Repetitions(5)
-    ->ComputeStatistics("min", Fastest)->DisplayAggregatesOnly(true);
+BENCHMARK(BM_PlainSqliteSelect)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ComputeStatistics("min", Fastest)
+    ->DisplayAggregatesOnly(true);
+BENCHMARK(BM_PacketPath)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ComputeStatistics("min", Fastest)
+    ->DisplayAggregatesOnly(true);
+BENCHMARK(BM_WholeChain)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ComputeStatistics("min", Fastest)
+    ->DisplayAggregatesOnly(true);
 
 // The console report, remembering the fastest real and CPU times (seconds)
 // of each benchmark for the closing comparison.

@@ -37,8 +37,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -71,10 +71,12 @@ struct TPattern {
 // fewer (at least one), "none" nothing, on both sample sizes. An equal word
 // is never on more than a few rows.
 const TPattern Patterns[] = {
+    // clang-format off
     {0, "many", u"а"},  {0, "few", u"абайла"}, {0, "none", u"щщщ"},
     {1, "many", u"аб"}, {1, "few", u"абай"},   {1, "none", u"щщщ"},
     {2, "few", u"абай"}, {2, "none", u"щщщ"},
 };
+// clang-format on
 
 // A sample dictionary of Rows rows, with or without the index on the
 // capitals that the sample tool writes.
@@ -359,9 +361,10 @@ void ReportMemory(const char* Self, std::int64_t Rows) {
             pclose(child);
         }
     }
-    std::printf("\nPeak anonymous memory on %lld rows: bare window %.1f MiB, window after start-up and ten searches "
-                "%.1f MiB, difference %.1f MiB\n",
-                static_cast<long long>(Rows), peaks[0] / 1024.0, peaks[1] / 1024.0, (peaks[1] - peaks[0]) / 1024.0);
+    std::printf(
+        "\nPeak anonymous memory on %lld rows: bare window %.1f MiB, window after start-up and ten searches "
+        "%.1f MiB, difference %.1f MiB\n",
+        static_cast<long long>(Rows), peaks[0] / 1024.0, peaks[1] / 1024.0, (peaks[1] - peaks[0]) / 1024.0);
 }
 
 std::vector<std::int64_t> ParseRows(int& argc, char** argv) {
@@ -420,7 +423,10 @@ int main(int argc, char** argv) {
     application.SetTitle(u"Kalimdar");
     if (!memoryRun.empty()) return MemoryRun(memoryRun, sizes.back());
     const auto timed = [&](benchmark::internal::Benchmark* B) {
-        B->UseManualTime()->Iterations(1)->Repetitions(repetitions)->Unit(benchmark::kMillisecond)
+        B->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(repetitions)
+            ->Unit(benchmark::kMillisecond)
             ->ReportAggregatesOnly(true);
     };
     for (std::int64_t rows : sizes) {
@@ -470,8 +476,9 @@ int main(int argc, char** argv) {
     // Medians in ms; best plain is the faster of the naive program and the
     // one statement. The start-up rows compare against the bare window plus
     // the plain start-up.
-    std::printf("\n| File | Mode | Pattern | Matches | Chain ms | Best plain ms | Naive plain ms | Chain / best plain "
-                "| Chain / naive plain | Chain / chain with a memory map |\n");
+    std::printf(
+        "\n| File | Mode | Pattern | Matches | Chain ms | Best plain ms | Naive plain ms | Chain / best plain "
+        "| Chain / naive plain | Chain / chain with a memory map |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& [name, chainTimes] : Times[skChain]) {
         const std::vector<double>& naiveTimes = Times[skNaive][name];

@@ -83,16 +83,17 @@ rtl::String TBlobField::GetClassDesc() const {
 
 void TBlobField::GetText(rtl::String& Text, bool DisplayText) const {
     switch (FDisplayValue) {
-    case dvClass: Text = GetClassDesc(); break;
-    case dvFull: Text = GetAsString(); break;
-    case dvClip:
-        Text = GetAsString();
-        if (DisplayText && static_cast<int>(Text.size()) > DisplayWidth()) Text = Text.substr(0, DisplayWidth()) + u"...";
-        break;
-    case dvFit:
-        Text = GetAsString();
-        if (DisplayText && static_cast<int>(Text.size()) > DisplayWidth()) Text = GetClassDesc();
-        break;
+        case dvClass: Text = GetClassDesc(); break;
+        case dvFull: Text = GetAsString(); break;
+        case dvClip:
+            Text = GetAsString();
+            if (DisplayText && static_cast<int>(Text.size()) > DisplayWidth())
+                Text = Text.substr(0, DisplayWidth()) + u"...";
+            break;
+        case dvFit:
+            Text = GetAsString();
+            if (DisplayText && static_cast<int>(Text.size()) > DisplayWidth()) Text = GetClassDesc();
+            break;
     }
 }
 

@@ -9,7 +9,9 @@
 
 #include "data/fields.h"
 
-namespace rtl { class TStream; }
+namespace rtl {
+class TStream;
+}
 
 namespace data {
 

@@ -78,7 +78,8 @@ void TCustomConnection::Notification(rtl::TComponent* AComponent, rtl::TOperatio
 }
 
 void TCustomConnection::UnRegisterClient(rtl::TComponent* Client) {
-    auto it = std::find_if(FClients.begin(), FClients.end(), [&](const TClientEntry& c) { return c.Component == Client; });
+    auto it =
+        std::find_if(FClients.begin(), FClients.end(), [&](const TClientEntry& c) { return c.Component == Client; });
     if (it != FClients.end()) FClients.erase(it);
     auto d = std::find(FDataSets.begin(), FDataSets.end(), Client);
     if (d != FDataSets.end()) FDataSets.erase(d);

@@ -74,19 +74,19 @@ void TDataSource::DataEvent(TDataEvent Event, std::intptr_t Info) {
     NotifyDataLinks(Event, Info);
     const bool destroying = ComponentState().Contains(rtl::csDestroying);
     switch (Event) {
-    case deFieldChange:
-        if (OnDataChange) OnDataChange(*this, reinterpret_cast<TField*>(Info));
-        break;
-    case deRecordChange:
-    case deDataSetChange:
-    case deDataSetScroll:
-    case deLayoutChange:
-        if (!destroying && OnDataChange) OnDataChange(*this, nullptr);
-        break;
-    case deUpdateRecord:
-        if (OnUpdateData) OnUpdateData(*this);
-        break;
-    default: break;
+        case deFieldChange:
+            if (OnDataChange) OnDataChange(*this, reinterpret_cast<TField*>(Info));
+            break;
+        case deRecordChange:
+        case deDataSetChange:
+        case deDataSetScroll:
+        case deLayoutChange:
+            if (!destroying && OnDataChange) OnDataChange(*this, nullptr);
+            break;
+        case deUpdateRecord:
+            if (OnUpdateData) OnUpdateData(*this);
+            break;
+        default: break;
     }
 }
 
@@ -97,9 +97,11 @@ void TDataSource::AddDataLink(TDataLink* DataLink) {
     // buffer could not be had), so it takes the data source's state all the
     // same: it follows the dataset with the window as it is, and the next
     // resize gives it its rows.
-    rtl::TryFinally([&] {
-        if (FDataSet) FDataSet->UpdateBufferCount();
-    }, [&] { DataLink->UpdateState(); });
+    rtl::TryFinally(
+        [&] {
+            if (FDataSet) FDataSet->UpdateBufferCount();
+        },
+        [&] { DataLink->UpdateState(); });
 }
 
 void TDataSource::RemoveDataLink(TDataLink* DataLink) {
@@ -174,36 +176,36 @@ void TDataLink::DataEvent(TDataEvent Event, std::intptr_t Info) {
     }
     if (!FActive) return;
     switch (Event) {
-    case deFieldChange:
-    case deRecordChange:
-        if (!FUpdating) RecordChanged(reinterpret_cast<TField*>(Info));
-        break;
-    case deDataSetChange:
-    case deDataSetScroll:
-    case deLayoutChange: {
-        int count = 0;
-        TDataSet* ds = DataSet();
-        if (ds && ds->State() != dsSetKey) {
-            int active = ds->FActiveRecord;
-            int first = FFirstRecord + static_cast<int>(Info);
-            int last = first + FBufferCount - 1;
-            if (active > last) count = active - last;
-            else if (active < first) count = active - first;
-            // A link may show more rows than the window holds (the one-record
-            // window of a unidirectional dataset, or a window that could not
-            // grow): following a slide must not move its first row above the
-            // window's first record.
-            FFirstRecord = std::max(0, first + count);
+        case deFieldChange:
+        case deRecordChange:
+            if (!FUpdating) RecordChanged(reinterpret_cast<TField*>(Info));
+            break;
+        case deDataSetChange:
+        case deDataSetScroll:
+        case deLayoutChange: {
+            int count = 0;
+            TDataSet* ds = DataSet();
+            if (ds && ds->State() != dsSetKey) {
+                int active = ds->FActiveRecord;
+                int first = FFirstRecord + static_cast<int>(Info);
+                int last = first + FBufferCount - 1;
+                if (active > last) count = active - last;
+                else if (active < first) count = active - first;
+                // A link may show more rows than the window holds (the one-record
+                // window of a unidirectional dataset, or a window that could not
+                // grow): following a slide must not move its first row above the
+                // window's first record.
+                FFirstRecord = std::max(0, first + count);
+            }
+            if (Event == deDataSetChange) DataSetChanged();
+            else if (Event == deDataSetScroll) DataSetScrolled(count);
+            else LayoutChanged();
+            break;
         }
-        if (Event == deDataSetChange) DataSetChanged();
-        else if (Event == deDataSetScroll) DataSetScrolled(count);
-        else LayoutChanged();
-        break;
-    }
-    case deUpdateRecord: UpdateRecord(); break;
-    case deCheckBrowseMode: CheckBrowseMode(); break;
-    case deFocusControl: FocusControl(reinterpret_cast<TField**>(Info)); break;
-    default: break;
+        case deUpdateRecord: UpdateRecord(); break;
+        case deCheckBrowseMode: CheckBrowseMode(); break;
+        case deFocusControl: FocusControl(reinterpret_cast<TField**>(Info)); break;
+        default: break;
     }
 }
 

@@ -54,9 +54,10 @@ void TDataSet::SetActive(bool Value) {
     if (Active() == Value) return;
     if (Value) {
         DoBeforeOpen();
-        rtl::TryFinally([&] { OpenCursor(false); }, [&] {
-            if (FState != dsOpening) OpenCursorComplete();
-        });
+        rtl::TryFinally([&] { OpenCursor(false); },
+                        [&] {
+                            if (FState != dsOpening) OpenCursorComplete();
+                        });
     } else {
         const bool destroying = ComponentState().Contains(rtl::csDestroying);
         if (!destroying) DoBeforeClose();
@@ -92,17 +93,19 @@ void TDataSet::DoInternalOpen() {
 }
 
 void TDataSet::OpenCursorComplete() {
-    rtl::TryFinally([&] {
-        if (FState == dsOpening) DoInternalOpen();
-    }, [&] {
-        if (FInternalOpenComplete) {
-            SetState(dsBrowse);
-            DoAfterOpen();
-        } else {
-            SetState(dsInactive);
-            CloseCursor();
-        }
-    });
+    rtl::TryFinally(
+        [&] {
+            if (FState == dsOpening) DoInternalOpen();
+        },
+        [&] {
+            if (FInternalOpenComplete) {
+                SetState(dsBrowse);
+                DoAfterOpen();
+            } else {
+                SetState(dsInactive);
+                CloseCursor();
+            }
+        });
 }
 
 void TDataSet::DoAfterOpen() {
@@ -179,8 +182,7 @@ void TDataSet::MoveBuffer(int CurIndex, int NewIndex) {
     TRecordBuffer buffer = FBuffers[CurIndex];
     if (CurIndex < NewIndex)
         std::move(FBuffers.begin() + CurIndex + 1, FBuffers.begin() + NewIndex + 1, FBuffers.begin() + CurIndex);
-    else
-        std::move_backward(FBuffers.begin() + NewIndex, FBuffers.begin() + CurIndex, FBuffers.begin() + CurIndex + 1);
+    else std::move_backward(FBuffers.begin() + NewIndex, FBuffers.begin() + CurIndex, FBuffers.begin() + CurIndex + 1);
     FBuffers[NewIndex] = buffer;
 }
 
@@ -269,10 +271,10 @@ void TDataSet::SetCurrentRecord(int Index) {
     if (!FIsUniDirectional) {
         TRecordBuffer buffer = FBuffers[Index];
         switch (GetBookmarkFlag(buffer)) {
-        case bfCurrent:
-        case bfInserted: InternalSetToRecord(buffer); break;
-        case bfBOF: InternalFirst(); break;
-        case bfEOF: InternalLast(); break;
+            case bfCurrent:
+            case bfInserted: InternalSetToRecord(buffer); break;
+            case bfBOF: InternalFirst(); break;
+            case bfEOF: InternalLast(); break;
         }
     }
     FCurrentRecord = Index;
@@ -356,45 +358,47 @@ int TDataSet::MoveBy(int Distance) {
     const int oldRecordCount = FRecordCount;
     int scrollCount = 0;
     int result = 0;
-    rtl::TryFinally([&] {
-        if (Distance > 0) {
-            while (Distance > 0) {
-                if (FActiveRecord < FRecordCount - 1) {
-                    ++FActiveRecord;
-                } else {
-                    const bool full = FRecordCount >= FBufferCount;
-                    if (!GetNextRecord()) {
-                        FEOF = true;
-                        break;
+    rtl::TryFinally(
+        [&] {
+            if (Distance > 0) {
+                while (Distance > 0) {
+                    if (FActiveRecord < FRecordCount - 1) {
+                        ++FActiveRecord;
+                    } else {
+                        const bool full = FRecordCount >= FBufferCount;
+                        if (!GetNextRecord()) {
+                            FEOF = true;
+                            break;
+                        }
+                        if (full) --scrollCount;
+                        if (FActiveRecord < FRecordCount - 1) ++FActiveRecord;
                     }
-                    if (full) --scrollCount;
-                    if (FActiveRecord < FRecordCount - 1) ++FActiveRecord;
+                    --Distance;
+                    ++result;
                 }
-                --Distance;
-                ++result;
-            }
-        } else {
-            while (Distance < 0) {
-                if (FActiveRecord > 0) {
-                    --FActiveRecord;
-                } else {
-                    const bool full = FRecordCount >= FBufferCount;
-                    if (!GetPriorRecord()) {
-                        FBOF = true;
-                        break;
+            } else {
+                while (Distance < 0) {
+                    if (FActiveRecord > 0) {
+                        --FActiveRecord;
+                    } else {
+                        const bool full = FRecordCount >= FBufferCount;
+                        if (!GetPriorRecord()) {
+                            FBOF = true;
+                            break;
+                        }
+                        if (full) ++scrollCount;
+                        if (FActiveRecord > 0) --FActiveRecord;
                     }
-                    if (full) ++scrollCount;
-                    if (FActiveRecord > 0) --FActiveRecord;
+                    ++Distance;
+                    --result;
                 }
-                ++Distance;
-                --result;
             }
-        }
-    }, [&] {
-        if (FRecordCount != oldRecordCount) DataEvent(deDataSetChange, 0);
-        else DataEvent(deDataSetScroll, scrollCount);
-        DoAfterScroll();
-    });
+        },
+        [&] {
+            if (FRecordCount != oldRecordCount) DataEvent(deDataSetChange, 0);
+            else DataEvent(deDataSetScroll, scrollCount);
+            DoAfterScroll();
+        });
     return result;
 }
 
@@ -415,11 +419,13 @@ void TDataSet::First() {
     };
     if (!FIsUniDirectional) {
         ClearBuffers();
-        rtl::TryFinally([&] {
-            InternalFirst();
-            GetNextRecord();
-            GetNextRecords();
-        }, finish);
+        rtl::TryFinally(
+            [&] {
+                InternalFirst();
+                GetNextRecord();
+                GetNextRecords();
+            },
+            finish);
     } else {
         if (!FBOF) {
             SetActive(false);
@@ -434,15 +440,17 @@ void TDataSet::Last() {
     CheckBrowseMode();
     DoBeforeScroll();
     ClearBuffers();
-    rtl::TryFinally([&] {
-        InternalLast();
-        GetPriorRecord();
-        GetPriorRecords();
-    }, [&] {
-        FEOF = true;
-        DataEvent(deDataSetChange, 0);
-        DoAfterScroll();
-    });
+    rtl::TryFinally(
+        [&] {
+            InternalLast();
+            GetPriorRecord();
+            GetPriorRecords();
+        },
+        [&] {
+            FEOF = true;
+            DataEvent(deDataSetChange, 0);
+            DoAfterScroll();
+        });
 }
 
 void TDataSet::Resync(TResyncMode Mode) {
@@ -460,11 +468,13 @@ void TDataSet::Resync(TResyncMode Mode) {
     int count = Mode.Contains(rmCenter) ? (FBufferCount - 1) / 2 : FActiveRecord;
     MoveBuffer(FRecordCount, 0);
     ActivateBuffers();
-    rtl::TryFinally([&] {
-        while (count > 0 && GetPriorRecord()) --count;
-        GetNextRecords();
-        GetPriorRecords();
-    }, [&] { DataEvent(deDataSetChange, 0); });
+    rtl::TryFinally(
+        [&] {
+            while (count > 0 && GetPriorRecord()) --count;
+            GetNextRecords();
+            GetPriorRecords();
+        },
+        [&] { DataEvent(deDataSetChange, 0); });
 }
 
 void TDataSet::Refresh() {
@@ -509,47 +519,47 @@ int TDataSet::CompareBookmarks(const TBookmark&, const TBookmark&) { return 0; }
 void TDataSet::DataEvent(TDataEvent Event, std::intptr_t Info) {
     bool notify = !ControlsDisabled() && FState != dsBlockRead;
     switch (Event) {
-    case deFieldChange: {
-        auto* field = reinterpret_cast<TField*>(Info);
-        if (field && (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)) FModified = true;
-        if (FState != dsSetKey && field) {
-            if (field->FieldKind() == fkData) {
-                if (FInternalCalcFields) RefreshInternalCalcFields(ActiveBuffer());
-                else if (FCalcFieldsSize != 0 && FAutoCalcFields) CalculateFields(ActiveBuffer());
+        case deFieldChange: {
+            auto* field = reinterpret_cast<TField*>(Info);
+            if (field && (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)) FModified = true;
+            if (FState != dsSetKey && field) {
+                if (field->FieldKind() == fkData) {
+                    if (FInternalCalcFields) RefreshInternalCalcFields(ActiveBuffer());
+                    else if (FCalcFieldsSize != 0 && FAutoCalcFields) CalculateFields(ActiveBuffer());
+                }
+                field->Change();
             }
-            field->Change();
+            break;
         }
-        break;
-    }
-    case deDataSetChange:
-    case deDataSetScroll:
-        if (FState == dsBlockRead)
-            for (TDataSource* source : FDataSources)
-                if (source->State() != dsInactive)
-                    for (int i = source->DataLinkCount() - 1; i >= 0; --i) {
-                        TDataLink* link = source->DataLinks(i);
-                        if (!link->VisualControl()) link->DataEvent(Event, Info);
-                    }
-        break;
-    case deLayoutChange:
-        FFieldListUpdated = false;
-        if (ControlsDisabled()) FEnableEvent = deLayoutChange;
-        break;
-    case deUpdateState:
-        if (ControlsDisabled()) {
-            const bool active = FState != dsInactive;
-            if ((active && FEnableEvent == deLayoutChange) ||
-                (!active && (FEnableEvent == deDataSetChange || FEnableEvent == deLayoutChange))) {
-                Event = deDisabledStateChange;
-                Info = active ? 1 : 0;
-                notify = true;
-                FEnableEvent = deLayoutChange;
+        case deDataSetChange:
+        case deDataSetScroll:
+            if (FState == dsBlockRead)
+                for (TDataSource* source : FDataSources)
+                    if (source->State() != dsInactive)
+                        for (int i = source->DataLinkCount() - 1; i >= 0; --i) {
+                            TDataLink* link = source->DataLinks(i);
+                            if (!link->VisualControl()) link->DataEvent(Event, Info);
+                        }
+            break;
+        case deLayoutChange:
+            FFieldListUpdated = false;
+            if (ControlsDisabled()) FEnableEvent = deLayoutChange;
+            break;
+        case deUpdateState:
+            if (ControlsDisabled()) {
+                const bool active = FState != dsInactive;
+                if ((active && FEnableEvent == deLayoutChange) ||
+                    (!active && (FEnableEvent == deDataSetChange || FEnableEvent == deLayoutChange))) {
+                    Event = deDisabledStateChange;
+                    Info = active ? 1 : 0;
+                    notify = true;
+                    FEnableEvent = deLayoutChange;
+                }
             }
-        }
-        break;
-    case dePropertyChange: FFieldDefs->SetUpdated(false); break;
-    case deFieldListChange: FFieldListUpdated = false; break;
-    default: break;
+            break;
+        case dePropertyChange: FFieldDefs->SetUpdated(false); break;
+        case deFieldListChange: FFieldListUpdated = false; break;
+        default: break;
     }
     if (notify) {
         std::vector<TDataSource*> sources = FDataSources;
@@ -598,14 +608,14 @@ void TDataSet::CheckBrowseMode() {
     CheckActive();
     DataEvent(deCheckBrowseMode, 0);
     switch (FState) {
-    case dsEdit:
-    case dsInsert:
-        UpdateRecord();
-        if (FModified) Post();
-        else Cancel();
-        break;
-    case dsSetKey: Post(); break;
-    default: break;
+        case dsEdit:
+        case dsInsert:
+            UpdateRecord();
+            if (FModified) Post();
+            else Cancel();
+            break;
+        case dsSetKey: Post(); break;
+        default: break;
     }
 }
 
@@ -756,10 +766,12 @@ void TDataSet::FreeFieldBuffers() {
 void TDataSet::CalculateFields(TRecordBuffer Buffer) {
     if (FCalcFieldsSize == 0) return;
     TDataSetState old = SetTempState(dsCalcFields);
-    rtl::TryFinally([&] {
-        ClearCalcFields(Buffer);
-        GetCalcFields(Buffer);
-    }, [&] { RestoreState(old); });
+    rtl::TryFinally(
+        [&] {
+            ClearCalcFields(Buffer);
+            GetCalcFields(Buffer);
+        },
+        [&] { RestoreState(old); });
 }
 
 void TDataSet::GetCalcFields(TRecordBuffer) {
@@ -767,9 +779,11 @@ void TDataSet::GetCalcFields(TRecordBuffer) {
 }
 
 TFieldTypeSet TDataSet::GetCalcFieldTypes() {
+    // clang-format off
     return {ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD, ftDate, ftTime,
             ftDateTime, ftAutoInc, ftFixedChar, ftWideString, ftLargeint, ftVariant, ftGuid, ftTimeStamp,
             ftFMTBcd, ftFixedWideChar, ftLongWord, ftShortint, ftByte, ftExtended, ftSingle};
+    // clang-format on
 }
 
 void TDataSet::SetFiltered(bool Value) {

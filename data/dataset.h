@@ -17,25 +17,32 @@
 #include "data/provider_support.h"
 #include "rtl/component.h"
 
-namespace rtl { class TStream; class TStringList; }
+namespace rtl {
+class TStream;
+class TStringList;
+}  // namespace rtl
 
 namespace data {
 
 class TDataSource;
 class TDataLink;
 
+// clang-format off
 enum TDataSetState {
     dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter, dsNewValue, dsOldValue,
     dsCurValue, dsBlockRead, dsInternalCalc, dsOpening
 };
+// clang-format on
 // The states in which the active record is being changed.
 inline bool IsEditMode(TDataSetState State) { return State == dsEdit || State == dsInsert || State == dsSetKey; }
 
+// clang-format off
 enum TDataEvent {
     deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange, deUpdateRecord,
     deUpdateState, deCheckBrowseMode, dePropertyChange, deFieldListChange, deFocusControl, deParentScroll,
     deConnectChange, deReconcileError, deDisabledStateChange
 };
+// clang-format on
 
 enum TGetMode { gmCurrent, gmNext, gmPrior };
 enum TGetResult { grOK, grBOF, grEOF, grError };
@@ -195,8 +202,7 @@ public:
     virtual void GetDetailLinkFields(std::vector<TField*>& MasterFields, std::vector<TField*>& DetailFields);
     virtual bool IsSequenced() { return true; }
     virtual bool Locate(rtl::StringView KeyFields, const rtl::Variant& KeyValues);
-    virtual rtl::Variant Lookup(rtl::StringView KeyFields, const rtl::Variant& KeyValues,
-                                rtl::StringView ResultFields);
+    virtual rtl::Variant Lookup(rtl::StringView KeyFields, const rtl::Variant& KeyValues, rtl::StringView ResultFields);
 
     // Filtering (not supported by unidirectional datasets).
     bool Filtered() const { return FFiltered; }
@@ -249,14 +255,15 @@ public:
     // The error a provider reports for a record it could not apply, made
     // from the failure E (Prev: the error of the record before, or null);
     // the base carries E's message.
-    virtual std::unique_ptr<EDatabaseError> PSGetUpdateException(const rtl::Exception& E,
-                                                                 const EDatabaseError* Prev);
+    virtual std::unique_ptr<EDatabaseError> PSGetUpdateException(const rtl::Exception& E, const EDatabaseError* Prev);
 
+    // clang-format off
     // Events.
     TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeInsert, AfterInsert,
         BeforeEdit, AfterEdit, BeforePost, AfterPost, BeforeCancel, AfterCancel, BeforeDelete, AfterDelete,
         BeforeRefresh, AfterRefresh, BeforeScroll, AfterScroll, OnNewRecord, OnCalcFields;
     TDataSetErrorEvent OnEditError, OnPostError, OnDeleteError;
+    // clang-format on
     TFilterRecordEvent OnFilterRecord;
 
     // Used by the fields: the class created for a definition, the passing of

@@ -35,12 +35,12 @@ void TDataSet::CreateFields() {
     bool combining = false;
     if (FFields->Count() > 0) {
         switch (FFieldOptions.AutoCreateMode) {
-        case acExclusive: return;
-        case acCombineComputed:
-            for (TField* f : *FFields)
-                if (f->FieldKind() == fkData) return;
-            break;
-        case acCombineAlways: break;
+            case acExclusive: return;
+            case acCombineComputed:
+                for (TField* f : *FFields)
+                    if (f->FieldKind() == fkData) return;
+                break;
+            case acCombineAlways: break;
         }
         combining = true;
     }
@@ -74,12 +74,12 @@ void TDataSet::CreateFieldsFromDefs(const TFieldDefList& List, bool Combining) {
     for (int i = 0; i < List.Count(); ++i) {
         TFieldDef* def = List.Items(i);
         switch (def->DataType()) {
-        case ftUnknown:
-        case ftADT:
-        case ftArray:
-        case ftReference:
-        case ftDataSet: continue;
-        default: break;
+            case ftUnknown:
+            case ftADT:
+            case ftArray:
+            case ftReference:
+            case ftDataSet: continue;
+            default: break;
         }
         if (def->Attributes().Contains(faHiddenCol) && !FFieldDefs->HiddenFields()) continue;
         const rtl::String& fullName = List.FullName(i);
@@ -121,35 +121,35 @@ void TDataSet::BindFieldList(TFields& List, bool Binding) {
             field->Bind(false);
         } else {
             switch (field->FieldKind()) {
-            case fkCalculated:
-            case fkLookup:
-                if (!GetCalcFieldTypes().Contains(field->DataType()))
-                    DatabaseErrorFmt(SInvalidCalcType, {field->DisplayName()}, this);
-                field->SetFieldNo(-1);
-                field->SetOffset(FCalcFieldsSize);
-                FCalcFieldsSize += field->DataSize() + 1;
-                break;
-            case fkAggregate: field->SetFieldNo(-1); break;
-            default: {
-                rtl::String fullName = GetFieldFullName(field);
-                int index = defs.IndexOf(fullName);
-                if (index < 0) DatabaseErrorFmt(SFieldNotFound, {fullName}, this);
-                TFieldDef* def = defs.Items(index);
-                if (field->FieldKind() == fkInternalCalc) {
-                    field->SetFieldNo(def->FieldNo());
-                    FInternalCalcFields = true;
-                } else {
-                    field->SetFieldNo(index + FFieldNoOfs);
+                case fkCalculated:
+                case fkLookup:
+                    if (!GetCalcFieldTypes().Contains(field->DataType()))
+                        DatabaseErrorFmt(SInvalidCalcType, {field->DisplayName()}, this);
+                    field->SetFieldNo(-1);
+                    field->SetOffset(FCalcFieldsSize);
+                    FCalcFieldsSize += field->DataSize() + 1;
+                    break;
+                case fkAggregate: field->SetFieldNo(-1); break;
+                default: {
+                    rtl::String fullName = GetFieldFullName(field);
+                    int index = defs.IndexOf(fullName);
+                    if (index < 0) DatabaseErrorFmt(SFieldNotFound, {fullName}, this);
+                    TFieldDef* def = defs.Items(index);
+                    if (field->FieldKind() == fkInternalCalc) {
+                        field->SetFieldNo(def->FieldNo());
+                        FInternalCalcFields = true;
+                    } else {
+                        field->SetFieldNo(index + FFieldNoOfs);
+                    }
+                    if (FFieldOptions.UpdatePersistent && field->LifeCycle() == lcPersistent &&
+                        field->DataType() == def->DataType())
+                        SetFieldProps(field, *def);
+                    CheckFieldCompatibility(field, *def);
+                    if (field->IsBlob()) {
+                        field->SetSize(def->Size());
+                        field->SetOffset(FBlobFieldCount++);
+                    }
                 }
-                if (FFieldOptions.UpdatePersistent && field->LifeCycle() == lcPersistent &&
-                    field->DataType() == def->DataType())
-                    SetFieldProps(field, *def);
-                CheckFieldCompatibility(field, *def);
-                if (field->IsBlob()) {
-                    field->SetSize(def->Size());
-                    field->SetOffset(FBlobFieldCount++);
-                }
-            }
             }
             field->Bind(true);
             field->SetIOBuffer(&FIOSharedBuffer);
@@ -163,19 +163,45 @@ namespace {
 // The family of a type, for comparing a persistent field with its definition.
 int TypeFamily(TFieldType T) {
     switch (T) {
-    case ftString: case ftFixedChar: case ftWideString: case ftFixedWideChar: case ftGuid: case ftOraInterval:
-        return 1;
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: case ftLongWord:
-    case ftShortint: case ftByte:
-        return 2;
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: case ftExtended: case ftSingle: return 3;
-    case ftDate: case ftTime: case ftDateTime: case ftTimeStamp: case ftOraTimeStamp: case ftTimeStampOffset:
-        return 4;
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
-    case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo:
-        return 5;
-    case ftBytes: case ftVarBytes: return 6;
-    default: return 100 + T;
+        case ftString:
+        case ftFixedChar:
+        case ftWideString:
+        case ftFixedWideChar:
+        case ftGuid:
+        case ftOraInterval: return 1;
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftAutoInc:
+        case ftLargeint:
+        case ftLongWord:
+        case ftShortint:
+        case ftByte: return 2;
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftFMTBcd:
+        case ftExtended:
+        case ftSingle: return 3;
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+        case ftTimeStamp:
+        case ftOraTimeStamp:
+        case ftTimeStampOffset: return 4;
+        case ftBlob:
+        case ftMemo:
+        case ftGraphic:
+        case ftFmtMemo:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftTypedBinary:
+        case ftOraBlob:
+        case ftOraClob:
+        case ftWideMemo: return 5;
+        case ftBytes:
+        case ftVarBytes: return 6;
+        default: return 100 + T;
     }
 }
 }  // namespace
@@ -186,14 +212,14 @@ void TDataSet::CheckFieldCompatibility(TField* Field, const TFieldDef& FieldDef)
                          {Field->DisplayName(), FieldTypeNames[Field->DataType()], FieldTypeNames[FieldDef.DataType()]},
                          this);
     switch (Field->DataType()) {
-    case ftBCD:
-    case ftBytes:
-    case ftVarBytes:
-    case ftReference:
-        if (Field->Size() != FieldDef.Size())
-            DatabaseErrorFmt(SFieldSizeMismatch, {Field->DisplayName(), Field->Size(), FieldDef.Size()}, this);
-        break;
-    default: break;
+        case ftBCD:
+        case ftBytes:
+        case ftVarBytes:
+        case ftReference:
+            if (Field->Size() != FieldDef.Size())
+                DatabaseErrorFmt(SFieldSizeMismatch, {Field->DisplayName(), Field->Size(), FieldDef.Size()}, this);
+            break;
+        default: break;
     }
 }
 

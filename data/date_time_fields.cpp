@@ -13,9 +13,7 @@ using namespace field_support;
 
 namespace {
 
-rtl::String DateText(int Year, int Month, int Day) {
-    return rtl::Format(u"%.4d-%.2d-%.2d", {Year, Month, Day});
-}
+rtl::String DateText(int Year, int Month, int Day) { return rtl::Format(u"%.4d-%.2d-%.2d", {Year, Month, Day}); }
 rtl::String TimeText(int Hour, int Minute, int Second) {
     return rtl::Format(u"%.2d:%.2d:%.2d", {Hour, Minute, Second});
 }
@@ -25,8 +23,10 @@ rtl::String TimeStampText(const TSQLTimeStamp& T) {
 
 // Splits a date-time value (days since 1899-12-30) into its parts.
 struct DateTimeParts {
+    // clang-format off
     int Year, Month, Day, Hour, Minute, Second, Millisecond;
 };
+// clang-format on
 DateTimeParts DecodeDateTime(double Value) {
     std::int64_t ms = std::llround(Value * 86400000.0);
     std::int64_t days = ms / 86400000;
@@ -158,7 +158,8 @@ rtl::String TSQLTimeStampOffsetField::GetAsString() const {
     TSQLTimeStampOffset t;
     if (!ReadValue(t)) return rtl::String();
     int offset = t.TimeZoneHour * 60 + (t.TimeZoneHour < 0 ? -t.TimeZoneMinute : t.TimeZoneMinute);
-    rtl::String zone = rtl::Format(u"%s%.2d:%.2d", {offset < 0 ? u"-" : u"+", std::abs(offset) / 60, std::abs(offset) % 60});
+    rtl::String zone =
+        rtl::Format(u"%s%.2d:%.2d", {offset < 0 ? u"-" : u"+", std::abs(offset) / 60, std::abs(offset) % 60});
     return TimeStampText(t.TimeStamp) + u" " + zone;
 }
 rtl::Variant TSQLTimeStampOffsetField::GetAsVariant() const {

@@ -7,7 +7,9 @@
 #include "rtl/exceptions.h"
 #include "rtl/format.h"
 
-namespace rtl { class TComponent; }
+namespace rtl {
+class TComponent;
+}
 
 namespace data {
 

@@ -10,8 +10,7 @@ namespace data {
 
 // --- TFieldDef ---
 
-TFieldDef::TFieldDef(TFieldDefs* Owner, rtl::StringView Name, TFieldType DataType, int Size, bool Required,
-                     int FieldNo)
+TFieldDef::TFieldDef(TFieldDefs* Owner, rtl::StringView Name, TFieldType DataType, int Size, bool Required, int FieldNo)
     : FOwner(Owner), FName(Name), FDataType(DataType), FFieldNo(FieldNo) {
     if (Required) FAttributes.Include(faRequired);
     SetSize(Size);
@@ -104,8 +103,7 @@ TFieldDefs::TFieldDefs(TDataSet* DataSet, TFieldDef* ParentDef) : FDataSet(DataS
 TFieldDefs::~TFieldDefs() = default;
 
 TFieldDef* TFieldDefs::Items(int Index) const {
-    if (Index < 0 || Index >= Count())
-        throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= Count()) throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
     return FItems[Index].get();
 }
 

@@ -52,8 +52,8 @@ public:
     // Creates the field for this definition, owned by Owner and attached to the
     // dataset (or to ParentField); fails with "Field '%s' is of an unknown type"
     // when no class exists. A field that cannot be attached is freed.
-    TField* CreateField(rtl::TComponent* Owner, TField* ParentField = nullptr,
-                        rtl::StringView FieldName = {}, bool CreateChildren = true);
+    TField* CreateField(rtl::TComponent* Owner, TField* ParentField = nullptr, rtl::StringView FieldName = {},
+                        bool CreateChildren = true);
 
 private:
     void Changed();

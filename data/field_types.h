@@ -9,11 +9,14 @@
 #include "rtl/set.h"
 #include "rtl/strings.h"
 
-namespace rtl { class TComponent; }
+namespace rtl {
+class TComponent;
+}
 
 namespace data {
 
 // Ordinals are stored in data packets and cited across the system: never reorder.
+// clang-format off
 enum TFieldType {
     ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD, ftDate,
     ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic, ftFmtMemo,
@@ -23,6 +26,7 @@ enum TFieldType {
     ftShortint, ftByte, ftExtended, ftConnection, ftParams, ftStream, ftTimeStampOffset, ftObject,
     ftSingle
 };
+// clang-format on
 inline constexpr int FieldTypeCount = ftSingle + 1;
 
 using TFieldTypeSet = rtl::Set<TFieldType>;
@@ -98,10 +102,10 @@ double CurrencyToDouble(TCurrency Value);
 rtl::String CurrencyToStr(TCurrency Value);  // "-12.5", "3", at most four decimals
 TBcd StrToBcd(rtl::StringView Text);         // "[-]digits[.digits]", at most 64 digits
 rtl::String BcdToStr(const TBcd& Value);
-TBcd DoubleToBcd(double Value);              // at most 15 significant digits
+TBcd DoubleToBcd(double Value);  // at most 15 significant digits
 double BcdToDouble(const TBcd& Value);
 TBcd CurrencyToBcd(TCurrency Value);
-TCurrency BcdToCurrency(const TBcd& Value);  // digits past the fourth decimal are rounded
+TCurrency BcdToCurrency(const TBcd& Value);    // digits past the fourth decimal are rounded
 rtl::String GUIDToString(const TGUID& Value);  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
 TGUID StringToGUID(rtl::StringView Text);
 TSQLTimeStamp DateTimeToSQLTimeStamp(TDateTime Value);

@@ -23,8 +23,7 @@ TField::TField(rtl::TComponent* AOwner) : rtl::TComponent(AOwner) {}
 
 TField::~TField() {
     Destroying();
-    if (FDataSet && FDataSet->Active() && !FDataSet->ComponentState().Contains(rtl::csDestroying))
-        FDataSet->Close();
+    if (FDataSet && FDataSet->Active() && !FDataSet->ComponentState().Contains(rtl::csDestroying)) FDataSet->Close();
     if (FFields) FFields->Remove(this);
 }
 
@@ -156,14 +155,16 @@ void TField::RefreshLookupList() {
     TField* result = ds->FieldByName(FLookupResultField);
     const TBookmark place = ds->GetBookmark();
     ds->DisableControls();
-    rtl::TryFinally([&] {
-        for (ds->First(); !ds->Eof(); ds->Next()) {
-            TLookupList::TKey key;
-            for (TField* k : keys) key.push_back(k->AsVariant());
-            FLookupList->Add(key, result->AsVariant());
-        }
-        if (!place.empty()) ds->GotoBookmark(place);
-    }, [&] { ds->EnableControls(); });
+    rtl::TryFinally(
+        [&] {
+            for (ds->First(); !ds->Eof(); ds->Next()) {
+                TLookupList::TKey key;
+                for (TField* k : keys) key.push_back(k->AsVariant());
+                FLookupList->Add(key, result->AsVariant());
+            }
+            if (!place.empty()) ds->GotoBookmark(place);
+        },
+        [&] { ds->EnableControls(); });
 }
 
 void TLookupList::Add(const TKey& AKey, const rtl::Variant& AValue) {
@@ -195,14 +196,14 @@ void TField::CopyData(const TValueBuffer& Source, TValueBuffer& Dest) const {
 
 void TField::AssignValue(const rtl::Variant& Value) {
     switch (Value.VarType()) {
-    case rtl::TVarType::varEmpty:
-    case rtl::TVarType::varNull: Clear(); break;
-    case rtl::TVarType::varInteger: SetAsInteger(Value.AsInteger()); break;
-    case rtl::TVarType::varInt64: SetAsLargeInt(Value.AsInt64()); break;
-    case rtl::TVarType::varBoolean: SetAsBoolean(Value.AsBoolean()); break;
-    case rtl::TVarType::varDouble: SetAsFloat(Value.AsDouble()); break;
-    case rtl::TVarType::varString: SetAsString(Value.AsString()); break;
-    case rtl::TVarType::varBytes: SetAsBytes(Value.AsBytes()); break;
+        case rtl::TVarType::varEmpty:
+        case rtl::TVarType::varNull: Clear(); break;
+        case rtl::TVarType::varInteger: SetAsInteger(Value.AsInteger()); break;
+        case rtl::TVarType::varInt64: SetAsLargeInt(Value.AsInt64()); break;
+        case rtl::TVarType::varBoolean: SetAsBoolean(Value.AsBoolean()); break;
+        case rtl::TVarType::varDouble: SetAsFloat(Value.AsDouble()); break;
+        case rtl::TVarType::varString: SetAsString(Value.AsString()); break;
+        case rtl::TVarType::varBytes: SetAsBytes(Value.AsBytes()); break;
     }
 }
 
@@ -250,10 +251,11 @@ void TField::Validate(const void* Buffer) {
     if (!OnValidate) return;
     FValueBuffer = Buffer;
     FValidating = true;
-    rtl::TryFinally([&] { OnValidate(*this); }, [&] {
-        FValidating = false;
-        FValueBuffer = nullptr;
-    });
+    rtl::TryFinally([&] { OnValidate(*this); },
+                    [&] {
+                        FValidating = false;
+                        FValueBuffer = nullptr;
+                    });
 }
 
 void TField::FocusControl() {
@@ -375,8 +377,7 @@ TFields::~TFields() { Clear(); }
 TDataSet* TFields::DataSet() const { return FParentField ? FParentField->DataSet() : FDataSet; }
 
 TField* TFields::Fields(int Index) const {
-    if (Index < 0 || Index >= Count())
-        throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= Count()) throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
     return FList[Index];
 }
 

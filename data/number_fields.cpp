@@ -56,15 +56,14 @@ rtl::String FormatFloat(rtl::StringView Format, double Value) {
     while (first < fmt.size() && !isPlace(fmt[first])) ++first;
     std::size_t last = fmt.size();
     while (last > first && !isPlace(fmt[last - 1])) --last;
-    rtl::StringView prefix = fmt.substr(0, first), core = fmt.substr(first, last - first),
-                    suffix = fmt.substr(last);
+    rtl::StringView prefix = fmt.substr(0, first), core = fmt.substr(first, last - first), suffix = fmt.substr(last);
     std::size_t dot = core.find(u'.');
     rtl::StringView intPart = core.substr(0, dot);
     rtl::StringView fracPart = dot == rtl::StringView::npos ? rtl::StringView() : core.substr(dot + 1);
     bool thousands = intPart.find(u',') != rtl::StringView::npos;
     int minInt = static_cast<int>(std::count(intPart.begin(), intPart.end(), u'0'));
-    int maxFrac = static_cast<int>(std::count_if(fracPart.begin(), fracPart.end(),
-                                                 [](char16_t c) { return c == u'0' || c == u'#'; }));
+    int maxFrac = static_cast<int>(
+        std::count_if(fracPart.begin(), fracPart.end(), [](char16_t c) { return c == u'0' || c == u'#'; }));
     int minFrac = static_cast<int>(std::count(fracPart.begin(), fracPart.end(), u'0'));
 
     char buf[400];
@@ -141,7 +140,8 @@ long double BytesToExtended(const TExtendedBytes& Bytes) {
         magnitude = (significand << 1) == 0 ? std::numeric_limits<long double>::infinity()
                                             : std::numeric_limits<long double>::quiet_NaN();
     else
-        magnitude = std::ldexp(static_cast<long double>(significand), (exponent == 0 ? 1 : exponent) - ExtendedBias - 63);
+        magnitude =
+            std::ldexp(static_cast<long double>(significand), (exponent == 0 ? 1 : exponent) - ExtendedBias - 63);
     return negative ? -magnitude : magnitude;
 }
 
@@ -185,11 +185,11 @@ TIntegerField::TIntegerField(rtl::TComponent* AOwner)
 
 int TIntegerField::GetDataSize() const {
     switch (DataType()) {
-    case ftSmallint:
-    case ftWord: return 2;
-    case ftShortint:
-    case ftByte: return 1;
-    default: return 4;
+        case ftSmallint:
+        case ftWord: return 2;
+        case ftShortint:
+        case ftByte: return 1;
+        default: return 4;
     }
 }
 
@@ -200,11 +200,11 @@ bool TIntegerField::GetValue(std::int32_t& Value) const {
         return true;
     };
     switch (DataType()) {
-    case ftSmallint: return read(std::int16_t{});
-    case ftWord: return read(std::uint16_t{});
-    case ftShortint: return read(std::int8_t{});
-    case ftByte: return read(std::uint8_t{});
-    default: return ReadValue(Value);
+        case ftSmallint: return read(std::int16_t{});
+        case ftWord: return read(std::uint16_t{});
+        case ftShortint: return read(std::int8_t{});
+        case ftByte: return read(std::uint8_t{});
+        default: return ReadValue(Value);
     }
 }
 
@@ -234,11 +234,11 @@ void TIntegerField::SetAsLargeIntValue(std::int64_t Value) {
     if (Value < FMinRange || Value > FMaxRange) DatabaseErrorFmt(SFieldValueError, {DisplayName()}, this);
     auto write = [this](auto Stored) { SetData(&Stored); };
     switch (DataType()) {
-    case ftSmallint: write(static_cast<std::int16_t>(Value)); break;
-    case ftWord: write(static_cast<std::uint16_t>(Value)); break;
-    case ftShortint: write(static_cast<std::int8_t>(Value)); break;
-    case ftByte: write(static_cast<std::uint8_t>(Value)); break;
-    default: write(static_cast<std::int32_t>(Value)); break;
+        case ftSmallint: write(static_cast<std::int16_t>(Value)); break;
+        case ftWord: write(static_cast<std::uint16_t>(Value)); break;
+        case ftShortint: write(static_cast<std::int8_t>(Value)); break;
+        case ftByte: write(static_cast<std::uint8_t>(Value)); break;
+        default: write(static_cast<std::int32_t>(Value)); break;
     }
 }
 

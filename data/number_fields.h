@@ -78,7 +78,10 @@ public:
     std::int32_t MaxValue() const { return FMaxRange; }
 
 protected:
-    void SetRange(std::int32_t Min, std::int32_t Max) { FMinRange = Min; FMaxRange = Max; }
+    void SetRange(std::int32_t Min, std::int32_t Max) {
+        FMinRange = Min;
+        FMaxRange = Max;
+    }
     int GetDataSize() const override;
     std::int32_t GetAsInteger() const override;
     std::int64_t GetAsLargeInt() const override;

@@ -10,9 +10,11 @@
 
 namespace data {
 
+// clang-format off
 enum TPSCommandType {
     ctUnknown, ctQuery, ctTable, ctStoredProc, ctSelect, ctInsert, ctUpdate, ctDelete, ctDDL, ctServerMethod
 };
+// clang-format on
 
 enum TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
 
@@ -31,7 +33,10 @@ public:
     int Count() const { return static_cast<int>(FItems.size()); }
     TParam& Items(int Index) { return FItems.at(Index); }
     const TParam& Items(int Index) const { return FItems.at(Index); }
-    TParam& Add(const TParam& Param) { FItems.push_back(Param); return FItems.back(); }
+    TParam& Add(const TParam& Param) {
+        FItems.push_back(Param);
+        return FItems.back();
+    }
     void Clear() { FItems.clear(); }
     TParam* FindParam(rtl::StringView Name) {
         for (auto& p : FItems)

@@ -140,9 +140,7 @@ void TStringField::SetAsSingleValue(float Value) {
     SetAsFloatValue(std::strtod(buf, nullptr));
 }
 
-TWideStringField::TWideStringField(rtl::TComponent* AOwner) : TStringField(AOwner) {
-    SetDataTypeRaw(ftWideString);
-}
+TWideStringField::TWideStringField(rtl::TComponent* AOwner) : TStringField(AOwner) { SetDataTypeRaw(ftWideString); }
 
 int TWideStringField::GetIOSize() const { return std::max(GetDataSize(), 16386); }
 

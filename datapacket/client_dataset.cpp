@@ -50,8 +50,7 @@ constexpr std::uint32_t DefaultCodePage = 65001;
 // and, as the provider writes them, a zero).
 rtl::String ParamText(const TDSOptParam& Param) {
     const std::uint32_t prefix = FieldSizeOf(Param.Type);
-    if (!(Param.Type & dsVaryingFldType) || (prefix != 1 && prefix != 2 && prefix != 4) ||
-        Param.Value.size() < prefix)
+    if (!(Param.Type & dsVaryingFldType) || (prefix != 1 && prefix != 2 && prefix != 4) || Param.Value.size() < prefix)
         return {};
     const std::size_t len = std::min<std::size_t>(GetPrefix(Param.Value.data(), prefix), Param.Value.size() - prefix);
     std::string_view text(reinterpret_cast<const char*>(Param.Value.data() + prefix), len);
@@ -98,7 +97,9 @@ public:
     std::uint8_t Byte() { return *Take(1); }
     std::uint32_t U32() { return GetLE<std::uint32_t>(Take(4)); }
     template <typename T>
-    T Number() { return GetLE<T>(Take(sizeof(T))); }
+    T Number() {
+        return GetLE<T>(Take(sizeof(T)));
+    }
     rtl::String Text() {
         const std::uint32_t units = U32();
         if (units > (FBytes.size() - FPos) / sizeof(char16_t)) Fail();
@@ -365,8 +366,7 @@ void TCustomClientDataSet::InternalOpen() {
     Check(FDSCursor->MoveToBOF());
     if (FDisableStringTrim) Check(FDSBase->SetProp(dspropDISABLESTRINGTRIM, 1));
     if (FReadOnly) Check(FDSBase->SetProp(dspropREADONLY, 1));
-    if (FIncludeBlobsInDelta)
-        Check(FDSBase->SetProp(dspropINCLBLOBSINDELTA, std::numeric_limits<std::int32_t>::max()));
+    if (FIncludeBlobsInDelta) Check(FDSBase->SetProp(dspropINCLBLOBSINDELTA, std::numeric_limits<std::int32_t>::max()));
     FRecInfoOfs = FRecordSize + static_cast<std::uint32_t>(FCalcFieldsSize);
     FBookmarkOfs = FRecInfoOfs + RecInfoSize;
     FRecBufSize = FBookmarkOfs + static_cast<std::uint32_t>(FBookmarkSize);
@@ -430,10 +430,15 @@ void TCustomClientDataSet::InternalInitFieldDefs() {
         int size = 0;
         int precision = 0;
         switch (desc.iFldType) {
-            case fldZSTRING: case fldBYTES: case fldVARBYTES: case fldADT: case fldARRAY: size = desc.iUnits1; break;
+            case fldZSTRING:
+            case fldBYTES:
+            case fldVARBYTES:
+            case fldADT:
+            case fldARRAY: size = desc.iUnits1; break;
             case fldBLOB: size = desc.iFldSubType == fldstWIDEMEMO ? desc.iUnits1 / 2 : desc.iUnits1; break;
             case fldUNICODE: size = desc.iUnits1 / 2; break;
-            case fldBCD: case fldFMTBCD:
+            case fldBCD:
+            case fldFMTBCD:
                 precision = desc.iUnits1;
                 size = std::abs(desc.iUnits2);
                 break;
@@ -517,7 +522,8 @@ TGetResult TCustomClientDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMod
     std::uint8_t attribute = 0;
     Check(FDSCursor->GetSequenceNumber(seqNo));
     Check(FDSCursor->GetRecordAttribute(attribute));
-    WriteRecInfo(Buffer + FRecInfoOfs, {static_cast<std::int32_t>(seqNo), static_cast<std::uint8_t>(bfCurrent), attribute});
+    WriteRecInfo(Buffer + FRecInfoOfs,
+                 {static_cast<std::int32_t>(seqNo), static_cast<std::uint8_t>(bfCurrent), attribute});
     GetCalcFields(Buffer);
     Check(FDSCursor->GetCurrentBookMark(Buffer + FBookmarkOfs));
     return grOK;

@@ -84,7 +84,7 @@ public:
     bool BookmarkValid(const data::TBookmark& Bookmark) override;
     int CompareBookmarks(const data::TBookmark& Bookmark1, const data::TBookmark& Bookmark2) override;
 
-    std::function<void(TCustomClientDataSet& Sender, rtl::Variant& OwnerData)> BeforeGetRecords, AfterGetRecords;
+    std::function<void(TCustomClientDataSet&Sender, rtl::Variant&OwnerData)> BeforeGetRecords, AfterGetRecords;
 
 protected:
     void OpenCursor(bool InfoQuery) override;

@@ -74,8 +74,7 @@ DBResult TDSBase::LayOutRecord() {
     // One null byte per column after the slots; with the status byte kept
     // after each record, a record must stay addressable in 32 bits.
     if (offset + FFields.size() >= std::numeric_limits<std::uint32_t>::max()) return DBERR_NOMEMORY;
-    for (std::size_t j = 0; j < FFields.size(); ++j)
-        FFields[j].iNullOffsInRec = static_cast<std::uint32_t>(offset + j);
+    for (std::size_t j = 0; j < FFields.size(); ++j) FFields[j].iNullOffsInRec = static_cast<std::uint32_t>(offset + j);
     FRecLen = static_cast<std::uint32_t>(offset + FFields.size());
     return DBERR_NONE;
 }

@@ -69,9 +69,11 @@ private:
     std::vector<std::size_t> FBlobEnds;  // blob N spans [FBlobEnds[N-1], FBlobEnds[N])
     std::uint32_t FOrderId;
     std::uint32_t FGeneration = 1;
+    // clang-format off
     // Properties the store only keeps for its users.
     std::uint32_t FInclBlobsInDelta = 0, FCompressArrays = 0, FDisableStringTrim = 0, FUtf8MetaData = 0,
                   FUtf8ErrorMsg = 0, FAnsiCodePage = 0;
 };
+// clang-format on
 
 }  // namespace datapacket

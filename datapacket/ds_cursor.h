@@ -38,7 +38,7 @@ private:
                     std::uint32_t& Len) const;
 
     std::shared_ptr<TDSBase> FBase;
-    std::uint32_t FPosition = 0;  // 0: the BOF crack; record count + 1: the EOF crack
+    std::uint32_t FPosition = 0;   // 0: the BOF crack; record count + 1: the EOF crack
     DBResult FStatus = DBERR_BOF;  // DBERR_NONE on a record, else the crack's code
 };
 

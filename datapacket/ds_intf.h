@@ -68,12 +68,14 @@ inline constexpr std::uint32_t dsIncInDelta = 0x80000000;
 inline constexpr std::uint32_t dsDELAYEDBIT = 0x80000000;
 
 // Field classes.
+// clang-format off
 enum : std::uint32_t {
     dsfldUNKNOWN = 0, dsfldINT = 1, dsfldUINT = 2, dsfldBOOL = 3, dsfldFLOATIEEE = 4, dsfldBCD = 5,
     dsfldDATE = 6, dsfldTIME = 7, dsfldTIMESTAMP = 8, dsfldZSTRING = 9, dsfldUNICODE = 10, dsfldBYTES = 11,
     dsfldADT = 12, dsfldARRAY = 13, dsfldEMBEDDEDTBL = 14, dsfldREF = 15, dsfldDATETIME = 17,
     dsfldFMTBCD = 18, dsfldSINGLE = 27, dsfldDATETIMEOFFSET = 36
 };
+// clang-format on
 inline constexpr std::uint32_t dsfldMAXCLASS = 36;
 
 inline constexpr std::uint32_t MakeFieldType(std::uint32_t Class, std::uint32_t Size, std::uint32_t Flags = 0) {
@@ -129,6 +131,7 @@ inline constexpr std::uint32_t dsAttrField = 0;
 inline constexpr std::uint32_t dsAttrPacket = 1;
 
 // Engine logical field types (DSFLDDesc::iFldType).
+// clang-format off
 enum : std::uint32_t {
     fldUNKNOWN = 0, fldZSTRING = 1, fldDATE = 2, fldBLOB = 3, fldBOOL = 4, fldINT16 = 5, fldINT32 = 6,
     fldFLOAT = 7, fldBCD = 8, fldBYTES = 9, fldTIME = 10, fldTIMESTAMP = 11, fldUINT16 = 12, fldUINT32 = 13,
@@ -137,8 +140,10 @@ enum : std::uint32_t {
     fldINT8 = 28, fldUINT8 = 29, fldDATETIMEOFFSET = 36, fldBOOL8 = 4099, fldBOOL32 = 4100,
     fldUNICODE = 0x1007
 };
+// clang-format on
 
 // Subtype codes read from "SUBTYPE" (DSFLDDesc::iFldSubType).
+// clang-format off
 enum : std::uint32_t {
     fldstMONEY = 21, fldstMEMO = 22, fldstBINARY = 23, fldstFMTMEMO = 24, fldstOLEOBJ = 25,
     fldstGRAPHIC = 26, fldstDBSOLEOBJ = 27, fldstTYPEDBINARY = 28, fldstAUTOINC = 29, fldstACCOLEOBJ = 30,
@@ -146,6 +151,7 @@ enum : std::uint32_t {
     fldstBFILE = 36, fldstADTDATE = 37, fldstGUID = 38, fldstORATIMESTAMP = 39, fldstREFERENCE = 70,
     fldstUNKNOWN = 255
 };
+// clang-format on
 
 // A column as the writer is told of it (38 bytes, packed as in the packet's
 // descriptor arrays).
@@ -163,8 +169,8 @@ struct DSFLDDesc {
     char szName[32] = {};  // 8-bit (UTF-8 with dspropUTF8METADATA), zero-terminated
     std::uint32_t iFldType = 0;
     std::uint32_t iFldSubType = 0;
-    std::int32_t iUnits1 = 0;  // width: characters, bytes or precision
-    std::int32_t iUnits2 = 0;  // decimals
+    std::int32_t iUnits1 = 0;   // width: characters, bytes or precision
+    std::int32_t iUnits2 = 0;   // decimals
     std::uint32_t iFldLen = 0;  // slot length in bytes
     std::uint32_t iFldOffsInRec = 0;
     std::uint32_t iNullOffsInRec = 0;
@@ -177,7 +183,7 @@ struct DSFLDDesc {
 
 // The record store's description of itself.
 struct DSProps {
-    std::uint32_t iFields = 0;  // columns
+    std::uint32_t iFields = 0;      // columns
     std::uint32_t iRecBufSize = 0;  // bytes of one engine record
     std::uint32_t iBookmarkSize = 0;
     std::uint32_t iRecords = 0;
@@ -193,11 +199,13 @@ struct CURProps {
 };
 
 // Record store properties (GetProp / SetProp).
+// clang-format off
 enum : std::uint32_t {
     dspropREADONLY = 1, dspropDSISPARTIAL = 4, dspropRECORDSINDS = 5, dspropINCLBLOBSINDELTA = 9,
     dspropCOMPRESSARRAYS = 11, dspropDISABLESTRINGTRIM = 23, dspropDATAHASCHANGED = 24,
     dspropUTF8METADATA = 25, dspropUTF8ERRORMSG = 26, dspropANSICODEPAGE = 27
 };
+// clang-format on
 
 // The null byte that follows the slots of an engine record, one per column.
 inline constexpr std::uint8_t recValue = 0;
@@ -313,6 +321,7 @@ struct TGUID {
     bool operator==(const TGUID&) const = default;
 };
 
+// clang-format off
 inline constexpr TGUID CLSID_DSBase{0x9E8D2FA1, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
 inline constexpr TGUID IID_IDSBase{0x9E8D2FA2, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
 inline constexpr TGUID CLSID_DSCursor{0x9E8D2FA3, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
@@ -320,6 +329,7 @@ inline constexpr TGUID IID_IDSCursor{0x9E8D2FA4, 0x591C, 0x11D0, {0xBF, 0x52, 0x
 inline constexpr TGUID CLSID_DSWriter{0x9E8D2FA5, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
 inline constexpr TGUID IID_IDSWriter{0x9E8D2FA6, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
 inline constexpr TGUID CLSID_DSReader{0x9E8D2FA7, 0x591C, 0x11D0, {0xBF, 0x52, 0x00, 0x20, 0xAF, 0x32, 0xBD, 0x64}};
+// clang-format on
 
 // Creates one engine object of class ClassId through the class-object entry
 // point the engine registers at start-up; raises EDBClient "Class not

@@ -49,7 +49,11 @@ std::uint32_t LogicalType(std::uint32_t Type) {
     const bool varying = (Type & dsVaryingFldType) != 0;
     switch (FieldClassOf(Type)) {
         case dsfldINT:
-            return size == 1 ? fldINT8 : size == 2 ? fldINT16 : size == 4 ? fldINT32 : size == 8 ? fldINT64 : fldUNKNOWN;
+            return size == 1   ? fldINT8
+                   : size == 2 ? fldINT16
+                   : size == 4 ? fldINT32
+                   : size == 8 ? fldINT64
+                               : fldUNKNOWN;
         case dsfldUINT:
             return size == 1   ? fldUINT8
                    : size == 2 ? fldUINT16
@@ -83,6 +87,7 @@ struct TSubtypeName {
     std::uint32_t Code;
 };
 constexpr TSubtypeName SubtypeNames[] = {
+    // clang-format off
     {"Money", fldstMONEY},        {"Text", fldstMEMO},
     {"Binary", fldstBINARY},      {"Formatted", fldstFMTMEMO},
     {"Ole", fldstOLEOBJ},         {"Graphics", fldstGRAPHIC},
@@ -94,6 +99,7 @@ constexpr TSubtypeName SubtypeNames[] = {
     {"ADTDate", fldstADTDATE},    {"Guid", fldstGUID},
     {"Reference", fldstREFERENCE},
 };
+// clang-format on
 
 // Skips one encoded value of type Type (prefix, count and elements included).
 DBResult SkipValue(TBlock& B, std::uint32_t Type) {
@@ -203,9 +209,7 @@ DBResult ReadValue(TBlock& B, std::uint32_t Type, const DSFLDDesc& Field, std::u
             PutLE(slot, static_cast<std::uint16_t>(len));
             std::memcpy(slot + 2, p, len);
             break;
-        default:
-            std::memcpy(slot, p, std::min(len, Field.iFldLen));
-            break;
+        default: std::memcpy(slot, p, std::min(len, Field.iFldLen)); break;
     }
     return DBERR_NONE;
 }
@@ -338,14 +342,10 @@ DBResult TDSReader::ReadRows(const std::vector<DSFLDDesc>& Fields, IRowSink& Sin
     }
     if (FRows == 0) return DBERR_NONE;
     std::size_t start;
-    if (FFlags & dsfHasRowOffset)
-        start = FRowOffset;
-    else if (FMetaEnd)
-        start = FMetaEnd;
-    else if (HasMetaData())
-        return DBERR_DATAPACKETMISMATCH;  // metadata that was not read, and no way past it
-    else
-        start = FFirstByte;
+    if (FFlags & dsfHasRowOffset) start = FRowOffset;
+    else if (FMetaEnd) start = FMetaEnd;
+    else if (HasMetaData()) return DBERR_DATAPACKETMISMATCH;  // metadata that was not read, and no way past it
+    else start = FFirstByte;
     if (start < PacketHeaderSize || start > FSize) return DBERR_DATAPACKETMISMATCH;
 
     std::uint32_t valueBuffer = MinValueBuffer;

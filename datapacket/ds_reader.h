@@ -67,7 +67,7 @@ private:
     std::uint32_t FFlags = 0;
     std::uint32_t FFirstByte = 0;
     std::uint16_t FRowOffset = 0;
-    std::size_t FMetaEnd = 0;  // end of the metadata read from this packet, 0 when none was
+    std::size_t FMetaEnd = 0;                 // end of the metadata read from this packet, 0 when none was
     std::vector<std::uint32_t> FColumnTypes;  // packet type code per column
 };
 

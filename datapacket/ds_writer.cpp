@@ -18,9 +18,11 @@ constexpr std::size_t MaxDoublingGrowth = 1024000;
 // Room made before each column descriptor: the longest descriptor and then some.
 constexpr std::size_t DescriptorRoom = 141;
 
+// clang-format off
 // Header field offsets.
 constexpr std::size_t HdrMagic = 0, HdrVersion = 4, HdrFirstByte = 8, HdrColumns = 12, HdrRows = 14,
                       HdrFlags = 18, HdrRowOffset = 22;
+// clang-format on
 
 std::uint32_t PrefixLimit(std::uint32_t Width) {
     return Width == 1 ? 0xFF : Width == 2 ? 0xFFFF : std::numeric_limits<std::uint32_t>::max();
@@ -105,8 +107,9 @@ DBResult TDSWriter::Start(std::uint32_t Fields, bool WithMetaData) {
 }
 
 void TDSWriter::UpdateHeaderVersion() {
-    const bool newer = std::any_of(FColumns.begin(), FColumns.end(),
-                                   [](const TDSDataPacketFldDesc& D) { return FieldClassOf(D.iFieldType) > dsfldBYTES; });
+    const bool newer = std::any_of(FColumns.begin(), FColumns.end(), [](const TDSDataPacketFldDesc& D) {
+        return FieldClassOf(D.iFieldType) > dsfldBYTES;
+    });
     if (newer) PutLE<std::uint16_t>(At(HdrVersion), 2);
 }
 

@@ -30,10 +30,10 @@ public:
 private:
     // How one column's values are written, worked out once at the first row.
     struct TColumnCodec {
-        std::uint32_t Size = 0;         // fixed: value bytes; varying: prefix width
+        std::uint32_t Size = 0;  // fixed: value bytes; varying: prefix width
         bool Varying = false;
-        bool Blob = false;              // bytes with a 4-byte prefix: may be left unfetched
-        std::uint32_t FlagByte = 0;     // offset of the column's flag byte within a row
+        bool Blob = false;           // bytes with a 4-byte prefix: may be left unfetched
+        std::uint32_t FlagByte = 0;  // offset of the column's flag byte within a row
         std::uint8_t NullBit = 0;
         std::uint8_t NotChangedBit = 0;
     };
@@ -51,9 +51,9 @@ private:
     void UpdateHeaderVersion();
     std::uint8_t* At(std::size_t Pos) { return FBuf.data() + Pos; }
 
-    rtl::TBytes FBuf;             // capacity is FBuf.size(); FUsed bytes are the packet so far
+    rtl::TBytes FBuf;  // capacity is FBuf.size(); FUsed bytes are the packet so far
     std::size_t FUsed = 0;
-    bool FActive = false;         // a packet is being built
+    bool FActive = false;  // a packet is being built
     bool FWithMetaData = false;
     std::uint32_t FColumnTotal = 0;
     std::vector<TDSDataPacketFldDesc> FColumns;

@@ -91,7 +91,7 @@ struct TPutFieldInfo {
     TDataPacketWriter::TPutProc ColumnPutProc = nullptr;
     TFieldType ColumnType = ftUnknown;
     std::uint32_t ColumnWidth = 0;  // bytes a varying value may hold
-    bool Transliterate = false;      // 8-bit text goes through the dataset's Translate
+    bool Transliterate = false;     // 8-bit text goes through the dataset's Translate
 };
 
 TCustomPacketWriter::TCustomPacketWriter() = default;
@@ -172,16 +172,33 @@ void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& G
     Info.DataSet = Field.DataSet();
     Info.ColumnType = Field.DataType();
     switch (Field.DataType()) {
-        case ftString: case ftFixedChar: case ftGuid:
+        case ftString:
+        case ftFixedChar:
+        case ftGuid:
             Info.PutProc = &TDataPacketWriter::PutStringField;
             Info.Size -= 1;
             break;
-        case ftSmallint: case ftInteger: case ftWord: case ftBoolean: case ftFloat: case ftCurrency: case ftBCD:
-        case ftDate: case ftTime: case ftDateTime: case ftBytes: case ftAutoInc: case ftLargeint: case ftTimeStamp:
-        case ftFMTBcd: case ftLongWord: case ftShortint: case ftByte: case ftExtended: case ftTimeStampOffset:
-        case ftSingle:
-            Info.PutProc = &TDataPacketWriter::PutField;
-            break;
+        case ftSmallint:
+        case ftInteger:
+        case ftWord:
+        case ftBoolean:
+        case ftFloat:
+        case ftCurrency:
+        case ftBCD:
+        case ftDate:
+        case ftTime:
+        case ftDateTime:
+        case ftBytes:
+        case ftAutoInc:
+        case ftLargeint:
+        case ftTimeStamp:
+        case ftFMTBcd:
+        case ftLongWord:
+        case ftShortint:
+        case ftByte:
+        case ftExtended:
+        case ftTimeStampOffset:
+        case ftSingle: Info.PutProc = &TDataPacketWriter::PutField; break;
         case ftVarBytes:
             Info.PutProc = &TDataPacketWriter::PutVarBytesField;
             Info.Size -= 2;
@@ -235,11 +252,14 @@ void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
         typeCode = MakeFieldType(cls, ValueSize < 255 ? 1 : 2, dsVaryingFldType);
     };
     switch (type) {
-        case ftString: case ftFixedChar: case ftGuid: varying(field.Size()); break;
+        case ftString:
+        case ftFixedChar:
+        case ftGuid: varying(field.Size()); break;
         case ftWideString: varying(field.Size() * 2); break;
         case ftVarBytes: varying(field.DataSize() - 2); break;
         case ftBoolean: typeCode = MakeFieldType(cls, 2); break;
-        case ftBCD: case ftFMTBcd: {
+        case ftBCD:
+        case ftFMTBcd: {
             width = 32;  // the fields keep no precision of their own
             typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(BcdValueSize(width)));
             break;
@@ -385,9 +405,10 @@ int TDataPacketWriter::WriteDataSet(TDataSet& DataSet, int Count) {
 }
 
 void TDataPacketWriter::PutUnconvertible(TPutFieldInfo& Info) {
-    throw EDSWriter(rtl::Format(SColumnTypeChanged, {Info.Field->FieldName(), String(FieldTypeNames[Info.Field->DataType()]),
-                                                     String(FieldTypeNames[Info.ColumnType])}),
-                    DBERR_INVALIDFLDTYPE);
+    throw EDSWriter(
+        rtl::Format(SColumnTypeChanged, {Info.Field->FieldName(), String(FieldTypeNames[Info.Field->DataType()]),
+                                         String(FieldTypeNames[Info.ColumnType])}),
+        DBERR_INVALIDFLDTYPE);
 }
 
 void TDataPacketWriter::PutValue(const void* Data, std::uint32_t Len) {
@@ -415,10 +436,8 @@ void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {
     if (!value) return;
     char* text = reinterpret_cast<char*>(value);
     std::size_t len = 0;
-    if (Info.Transliterate)
-        len = static_cast<std::size_t>(Info.DataSet->Translate(text, text, false));
-    else
-        len = strnlen(text, static_cast<std::size_t>(Info.Size));
+    if (Info.Transliterate) len = static_cast<std::size_t>(Info.DataSet->Translate(text, text, false));
+    else len = strnlen(text, static_cast<std::size_t>(Info.Size));
     PutValue(text, static_cast<std::uint32_t>(std::min(len, static_cast<std::size_t>(Info.ColumnWidth))));
 }
 
@@ -612,9 +631,8 @@ void TDataSetProvider::SetParams(const rtl::Variant& Params) {
     if (!current || !(*current == *FParams)) FDataSet->PSSetParams(FParams.get());
 }
 
-rtl::Variant TDataSetProvider::InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut,
-                                                  TGetRecordOptions Options, StringView CommandText,
-                                                  rtl::Variant& Params) {
+rtl::Variant TDataSetProvider::InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
+                                                  StringView CommandText, rtl::Variant& Params) {
     try {
         if (Options.Contains(grReset)) {
             Reset();
@@ -671,8 +689,8 @@ rtl::Variant TDataSetProvider::GetParamsVariant() {
     return params ? PackageParams(*params) : rtl::Variant::Null();
 }
 
-void TDataSetProvider::CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts,
-                                        rtl::Variant& Result, std::int32_t& RecsOut) {
+void TDataSetProvider::CreateDataPacket(TGetRecordOptions PacketOpts, TProviderOptions ProvOpts, rtl::Variant& Result,
+                                        std::int32_t& RecsOut) {
     if (!FDSWriter) FDSWriter = std::make_unique<TDataPacketWriter>();
     FDSWriter->Constraints = FConstraints;
     FDSWriter->OnGetParams = [this](TDataSet& DataSet, TPacketAttributeList& List) {

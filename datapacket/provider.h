@@ -29,11 +29,13 @@ using rtl::StringView;
 
 class IDSWriter;
 
+// clang-format off
 enum TProviderOption {
     poFetchBlobsOnDemand, poFetchDetailsOnDemand, poIncFieldProps, poCascadeDeletes, poCascadeUpdates,
     poReadOnly, poAllowMultiRecordUpdates, poDisableInserts, poDisableEdits, poDisableDeletes, poNoReset,
     poAutoRefresh, poPropogateChanges, poAllowCommandText, poRetainServerOrder, poUseQuoteChar
 };
+// clang-format on
 using TProviderOptions = rtl::Set<TProviderOption>;
 
 // Passed between client and provider as an integer whose bit N is option N.
@@ -133,9 +135,8 @@ protected:
                                     rtl::Variant& Params, rtl::Variant& OwnerData);
     // Fires AfterGetRecords.
     virtual void DoAfterGetRecords(rtl::Variant& OwnerData);
-    virtual rtl::Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut,
-                                            TGetRecordOptions Options, StringView CommandText,
-                                            rtl::Variant& Params) = 0;
+    virtual rtl::Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
+                                            StringView CommandText, rtl::Variant& Params) = 0;
     // Fire BeforeExecute and AfterExecute; InternalExecute runs the command.
     virtual void DoBeforeExecute(StringView CommandText, rtl::Variant& Params, rtl::Variant& OwnerData);
     virtual void DoAfterExecute(rtl::Variant& OwnerData);

@@ -8,8 +8,16 @@ using namespace data;
 
 bool IsBlobFieldType(TFieldType FieldType) {
     switch (FieldType) {
-        case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
-        case ftTypedBinary: case ftOraBlob: case ftOraClob: case ftWideMemo: return true;
+        case ftBlob:
+        case ftMemo:
+        case ftGraphic:
+        case ftFmtMemo:
+        case ftParadoxOle:
+        case ftDBaseOle:
+        case ftTypedBinary:
+        case ftOraBlob:
+        case ftOraClob:
+        case ftWideMemo: return true;
         default: return false;
     }
 }
@@ -17,22 +25,37 @@ bool IsBlobFieldType(TFieldType FieldType) {
 std::uint32_t PacketTypeMap(TFieldType FieldType) {
     if (IsBlobFieldType(FieldType)) return dsfldBYTES;
     switch (FieldType) {
-        case ftSmallint: case ftInteger: case ftAutoInc: case ftLargeint: case ftShortint: return dsfldINT;
-        case ftWord: case ftLongWord: case ftByte: return dsfldUINT;
+        case ftSmallint:
+        case ftInteger:
+        case ftAutoInc:
+        case ftLargeint:
+        case ftShortint: return dsfldINT;
+        case ftWord:
+        case ftLongWord:
+        case ftByte: return dsfldUINT;
         case ftBoolean: return dsfldBOOL;
-        case ftFloat: case ftCurrency: case ftExtended: return dsfldFLOATIEEE;
+        case ftFloat:
+        case ftCurrency:
+        case ftExtended: return dsfldFLOATIEEE;
         case ftBCD: return dsfldBCD;
         case ftFMTBcd: return dsfldFMTBCD;
         case ftDate: return dsfldDATE;
         case ftTime: return dsfldTIME;
         case ftDateTime: return dsfldTIMESTAMP;
-        case ftString: case ftFixedChar: case ftGuid: case ftOraInterval: return dsfldZSTRING;
-        case ftWideString: case ftFixedWideChar: return dsfldUNICODE;
-        case ftBytes: case ftVarBytes: return dsfldBYTES;
+        case ftString:
+        case ftFixedChar:
+        case ftGuid:
+        case ftOraInterval: return dsfldZSTRING;
+        case ftWideString:
+        case ftFixedWideChar: return dsfldUNICODE;
+        case ftBytes:
+        case ftVarBytes: return dsfldBYTES;
         case ftADT: return dsfldADT;
         case ftArray: return dsfldARRAY;
-        case ftReference: case ftDataSet: return dsfldEMBEDDEDTBL;
-        case ftTimeStamp: case ftOraTimeStamp: return dsfldDATETIME;
+        case ftReference:
+        case ftDataSet: return dsfldEMBEDDEDTBL;
+        case ftTimeStamp:
+        case ftOraTimeStamp: return dsfldDATETIME;
         case ftSingle: return dsfldSINGLE;
         case ftTimeStampOffset: return dsfldDATETIMEOFFSET;
         default: return dsfldUNKNOWN;
@@ -41,9 +64,11 @@ std::uint32_t PacketTypeMap(TFieldType FieldType) {
 
 const char* SubtypeName(TFieldType FieldType, bool Fixed, bool NestedADT) {
     switch (FieldType) {
-        case ftString: case ftWideString: return Fixed ? "FixedChar" : nullptr;
+        case ftString:
+        case ftWideString: return Fixed ? "FixedChar" : nullptr;
         case ftCurrency: return "Money";
-        case ftVarBytes: case ftBlob: return "Binary";
+        case ftVarBytes:
+        case ftBlob: return "Binary";
         case ftAutoInc: return "Autoinc";
         case ftMemo: return "Text";
         case ftGraphic: return "Graphics";
@@ -98,14 +123,16 @@ TFieldType DataTypeMap(std::uint32_t LogicalType, std::uint32_t SubType) {
         case fldUINT32: return ftLongWord;
         case fldFLOATIEEE: return ftExtended;
         case fldVARBYTES: return SubType == fldstGUID ? ftGuid : ftVarBytes;
-        case fldINT64: case fldUINT64: return ftLargeint;
+        case fldINT64:
+        case fldUINT64: return ftLargeint;
         case fldADT: return SubType == fldstGUID ? ftGuid : ftADT;
         case fldARRAY: return SubType == fldstGUID ? ftGuid : ftArray;
         case fldREF: return ftReference;
         case fldTABLE: return SubType == fldstREFERENCE ? ftReference : ftDataSet;
         case fldDATETIME: return SubType == fldstORATIMESTAMP ? ftOraTimeStamp : ftTimeStamp;
         case fldFMTBCD: return ftFMTBcd;
-        case fldWIDESTRING: case fldUNICODE: return ftWideString;
+        case fldWIDESTRING:
+        case fldUNICODE: return ftWideString;
         case fldSINGLE: return ftSingle;
         case fldINT8: return ftShortint;
         case fldUINT8: return ftByte;

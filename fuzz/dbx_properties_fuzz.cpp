@@ -89,8 +89,8 @@ std::optional<int> ExpectedInteger(StringView Text) {
     unsigned long long magnitude = 0;
     const auto [end, error] = std::from_chars(s.data() + at, s.data() + s.size(), magnitude, base);
     if (error != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    const long long limit = negative ? -static_cast<long long>(std::numeric_limits<int>::min())
-                                     : std::numeric_limits<int>::max();
+    const long long limit =
+        negative ? -static_cast<long long>(std::numeric_limits<int>::min()) : std::numeric_limits<int>::max();
     if (magnitude > static_cast<unsigned long long>(limit)) return std::nullopt;
     return static_cast<int>(negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude));
 }
@@ -199,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     FUZZ_REQUIRE(cloned.size() <= lines.size());
     CheckUniqueNames(cloned);
     for (const String& name : names)
-        if (!HasBareLine(lines, name)) FUZZ_REQUIRE(clone->GetValue(name) == ValueOf(lines, name, true).value_or(String()));
+        if (!HasBareLine(lines, name))
+            FUZZ_REQUIRE(clone->GetValue(name) == ValueOf(lines, name, true).value_or(String()));
     FUZZ_REQUIRE(clone->Clone()->GetProperties().Lines() == cloned);
 
     TDBXProperties unique;

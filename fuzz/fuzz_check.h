@@ -11,12 +11,12 @@
 
 #include "rtl/strings.h"
 
-#define FUZZ_REQUIRE(Condition)                                                                  \
-    do {                                                                                         \
-        if (!(Condition)) {                                                                      \
+#define FUZZ_REQUIRE(Condition)                                                                   \
+    do {                                                                                          \
+        if (!(Condition)) {                                                                       \
             std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #Condition); \
-            std::abort();                                                                        \
-        }                                                                                        \
+            std::abort();                                                                         \
+        }                                                                                         \
     } while (0)
 
 namespace fuzz {
@@ -26,9 +26,7 @@ inline std::string_view Bytes(const std::uint8_t* Data, std::size_t Size) {
 }
 
 // The input as UTF-8 text (malformed sequences become U+FFFD).
-inline rtl::String Utf8Text(const std::uint8_t* Data, std::size_t Size) {
-    return rtl::Utf8ToString(Bytes(Data, Size));
-}
+inline rtl::String Utf8Text(const std::uint8_t* Data, std::size_t Size) { return rtl::Utf8ToString(Bytes(Data, Size)); }
 
 // The input as UTF-16LE units (a last odd byte is dropped), so that every
 // unit value, lone surrogates included, can occur.

@@ -86,12 +86,14 @@ void EveryClass(const std::string& Folder) {
         std::uint32_t Type;
         std::int32_t Width;
     } const Cols[] = {
+        // clang-format off
         {"i1", 0x10001, 0},  {"i2", 0x10002, 0},  {"i4", 0x10004, 0},  {"u8", 0x20008, 0},
         {"b2", 0x30002, 0},  {"f8", 0x40008, 0},  {"f10", 0x4000A, 0}, {"s4", 0x1B0004, 0},
         {"bcd", 0x50012, 32}, {"d", 0x60004, 0},  {"t", 0x70004, 0},   {"ts", 0x80008, 0},
         {"z", 0x490001, 4},  {"w", 0x4A0002, 300}, {"vb", 0x4B0001, 8}, {"by", 0xB0004, 0},
         {"blob", 0x4B0004, 0}, {"sts", 0x110010, 0}, {"fmt", 0x120012, 32}, {"tso", 0x240014, 0},
     };
+    // clang-format on
     constexpr std::uint16_t N = sizeof(Cols) / sizeof(Cols[0]);
     auto W = CreateDSWriter();
     Check(W->Init_Sequential(1, N), "init");
@@ -129,8 +131,10 @@ void Parameters(const std::string& Folder) {
     const float Single = 1.5f;
     const double Double = 45000.25;
     const std::uint16_t True = 0xFFFF;
+    // clang-format off
     const std::uint8_t Ints[] = {2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
     const std::uint8_t Raw[] = {3, 0, 0, 0, 9, 8, 7};
+    // clang-format on
     Check(W->AddAttribute(dsAttrPacket, "SMALL", 0x10002, 2, &Small), "small");
     Check(W->AddAttribute(dsAttrPacket, "BYTE", 0x10001, 1, &Byte), "byte");
     Check(W->AddAttribute(dsAttrPacket, "SINGLE", 0x40004, 4, &Single), "single");

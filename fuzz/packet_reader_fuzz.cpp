@@ -124,8 +124,7 @@ DBResult AppendLater(const std::shared_ptr<IDSBase>& Base, const TRecords& Held,
 // then given Packet as its last packet, with the result Earlier and the
 // records Rows: the records go, the store opens for appending again (it
 // refuses when the failed packet left it open), and Packet comes again.
-void Refresh(const std::shared_ptr<IDSBase>& Base, const rtl::TBytes& Packet, DBResult Earlier,
-             const TRecords& Rows) {
+void Refresh(const std::shared_ptr<IDSBase>& Base, const rtl::TBytes& Packet, DBResult Earlier, const TRecords& Rows) {
     Require(Base->Reset() == DBERR_NONE);
     DSProps Props;
     Require(Base->GetProps(Props) == DBERR_NONE && Props.iRecords == 0);

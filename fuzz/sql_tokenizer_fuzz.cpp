@@ -63,7 +63,8 @@ bool QuotesOnlyDoubled(StringView Text, char16_t Open) {
 
 // Tokens that stand for two or three words, of which the token holds the first.
 bool IsMultiWord(TSQLToken Token) {
-    return Token == stGroupBy || Token == stOrderBy || Token == stForUpdate || Token == stIsNull || Token == stIsNotNull;
+    return Token == stGroupBy || Token == stOrderBy || Token == stForUpdate || Token == stIsNull ||
+           Token == stIsNotNull;
 }
 
 struct Step {
@@ -109,7 +110,8 @@ Walks CheckTokenizer(StringView SQL) {
     for (const auto& walk : walks) FUZZ_REQUIRE(walk.size() == keep.size());
     for (std::size_t i = 0; i < keep.size(); ++i) {
         const Step& k = keep[i];
-        for (const auto& walk : walks) FUZZ_REQUIRE(walk[i].Kind == k.Kind && walk[i].Start == k.Start && walk[i].End == k.End);
+        for (const auto& walk : walks)
+            FUZZ_REQUIRE(walk[i].Kind == k.Kind && walk[i].Start == k.Start && walk[i].End == k.End);
         const StringView raw = SQL.substr(k.Start, k.End - k.Start);
         // With quotes kept the token is the text read (its first word for a
         // token of several words).
@@ -146,7 +148,7 @@ Walks CheckTokenizer(StringView SQL) {
 // Every part of a table name between dots is text of the statement (or, for
 // the letter-case options, of the statement in that case).
 void CheckTableName(StringView SQL, StringView Table, TIdentifierOption Option) {
-    const String cased = Option == idMakeLowerCase ? rtl::AnsiLowerCase(SQL)
+    const String cased = Option == idMakeLowerCase   ? rtl::AnsiLowerCase(SQL)
                          : Option == idMakeUpperCase ? rtl::AnsiUpperCase(SQL)
                                                      : String(SQL);
     std::size_t from = 0;
@@ -180,7 +182,8 @@ void CheckPosOutsideQuotes(StringView SQL) {
     std::erase_if(piece, IsQuote);
     bool quoted = false;
     for (char16_t c : SQL) quoted = quoted || IsQuote(c);
-    for (const StringView what : {StringView(u" where "), StringView(u" order by "), StringView(u"("), StringView(piece)}) {
+    for (const StringView what :
+         {StringView(u" where "), StringView(u" order by "), StringView(u"("), StringView(piece)}) {
         for (const std::size_t from : {std::size_t{0}, SQL.size() / 3}) {
             const std::size_t at = PosOutsideQuotes(what, SQL, from);
             const std::size_t plain = SQL.find(what, from);
@@ -227,8 +230,8 @@ void CheckCount(StringView SQL, const Tables& Named) {
         if (!count) {
             // Refused: no table, a DISTINCT somewhere in the text, or every
             // FROM inside parentheses, quotes or comments.
-            const bool hidingPlaces = lowered.find_first_of(u"(\"'`[") != npos || lowered.find(u"--") != npos ||
-                                      lowered.find(u"/*") != npos;
+            const bool hidingPlaces =
+                lowered.find_first_of(u"(\"'`[") != npos || lowered.find(u"--") != npos || lowered.find(u"/*") != npos;
             FUZZ_REQUIRE(table.empty() || lowered.find(u"distinct") != npos || hidingPlaces);
             continue;
         }
@@ -274,7 +277,8 @@ void CheckPlainSelect(StringView SQL) {
         if (shape->WhereAt != npos)
             FUZZ_REQUIRE(shape->WhereAt + 5 <= SQL.size() && rtl::SameText(SQL.substr(shape->WhereAt, 5), u"where"));
         if (shape->OrderByAt != npos) {
-            FUZZ_REQUIRE(shape->OrderByAt + 5 <= SQL.size() && rtl::SameText(SQL.substr(shape->OrderByAt, 5), u"order"));
+            FUZZ_REQUIRE(shape->OrderByAt + 5 <= SQL.size() &&
+                         rtl::SameText(SQL.substr(shape->OrderByAt, 5), u"order"));
             FUZZ_REQUIRE(shape->WhereAt == npos || shape->WhereAt < shape->OrderByAt);
         }
         FUZZ_REQUIRE(!shape->Limit || *shape->Limit >= 0);

@@ -12,7 +12,8 @@ bool IsValidIdent(StringView Ident) {
     if (Ident.empty()) return false;
     auto alpha = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_'; };
     if (!alpha(Ident[0])) return false;
-    return std::all_of(Ident.begin() + 1, Ident.end(), [&](char16_t c) { return alpha(c) || (c >= u'0' && c <= u'9'); });
+    return std::all_of(Ident.begin() + 1, Ident.end(),
+                       [&](char16_t c) { return alpha(c) || (c >= u'0' && c <= u'9'); });
 }
 
 }  // namespace
@@ -43,8 +44,7 @@ void TComponent::DetachFromOwner() {
 }
 
 TComponent* TComponent::Components(int Index) const {
-    if (Index < 0 || Index >= ComponentCount())
-        throw EListError(Format(u"List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= ComponentCount()) throw EListError(Format(u"List index out of bounds (%d)", {Index}));
     return FComponents[Index].get();
 }
 
@@ -61,8 +61,7 @@ void TComponent::SetName(const String& NewName) {
         throw EComponentError(Format(u"'%s' is not a valid component name", {NewName}));
     if (FOwner && !NewName.empty()) {
         TComponent* other = FOwner->FindComponent(NewName);
-        if (other && other != this)
-            throw EComponentError(Format(u"A component named %s already exists", {NewName}));
+        if (other && other != this) throw EComponentError(Format(u"A component named %s already exists", {NewName}));
     }
     FName = NewName;
 }
@@ -77,8 +76,8 @@ void TComponent::InsertComponent(TComponent* AComponent) {
 }
 
 std::unique_ptr<TComponent> TComponent::RemoveComponent(TComponent* AComponent) {
-    auto it = std::find_if(FComponents.begin(), FComponents.end(),
-                           [&](const auto& p) { return p.get() == AComponent; });
+    auto it =
+        std::find_if(FComponents.begin(), FComponents.end(), [&](const auto& p) { return p.get() == AComponent; });
     if (it == FComponents.end()) return nullptr;
     std::unique_ptr<TComponent> taken = std::move(*it);
     FComponents.erase(it);

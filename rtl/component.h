@@ -13,10 +13,12 @@ namespace rtl {
 
 enum class TOperation { opInsert, opRemove };
 
+// clang-format off
 enum TComponentStateFlag {
     csLoading, csReading, csWriting, csDestroying, csDesigning,
     csAncestor, csUpdating, csFixups, csFreeNotification, csInline, csDesignInstance
 };
+// clang-format on
 using TComponentState = Set<TComponentStateFlag>;
 
 class TComponent {

@@ -81,8 +81,7 @@ String Format(StringView fmt, std::initializer_list<FormatArg> args) {
                 if (arg.IsText()) BadFormat(fmt);
                 body = IntToHex(static_cast<std::uint64_t>(arg.Int()), precision < 0 ? 0 : precision);
                 break;
-            default:
-                BadFormat(fmt);
+            default: BadFormat(fmt);
         }
         out += Pad(std::move(body), width, left);
     }

@@ -15,8 +15,14 @@ public:
     }
 
     constexpr bool Contains(E v) const { return (FBits & Bit(v)) != 0; }
-    constexpr Set& Include(E v) { FBits |= Bit(v); return *this; }
-    constexpr Set& Exclude(E v) { FBits &= ~Bit(v); return *this; }
+    constexpr Set& Include(E v) {
+        FBits |= Bit(v);
+        return *this;
+    }
+    constexpr Set& Exclude(E v) {
+        FBits &= ~Bit(v);
+        return *this;
+    }
     constexpr bool Empty() const { return FBits == 0; }
     constexpr std::uint64_t Bits() const { return FBits; }
 
@@ -27,7 +33,11 @@ public:
 
 private:
     static constexpr std::uint64_t Bit(E v) { return std::uint64_t(1) << static_cast<unsigned>(v); }
-    static constexpr Set FromBits(std::uint64_t b) { Set s; s.FBits = b; return s; }
+    static constexpr Set FromBits(std::uint64_t b) {
+        Set s;
+        s.FBits = b;
+        return s;
+    }
     std::uint64_t FBits = 0;
 };
 

@@ -114,8 +114,7 @@ std::string StringToUtf8(StringView text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             AppendUtf8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -167,9 +166,7 @@ int CompareText(StringView a, StringView b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool SameText(StringView a, StringView b) {
-    return a.size() == b.size() && CompareText(a, b) == 0;
-}
+bool SameText(StringView a, StringView b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 
 std::size_t TextHash(StringView text) {
     const CaseMap& map = LowerMap();

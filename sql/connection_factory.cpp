@@ -46,8 +46,10 @@ TDBXProperties& TDBXConnectionBuilder::DriverPropertiesFor(const String& DriverN
         // Loader settings given with the connection replace the driver's.
         const rtl::TStringList& lines = connection.GetProperties();
         for (const char16_t* name :
+             // clang-format off
              {u"DriverUnit", u"DriverPackageLoader", u"DriverAssemblyLoader", u"MetaDataPackageLoader",
               u"MetaDataAssemblyLoader", u"GetDriverFunc", u"LibraryName", u"LibraryNameOsx", u"VendorLib",
+              // clang-format on
               u"VendorLibWin64", u"VendorLibOsx"}) {
             const int index = lines.IndexOfName(name);
             const int target = driver->Properties().IndexOfName(name);
@@ -179,10 +181,8 @@ void TDBXConnectionFactory::LoadDrivers() {
         registry->GetRegisteredDriverNames(names);
     for (const String& name : names.Lines()) {
         std::unique_ptr<TDBXDriver> driver = GetDriver(name);
-        if (TDBXProperties* properties = driver->GetDriverProperties())
-            (*FDrivers)[name] = properties->Clone();
-        else
-            FDrivers->erase(name);
+        if (TDBXProperties* properties = driver->GetDriverProperties()) (*FDrivers)[name] = properties->Clone();
+        else FDrivers->erase(name);
     }
 }
 
@@ -234,8 +234,7 @@ void TDBXConnectionFactory::GetConnectionItems(rtl::TStringList& List) const {
         for (const auto& entry : *FConnectionProperties) List.Add(entry.first);
 }
 
-std::unique_ptr<TDBXProperties> TDBXConnectionFactory::CombineDriverProperties(
-    const TDBXProperties& Properties) const {
+std::unique_ptr<TDBXProperties> TDBXConnectionFactory::CombineDriverProperties(const TDBXProperties& Properties) const {
     auto combined = std::make_unique<TDBXProperties>(FDBXContext);
     combined->Properties().Assign(Properties.GetProperties());
     String driverName = combined->GetValue(TDBXPropertyNames::DriverName);

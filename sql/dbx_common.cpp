@@ -60,16 +60,14 @@ const TDBXValueType& TDBXValueList::GetValueType(int Ordinal) {
 int TDBXValueList::GetOrdinal(StringView Name) {
     int ordinal = FindOrdinal(Name, FLastOrdinal, GetColumnCount());
     if (ordinal < 0 && FLastOrdinal > 0) ordinal = FindOrdinal(Name, 0, FLastOrdinal);
-    if (ordinal < 0)
-        FDBXContext->Error(TDBXErrorCodes::InvalidOrdinal, rtl::Format(u"Invalid Ordinal:  %d", {-1}));
+    if (ordinal < 0) FDBXContext->Error(TDBXErrorCodes::InvalidOrdinal, rtl::Format(u"Invalid Ordinal:  %d", {-1}));
     FLastOrdinal = ordinal;
     return ordinal;
 }
 
 // ---- TDBXReader -------------------------------------------------------------
 
-TDBXReader::TDBXReader(TDBXContextPtr Context, std::unique_ptr<TDBXByteReader> ByteReader,
-                       std::unique_ptr<TDBXRow> Row)
+TDBXReader::TDBXReader(TDBXContextPtr Context, std::unique_ptr<TDBXByteReader> ByteReader, std::unique_ptr<TDBXRow> Row)
     : TDBXValueList(std::move(Context)),
       FOwnedByteReader(std::move(ByteReader)),
       FByteReader(FOwnedByteReader.get()),
@@ -94,10 +92,8 @@ bool TDBXReader::Next() {
         FDbxRow->NextGeneration();
         return true;
     }
-    if (FCommand)
-        FCommand->CloseReader();
-    else if (!FClosed)
-        EndRows();
+    if (FCommand) FCommand->CloseReader();
+    else if (!FClosed) EndRows();
     return false;
 }
 
@@ -196,7 +192,8 @@ TDBXParameterList& TDBXCommand::GetParameters() {
 
 void TDBXCommand::Open() {
     if (FOpen) return;
-    if (FConnectionClosed) throw TDBXError(TDBXErrorCodes::InvalidOperation, u"Operation failed.  Connection was closed");
+    if (FConnectionClosed)
+        throw TDBXError(TDBXErrorCodes::InvalidOperation, u"Operation failed.  Connection was closed");
     DerivedOpen();
     FOpen = true;
 }
@@ -347,10 +344,8 @@ TDBXParameterList& TDBXMorphicCommand::GetParameters() {
 }
 
 void TDBXMorphicCommand::FreeOnExecute(std::unique_ptr<TDBXFreeOnExecute> Value) {
-    if (FCommand)
-        FCommand->FreeOnExecute(std::move(Value));
-    else
-        TDBXCommand::FreeOnExecute(std::move(Value));
+    if (FCommand) FCommand->FreeOnExecute(std::move(Value));
+    else TDBXCommand::FreeOnExecute(std::move(Value));
 }
 
 void TDBXMorphicCommand::Prepare() {
@@ -675,9 +670,9 @@ std::unique_ptr<TDBXCommand> TDBXDriver::CreateMorphCommand(const TDBXContextPtr
 }
 
 void TDBXDriver::GetDriverPropertyNames(rtl::TStringList& List) {
-    for (const char16_t* name : {u"DriverUnit", u"GetDriverFunc", u"VendorLib", u"LibraryName", u"DriverAssembly",
-                                 u"DriverPackage", u"DriverPackageLoader", u"MetaDataPackageLoader",
-                                 u"MetaDataAssemblyLoader"})
+    for (const char16_t* name :
+         {u"DriverUnit", u"GetDriverFunc", u"VendorLib", u"LibraryName", u"DriverAssembly", u"DriverPackage",
+          u"DriverPackageLoader", u"MetaDataPackageLoader", u"MetaDataAssemblyLoader"})
         List.Add(name);
 }
 

@@ -18,45 +18,47 @@ using rtl::StringView;
 // then reads "Error Code:  30" as an unknown code does). A driver may raise
 // other codes (the SQLite driver passes the library's result codes through
 // unchanged).
-#define KALIMDAR_DBX_ERROR_CODES(X) \
-    X(None, 0, u"None") \
-    X(Warning, 1, u"Warning") \
-    X(NoMemory, 2, u"Insufficient memory to complete the operation") \
-    X(UnsupportedFieldType, 3, u"Unsupported field type") \
-    X(InvalidHandle, 4, u"Unexpected internal error. DBX Object such as a connection, command, or reader may already be closed.") \
-    X(NotSupported, 5, u"Not supported") \
-    X(InvalidTime, 6, u"Invalid time") \
-    X(InvalidType, 7, u"Invalid type") \
-    X(InvalidOrdinal, 8, u"Invalid ordinal") \
-    X(InvalidParameter, 9, u"Invalid parameter") \
-    X(EOF_, 10, u"No more rows") \
-    X(ParameterNotSet, 11, u"Parameter not set") \
-    X(InvalidUserOrPassword, 12, u"Invalid username or password") \
-    X(InvalidPrecision, 13, u"Invalid precision") \
-    X(InvalidLength, 14, u"Invalid length") \
-    X(InvalidIsolationLevel, 15, u"Invalid isolation level") \
-    X(InvalidTransactionId, 16, u"Invalid transaction id") \
-    X(DuplicateTransactionId, 17, u"Duplicate transaction id") \
-    X(TransactionActive, 19, u"Transaction active") \
-    X(MultipleTransactionNotEnabled, 20, u"Multiple transaction not enabled") \
-    X(ConnectionFailed, 21, u"Connection failed") \
-    X(DriverInitFailed, 22, u"Driver could not be properly initialized.  Client library may be missing, not " \
-      u"installed properly, of the wrong version, or the driver may be missing from the system path.") \
-    X(OptimisticLockFailed, 23, u"Optimistic lock failed") \
-    X(InvalidReference, 24, u"Invalid reference") \
-    X(NoTable, 25, u"No table") \
-    X(MissingParameterMarker, 26, u"Missing parameter marker") \
-    X(NotImplemented, 27, u"Not implemented") \
-    X(DriverIncompatible, 28, u"Driver incompatible") \
-    X(InvalidArgument, 29, u"Invalid argument") \
-    X(InvalidOperation, 30, nullptr) \
-    X(UnrecognizedCommandType, 31, u"Unrecognized command type.") \
-    X(SchemaNameUnspecified, 33, u"Schema or user name separated by a '.' must be specified.") \
-    X(DatabaseUnspecified, 34, u"Database must be specified.") \
-    X(LibraryNameUnspecified, 35, u"LibraryName must be specified.") \
-    X(GetDriverFuncUnspecified, 36, u"GetDriverFunc must be specified.") \
-    X(VendorLibUnspecified, 37, u"VendorLib must be specified") \
-    X(NoData, 100, u"No data") \
+#define KALIMDAR_DBX_ERROR_CODES(X)                                                                             \
+    X(None, 0, u"None")                                                                                         \
+    X(Warning, 1, u"Warning")                                                                                   \
+    X(NoMemory, 2, u"Insufficient memory to complete the operation")                                            \
+    X(UnsupportedFieldType, 3, u"Unsupported field type")                                                       \
+    X(InvalidHandle, 4,                                                                                         \
+      u"Unexpected internal error. DBX Object such as a connection, command, or reader may already be closed.") \
+    X(NotSupported, 5, u"Not supported")                                                                        \
+    X(InvalidTime, 6, u"Invalid time")                                                                          \
+    X(InvalidType, 7, u"Invalid type")                                                                          \
+    X(InvalidOrdinal, 8, u"Invalid ordinal")                                                                    \
+    X(InvalidParameter, 9, u"Invalid parameter")                                                                \
+    X(EOF_, 10, u"No more rows")                                                                                \
+    X(ParameterNotSet, 11, u"Parameter not set")                                                                \
+    X(InvalidUserOrPassword, 12, u"Invalid username or password")                                               \
+    X(InvalidPrecision, 13, u"Invalid precision")                                                               \
+    X(InvalidLength, 14, u"Invalid length")                                                                     \
+    X(InvalidIsolationLevel, 15, u"Invalid isolation level")                                                    \
+    X(InvalidTransactionId, 16, u"Invalid transaction id")                                                      \
+    X(DuplicateTransactionId, 17, u"Duplicate transaction id")                                                  \
+    X(TransactionActive, 19, u"Transaction active")                                                             \
+    X(MultipleTransactionNotEnabled, 20, u"Multiple transaction not enabled")                                   \
+    X(ConnectionFailed, 21, u"Connection failed")                                                               \
+    X(DriverInitFailed, 22,                                                                                     \
+      u"Driver could not be properly initialized.  Client library may be missing, not "                         \
+      u"installed properly, of the wrong version, or the driver may be missing from the system path.")          \
+    X(OptimisticLockFailed, 23, u"Optimistic lock failed")                                                      \
+    X(InvalidReference, 24, u"Invalid reference")                                                               \
+    X(NoTable, 25, u"No table")                                                                                 \
+    X(MissingParameterMarker, 26, u"Missing parameter marker")                                                  \
+    X(NotImplemented, 27, u"Not implemented")                                                                   \
+    X(DriverIncompatible, 28, u"Driver incompatible")                                                           \
+    X(InvalidArgument, 29, u"Invalid argument")                                                                 \
+    X(InvalidOperation, 30, nullptr)                                                                            \
+    X(UnrecognizedCommandType, 31, u"Unrecognized command type.")                                               \
+    X(SchemaNameUnspecified, 33, u"Schema or user name separated by a '.' must be specified.")                  \
+    X(DatabaseUnspecified, 34, u"Database must be specified.")                                                  \
+    X(LibraryNameUnspecified, 35, u"LibraryName must be specified.")                                            \
+    X(GetDriverFuncUnspecified, 36, u"GetDriverFunc must be specified.")                                        \
+    X(VendorLibUnspecified, 37, u"VendorLib must be specified")                                                 \
+    X(NoData, 100, u"No data")                                                                                  \
     X(VendorError, 101, u"Vendor error")
 
 namespace TDBXErrorCodes {

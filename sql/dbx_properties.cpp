@@ -47,10 +47,8 @@ void TDBXProperties::MergeProperties(const rtl::TStringList& List) {
     for (int i = 0; i < List.Count(); ++i) {
         const String name = List.Names(i);
         const int index = FProperties.IndexOfName(name);
-        if (index >= 0)
-            FProperties.SetString(index, FProperties.Names(index) + u"=" + List.ValueFromIndex(i));
-        else
-            FProperties.Add(List.Strings(i));
+        if (index >= 0) FProperties.SetString(index, FProperties.Names(index) + u"=" + List.ValueFromIndex(i));
+        else FProperties.Add(List.Strings(i));
     }
     FProperties.EndUpdate();
 }
@@ -74,8 +72,7 @@ int TDBXProperties::GetInteger(StringView Name) const {
 String TDBXProperties::GetRequiredValue(StringView Name) const {
     String value = GetValue(Name);
     if (value.empty())
-        RaiseDBXError(FDBXContext.get(), TDBXErrorCodes::InvalidArgument,
-                      rtl::Format(u"%s property not set", {Name}));
+        RaiseDBXError(FDBXContext.get(), TDBXErrorCodes::InvalidArgument, rtl::Format(u"%s property not set", {Name}));
     return value;
 }
 

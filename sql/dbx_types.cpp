@@ -7,12 +7,13 @@ namespace sql {
 TDBXValueType::TDBXValueType(TDBXContextPtr Context) : FDBXContext(std::move(Context)) {}
 
 String TDBXValueType::DataTypeName(int DataType) {
-    static const char16_t* const Names[TDBXDataTypes::MaxBaseTypes] = {
+    static const char16_t* const Names[TDBXDataTypes::MaxBaseTypes] = {// clang-format off
         u"UNKNOWN", u"ZSTRING", u"DATE", u"BLOB", u"BOOL", u"INT16", u"INT32", u"DOUBLE",
         u"BCD", u"BYTES", u"TIME", u"DATETIME", u"UINT16", u"UINT32", nullptr, u"VARBYTES",
         nullptr, u"CURSOR", u"INT64", u"UINT64", u"ADT", u"ARRAY_TYPE", u"REF", u"TABLE",
         u"TIMESTAMP", u"Currency", u"WideString", u"SINGLE", u"INT8", u"UINT8", nullptr, nullptr,
         nullptr, nullptr, nullptr, u"Variant", u"TIMESTAMPOFFSET", u"JSON", nullptr};
+    // clang-format on
     if (DataType >= 0 && DataType < TDBXDataTypes::MaxBaseTypes && Names[DataType])
         return String(u"TDBXTypes.") + Names[DataType];
     return u"TDBXTypes.UNKNOWN(" + rtl::IntToStr(DataType) + u")";
@@ -114,7 +115,9 @@ void TDBXValueType::SetSize(std::int64_t Size) {
 }
 
 void TDBXValueType::SetHidden(bool Hidden) { SetFlag(TDBXValueTypeFlags::Hidden, Hidden); }
-void TDBXValueType::SetValueParameter(bool ValueParameter) { SetFlag(TDBXValueTypeFlags::ValueParameter, ValueParameter); }
+void TDBXValueType::SetValueParameter(bool ValueParameter) {
+    SetFlag(TDBXValueTypeFlags::ValueParameter, ValueParameter);
+}
 void TDBXValueType::SetLiteral(bool Literal) { SetFlag(TDBXValueTypeFlags::Literal, Literal); }
 
 std::unique_ptr<TDBXValueType> TDBXDriverHelp::CreateTDBXValueType(const TDBXContextPtr& Context) {

@@ -77,7 +77,7 @@ constexpr int BinarySubType = 23;   // raw bytes
 constexpr int AutoIncSubType = 29;  // a 32-bit integer the database numbers
 constexpr int FixedSubType = 31;    // fixed-length characters
 constexpr int WideMemoSubType = 32;
-constexpr int HMemoSubType = 33;    // single-byte memo
+constexpr int HMemoSubType = 33;  // single-byte memo
 constexpr int LastBlobSubType = 36;
 }  // namespace TDBXSubDataTypes
 

@@ -14,8 +14,7 @@ TDBXWritableValue& TDBXValueByteReader::ValueOf(int Ordinal, bool& IsNull) {
     return value;
 }
 
-void TDBXValueByteReader::Put(std::span<std::uint8_t> Value, std::int64_t Offset, const void* Data,
-                              std::size_t Size) {
+void TDBXValueByteReader::Put(std::span<std::uint8_t> Value, std::int64_t Offset, const void* Data, std::size_t Size) {
     if (Offset < 0 || Offset + static_cast<std::int64_t>(Size) > static_cast<std::int64_t>(Value.size()))
         RaiseDBXError(FDBXContext.get(), TDBXErrorCodes::InvalidLength, u"");
     std::memcpy(Value.data() + Offset, Data, Size);
@@ -57,13 +56,12 @@ void TDBXValueByteReader::GetAnsiString(int Ordinal, std::span<std::uint8_t> Val
     CopyTerminated(text.data(), text.size(), 1, Value);
 }
 
-#define KALIMDAR_DBX_VALUE_GETTER(Getter)                                                                  \
-    void TDBXValueByteReader::Getter(int Ordinal, std::span<std::uint8_t> Value, std::int64_t Offset,      \
-                                     bool& IsNull) {                                                       \
-        TDBXWritableValue& value = ValueOf(Ordinal, IsNull);                                               \
-        if (IsNull) return;                                                                                \
-        const auto v = value.Getter();                                                                     \
-        Put(Value, Offset, &v, sizeof v);                                                                  \
+#define KALIMDAR_DBX_VALUE_GETTER(Getter)                                                                             \
+    void TDBXValueByteReader::Getter(int Ordinal, std::span<std::uint8_t> Value, std::int64_t Offset, bool& IsNull) { \
+        TDBXWritableValue& value = ValueOf(Ordinal, IsNull);                                                          \
+        if (IsNull) return;                                                                                           \
+        const auto v = value.Getter();                                                                                \
+        Put(Value, Offset, &v, sizeof v);                                                                             \
     }
 KALIMDAR_DBX_VALUE_GETTER(GetUInt8)
 KALIMDAR_DBX_VALUE_GETTER(GetInt8)

@@ -104,10 +104,10 @@ std::unique_ptr<TDBXWritableValue> Make(std::unique_ptr<TDBXValueType>& ValueTyp
 
 std::unique_ptr<TDBXWritableValue> MakeBytesValue(std::unique_ptr<TDBXValueType>& ValueType) {
     switch (ValueType->GetSubType()) {
-    case TDBXSubDataTypes::MemoSubType:
-    case TDBXSubDataTypes::HMemoSubType: return Make<TDBXAnsiMemoValue>(ValueType);
-    case TDBXSubDataTypes::WideMemoSubType: return Make<TDBXWideMemoValue>(ValueType);
-    default: return Make<TDBXStreamValue>(ValueType);
+        case TDBXSubDataTypes::MemoSubType:
+        case TDBXSubDataTypes::HMemoSubType: return Make<TDBXAnsiMemoValue>(ValueType);
+        case TDBXSubDataTypes::WideMemoSubType: return Make<TDBXWideMemoValue>(ValueType);
+        default: return Make<TDBXStreamValue>(ValueType);
     }
 }
 
@@ -122,39 +122,39 @@ std::unique_ptr<TDBXWritableValue> TDBXValue::CreateValue(const TDBXContextPtr& 
     if (!value) {
         namespace T = TDBXDataTypes;
         switch (ValueType->GetDataType()) {
-        case T::AnsiStringType: value = Make<TDBXAnsiStringBuilderValue>(ValueType); break;
-        case T::DateType: value = Make<TDBXDateValue>(ValueType); break;
-        case T::BlobType:
-        case T::BytesType:
-        case T::VarBytesType:
-        case T::AdtType:
-        case T::ArrayType: value = MakeBytesValue(ValueType); break;
-        case T::BooleanType: value = Make<TDBXBooleanValue>(ValueType); break;
-        case T::Int16Type: value = Make<TDBXInt16Value>(ValueType); break;
-        case T::Int32Type: value = Make<TDBXInt32Value>(ValueType); break;
-        case T::DoubleType: value = Make<TDBXDoubleValue>(ValueType); break;
-        case T::BcdType:
-        case T::CurrencyType: value = Make<TDBXBcdValue>(ValueType); break;
-        case T::TimeType: value = Make<TDBXTimeValue>(ValueType); break;
-        case T::DateTimeType:
-        case T::TimeStampType: value = Make<TDBXTimeStampValue>(ValueType); break;
-        case T::UInt16Type: value = Make<TDBXUInt16Value>(ValueType); break;
-        case T::CursorType: value = Make<TDBXCursorValue>(ValueType); break;
-        case T::Int64Type: value = Make<TDBXInt64Value>(ValueType); break;
-        case T::TableType: value = Make<TDBXReaderValue>(ValueType); break;
-        case T::WideStringType: value = Make<TDBXWideStringBuilderValue>(ValueType); break;
-        case T::SingleType: value = Make<TDBXSingleValue>(ValueType); break;
-        case T::Int8Type: value = Make<TDBXInt8Value>(ValueType); break;
-        case T::UInt8Type: value = Make<TDBXUInt8Value>(ValueType); break;
-        case T::BinaryBlobType:
-        case T::VariantType: value = Make<TDBXStreamValue>(ValueType); break;
-        case T::DBXConnectionType: value = Make<TDBXConnectionValue>(ValueType); break;
-        case T::TimeStampOffsetType: value = Make<TDBXTimeStampOffsetValue>(ValueType); break;
-        case T::JsonValueType: value = Make<TDBXJSONValue>(ValueType); break;
-        case T::CallbackType: value = Make<TDBXCallbackValue>(ValueType); break;
-        default:
-            RaiseDBXError(Context.get(), TDBXErrorCodes::UnsupportedFieldType,
-                          rtl::Format(u"Unexpected data type %s", {rtl::IntToStr(ValueType->GetDataType())}));
+            case T::AnsiStringType: value = Make<TDBXAnsiStringBuilderValue>(ValueType); break;
+            case T::DateType: value = Make<TDBXDateValue>(ValueType); break;
+            case T::BlobType:
+            case T::BytesType:
+            case T::VarBytesType:
+            case T::AdtType:
+            case T::ArrayType: value = MakeBytesValue(ValueType); break;
+            case T::BooleanType: value = Make<TDBXBooleanValue>(ValueType); break;
+            case T::Int16Type: value = Make<TDBXInt16Value>(ValueType); break;
+            case T::Int32Type: value = Make<TDBXInt32Value>(ValueType); break;
+            case T::DoubleType: value = Make<TDBXDoubleValue>(ValueType); break;
+            case T::BcdType:
+            case T::CurrencyType: value = Make<TDBXBcdValue>(ValueType); break;
+            case T::TimeType: value = Make<TDBXTimeValue>(ValueType); break;
+            case T::DateTimeType:
+            case T::TimeStampType: value = Make<TDBXTimeStampValue>(ValueType); break;
+            case T::UInt16Type: value = Make<TDBXUInt16Value>(ValueType); break;
+            case T::CursorType: value = Make<TDBXCursorValue>(ValueType); break;
+            case T::Int64Type: value = Make<TDBXInt64Value>(ValueType); break;
+            case T::TableType: value = Make<TDBXReaderValue>(ValueType); break;
+            case T::WideStringType: value = Make<TDBXWideStringBuilderValue>(ValueType); break;
+            case T::SingleType: value = Make<TDBXSingleValue>(ValueType); break;
+            case T::Int8Type: value = Make<TDBXInt8Value>(ValueType); break;
+            case T::UInt8Type: value = Make<TDBXUInt8Value>(ValueType); break;
+            case T::BinaryBlobType:
+            case T::VariantType: value = Make<TDBXStreamValue>(ValueType); break;
+            case T::DBXConnectionType: value = Make<TDBXConnectionValue>(ValueType); break;
+            case T::TimeStampOffsetType: value = Make<TDBXTimeStampOffsetValue>(ValueType); break;
+            case T::JsonValueType: value = Make<TDBXJSONValue>(ValueType); break;
+            case T::CallbackType: value = Make<TDBXCallbackValue>(ValueType); break;
+            default:
+                RaiseDBXError(Context.get(), TDBXErrorCodes::UnsupportedFieldType,
+                              rtl::Format(u"Unexpected data type %s", {rtl::IntToStr(ValueType->GetDataType())}));
         }
     }
     value->GetValueType().SetDbxRow(Row);
@@ -212,9 +212,9 @@ void TDBXWritableValue::SetNull() {
 
 // ---- scalar values ----------------------------------------------------------
 
-#define KALIMDAR_DBX_INTEGER_CONVERSIONS(Class, Getter)                                          \
-    String Class::GetAsString() { return IsNull() ? String() : rtl::IntToStr(Getter()); }       \
-    rtl::Variant Class::GetAsVariant() {                                                         \
+#define KALIMDAR_DBX_INTEGER_CONVERSIONS(Class, Getter)                                             \
+    String Class::GetAsString() { return IsNull() ? String() : rtl::IntToStr(Getter()); }           \
+    rtl::Variant Class::GetAsVariant() {                                                            \
         return IsNull() ? rtl::Variant::Null() : rtl::Variant(static_cast<std::int64_t>(Getter())); \
     }
 KALIMDAR_DBX_INTEGER_CONVERSIONS(TDBXInt8Value, GetInt8)
@@ -359,9 +359,7 @@ std::string TDBXAnsiMemoValue::GetAnsiString() {
 
 String TDBXAnsiMemoValue::GetAsString() { return rtl::Utf8ToString(GetAnsiString()); }
 
-rtl::Variant TDBXAnsiMemoValue::GetAsVariant() {
-    return IsNull() ? rtl::Variant::Null() : rtl::Variant(GetAsString());
-}
+rtl::Variant TDBXAnsiMemoValue::GetAsVariant() { return IsNull() ? rtl::Variant::Null() : rtl::Variant(GetAsString()); }
 
 std::unique_ptr<rtl::TStream> TDBXStreamValue::GetStream() {
     if (NeedsFetch()) FetchBytes();

@@ -130,8 +130,9 @@ public:
     virtual void SetAnsiMemo(TDBXWritableValue& DbxValue, const std::string& Value);
     virtual void SetDBXReader(TDBXWritableValue& DbxValue, TDBXReader* Value);
     virtual void SetDBXConnection(TDBXWritableValue& DbxValue, TDBXConnection* Value);
-    virtual void SetDynamicBytes(TDBXWritableValue& DbxValue, std::int64_t Offset, const std::vector<std::uint8_t>& Buffer,
-                                 std::int64_t BufferOffset, std::int64_t Length);
+    virtual void SetDynamicBytes(TDBXWritableValue& DbxValue, std::int64_t Offset,
+                                 const std::vector<std::uint8_t>& Buffer, std::int64_t BufferOffset,
+                                 std::int64_t Length);
     virtual void SetValueType(TDBXWritableValue& DbxValue);
 
     // A value object of the row's own making for ValueType, or none.
@@ -261,18 +262,18 @@ protected:
     T FValue{};
 };
 
-#define KALIMDAR_DBX_INTEGER_VALUE(Class, Type, Code, Getter)                       \
-    class Class : public TDBXScalarValue<Type, Code> {                              \
-    public:                                                                         \
-        using TDBXScalarValue::TDBXScalarValue;                                     \
-        Type Getter() override { return Typed(Code); }                              \
-        std::int64_t GetAsInt64() override { return Typed(Code); }                  \
-        double GetAsDouble() override { return static_cast<double>(Typed(Code)); }  \
-        String GetAsString() override;                                              \
-        rtl::Variant GetAsVariant() override;                                       \
-                                                                                    \
-    protected:                                                                      \
-        Fetcher RowGetter() const override { return &TDBXRow::Getter; }             \
+#define KALIMDAR_DBX_INTEGER_VALUE(Class, Type, Code, Getter)                      \
+    class Class : public TDBXScalarValue<Type, Code> {                             \
+    public:                                                                        \
+        using TDBXScalarValue::TDBXScalarValue;                                    \
+        Type Getter() override { return Typed(Code); }                             \
+        std::int64_t GetAsInt64() override { return Typed(Code); }                 \
+        double GetAsDouble() override { return static_cast<double>(Typed(Code)); } \
+        String GetAsString() override;                                             \
+        rtl::Variant GetAsVariant() override;                                      \
+                                                                                   \
+    protected:                                                                     \
+        Fetcher RowGetter() const override { return &TDBXRow::Getter; }            \
     };
 
 KALIMDAR_DBX_INTEGER_VALUE(TDBXInt8Value, std::int8_t, TDBXDataTypes::Int8Type, GetInt8)

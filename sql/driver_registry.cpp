@@ -68,7 +68,8 @@ void TDBXDriverRegistry::RegisterDriverClass(const String& DriverName, TDBXDrive
 void TDBXDriverRegistry::UnregisterDriverClass(const String& DriverName) {
     std::lock_guard lock(DriverListLock());
     if (TDBXDriverRegistry* registry = DBXDriverRegistry())
-        std::erase_if(registry->FDriverClasses, [&](const auto& entry) { return rtl::SameText(entry.first, DriverName); });
+        std::erase_if(registry->FDriverClasses,
+                      [&](const auto& entry) { return rtl::SameText(entry.first, DriverName); });
 }
 
 void TDBXDriverRegistry::UnloadDriver(const String& DriverName) {
@@ -182,11 +183,11 @@ void TDBXDriver::LoadMetaDataCommandFactory(const String& ClassName, const Strin
     instance.release();
     FMetaDataCommandFactory.reset(factory);
     TDBXCommandFactory* created = FMetaDataCommandFactory.get();
-    AddCommandFactory(TDBXCommandTypes::DbxMetaData,
-                      [created](const TDBXContextPtr& Context, TDBXConnection& Connection,
-                                TDBXMorphicCommand& MorphicCommand) {
-                          return created->CreateCommand(Context, Connection, MorphicCommand);
-                      });
+    AddCommandFactory(
+        TDBXCommandTypes::DbxMetaData,
+        [created](const TDBXContextPtr& Context, TDBXConnection& Connection, TDBXMorphicCommand& MorphicCommand) {
+            return created->CreateCommand(Context, Connection, MorphicCommand);
+        });
 }
 
 // ---- TDBXDelegateDriver -----------------------------------------------------
@@ -257,8 +258,7 @@ std::unique_ptr<TRegisteredObject> TClassRegistry::CreateInstance(const String& 
     {
         std::lock_guard lock(FLock);
         const Entry* entry = Find(ClassName);
-        if (!entry || !entry->Class)
-            throw EClassRegistryError(rtl::Format(u"%s class is not registered", {ClassName}));
+        if (!entry || !entry->Class) throw EClassRegistryError(rtl::Format(u"%s class is not registered", {ClassName}));
         create = entry->Class;
     }
     return create();

@@ -200,7 +200,8 @@ void TSQLConnection::DoConnect() {
             props->SetEvent(ValidatePeerCertificateEventName,
                             TValidatePeerCertificateEvent(
                                 [this](rtl::TComponent*, const String& Certificate, int Depth, bool& Accept) {
-                                    if (OnValidatePeerCertificate) OnValidatePeerCertificate(*this, Certificate, Depth, Accept);
+                                    if (OnValidatePeerCertificate)
+                                        OnValidatePeerCertificate(*this, Certificate, Depth, Accept);
                                 }));
             {
                 FactoryLock lock;

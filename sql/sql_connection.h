@@ -21,9 +21,11 @@ class TDBXProperties;
 class TCustomSQLDataSet;
 struct TDBXTraceInfo;
 
+// clang-format off
 enum TConnectionState {
     csStateClosed, csStateOpen, csStateConnecting, csStateExecuting, csStateFetching, csStateDisconnecting
 };
+// clang-format on
 
 enum TConnectionAction { eConnect, eReconnect, eDisconnect };
 

@@ -51,21 +51,25 @@ std::span<std::uint8_t> Span(rtl::TBytes& Bytes, std::size_t Size) {
 
 TFieldType FieldTypeOfDataType(int DataType) {
     static constexpr TFieldType kMap[] = {
+        // clang-format off
         ftUnknown,  ftString,   ftDate,      ftBlob,      ftBoolean,   ftSmallint, ftInteger, ftFloat,
         ftFMTBcd,   ftBytes,    ftTime,      ftDateTime,  ftWord,      ftInteger,  ftUnknown, ftVarBytes,
         ftUnknown,  ftCursor,   ftLargeint,  ftLargeint,  ftADT,       ftArray,    ftReference, ftDataSet,
         ftTimeStamp, ftBCD,     ftWideString, ftSingle,   ftShortint,  ftByte,     ftUnknown, ftUnknown,
         ftUnknown,  ftUnknown,  ftUnknown,   ftVariant,   ftTimeStampOffset, ftObject, ftObject,
     };
+    // clang-format on
     if (DataType < 0 || DataType >= static_cast<int>(std::size(kMap))) return ftUnknown;
     return kMap[DataType];
 }
 
 TFieldType FieldTypeOfBlobSubType(int SubType) {
     static constexpr TFieldType kMap[] = {
+        // clang-format off
         ftMemo, ftBlob, ftFmtMemo, ftParadoxOle, ftGraphic, ftDBaseOle, ftTypedBinary, ftBlob,
         ftBlob, ftBlob, ftWideMemo, ftOraClob,   ftOraBlob, ftBlob,     ftBlob,
     };
+    // clang-format on
     if (SubType < TDBXSubDataTypes::MemoSubType || SubType > TDBXSubDataTypes::LastBlobSubType) return ftBlob;
     return kMap[SubType - TDBXSubDataTypes::MemoSubType];
 }
@@ -342,7 +346,8 @@ void TCustomSQLDataSet::AddFieldDesc(const TFLDDesc& FldDesc, int& FieldNo, bool
             break;
         case TDBXDataTypes::BlobType:
             size = units1;
-            if (FldDesc.iSubType >= TDBXSubDataTypes::MemoSubType && FldDesc.iSubType <= TDBXSubDataTypes::LastBlobSubType)
+            if (FldDesc.iSubType >= TDBXSubDataTypes::MemoSubType &&
+                FldDesc.iSubType <= TDBXSubDataTypes::LastBlobSubType)
                 fieldType = FieldTypeOfBlobSubType(FldDesc.iSubType);
             break;
         case TDBXDataTypes::Int16Type:
@@ -483,8 +488,7 @@ bool TCustomSQLDataSet::GetFieldData(TField* Field, void* Buffer) {
             reader.GetByteLength(ordinal, length, isNull);
             return !isNull;
         }
-        default:
-            reader.GetBytes(ordinal, 0, prepare(dataSize, 0), 0, static_cast<std::int64_t>(dataSize), isNull);
+        default: reader.GetBytes(ordinal, 0, prepare(dataSize, 0), 0, static_cast<std::int64_t>(dataSize), isNull);
     }
     if (isNull) return false;
     if (Buffer && size > 0) std::memcpy(Buffer, FFieldBuffer.data(), size);

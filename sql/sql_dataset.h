@@ -189,7 +189,7 @@ private:
     // count statement would certainly count the same (nothing otherwise).
     std::optional<int> CountFromCompleteRead(const TCountDerivation& Count);
 
-    std::vector<int> FColumnTypes;  // driver data type of each column
+    std::vector<int> FColumnTypes;                          // driver data type of each column
     std::unique_ptr<TDBXValueByteReader> FValueByteReader;  // made by ByteReader, freed with the reader
     data::TRecordBufferPool FRecordBuffers;
     // Rows the reader gave since the statement last ran, and the database's

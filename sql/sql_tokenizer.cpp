@@ -128,11 +128,13 @@ TSQLToken NextSQLTokenEx(StringView SQL, std::size_t& Pos, String& Token, TSQLTo
         TSQLToken Token;
     };
     static constexpr Keyword kKeywords[] = {
+        // clang-format off
         {u"SELECT", stSelect}, {u"FROM", stFrom},     {u"WHERE", stWhere},   {u"HAVING", stHaving},
         {u"UNION", stUnion},   {u"PLAN", stPlan},     {u"DISTINCT", stDistinct}, {u"AND", stAnd},
         {u"OR", stOr},         {u"LIKE", stLike},     {u"ASC", stAscending}, {u"ASCENDING", stAscending},
         {u"DESC", stDescending}, {u"DESCENDING", stDescending},
     };
+    // clang-format on
     for (const Keyword& k : kKeywords)
         if (rtl::SameText(Token, k.Word)) return k.Token;
     if (rtl::SameText(Token, u"GROUP") && TakeWord(SQL, Pos, u"BY")) return stGroupBy;
@@ -264,7 +266,8 @@ std::vector<TLexToken> Lex(StringView SQL) {
             i = end == StringView::npos ? SQL.size() : end + 2;
         } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
             i = SkipQuoted(SQL, i);
-            tokens.push_back({c == u'\'' ? TLexKind::Literal : TLexKind::QuotedName, start, SQL.substr(start, i - start)});
+            tokens.push_back(
+                {c == u'\'' ? TLexKind::Literal : TLexKind::QuotedName, start, SQL.substr(start, i - start)});
         } else if (c >= u'0' && c <= u'9') {
             while (i < SQL.size() && (IsIdentChar(SQL[i]) || SQL[i] == u'.')) ++i;
             tokens.push_back({TLexKind::Number, start, SQL.substr(start, i - start)});
@@ -291,8 +294,10 @@ bool IsName(const TLexToken& Token) { return Token.Kind == TLexKind::Word || Tok
 
 // Words that, outside parentheses, would make the rows differ from the count.
 bool ChangesTheRows(const TLexToken& Token) {
+    // clang-format off
     static constexpr StringView Words[] = {u"group",   u"having", u"window", u"union",  u"intersect", u"except",
                                            u"offset",  u"select", u"from",   u"values", u"join"};
+    // clang-format on
     for (StringView w : Words)
         if (IsWord(Token, w)) return true;
     return IsSymbol(Token, u';');

@@ -14,11 +14,13 @@ namespace sql {
 using rtl::String;
 using rtl::StringView;
 
+// clang-format off
 enum TSQLToken {
     stUnknown, stTableName, stFieldName, stAscending, stDescending, stSelect, stFrom, stWhere, stGroupBy,
     stHaving, stUnion, stPlan, stOrderBy, stForUpdate, stEnd, stPredicate, stValue, stIsNull, stIsNotNull,
     stLike, stAnd, stOr, stNumber, stAllFields, stComment, stDistinct
 };
+// clang-format on
 
 // How the tokenizer gives identifiers: quotes kept or removed, and the case
 // of table and field names.

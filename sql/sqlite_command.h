@@ -28,9 +28,9 @@ String SqliteStatementText(StringView Text);
 // what they were made from: they serve the next execution of the same
 // compiled statement whose first row has the same storage classes.
 struct TSqliteColumnsDescribed {
-    int Compilations = -1;              // the statement's recompilations then
-    bool TableMetaData = false;         // described from the table metadata
-    std::vector<int> StorageClasses;    // of the first row; empty without one
+    int Compilations = -1;            // the statement's recompilations then
+    bool TableMetaData = false;       // described from the table metadata
+    std::vector<int> StorageClasses;  // of the first row; empty without one
     std::vector<std::unique_ptr<TDBXValueType>> Descriptions;
 };
 

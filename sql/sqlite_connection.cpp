@@ -6,8 +6,8 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "rtl/format.h"
@@ -30,12 +30,14 @@ namespace {
 // application defined) makes a statement's result a matter of the moment.
 bool IsRepeatableFunction(const char* Name) {
     static constexpr std::string_view Names[] = {
+        // clang-format off
         "abs",     "avg",     "char",   "coalesce", "concat",     "concat_ws", "count",  "format",
         "glob",    "group_concat",      "hex",      "iif",        "ifnull",    "instr",  "length",
         "like",    "likelihood",        "likely",   "lower",      "ltrim",     "max",    "min",
         "nullif",  "octet_length",      "printf",   "quote",      "replace",   "round",  "rtrim",
         "sign",    "string_agg",        "substr",   "substring",  "sum",       "total",  "trim",
         "typeof",  "unhex",   "unicode", "unlikely", "upper",     "zeroblob"};
+    // clang-format on
     const std::string_view name(Name);
     for (std::string_view n : Names) {
         if (n.size() != name.size()) continue;
@@ -118,8 +120,7 @@ bool TDBXSqliteConnection::PrepareVersionStatement() {
 std::optional<TDBXDataVersion> TDBXSqliteConnection::GetDataVersion() {
     sqlite3* db = FConnectionHandle.get();
     if (!db) return std::nullopt;
-    if ((!FVersionStatement || FVersionChangeCount != FChangeCount) && !PrepareVersionStatement())
-        return std::nullopt;
+    if ((!FVersionStatement || FVersionChangeCount != FChangeCount) && !PrepareVersionStatement()) return std::nullopt;
     TDBXDataVersion version;
     version.Readings = {FChangeCount, sqlite3_total_changes64(db)};
     sqlite3_stmt* statement = FVersionStatement.get();
@@ -141,12 +142,11 @@ std::optional<TDBXDataVersion> TDBXSqliteConnection::GetDataVersion() {
     return version;
 }
 
-int TDBXSqliteConnection::PrepareNotingReads(const String& Text, sqlite3_stmt** Statement,
-                                              TDBXStatementReads& Reads) {
+int TDBXSqliteConnection::PrepareNotingReads(const String& Text, sqlite3_stmt** Statement, TDBXStatementReads& Reads) {
     FReads = &Reads;
     const void* tail = nullptr;
-    const int result = sqlite3_prepare16_v2(FConnectionHandle.get(), Text.c_str(),
-                                            static_cast<int>(Text.size() * 2), Statement, &tail);
+    const int result = sqlite3_prepare16_v2(FConnectionHandle.get(), Text.c_str(), static_cast<int>(Text.size() * 2),
+                                            Statement, &tail);
     FReads = nullptr;
     if (result == SQLITE_OK && *Statement) {
         if (!sqlite3_stmt_readonly(*Statement)) Reads.Repeatable = false;
@@ -189,8 +189,7 @@ TDBXSqliteConnection::TFileIdentity TDBXSqliteConnection::FileIdentity() const {
     const auto modified = std::filesystem::last_write_time(file, error);
     if (error) return identity;
     identity.Size = static_cast<long long>(size);
-    identity.ModifiedNs =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
+    identity.ModifiedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(modified.time_since_epoch()).count();
     return identity;
 }
 

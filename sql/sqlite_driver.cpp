@@ -3,8 +3,8 @@
 #include <sqlite3.h>
 
 #include "sql/driver_registry.h"
-#include "sql/sqlite_connection.h"
 #include "sql/sqlite_command.h"
+#include "sql/sqlite_connection.h"
 #include "sql/sqlite_metadata.h"
 
 namespace sql {

@@ -104,14 +104,19 @@ protected:
         return std::make_unique<TDBXFixedReader>(
             FDBXContext,
             std::vector<TDBXFixedReader::Column>{
+                // clang-format off
                 {u"QuoteChar", T::WideStringType, 2, quote},
                 {u"ProcedureQuoteChar", T::WideStringType, 2, quote},
+                // clang-format on
                 {u"MaxCommands", T::Int32Type, 4, rtl::Variant(std::int32_t(0))},
+                // clang-format off
                 {u"SupportsTransactions", T::BooleanType, 1, yes},
                 {u"SupportsNestedTransactions", T::BooleanType, 1, yes},
                 {u"SupportsRowSetSize", T::BooleanType, 1, no},
+                // clang-format on
                 {u"ProductVersion", T::WideStringType, 128, rtl::Variant(FMetaConnection.GetProductVersion())},
                 {u"ProductName", T::WideStringType, 128, rtl::Variant(u"Sqlite")},
+                // clang-format off
                 {u"QuotePrefix", T::WideStringType, 2, quote},
                 {u"QuoteSuffix", T::WideStringType, 2, quote},
                 {u"SupportsLowerCaseIdentifiers", T::BooleanType, 1, yes},
@@ -121,6 +126,7 @@ protected:
                 {u"SupportsCatalogFunctions", T::BooleanType, 1, no},
                 {u"SupportsCatalogs", T::BooleanType, 1, no},
                 {u"SupportsSchemas", T::BooleanType, 1, no},
+                // clang-format on
             });
     }
     void DerivedExecuteUpdate() override {

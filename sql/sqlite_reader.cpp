@@ -19,7 +19,8 @@ void PutLittleEndian(std::span<std::uint8_t> Buffer, std::int64_t Offset, std::u
                      const TDBXContextPtr& Context) {
     if (Offset < 0 || Offset + Width > static_cast<std::int64_t>(Buffer.size()))
         RaiseDBXError(Context.get(), TDBXErrorCodes::InvalidLength, u"");
-    for (int i = 0; i < Width; ++i) Buffer[static_cast<std::size_t>(Offset + i)] = static_cast<std::uint8_t>(Value >> (8 * i));
+    for (int i = 0; i < Width; ++i)
+        Buffer[static_cast<std::size_t>(Offset + i)] = static_cast<std::uint8_t>(Value >> (8 * i));
 }
 
 // Copies Count bytes of Source (which holds Size) from Offset into Buffer at
@@ -29,7 +30,8 @@ std::int64_t CopyBytes(const void* Source, std::int64_t Size, std::int64_t Offse
     if (!Source || Offset < 0 || BufferOffset < 0 || Offset >= Size || BufferOffset >= Room) return 0;
     const std::int64_t n = std::max<std::int64_t>(0, std::min({Count, Size - Offset, Room - BufferOffset}));
     if (n > 0)
-        std::memcpy(Buffer + BufferOffset, static_cast<const std::uint8_t*>(Source) + Offset, static_cast<std::size_t>(n));
+        std::memcpy(Buffer + BufferOffset, static_cast<const std::uint8_t*>(Source) + Offset,
+                    static_cast<std::size_t>(n));
     return n;
 }
 
@@ -78,8 +80,7 @@ using TColumnText8 = const char* (*)(sqlite3_stmt*, int);
 // then forgets; only the UTF-8 text, which needs no conversion, tells the
 // two apart. A failed conversion raises the library's out-of-memory error
 // rather than describe the column as one without a name.
-String ColumnText(TColumnText16 Wide, TColumnText8 Narrow, sqlite3_stmt* Statement, int Ordinal,
-                  TDBXContext* Context) {
+String ColumnText(TColumnText16 Wide, TColumnText8 Narrow, sqlite3_stmt* Statement, int Ordinal, TDBXContext* Context) {
     if (const void* text = Wide(Statement, Ordinal)) return WideText(text);
     if (Narrow(Statement, Ordinal))
         RaiseDBXError(Context, SQLITE_NOMEM, rtl::Utf8ToString(sqlite3_errstr(SQLITE_NOMEM)));
@@ -103,22 +104,14 @@ void DescribeWideMemo(TDBXValueType& Description) {
 
 void SetupTypeInfo(TDBXValueType& Description, int StorageClass, TDBXContext* Context) {
     switch (StorageClass) {
-    case SQLITE_INTEGER:
-        Describe(Description, TDBXDataTypes::Int64Type, TDBXSubDataTypes::NoSubType, 0, 8);
-        break;
-    case SQLITE_FLOAT:
-        Describe(Description, TDBXDataTypes::DoubleType, TDBXSubDataTypes::NoSubType, 0, 8);
-        break;
-    case SQLITE_BLOB:
-        Describe(Description, TDBXDataTypes::BlobType, TDBXSubDataTypes::BinarySubType, 1, 0);
-        break;
-    case SQLITE_TEXT:
-    case SQLITE_NULL:
-        DescribeWideMemo(Description);
-        break;
-    default:
-        RaiseDBXError(Context, SQLITE_ERROR,
-                      rtl::Format(u"Internal: Type %s is not currently supported", {rtl::IntToStr(StorageClass)}));
+        case SQLITE_INTEGER: Describe(Description, TDBXDataTypes::Int64Type, TDBXSubDataTypes::NoSubType, 0, 8); break;
+        case SQLITE_FLOAT: Describe(Description, TDBXDataTypes::DoubleType, TDBXSubDataTypes::NoSubType, 0, 8); break;
+        case SQLITE_BLOB: Describe(Description, TDBXDataTypes::BlobType, TDBXSubDataTypes::BinarySubType, 1, 0); break;
+        case SQLITE_TEXT:
+        case SQLITE_NULL: DescribeWideMemo(Description); break;
+        default:
+            RaiseDBXError(Context, SQLITE_ERROR,
+                          rtl::Format(u"Internal: Type %s is not currently supported", {rtl::IntToStr(StorageClass)}));
     }
 }
 
@@ -166,13 +159,12 @@ void TDBXSqliteByteReader::GetAnsiString(int Ordinal, std::span<std::uint8_t> Va
     CopyTerminated(text, sqlite3_column_bytes(FStatementHandle, Ordinal), 1, Value);
 }
 
-#define KALIMDAR_SQLITE_INT_GETTER(Getter, Width)                                                            \
-    void TDBXSqliteByteReader::Getter(int Ordinal, std::span<std::uint8_t> Value, std::int64_t Offset,        \
-                                      bool& IsNull) {                                                         \
-        if (!HasValue(Ordinal, IsNull)) return;                                                               \
-        Trace(u"sqlite3_column_int");                                                                         \
-        const auto v = static_cast<std::uint32_t>(sqlite3_column_int(FStatementHandle, Ordinal));             \
-        PutLittleEndian(Value, Offset, v, Width, FDBXContext);                                                \
+#define KALIMDAR_SQLITE_INT_GETTER(Getter, Width)                                                                      \
+    void TDBXSqliteByteReader::Getter(int Ordinal, std::span<std::uint8_t> Value, std::int64_t Offset, bool& IsNull) { \
+        if (!HasValue(Ordinal, IsNull)) return;                                                                        \
+        Trace(u"sqlite3_column_int");                                                                                  \
+        const auto v = static_cast<std::uint32_t>(sqlite3_column_int(FStatementHandle, Ordinal));                      \
+        PutLittleEndian(Value, Offset, v, Width, FDBXContext);                                                         \
     }
 KALIMDAR_SQLITE_INT_GETTER(GetUInt8, 1)
 KALIMDAR_SQLITE_INT_GETTER(GetInt8, 1)
@@ -263,11 +255,11 @@ int TDBXSqliteRow::ColumnInt(TDBXWritableValue& DbxValue, bool& IsNull, bool& Pr
     return sqlite3_column_int(FStatementHandle, column);
 }
 
-#define KALIMDAR_SQLITE_ROW_INT(Getter, Type)                                               \
-    void TDBXSqliteRow::Getter(TDBXWritableValue& DbxValue, Type& Value, bool& IsNull) {    \
-        bool present = false;                                                               \
-        const int v = ColumnInt(DbxValue, IsNull, present);                                 \
-        if (present) Value = static_cast<Type>(v);                                          \
+#define KALIMDAR_SQLITE_ROW_INT(Getter, Type)                                            \
+    void TDBXSqliteRow::Getter(TDBXWritableValue& DbxValue, Type& Value, bool& IsNull) { \
+        bool present = false;                                                            \
+        const int v = ColumnInt(DbxValue, IsNull, present);                              \
+        if (present) Value = static_cast<Type>(v);                                       \
     }
 KALIMDAR_SQLITE_ROW_INT(GetUInt8, std::uint8_t)
 KALIMDAR_SQLITE_ROW_INT(GetInt8, std::int8_t)
@@ -311,8 +303,7 @@ void TDBXSqliteRow::GetByteLength(TDBXWritableValue& DbxValue, std::int64_t& Byt
 }
 
 void TDBXSqliteRow::GetBytes(TDBXWritableValue& DbxValue, std::int64_t Offset, std::vector<std::uint8_t>& Buffer,
-                             std::int64_t BufferOffset, std::int64_t Length, std::int64_t& ReturnLength,
-                             bool& IsNull) {
+                             std::int64_t BufferOffset, std::int64_t Length, std::int64_t& ReturnLength, bool& IsNull) {
     const int column = DbxValue.GetValueType().GetOrdinal();
     ReturnLength = 0;
     if (!HasValue(column, IsNull)) return;
@@ -320,8 +311,8 @@ void TDBXSqliteRow::GetBytes(TDBXWritableValue& DbxValue, std::int64_t Offset, s
     const std::int64_t size = sqlite3_column_bytes16(FStatementHandle, column);
     Trace(u"sqlite3_column_blob");
     const void* bytes = sqlite3_column_blob(FStatementHandle, column);
-    ReturnLength = CopyBytes(bytes, size, Offset, Buffer.data(), static_cast<std::int64_t>(Buffer.size()), BufferOffset,
-                             Length);
+    ReturnLength =
+        CopyBytes(bytes, size, Offset, Buffer.data(), static_cast<std::int64_t>(Buffer.size()), BufferOffset, Length);
 }
 
 void TDBXSqliteRow::Check(int ResultCode) {
@@ -381,27 +372,27 @@ void TDBXSqliteRow::SetDynamicBytes(TDBXWritableValue& DbxValue, std::int64_t Of
                                     std::int64_t Length) {
     const auto size = static_cast<std::int64_t>(Buffer.size());
     switch (DbxValue.GetValueType().GetSubType()) {
-    case TDBXSubDataTypes::MemoSubType: {
-        // Zero-terminated single-byte text within the buffer.
-        const auto* begin = reinterpret_cast<const char*>(Buffer.data());
-        const auto length = std::find(begin, begin + size, '\0') - begin;
-        Trace(u"sqlite3_bind_text");
-        Check(sqlite3_bind_text(FStatementHandle, ParameterIndex(DbxValue), begin, static_cast<int>(length),
-                                SQLITE_TRANSIENT));
-        break;
-    }
-    case TDBXSubDataTypes::WideMemoSubType:
-        Trace(u"sqlite3_bind_text16");
-        Check(sqlite3_bind_text16(FStatementHandle, ParameterIndex(DbxValue), Buffer.data(),
-                                  static_cast<int>(size & ~std::int64_t(1)), SQLITE_TRANSIENT));
-        break;
-    default: {
-        const std::int64_t from = std::clamp<std::int64_t>(BufferOffset + Offset, 0, size);
-        const std::int64_t count = std::clamp<std::int64_t>(Length, 0, size - from);
-        Trace(u"sqlite3_bind_blob");
-        Check(sqlite3_bind_blob(FStatementHandle, ParameterIndex(DbxValue), Buffer.data() + from,
-                                static_cast<int>(count), SQLITE_TRANSIENT));
-    }
+        case TDBXSubDataTypes::MemoSubType: {
+            // Zero-terminated single-byte text within the buffer.
+            const auto* begin = reinterpret_cast<const char*>(Buffer.data());
+            const auto length = std::find(begin, begin + size, '\0') - begin;
+            Trace(u"sqlite3_bind_text");
+            Check(sqlite3_bind_text(FStatementHandle, ParameterIndex(DbxValue), begin, static_cast<int>(length),
+                                    SQLITE_TRANSIENT));
+            break;
+        }
+        case TDBXSubDataTypes::WideMemoSubType:
+            Trace(u"sqlite3_bind_text16");
+            Check(sqlite3_bind_text16(FStatementHandle, ParameterIndex(DbxValue), Buffer.data(),
+                                      static_cast<int>(size & ~std::int64_t(1)), SQLITE_TRANSIENT));
+            break;
+        default: {
+            const std::int64_t from = std::clamp<std::int64_t>(BufferOffset + Offset, 0, size);
+            const std::int64_t count = std::clamp<std::int64_t>(Length, 0, size - from);
+            Trace(u"sqlite3_bind_blob");
+            Check(sqlite3_bind_blob(FStatementHandle, ParameterIndex(DbxValue), Buffer.data() + from,
+                                    static_cast<int>(count), SQLITE_TRANSIENT));
+        }
     }
 }
 
@@ -439,8 +430,8 @@ TDBXSqliteReader::TDBXSqliteReader(TDBXContextPtr Context, int ColumnCount, std:
         if (same) {
             description = Described.Descriptions[i]->Clone();
         } else {
-            description = DescribeColumn(static_cast<int>(i), tableMetaData,
-                                         FHasFirstRow ? storageClasses[i] : SQLITE_NULL);
+            description =
+                DescribeColumn(static_cast<int>(i), tableMetaData, FHasFirstRow ? storageClasses[i] : SQLITE_NULL);
             made.push_back(description->Clone());
         }
         values[i] = TDBXValue::CreateValue(FDBXContext, std::move(description), FDbxRow.get(), true);
@@ -457,8 +448,8 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
     description->SetOrdinal(Ordinal);
     if (TableMetaData) {
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_origin_name16");
-        const String origin = ColumnText(sqlite3_column_origin_name16, sqlite3_column_origin_name, FStatementHandle,
-                                         Ordinal, context);
+        const String origin =
+            ColumnText(sqlite3_column_origin_name16, sqlite3_column_origin_name, FStatementHandle, Ordinal, context);
         if (origin.empty()) {
             description->SetName(u"Column" + rtl::IntToStr(Ordinal));
             SetupTypeInfo(*description, SQLITE_NULL, context);
@@ -468,26 +459,24 @@ std::unique_ptr<TDBXValueType> TDBXSqliteReader::DescribeColumn(int Ordinal, boo
         const String database = ColumnText(sqlite3_column_database_name16, sqlite3_column_database_name,
                                            FStatementHandle, Ordinal, context);
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_column_table_name16");
-        const String table = ColumnText(sqlite3_column_table_name16, sqlite3_column_table_name, FStatementHandle,
-                                        Ordinal, context);
+        const String table =
+            ColumnText(sqlite3_column_table_name16, sqlite3_column_table_name, FStatementHandle, Ordinal, context);
         const int storage = StorageClass;
         const char* declaredType = nullptr;
         const char* collation = nullptr;
         int notNull = 0, primaryKey = 0, autoIncrement = 0;
         context->Trace(TDBXTraceFlags::Vendor, u"sqlite3_table_column_metadata");
-        CheckError(sqlite3_table_column_metadata(FSqliteConnection.ConnectionHandle(),
-                                                 rtl::StringToUtf8(database).c_str(),
-                                                 rtl::StringToUtf8(table).c_str(), rtl::StringToUtf8(origin).c_str(),
-                                                 &declaredType, &collation, &notNull, &primaryKey, &autoIncrement),
-                   FSqliteConnection.ConnectionHandle(), context);
+        CheckError(
+            sqlite3_table_column_metadata(FSqliteConnection.ConnectionHandle(), rtl::StringToUtf8(database).c_str(),
+                                          rtl::StringToUtf8(table).c_str(), rtl::StringToUtf8(origin).c_str(),
+                                          &declaredType, &collation, &notNull, &primaryKey, &autoIncrement),
+            FSqliteConnection.ConnectionHandle(), context);
         int flags = 0;
         if (!notNull && !primaryKey) flags |= TDBXValueTypeFlags::Nullable;
         if (autoIncrement == 1) flags |= TDBXValueTypeFlags::AutoIncrement;
         description->SetFlags(flags);
-        if (storage == SQLITE_TEXT)
-            SetupTextInfo(*description, SingleByteText(declaredType));
-        else
-            SetupTypeInfo(*description, storage, context);
+        if (storage == SQLITE_TEXT) SetupTextInfo(*description, SingleByteText(declaredType));
+        else SetupTypeInfo(*description, storage, context);
         description->SetName(origin);
         return description;
     }

@@ -49,8 +49,7 @@ public:
         QObject::connect(&FTimer, &QTimer::timeout, [this] {
             QMessageBox* box = modal_box_detail::ShownMessageBox();
             if (!box) return;
-            Boxes.push_back({box->windowTitle(), box->text(), box->icon(),
-                             static_cast<int>(box->buttons().size()),
+            Boxes.push_back({box->windowTitle(), box->text(), box->icon(), static_cast<int>(box->buttons().size()),
                              box->standardButtons() == QMessageBox::Ok});
             modal_box_detail::Answer(box);
         });

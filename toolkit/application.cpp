@@ -33,8 +33,7 @@ public:
 
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv)
-    : TComponent(nullptr) {
+TApplication::TApplication(int& argc, char** argv) : TComponent(nullptr) {
     if (!QApplication::instance()) FApp = std::make_unique<GuardedApplication>(argc, argv);
     // The main form's close ends the loop; other windows closing do not.
     QApplication::setQuitOnLastWindowClosed(false);

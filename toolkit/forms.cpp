@@ -176,8 +176,7 @@ void TForm::RemoveControl(TControl* Control) {
 
 void TForm::AlignControls() {
     for (TControl* c : FControls) {
-        if (c->Align() == TAlign::alBottom)
-            c->SetBounds(0, ClientHeight() - c->Height(), ClientWidth(), c->Height());
+        if (c->Align() == TAlign::alBottom) c->SetBounds(0, ClientHeight() - c->Height(), ClientWidth(), c->Height());
     }
 }
 

@@ -66,7 +66,7 @@ private:
 
     std::unique_ptr<QWidget> FWindow;
     std::unique_ptr<QObject> FControlKeys;  // Ctrl+Tab on the controls
-    std::vector<TControl*> FControls;  // not owned: the form's owner list owns them
+    std::vector<TControl*> FControls;       // not owned: the form's owner list owns them
     String FCaption;
     bool FFocusPlaced = false;
 };

@@ -55,12 +55,17 @@ public:
 
     bool isValid() const override {
         const TCustomGrid* grid = Grid();
-        return grid && FRow < Ask(0, [&] { return grid->ReaderRowCount(); }) &&
-               FColumn < Ask(0, [&] { return grid->ReaderColCount(); });
+        return grid &&
+               FRow < Ask(
+                          0, [&] { return grid->ReaderRowCount(); }) &&
+               FColumn < Ask(
+                             0, [&] { return grid->ReaderColCount(); });
     }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return FView ? FView->window()->windowHandle() : nullptr; }
-    QAccessibleInterface* parent() const override { return FView ? QAccessible::queryAccessibleInterface(FView) : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return FView ? QAccessible::queryAccessibleInterface(FView) : nullptr;
+    }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int childCount() const override { return 0; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }
@@ -110,7 +115,8 @@ public:
     }
 
     void* interface_cast(QAccessible::InterfaceType Type) override {
-        if (Type == QAccessible::TableCellInterface && FRow >= 0) return static_cast<QAccessibleTableCellInterface*>(this);
+        if (Type == QAccessible::TableCellInterface && FRow >= 0)
+            return static_cast<QAccessibleTableCellInterface*>(this);
         return nullptr;
     }
 

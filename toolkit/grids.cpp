@@ -40,16 +40,16 @@ QColor ToQColor(TColor Color, const QWidget& Widget) {
         return QColor((Color >> 16) & 0xFF, (Color >> 8) & 0xFF, Color & 0xFF);
     const QPalette& p = Widget.palette();
     switch (Color) {
-    case clBtnFace: return p.color(QPalette::Button);
-    case clWindow: return p.color(QPalette::Base);
-    case clWindowText: return p.color(QPalette::Text);
-    case clHighlight: return p.color(QPalette::Highlight);
-    case clHighlightText: return p.color(QPalette::HighlightedText);
-    case clBtnText: return p.color(QPalette::ButtonText);
-    case clGrayText: return p.color(QPalette::Disabled, QPalette::Text);
-    case clBtnShadow: return p.color(QPalette::Dark);
-    case clBtnHighlight: return p.color(QPalette::Light);
-    default: return p.color(QPalette::Base);
+        case clBtnFace: return p.color(QPalette::Button);
+        case clWindow: return p.color(QPalette::Base);
+        case clWindowText: return p.color(QPalette::Text);
+        case clHighlight: return p.color(QPalette::Highlight);
+        case clHighlightText: return p.color(QPalette::HighlightedText);
+        case clBtnText: return p.color(QPalette::ButtonText);
+        case clGrayText: return p.color(QPalette::Disabled, QPalette::Text);
+        case clBtnShadow: return p.color(QPalette::Dark);
+        case clBtnHighlight: return p.color(QPalette::Light);
+        default: return p.color(QPalette::Base);
     }
 }
 
@@ -72,23 +72,23 @@ TMouseButton ButtonOf(Qt::MouseButton Button) {
 
 int KeyCodeOf(const QKeyEvent& Event, TShiftState& Shift) {
     switch (Event.key()) {
-    case Qt::Key_Tab: return VK_TAB;
-    case Qt::Key_Backtab: Shift.Include(ssShift); return VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    case Qt::Key_F2: return VK_F2;
-    default: break;
+        case Qt::Key_Tab: return VK_TAB;
+        case Qt::Key_Backtab: Shift.Include(ssShift); return VK_TAB;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return VK_RETURN;
+        case Qt::Key_Escape: return VK_ESCAPE;
+        case Qt::Key_PageUp: return VK_PRIOR;
+        case Qt::Key_PageDown: return VK_NEXT;
+        case Qt::Key_End: return VK_END;
+        case Qt::Key_Home: return VK_HOME;
+        case Qt::Key_Left: return VK_LEFT;
+        case Qt::Key_Up: return VK_UP;
+        case Qt::Key_Right: return VK_RIGHT;
+        case Qt::Key_Down: return VK_DOWN;
+        case Qt::Key_Insert: return VK_INSERT;
+        case Qt::Key_Delete: return VK_DELETE;
+        case Qt::Key_F2: return VK_F2;
+        default: break;
     }
     // Qt codes a character key by its character, and some characters share
     // their code with a key named above ('(' is VK_DOWN, '.' VK_DELETE), so
@@ -232,8 +232,7 @@ protected:
     void mousePressEvent(QMouseEvent* Event) override {
         const QPoint p = Event->position().toPoint();
         Guarded([&] {
-            FGrid->MouseDown(ButtonOf(Event->button()), ShiftOf(Event->modifiers(), Event->buttons()), p.x(),
-                             p.y());
+            FGrid->MouseDown(ButtonOf(Event->button()), ShiftOf(Event->modifiers(), Event->buttons()), p.x(), p.y());
         });
     }
     void mouseDoubleClickEvent(QMouseEvent* Event) override {
@@ -292,8 +291,7 @@ TCustomGrid* ReadableGridOf(const QObject* Object) {
 
 // --- TCustomGrid ---
 
-TCustomGrid::TCustomGrid(TComponent* AOwner)
-    : TControl(AOwner, std::make_unique<GridWidget>(this)) {
+TCustomGrid::TCustomGrid(TComponent* AOwner) : TControl(AOwner, std::make_unique<GridWidget>(this)) {
     InstallGridAccessibility();
     SetTabOrder(0);
     FColWidths.assign(5, FDefaultColWidth);
@@ -328,7 +326,8 @@ void TCustomGrid::SetRowCount(int Value) {
 }
 
 void TCustomGrid::SetFixedCols(int Value) {
-    if (Value < 0 || Value >= ColCount()) throw EInvalidGridOperation(u"Fixed column count must be less than column count");
+    if (Value < 0 || Value >= ColCount())
+        throw EInvalidGridOperation(u"Fixed column count must be less than column count");
     if (Value != FFixedCols) FLeftCol = Value;
     FFixedCols = Value;
     ClampCurrent();
@@ -446,12 +445,8 @@ TFont TCustomGrid::Font() const {
 
 void TCustomGrid::SetFont(const TFont& Value) { Widget()->setFont(ToQFont(Value)); }
 
-bool TCustomGrid::ColLines() const {
-    return FOptions.Contains(goFixedVertLine) || FOptions.Contains(goVertLine);
-}
-bool TCustomGrid::RowLines() const {
-    return FOptions.Contains(goFixedHorzLine) || FOptions.Contains(goHorzLine);
-}
+bool TCustomGrid::ColLines() const { return FOptions.Contains(goFixedVertLine) || FOptions.Contains(goVertLine); }
+bool TCustomGrid::RowLines() const { return FOptions.Contains(goFixedHorzLine) || FOptions.Contains(goHorzLine); }
 
 int TCustomGrid::ClientWidth() const {
     const int bar = FVertVisible ? Grid()->verticalScrollBar()->sizeHint().width() : 0;
@@ -482,7 +477,8 @@ int TCustomGrid::FixedColsWidth() const {
 
 int TCustomGrid::FixedRowsHeight() const {
     int y = 0;
-    for (int r = 0; r < std::min(FFixedRows, RowCount()); ++r) y += FRowHeights[static_cast<std::size_t>(r)] + RowLineWidth();
+    for (int r = 0; r < std::min(FFixedRows, RowCount()); ++r)
+        y += FRowHeights[static_cast<std::size_t>(r)] + RowLineWidth();
     return y;
 }
 
@@ -605,15 +601,16 @@ void TCustomGrid::InvalidateRow(int ARow) {
     if (ARow < 0 || ARow >= RowCount()) return;
     const int top = RowTop(ARow);
     if (top < 0) return;
-    InvalidateRect({0, top, Grid()->viewport()->width(), top + FRowHeights[static_cast<std::size_t>(ARow)] + RowLineWidth()});
+    InvalidateRect(
+        {0, top, Grid()->viewport()->width(), top + FRowHeights[static_cast<std::size_t>(ARow)] + RowLineWidth()});
 }
 
 void TCustomGrid::InvalidateCol(int ACol) {
     if (ACol < 0 || ACol >= ColCount() || FColWidths[static_cast<std::size_t>(ACol)] < 0) return;
     const int left = ColLeft(ACol);
     if (left < 0) return;
-    InvalidateRect({left, 0, left + FColWidths[static_cast<std::size_t>(ACol)] + ColLineWidth(),
-                    Grid()->viewport()->height()});
+    InvalidateRect(
+        {left, 0, left + FColWidths[static_cast<std::size_t>(ACol)] + ColLineWidth(), Grid()->viewport()->height()});
 }
 
 void TCustomGrid::InvalidateGrid() { Grid()->viewport()->update(); }
@@ -672,13 +669,13 @@ void TCustomGrid::UpdateScrollRange() {
 void TCustomGrid::ScrollBarAction(int Action) {
     TScrollCode code;
     switch (Action) {
-    case QAbstractSlider::SliderSingleStepAdd: code = scLineDown; break;
-    case QAbstractSlider::SliderSingleStepSub: code = scLineUp; break;
-    case QAbstractSlider::SliderPageStepAdd: code = scPageDown; break;
-    case QAbstractSlider::SliderPageStepSub: code = scPageUp; break;
-    case QAbstractSlider::SliderToMinimum: code = scTop; break;
-    case QAbstractSlider::SliderToMaximum: code = scBottom; break;
-    default: code = scTrack; break;
+        case QAbstractSlider::SliderSingleStepAdd: code = scLineDown; break;
+        case QAbstractSlider::SliderSingleStepSub: code = scLineUp; break;
+        case QAbstractSlider::SliderPageStepAdd: code = scPageDown; break;
+        case QAbstractSlider::SliderPageStepSub: code = scPageUp; break;
+        case QAbstractSlider::SliderToMinimum: code = scTop; break;
+        case QAbstractSlider::SliderToMaximum: code = scBottom; break;
+        default: code = scTrack; break;
     }
     QScrollBar* bar = Grid()->verticalScrollBar();
     const int pos = bar->sliderPosition();
@@ -703,14 +700,14 @@ void TCustomGrid::ThumbReleased() {
 
 void TCustomGrid::ScrollBarRequest(TScrollCode Code, int Pos) {
     switch (Code) {
-    case scLineUp: SetTopRow(FTopRow - 1); break;
-    case scLineDown: SetTopRow(FTopRow + 1); break;
-    case scPageUp: SetTopRow(FTopRow - std::max(VisibleRowCount(), 1)); break;
-    case scPageDown: SetTopRow(FTopRow + std::max(VisibleRowCount(), 1)); break;
-    case scTop: SetTopRow(FFixedRows); break;
-    case scBottom: SetTopRow(RowCount() - 1); break;
-    case scPosition: SetTopRow(Pos); break;
-    default: break;
+        case scLineUp: SetTopRow(FTopRow - 1); break;
+        case scLineDown: SetTopRow(FTopRow + 1); break;
+        case scPageUp: SetTopRow(FTopRow - std::max(VisibleRowCount(), 1)); break;
+        case scPageDown: SetTopRow(FTopRow + std::max(VisibleRowCount(), 1)); break;
+        case scTop: SetTopRow(FFixedRows); break;
+        case scBottom: SetTopRow(RowCount() - 1); break;
+        case scPosition: SetTopRow(Pos); break;
+        default: break;
     }
 }
 
@@ -830,17 +827,17 @@ void TCustomGrid::AnnounceTableReset() {
 void TCustomGrid::KeyDown(int& Key, TShiftState Shift) {
     if (OnKeyDown) OnKeyDown(this, Key, Shift);
     switch (Key) {
-    case VK_UP: FocusCell(FCol, FRow - 1); break;
-    case VK_DOWN: FocusCell(FCol, FRow + 1); break;
-    case VK_LEFT: FocusCell(FCol - 1, FRow); break;
-    case VK_RIGHT: FocusCell(FCol + 1, FRow); break;
-    case VK_HOME: FocusCell(FFixedCols, FRow); break;
-    case VK_END: FocusCell(ColCount() - 1, FRow); break;
-    case VK_TAB:
-        if (FOptions.Contains(goTabs) && !Shift.Contains(ssAlt))
-            FocusCell(Shift.Contains(ssShift) ? FCol - 1 : FCol + 1, FRow);
-        break;
-    default: break;
+        case VK_UP: FocusCell(FCol, FRow - 1); break;
+        case VK_DOWN: FocusCell(FCol, FRow + 1); break;
+        case VK_LEFT: FocusCell(FCol - 1, FRow); break;
+        case VK_RIGHT: FocusCell(FCol + 1, FRow); break;
+        case VK_HOME: FocusCell(FFixedCols, FRow); break;
+        case VK_END: FocusCell(ColCount() - 1, FRow); break;
+        case VK_TAB:
+            if (FOptions.Contains(goTabs) && !Shift.Contains(ssAlt))
+                FocusCell(Shift.Contains(ssShift) ? FCol - 1 : FCol + 1, FRow);
+            break;
+        default: break;
     }
 }
 

@@ -100,11 +100,13 @@ private:
 };
 
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
+// clang-format off
 enum TGridOption {
     goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect, goDrawFocusSelected,
     goRowSizing, goColSizing, goRowMoving, goColMoving, goEditing, goTabs, goRowSelect,
     goAlwaysShowEditor, goThumbTracking, goFixedColClick, goFixedRowClick, goFixedHotTrack
 };
+// clang-format on
 using TGridOptions = rtl::Set<TGridOption>;
 enum TGridDrawStateFlag { gdSelected, gdFocused, gdFixed, gdPressed, gdHotTrack };
 using TGridDrawState = rtl::Set<TGridDrawStateFlag>;
@@ -113,15 +115,19 @@ struct TGridCoord {
     int X = -1, Y = -1;
 };
 
+// clang-format off
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TShiftFlag { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+// clang-format on
 using TShiftState = rtl::Set<TShiftFlag>;
 
+// clang-format off
 // Key codes given to KeyDown. Letters and digits come as their upper-case
 // characters, any other key as 0.
 constexpr int VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35,
               VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45,
               VK_DELETE = 46, VK_F2 = 113;
+// clang-format on
 
 // Requests of the vertical scroll bar; scPosition carries the released thumb's place.
 enum TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom, scEndScroll };

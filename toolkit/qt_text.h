@@ -8,9 +8,7 @@
 
 namespace toolkit {
 
-inline QString ToQString(rtl::StringView s) {
-    return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
-}
+inline QString ToQString(rtl::StringView s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
 
 inline rtl::String FromQString(const QString& s) {
     return rtl::String(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));

@@ -486,7 +486,8 @@ bool Holds(const QTextDocument& Doc, rtl::StringView Text) {
         }
         const QString block = b.text();
         const auto size = static_cast<std::size_t>(block.size());
-        if (Text.substr(pos, size) != rtl::StringView(reinterpret_cast<const char16_t*>(block.utf16()), size)) return false;
+        if (Text.substr(pos, size) != rtl::StringView(reinterpret_cast<const char16_t*>(block.utf16()), size))
+            return false;
         pos += size;
     }
     return pos == Text.size();
@@ -583,7 +584,8 @@ private:
             else if (name == QLatin1String("edit-redo")) change = [editor] { editor->redo(); };
             else if (name == QLatin1String("edit-cut")) change = [editor] { editor->cut(); };
             else if (name == QLatin1String("edit-paste")) change = [editor] { editor->paste(); };
-            else if (name == QLatin1String("edit-delete")) change = [editor] { editor->textCursor().removeSelectedText(); };
+            else if (name == QLatin1String("edit-delete"))
+                change = [editor] { editor->textCursor().removeSelectedText(); };
             else continue;
             QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
             QObject::connect(action, &QAction::triggered, this, [this, change] {
@@ -602,7 +604,11 @@ private:
         } catch (...) {
             QPointer<QTextEdit> editor = FMemo.Editor();
             QMetaObject::invokeMethod(
-                editor, [editor] { if (editor) editor->setFocus(Qt::OtherFocusReason); }, Qt::QueuedConnection);
+                editor,
+                [editor] {
+                    if (editor) editor->setFocus(Qt::OtherFocusReason);
+                },
+                Qt::QueuedConnection);
             Application().HandleException(std::current_exception());
         }
     }
@@ -610,8 +616,7 @@ private:
     TMemo& FMemo;
 };
 
-TMemo::TMemo(TComponent* AOwner)
-    : TControl(AOwner, std::make_unique<FocusFramedTextEdit>()), FWatch(new Watch(*this)) {
+TMemo::TMemo(TComponent* AOwner) : TControl(AOwner, std::make_unique<FocusFramedTextEdit>()), FWatch(new Watch(*this)) {
     Editor()->setAcceptRichText(false);
     Editor()->setTabChangesFocus(true);
     // Dropped text would change the memo without EditRequest.
@@ -650,7 +655,8 @@ int TMemo::LineCount() const {
 }
 
 String TMemo::Lines(int Index) const {
-    if (Index < 0 || Index >= LineCount()) throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= LineCount())
+        throw rtl::EListError(rtl::Format(u"List index out of bounds (%d)", {Index}));
     return FromQString(Editor()->document()->findBlockByNumber(Index).text());
 }
 

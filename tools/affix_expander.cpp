@@ -19,8 +19,7 @@ std::u32string ToCodePoints(rtl::StringView text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
             out += static_cast<char32_t>(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else {
@@ -44,9 +43,7 @@ rtl::String FromCodePoints(std::u32string_view text) {
     return out;
 }
 
-std::u32string Utf8ToCodePoints(std::string_view utf8) {
-    return ToCodePoints(rtl::Utf8ToString(utf8));
-}
+std::u32string Utf8ToCodePoints(std::string_view utf8) { return ToCodePoints(rtl::Utf8ToString(utf8)); }
 
 // Lines of a text file without the BOM and without CR LF / LF terminators.
 std::vector<std::string_view> SplitLines(std::string_view text) {
@@ -143,30 +140,30 @@ struct AffixRules::Impl {
 std::vector<AffixFlag> AffixRules::Impl::ParseFlags(std::u32string_view text) const {
     std::vector<AffixFlag> flags;
     switch (Flags) {
-    case FlagType::Char:
-        for (const char32_t c : text) flags.push_back(c);
-        break;
-    case FlagType::Long:
-        if (text.size() % 2 != 0)
-            throw EDictionaryError(rtl::Format(u"Flags \"%s\" are not in pairs of characters",
-                                               {FromCodePoints(text)}));
-        for (std::size_t i = 0; i < text.size(); i += 2)
-            flags.push_back((static_cast<AffixFlag>(text[i]) << 32) | text[i + 1]);
-        break;
-    case FlagType::Num: {
-        std::size_t start = 0;
-        while (start <= text.size()) {
-            auto end = text.find(U',', start);
-            if (end == std::u32string_view::npos) end = text.size();
-            const auto value = rtl::TryStrToInt(FromCodePoints(text.substr(start, end - start)));
-            if (!value || *value <= 0 || *value > 65535)
-                throw EDictionaryError(rtl::Format(u"Flags \"%s\" are not numbers from 1 to 65535",
-                                                   {FromCodePoints(text)}));
-            flags.push_back(static_cast<AffixFlag>(*value));
-            start = end + 1;
+        case FlagType::Char:
+            for (const char32_t c : text) flags.push_back(c);
+            break;
+        case FlagType::Long:
+            if (text.size() % 2 != 0)
+                throw EDictionaryError(
+                    rtl::Format(u"Flags \"%s\" are not in pairs of characters", {FromCodePoints(text)}));
+            for (std::size_t i = 0; i < text.size(); i += 2)
+                flags.push_back((static_cast<AffixFlag>(text[i]) << 32) | text[i + 1]);
+            break;
+        case FlagType::Num: {
+            std::size_t start = 0;
+            while (start <= text.size()) {
+                auto end = text.find(U',', start);
+                if (end == std::u32string_view::npos) end = text.size();
+                const auto value = rtl::TryStrToInt(FromCodePoints(text.substr(start, end - start)));
+                if (!value || *value <= 0 || *value > 65535)
+                    throw EDictionaryError(
+                        rtl::Format(u"Flags \"%s\" are not numbers from 1 to 65535", {FromCodePoints(text)}));
+                flags.push_back(static_cast<AffixFlag>(*value));
+                start = end + 1;
+            }
+            break;
         }
-        break;
-    }
     }
     return flags;
 }
@@ -229,8 +226,7 @@ AffixRules AffixRules::Parse(std::string_view Utf8Text, rtl::StringView FileName
         } catch (const EDictionaryError& e) {
             throw fail(e.Message());
         }
-        if (flags.size() != 1)
-            throw fail(rtl::Format(u"\"%s\" is not a single flag", {rtl::Utf8ToString(field)}));
+        if (flags.size() != 1) throw fail(rtl::Format(u"\"%s\" is not a single flag", {rtl::Utf8ToString(field)}));
         return flags.front();
     };
 
@@ -298,13 +294,9 @@ AffixRules AffixRules::Parse(std::string_view Utf8Text, rtl::StringView FileName
     return rules;
 }
 
-AffixRules AffixRules::LoadFromFile(rtl::StringView FileName) {
-    return Parse(ReadFileBytes(FileName), FileName);
-}
+AffixRules AffixRules::LoadFromFile(rtl::StringView FileName) { return Parse(ReadFileBytes(FileName), FileName); }
 
-const std::vector<std::size_t>& AffixRules::MalformedRuleLines() const {
-    return FImpl->MalformedLines;
-}
+const std::vector<std::size_t>& AffixRules::MalformedRuleLines() const { return FImpl->MalformedLines; }
 
 std::vector<AffixFlag> AffixRules::ParseFlags(rtl::StringView Text) const {
     return FImpl->ParseFlags(ToCodePoints(Text));

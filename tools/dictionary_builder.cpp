@@ -21,8 +21,7 @@ namespace fs = std::filesystem;
 class Database {
 public:
     explicit Database(const fs::path& FileName) {
-        const int rc = sqlite3_open_v2(FileName.c_str(), &FHandle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                       nullptr);
+        const int rc = sqlite3_open_v2(FileName.c_str(), &FHandle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
             const rtl::String message = rtl::Utf8ToString(FHandle ? sqlite3_errmsg(FHandle) : sqlite3_errstr(rc));
             sqlite3_close(FHandle);
@@ -37,9 +36,7 @@ public:
 
     sqlite3* Handle() const { return FHandle; }
 
-    [[noreturn]] void Fail() const {
-        throw EDatabaseBuildError(rtl::Utf8ToString(sqlite3_errmsg(FHandle)));
-    }
+    [[noreturn]] void Fail() const { throw EDatabaseBuildError(rtl::Utf8ToString(sqlite3_errmsg(FHandle))); }
     void Execute(const char* sql) const {
         if (sqlite3_exec(FHandle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail();
     }
@@ -180,8 +177,8 @@ std::vector<Entry> CollectEntries(const std::vector<DictionaryWord>& Words, cons
 // table, as the program's start-up and its "contains" search read it, lists
 // them as a printed dictionary does; then the index on the capitals that
 // answers an "equals" search and serves every count.
-DictionaryBuildResult WriteRows(const Database& Db, const std::vector<DictionaryWord>& Words,
-                                const AffixRules& Rules, const std::optional<std::int64_t>& Rows, bool Index) {
+DictionaryBuildResult WriteRows(const Database& Db, const std::vector<DictionaryWord>& Words, const AffixRules& Rules,
+                                const std::optional<std::int64_t>& Rows, bool Index) {
     static_assert(DictionaryTitle.size() <= WordColumnLength);
     DictionaryBuildResult result;
     std::vector<Entry> entries = CollectEntries(Words, Rules, Rows, result);

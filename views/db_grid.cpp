@@ -32,18 +32,18 @@ TBitmap Glyph(const char* const (&Rows)[11]) {
 }
 
 const TBitmap& ArrowGlyph() {
-    static const TBitmap b = Glyph({"#.....", "##....", "###...", "####..", "#####.", "######", "#####.",
-                                    "####..", "###...", "##....", "#....."});
+    static const TBitmap b = Glyph(
+        {"#.....", "##....", "###...", "####..", "#####.", "######", "#####.", "####..", "###...", "##....", "#....."});
     return b;
 }
 const TBitmap& EditGlyph() {
-    static const TBitmap b = Glyph({"##.##.", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...",
-                                    "..#...", "..#...", "..#...", "##.##."});
+    static const TBitmap b = Glyph(
+        {"##.##.", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...", "..#...", "##.##."});
     return b;
 }
 const TBitmap& InsertGlyph() {
-    static const TBitmap b = Glyph({"......", "......", "......", "#.#.#.", ".###..", "#####.", ".###..",
-                                    "#.#.#.", "......", "......", "......"});
+    static const TBitmap b = Glyph(
+        {"......", "......", "......", "#.#.#.", ".###..", "#####.", ".###..", "#.#.#.", "......", "......", "......"});
     return b;
 }
 
@@ -121,13 +121,7 @@ void TGridDataLink::DataSetScrolled(int Distance) { FGrid->Scroll(Distance); }
 void TGridDataLink::LayoutChanged() {
     const bool saved = FGrid->FLayoutFromDataset;
     FGrid->FLayoutFromDataset = true;
-    rtl::TryFinally(
-        [&] {
-            FGrid->LayoutChanged();
-        },
-        [&] {
-            FGrid->FLayoutFromDataset = saved;
-        });
+    rtl::TryFinally([&] { FGrid->LayoutChanged(); }, [&] { FGrid->FLayoutFromDataset = saved; });
     TDataLink::LayoutChanged();
 }
 
@@ -211,8 +205,10 @@ void TCustomDBGrid::SetDataSource(data::TDataSource* Value) {
 
 void TCustomDBGrid::SetOptions(TDBGridOptions Value) {
     if (Value.Contains(dgRowSelect)) Value = Value - TDBGridOptions{dgEditing, dgAlwaysShowEditor};
+    // clang-format off
     const TDBGridOptions layoutOptions{dgEditing,   dgAlwaysShowEditor, dgTitles,    dgIndicator,
                                        dgColLines,  dgRowLines,         dgRowSelect, dgAlwaysShowSelection};
+    // clang-format on
     const bool relayout = ((FOptions - Value) + (Value - FOptions)) * layoutOptions != TDBGridOptions{};
     const bool first = FOptions.Empty() && !Value.Empty();
     FOptions = Value;
@@ -449,8 +445,7 @@ void TCustomDBGrid::UpdateScrollBar() {
         const data::TDataSetState state = ds->State();
         // While inserting (or in any other state) there is no record number
         // to show: the thumb stays where it was.
-        if (state == data::dsInactive || state == data::dsBrowse || state == data::dsEdit)
-            FScrollBarPos = ds->RecNo();
+        if (state == data::dsInactive || state == data::dsBrowse || state == data::dsEdit) FScrollBarPos = ds->RecNo();
         SetVertScrollBar(count > 1, 1, count + page - 1, page, FScrollBarPos);
     } else {
         const int pos = ds->Bof() ? 0 : ds->Eof() ? 4 : 2;
@@ -685,13 +680,12 @@ void TCustomDBGrid::DrawCell(TCanvas& Canvas, int ACol, int ARow, const TRect& A
             if (FDefaultDrawing) WriteText(Canvas, ARect, text, column->Alignment());
             if (OnDrawDataCell && FColumns->State() == csDefault) OnDrawDataCell(this, ARect, field, AState);
             if (OnDrawColumnCell) OnDrawColumnCell(this, ARect, dataCol, column, AState);
-            if (FDefaultDrawing && AState.Contains(gdSelected) && (Focused() || FOptions.Contains(dgAlwaysShowSelection)) &&
-                !FOptions.Contains(dgRowSelect) && IsActiveControl())
+            if (FDefaultDrawing && AState.Contains(gdSelected) &&
+                (Focused() || FOptions.Contains(dgAlwaysShowSelection)) && !FOptions.Contains(dgRowSelect) &&
+                IsActiveControl())
                 Canvas.DrawFocusRect(ARect);
         },
-        [&] {
-            FDataLink->SetActiveRecord(oldActive);
-        });
+        [&] { FDataLink->SetActiveRecord(oldActive); });
 }
 
 // --- What a screen reader reads ---
@@ -727,9 +721,7 @@ String TCustomDBGrid::ReaderCellText(int Row, int Column) const {
             FDataLink->SetActiveRecord(Row);
             text = field->DisplayText();
         },
-        [&] {
-            FDataLink->SetActiveRecord(oldActive);
-        });
+        [&] { FDataLink->SetActiveRecord(oldActive); });
     return text;
 }
 

@@ -15,11 +15,13 @@
 
 namespace views {
 
+// clang-format off
 enum TDBGridOption {
     dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
     dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgMultiSelect, dgTitleClick,
     dgTitleHotTrack
 };
+// clang-format on
 using TDBGridOptions = rtl::Set<TDBGridOption>;
 
 // The grid's link to its data source; maps grid columns to dataset fields.

@@ -103,8 +103,7 @@ int TColumn::DefaultWidth() const {
     TField* field = Field();
     if (!field) return FGrid->DefaultColWidth();
     int width = FontTextWidth(Font(), u"0") * field->DisplayWidth() + 4;
-    if (FGrid->FOptions.Contains(dgTitles))
-        width = std::max(width, FontTextWidth(FTitle.Font(), FTitle.Caption()) + 4);
+    if (FGrid->FOptions.Contains(dgTitles)) width = std::max(width, FontTextWidth(FTitle.Font(), FTitle.Caption()) + 4);
     return width;
 }
 
@@ -287,9 +286,7 @@ void TDBGridColumns::SetState(TDBGridColumnsState Value) {
             if (Value == csCustomized && ds)
                 for (TField* field : ds->Fields()) Insert(Count(), true)->FFieldName = field->FullName();
         },
-        [&] {
-            FGrid->EndLayout();
-        });
+        [&] { FGrid->EndLayout(); });
 }
 
 }  // namespace views

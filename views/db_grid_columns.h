@@ -16,10 +16,12 @@ using rtl::String;
 using toolkit::TColor;
 using toolkit::TFont;
 
+// clang-format off
 enum TColumnValue {
     cvColor, cvWidth, cvFont, cvAlignment, cvReadOnly, cvTitleColor, cvTitleCaption, cvTitleAlignment,
     cvTitleFont, cvImeMode, cvImeName
 };
+// clang-format on
 using TColumnValues = rtl::Set<TColumnValue>;
 enum TDBGridColumnsState { csDefault, csCustomized };
 enum TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };

@@ -51,9 +51,7 @@ void TCustomDBGrid::MoveCol(int RawCol) {
                 FDataLink->UpdateRecord();
                 ColExit();
             },
-            [&] {
-                FInColExit = false;
-            });
+            [&] { FInColExit = false; });
         if (Col() != oldCol) return;
     }
     MoveColRow(RawCol, Row(), true);
@@ -98,9 +96,7 @@ void TCustomDBGrid::Tab(bool GoForward) {
                 }
             }
         },
-        [&] {
-            EndUpdate();
-        });
+        [&] { EndUpdate(); });
 }
 
 void TCustomDBGrid::KeyDown(int& Key, TShiftState Shift) {
@@ -112,29 +108,36 @@ void TCustomDBGrid::KeyDown(int& Key, TShiftState Shift) {
             if (Shift.Contains(ssCtrl)) CtrlKeyDown(Key);
             else PlainKeyDown(Key, Shift);
         },
-        [&] {
-            EndUpdate();
-        });
+        [&] { EndUpdate(); });
 }
 
 void TCustomDBGrid::CtrlKeyDown(int Key) {
     TDataSet* ds = FDataLink->DataSet();
     switch (Key) {
-    case VK_UP:
-    case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-FDataLink->ActiveRecord()); break;
-    case VK_DOWN:
-    case VK_NEXT:
-        ClearSelection();
-        FDataLink->MoveBy(FDataLink->BufferCount() - FDataLink->ActiveRecord() - 1);
-        break;
-    case VK_LEFT: MoveCol(FIndicatorOffset); break;
-    case VK_RIGHT: MoveCol(ColCount() - 1); break;
-    case VK_HOME: ClearSelection(); ds->First(); break;
-    case VK_END: ClearSelection(); ds->Last(); break;
-    case VK_DELETE:
-        if (!FReadOnly && !ds->IsEmpty() && ds->CanModify() && ConfirmDelete()) ds->Delete();
-        break;
-    default: break;
+        case VK_UP:
+        case VK_PRIOR:
+            ClearSelection();
+            FDataLink->MoveBy(-FDataLink->ActiveRecord());
+            break;
+        case VK_DOWN:
+        case VK_NEXT:
+            ClearSelection();
+            FDataLink->MoveBy(FDataLink->BufferCount() - FDataLink->ActiveRecord() - 1);
+            break;
+        case VK_LEFT: MoveCol(FIndicatorOffset); break;
+        case VK_RIGHT: MoveCol(ColCount() - 1); break;
+        case VK_HOME:
+            ClearSelection();
+            ds->First();
+            break;
+        case VK_END:
+            ClearSelection();
+            ds->Last();
+            break;
+        case VK_DELETE:
+            if (!FReadOnly && !ds->IsEmpty() && ds->CanModify() && ConfirmDelete()) ds->Delete();
+            break;
+        default: break;
     }
 }
 
@@ -149,42 +152,48 @@ void TCustomDBGrid::PlainKeyDown(int Key, TShiftState Shift) {
     // With row select, or a single column, Home and End go to the first and last record.
     const bool byRecord = FOptions.Contains(dgRowSelect) || ColCount() == FIndicatorOffset + 1;
     switch (Key) {
-    case VK_UP: PriorRow(true); break;
-    case VK_DOWN: NextRow(true); break;
-    case VK_LEFT:
-        if (FOptions.Contains(dgRowSelect)) PriorRow(false);
-        else MoveCol(Col() - 1);
-        break;
-    case VK_RIGHT:
-        if (FOptions.Contains(dgRowSelect)) NextRow(false);
-        else MoveCol(Col() + 1);
-        break;
-    case VK_HOME:
-    case VK_END:
-        if (!byRecord) {
-            MoveCol(Key == VK_HOME ? FIndicatorOffset : ColCount() - 1);
+        case VK_UP: PriorRow(true); break;
+        case VK_DOWN: NextRow(true); break;
+        case VK_LEFT:
+            if (FOptions.Contains(dgRowSelect)) PriorRow(false);
+            else MoveCol(Col() - 1);
             break;
-        }
-        ClearSelection();
-        if (Key == VK_HOME) ds->First();
-        else ds->Last();
-        break;
-    case VK_NEXT: ClearSelection(); FDataLink->MoveBy(VisibleRowCount()); break;
-    case VK_PRIOR: ClearSelection(); FDataLink->MoveBy(-VisibleRowCount()); break;
-    case VK_INSERT:
-        if (FOptions.Contains(dgEditing) && ds->CanModify() && !FReadOnly) {
+        case VK_RIGHT:
+            if (FOptions.Contains(dgRowSelect)) NextRow(false);
+            else MoveCol(Col() + 1);
+            break;
+        case VK_HOME:
+        case VK_END:
+            if (!byRecord) {
+                MoveCol(Key == VK_HOME ? FIndicatorOffset : ColCount() - 1);
+                break;
+            }
             ClearSelection();
-            ds->Insert();
-        }
-        break;
-    case VK_TAB:
-        if (FOptions.Contains(dgTabs) && !Shift.Contains(ssAlt)) Tab(!Shift.Contains(ssShift));
-        break;
-    case VK_ESCAPE:
-        FDataLink->Reset();
-        ClearSelection();
-        break;
-    default: break;
+            if (Key == VK_HOME) ds->First();
+            else ds->Last();
+            break;
+        case VK_NEXT:
+            ClearSelection();
+            FDataLink->MoveBy(VisibleRowCount());
+            break;
+        case VK_PRIOR:
+            ClearSelection();
+            FDataLink->MoveBy(-VisibleRowCount());
+            break;
+        case VK_INSERT:
+            if (FOptions.Contains(dgEditing) && ds->CanModify() && !FReadOnly) {
+                ClearSelection();
+                ds->Insert();
+            }
+            break;
+        case VK_TAB:
+            if (FOptions.Contains(dgTabs) && !Shift.Contains(ssAlt)) Tab(!Shift.Contains(ssShift));
+            break;
+        case VK_ESCAPE:
+            FDataLink->Reset();
+            ClearSelection();
+            break;
+        default: break;
     }
 }
 
@@ -220,9 +229,7 @@ void TCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
             }
             if (!FOptions.Contains(dgRowSelect) && cell.X >= FIndicatorOffset) MoveCol(cell.X);
         },
-        [&] {
-            EndUpdate();
-        });
+        [&] { EndUpdate(); });
 }
 
 void TCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -262,8 +269,7 @@ void TCustomDBGrid::DoExit() {
         if (leaving && FDataLink->Active()) {
             TDataSet* ds = FDataLink->DataSet();
             if (FOptions.Contains(dgCancelOnExit) && UntouchedInsert()) ds->Cancel();
-            else
-                FDataLink->UpdateRecord();
+            else FDataLink->UpdateRecord();
         }
     } catch (...) {
         SetFocus();
@@ -282,28 +288,28 @@ void TCustomDBGrid::ScrollBarRequest(TScrollCode Code, int Pos) {
     if (!AcquireFocus() || !FDataLink->Active()) return;
     TDataSet* ds = FDataLink->DataSet();
     switch (Code) {
-    case scLineUp: FDataLink->MoveBy(-FDataLink->ActiveRecord() - 1); break;
-    case scLineDown: FDataLink->MoveBy(FDataLink->RecordCount() - FDataLink->ActiveRecord()); break;
-    case scPageUp: FDataLink->MoveBy(-VisibleRowCount()); break;
-    case scPageDown: FDataLink->MoveBy(VisibleRowCount()); break;
-    case scTop: ds->First(); break;
-    case scBottom: ds->Last(); break;
-    case scPosition:
-        if (ds->IsSequenced()) {
-            if (Pos <= 1) ds->First();
-            else if (Pos < ds->RecordCount()) ds->SetRecNo(Pos);
-            else ds->Last();
-        } else {
-            switch (Pos) {
-            case 0: ds->First(); break;
-            case 1: FDataLink->MoveBy(-VisibleRowCount()); break;
-            case 3: FDataLink->MoveBy(VisibleRowCount()); break;
-            case 4: ds->Last(); break;
-            default: break;
+        case scLineUp: FDataLink->MoveBy(-FDataLink->ActiveRecord() - 1); break;
+        case scLineDown: FDataLink->MoveBy(FDataLink->RecordCount() - FDataLink->ActiveRecord()); break;
+        case scPageUp: FDataLink->MoveBy(-VisibleRowCount()); break;
+        case scPageDown: FDataLink->MoveBy(VisibleRowCount()); break;
+        case scTop: ds->First(); break;
+        case scBottom: ds->Last(); break;
+        case scPosition:
+            if (ds->IsSequenced()) {
+                if (Pos <= 1) ds->First();
+                else if (Pos < ds->RecordCount()) ds->SetRecNo(Pos);
+                else ds->Last();
+            } else {
+                switch (Pos) {
+                    case 0: ds->First(); break;
+                    case 1: FDataLink->MoveBy(-VisibleRowCount()); break;
+                    case 3: FDataLink->MoveBy(VisibleRowCount()); break;
+                    case 4: ds->Last(); break;
+                    default: break;
+                }
             }
-        }
-        break;
-    default: break;
+            break;
+        default: break;
     }
 }
 
@@ -324,9 +330,7 @@ void TCustomDBGrid::ColWidthsChanged() {
                 if (width >= 0) FColumns->Items(i - FIndicatorOffset)->SetWidth(width);
             }
         },
-        [&] {
-            EndLayout();
-        });
+        [&] { EndLayout(); });
 }
 
 void TCustomDBGrid::ColumnMoved(int FromIndex, int ToIndex) {
@@ -345,9 +349,7 @@ void TCustomDBGrid::ColumnMoved(int FromIndex, int ToIndex) {
             items.erase(items.begin() + static_cast<std::ptrdiff_t>(from));
             items.insert(items.begin() + static_cast<std::ptrdiff_t>(to), std::move(column));
         },
-        [&] {
-            EndLayout();
-        });
+        [&] { EndLayout(); });
     if (OnColumnMoved) OnColumnMoved(this, FromIndex, ToIndex);
 }
 

@@ -11,8 +11,8 @@ namespace {
 
 // Control characters a key press passes on without asking the dataset to edit.
 bool PassesUnchanged(char16_t Key) {
-    return Key == 0 || (Key >= 2 && Key <= 7) || Key == 11 || Key == 12 || (Key >= 14 && Key <= 21) ||
-           Key == 23 || Key == 25 || Key == 26 || (Key >= 28 && Key <= 31);
+    return Key == 0 || (Key >= 2 && Key <= 7) || Key == 11 || Key == 12 || (Key >= 14 && Key <= 21) || Key == 23 ||
+           Key == 25 || Key == 26 || (Key >= 28 && Key <= 31);
 }
 
 }  // namespace
@@ -45,8 +45,7 @@ void TDBMemo::SetDataSource(data::TDataSource* Value) {
 
 void TDBMemo::Notification(rtl::TComponent* AComponent, rtl::TOperation Operation) {
     TMemo::Notification(AComponent, Operation);
-    if (Operation == rtl::TOperation::opRemove && FDataLink && AComponent &&
-        AComponent == FDataLink->DataSource())
+    if (Operation == rtl::TOperation::opRemove && FDataLink && AComponent && AComponent == FDataLink->DataSource())
         FDataLink->SetDataSource(nullptr);
 }
 

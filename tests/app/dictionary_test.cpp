@@ -77,10 +77,12 @@ TEST_F(DictionaryWindowTest, StartUpShowsTheFirstEntriesAndTheTotal) {
         const char* panel;
         int shown;
     } cases[] = {
+        // clang-format off
         {0, "Базада барлығы 0 сөз бар", 0},        {7, "Базада барлығы 7 сөз бар", 7},
         {999, "Базада барлығы 999 сөз бар", 999},  {1000, "Базада барлығы 1 000 сөз бар", 1000},
         {250000, "Базада барлығы 250 000 сөз бар", 1000},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rows);
         FolderOverride = Dir.Path() / ("rows" + std::to_string(c.rows));
@@ -140,6 +142,7 @@ TEST_F(DictionaryWindowTest, SearchShowsUpToAThousandRowsAndCountsAllMatches) {
         const char* panel;
         int shown;
     } cases[] = {
+        // clang-format off
         {u"кітап", 0, "Сұраныс бойынша 1 500 сөздік табылды", 1000},
         {u"әліпби", 0, "Сұраныс бойынша 1 000 сөздік табылды", 1000},
         {u"қағаз", 0, "Сұраныс бойынша 100 сөздік табылды", 100},
@@ -155,6 +158,7 @@ TEST_F(DictionaryWindowTest, SearchShowsUpToAThousandRowsAndCountsAllMatches) {
         // "%" and "_" stay wildcards in the LIKE modes.
         {u"к_тап15%", 1, "Сұраныс бойынша 12 сөздік табылды", 12},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.text) + " in mode " + std::to_string(c.mode));
         EXPECT_TRUE(Search(c.text, c.mode).empty());
@@ -173,15 +177,17 @@ TEST_F(DictionaryWindowTest, KazakhLettersOutsideRussianMatchInLowerCase) {
     const struct {
         const char* lower;
         const char* upper;
+        // clang-format off
     } letters[] = {{"ә", "Ә"}, {"ғ", "Ғ"}, {"қ", "Қ"}, {"ң", "Ң"}, {"ө", "Ө"},
                    {"ұ", "Ұ"}, {"ү", "Ү"}, {"һ", "Һ"}, {"і", "І"}};
+    // clang-format on
     auto db = OpenDb();
     db->Exec(CreateTable);
-    for (const auto& l : letters)
-        AddRows(*db, std::string("('с") + l.lower + "з', 'т', 'с', 'С" + l.upper + "З')");
+    for (const auto& l : letters) AddRows(*db, std::string("('с") + l.lower + "з', 'т', 'с', 'С" + l.upper + "З')");
     // Neighbours from the Russian alphabet that must not match.
-    AddRows(*db, "('саз', 'т', 'с', 'САЗ'), ('сгз', 'т', 'с', 'СГЗ'), ('скз', 'т', 'с', 'СКЗ'), "
-                 "('сиз', 'т', 'с', 'СИЗ'), ('суз', 'т', 'с', 'СУЗ')");
+    AddRows(*db,
+            "('саз', 'т', 'с', 'САЗ'), ('сгз', 'т', 'с', 'СГЗ'), ('скз', 'т', 'с', 'СКЗ'), "
+            "('сиз', 'т', 'с', 'СИЗ'), ('суз', 'т', 'с', 'СУЗ')");
     Start();
     for (const auto& l : letters) {
         SCOPED_TRACE(l.lower);
@@ -205,11 +211,13 @@ TEST_F(DictionaryWindowTest, EmptyTextInEachModeAndRowsWithoutCapitals) {
         int mode;
         int found;
     } cases[] = {
+        // clang-format off
         {u"", 0, 7}, {u"", 1, 7}, {u"", 2, 1},
         {u"к", 1, 5},
         // Trailing spaces are kept: only capitals ending with them are equal.
         {u"кітап1 ", 2, 0}, {u"сөз ", 2, 1}, {u"сөз", 2, 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + Utf8(c.text) + "\" in mode " + std::to_string(c.mode));
         Search(c.text, c.mode);
@@ -252,17 +260,20 @@ TEST_F(DictionaryWindowTest, ApostrophesAreSearchedForAsTyped) {
     auto db = OpenDb();
     db->Exec(CreateTable);
     AddWords(*db, "кітап", "КІТАП", 50);
-    AddRows(*db, "('о''қу', 'т', 'с', 'О''ҚУ'), ('оқу', 'т', 'с', 'ОҚУ'), "
-                 "('x'' or 1=1 --y', 'т', 'с', 'X'' OR 1=1 --Y')");
+    AddRows(*db,
+            "('о''қу', 'т', 'с', 'О''ҚУ'), ('оқу', 'т', 'с', 'ОҚУ'), "
+            "('x'' or 1=1 --y', 'т', 'с', 'X'' OR 1=1 --Y')");
     Start();
     const struct {
         const char16_t* text;
         int mode;
         int found;
     } cases[] = {
+        // clang-format off
         {u"о'қу", 0, 1}, {u"о'қу", 2, 1}, {u"' or 1=1 --", 0, 1}, {u"'", 0, 2},
         {u"' or '1'='1", 2, 0}, {u"оқу", 0, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE("\"" + Utf8(c.text) + "\" in mode " + std::to_string(c.mode));
         EXPECT_TRUE(Search(c.text, c.mode).empty());
@@ -280,8 +291,9 @@ TEST_F(DictionaryWindowTest, KeywordsInTheSearchTextCountRight) {
     auto db = OpenDb();
     db->Exec(CreateTable);
     AddWords(*db, "кітап", "КІТАП", 30);
-    AddRows(*db, "('a distinct b', 'т', 'с', 'A DISTINCT B'), ('a where b', 'т', 'с', 'A WHERE B'), "
-                 "('a order by b', 'т', 'с', 'A ORDER BY B'), ('x'' where y', 'т', 'с', 'X'' WHERE Y')");
+    AddRows(*db,
+            "('a distinct b', 'т', 'с', 'A DISTINCT B'), ('a where b', 'т', 'с', 'A WHERE B'), "
+            "('a order by b', 'т', 'с', 'A ORDER BY B'), ('x'' where y', 'т', 'с', 'X'' WHERE Y')");
     Start();
     const struct {
         const char16_t* text;
@@ -420,13 +432,16 @@ TEST_F(DictionaryWindowTest, ReadOnlyDatabaseFileAndNonAsciiFolderWork) {
 // cannot be computed): the rows are shown, the total is not.
 TEST_F(DictionaryWindowTest, FailingCountAtStartShowsTheRowsAndNoTotal) {
     auto db = OpenDb();
-    db->Exec("create table entries (id INTEGER PRIMARY KEY, lx_word VARCHAR(100), lx_text TEXT, "
-             "lx_title VARCHAR(100), lx_word_upper VARCHAR(100))");
-    db->Exec("insert into entries (lx_word, lx_text, lx_title, lx_word_upper) "
-             "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1200) "
-             "select 'кітап' || i, 'Мәтін', 'Сөздік', 'КІТАП' || i from n");
-    db->Exec("create view lx_items as select * from entries "
-             "where case when id > 1000 then abs(-9223372036854775807 - 1) else 1 end");
+    db->Exec(
+        "create table entries (id INTEGER PRIMARY KEY, lx_word VARCHAR(100), lx_text TEXT, "
+        "lx_title VARCHAR(100), lx_word_upper VARCHAR(100))");
+    db->Exec(
+        "insert into entries (lx_word, lx_text, lx_title, lx_word_upper) "
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 1200) "
+        "select 'кітап' || i, 'Мәтін', 'Сөздік', 'КІТАП' || i from n");
+    db->Exec(
+        "create view lx_items as select * from entries "
+        "where case when id > 1000 then abs(-9223372036854775807 - 1) else 1 end");
     Start();
     EXPECT_EQ(StartBoxes, std::vector<String>{u"[0x0005]: Operation Not Supported."});
     EXPECT_EQ(ClientRecordCount(), 1000);
@@ -475,18 +490,21 @@ TEST_F(DictionaryWindowTest, ASearchSetsItsStatementInOneChange) {
     };
     Form->SQLQuery1->AfterClose = [&](data::TDataSet&) { events.push_back("close"); };
     Form->SQLQuery1->AfterOpen = [&](data::TDataSet&) { events.push_back("open"); };
-    const std::string statement = "select id, lx_word, lx_text, lx_title from lx_items\r\n"
-                                  " where lx_word_upper  = 'КІТАП7'\r\n"
-                                  "limit 1000\r\n";
+    const std::string statement =
+        "select id, lx_word, lx_text, lx_title from lx_items\r\n"
+        " where lx_word_upper  = 'КІТАП7'\r\n"
+        "limit 1000\r\n";
     const std::string change = "change to " + statement;
     const struct {
         const char* before;
         std::vector<std::string> events;
     } cases[] = {
+        // clang-format off
         {"start-up, the query open on its own statement", {change, "close", "open", "close", "open"}},
         {"the same search", {change, "close", "open", "close", "open"}},
         {"the query closed", {change, "open", "close", "open"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before);
         if (&c == &cases[2]) Form->SQLQuery1->Close();
@@ -516,6 +534,7 @@ TEST_F(DictionaryWindowTest, ASearchScansOnceForTheRowsAndCountsThemWithoutAnoth
         int mode, matches;
         long selects, steps, counts;
     } cases[] = {
+        // clang-format off
         // Opened (a step for each row and one to find the end), then run
         // again by the provider's reset to stand on its first row (a step).
         {u"қағаз1", 1, 12, 2, 12 + 1 + 1, 0},
@@ -524,6 +543,7 @@ TEST_F(DictionaryWindowTest, ASearchScansOnceForTheRowsAndCountsThemWithoutAnoth
         // At the limit the rows tell nothing of the rest: the count runs (one step).
         {u"әліпби", 0, 1000, 2, 1000 + 1 + 1 + 1, 1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.text));
         calls.clear();

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,8 +64,7 @@ public:
         if (sqlite3_prepare_v2(FDb, Sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
             sqlite3_step(statement) == SQLITE_ROW)
             value = sqlite3_column_int64(statement, 0);
-        else
-            ADD_FAILURE() << Sql << ": " << sqlite3_errmsg(FDb);
+        else ADD_FAILURE() << Sql << ": " << sqlite3_errmsg(FDb);
         sqlite3_finalize(statement);
         return value;
     }
@@ -86,10 +85,13 @@ constexpr const char* CreateTable =
 // Adds Count rows whose words are Stem followed by 1..Count, with Upper + the
 // number as the capitals and "Мәтін <word>" as the text.
 inline void AddWords(TestDb& Db, const std::string& Stem, const std::string& Upper, int Count) {
-    Db.Exec("insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) "
-            "with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
-            std::to_string(Count) + ") select '" + Stem + "' || i, 'Мәтін " + Stem + "' || i, "
-            "'Орфографиялық сөздік', '" + Upper + "' || i from n");
+    Db.Exec(
+        "insert into lx_items (lx_word, lx_text, lx_title, lx_word_upper) "
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
+        std::to_string(Count) + ") select '" + Stem + "' || i, 'Мәтін " + Stem +
+        "' || i, "
+        "'Орфографиялық сөздік', '" +
+        Upper + "' || i from n");
 }
 
 // Adds the rows of Values: one or more "(lx_word, lx_text, lx_title,

@@ -147,9 +147,7 @@ inline int FileShmLock(sqlite3_file* File, int Offset, int N, int Flags) {
 
 inline void FileShmBarrier(sqlite3_file* File) { RealMethods(File)->xShmBarrier(RealFile(File)); }
 
-inline int FileShmUnmap(sqlite3_file* File, int Delete) {
-    return RealMethods(File)->xShmUnmap(RealFile(File), Delete);
-}
+inline int FileShmUnmap(sqlite3_file* File, int Delete) { return RealMethods(File)->xShmUnmap(RealFile(File), Delete); }
 
 inline int FileFetch(sqlite3_file* File, sqlite3_int64 Offset, int Amount, void** Page) {
     if (Fails(TCall::Read)) {
@@ -167,6 +165,7 @@ inline int FileUnfetch(sqlite3_file* File, sqlite3_int64 Offset, void* Page) {
 // shared-memory and memory-map calls only where the real file has them.
 inline const sqlite3_io_methods* FileMethods(int Version) {
     static const sqlite3_io_methods methods[3] = {
+        // clang-format off
         {1, FileClose, FileRead, FileWrite, FileTruncate, FileSync, FileSize, FileLock, FileUnlock,
          FileCheckReservedLock, FileControl, FileSectorSize, FileDeviceCharacteristics, nullptr, nullptr, nullptr,
          nullptr, nullptr, nullptr},
@@ -177,6 +176,7 @@ inline const sqlite3_io_methods* FileMethods(int Version) {
          FileCheckReservedLock, FileControl, FileSectorSize, FileDeviceCharacteristics, FileShmMap, FileShmLock,
          FileShmBarrier, FileShmUnmap, FileFetch, FileUnfetch},
     };
+    // clang-format on
     return &methods[Version < 1 ? 0 : Version > 3 ? 2 : Version - 1];
 }
 
@@ -286,8 +286,10 @@ inline std::string Install() {
     TState& s = State();
     if (s.Installed) return {};
     if (sqlite3_config(SQLITE_CONFIG_GETMALLOC, &s.RealMemory) != SQLITE_OK) return "the allocator cannot be read";
+    // clang-format off
     static const sqlite3_mem_methods memory = {MemMalloc, MemFree, MemRealloc, MemSize,
                                                MemRoundup, MemInit, MemShutdown, nullptr};
+    // clang-format on
     if (sqlite3_config(SQLITE_CONFIG_MALLOC, &memory) != SQLITE_OK)
         return "the allocator cannot be replaced: SQLite was initialised before";
     if (sqlite3_initialize() != SQLITE_OK) return "SQLite does not initialise";

@@ -68,8 +68,7 @@ public:
     }
 };
 
-[[maybe_unused]] const auto* const Environment =
-    ::testing::AddGlobalTestEnvironment(new FaultInjectionEnvironment);
+[[maybe_unused]] const auto* const Environment = ::testing::AddGlobalTestEnvironment(new FaultInjectionEnvironment);
 
 #ifndef KALIMDAR_FAULT_SAMPLE
 #define KALIMDAR_FAULT_SAMPLE 0
@@ -105,7 +104,8 @@ public:
         if (!box) return false;
         Boxes.push_back({box->windowTitle(), box->text(), box->icon(), static_cast<int>(box->buttons().size()),
                          box->standardButtons() == QMessageBox::Ok});
-        QMetaObject::invokeMethod(box, [box] { modal_box_detail::Answer(box); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            box, [box] { modal_box_detail::Answer(box); }, Qt::QueuedConnection);
         return false;
     }
 
@@ -132,8 +132,8 @@ struct TShown {
 std::ostream& operator<<(std::ostream& Out, const TShown& S) {
     return Out << "{panel 0 \"" << S.Panel0 << "\", panel 1 \"" << S.Panel1 << "\", memo \"" << S.Memo << "\", grid "
                << S.GridRows << " rows (digest " << S.Grid << ")" << (S.Following ? "" : " not following") << ", "
-               << (S.Active ? "" : "closed, ") << S.Rows << " records (digest " << S.Digest << "), record "
-               << S.RecNo << " \"" << S.Current << "\"}";
+               << (S.Active ? "" : "closed, ") << S.Rows << " records (digest " << S.Digest << "), record " << S.RecNo
+               << " \"" << S.Current << "\"}";
 }
 
 void AddToDigest(std::uint64_t& Digest, rtl::StringView Text) {
@@ -182,6 +182,7 @@ struct TFault {
 };
 
 const TFault FileFaults[] = {
+    // clang-format off
     {fi::TCall::Open, SQLITE_CANTOPEN, "open: cannot open", {"unable to open database file."}},
     {fi::TCall::Read, SQLITE_IOERR_READ, "read: I/O error", {"disk I/O error."}},
     {fi::TCall::SystemRead, SQLITE_OK, "read: half the bytes", {}},
@@ -192,6 +193,7 @@ const TFault FileFaults[] = {
     {fi::TCall::Lock, SQLITE_IOERR_LOCK, "lock: I/O error", {"disk I/O error."}},
     {fi::TCall::FileSize, SQLITE_IOERR_FSTAT, "file size: I/O error", {"disk I/O error."}},
 };
+// clang-format on
 
 const TFault AllocationFault = {fi::TCall::Alloc, SQLITE_NOMEM, "allocation", {"out of memory."}};
 
@@ -207,17 +209,19 @@ protected:
             auto db = OpenDb();
             db->Exec(CreateTable);
             AddWords(*db, "кітап", "КІТАП", 100);
-            db->Exec("insert into lx_items (lx_word, lx_word_upper) with recursive n(i) as (select 101 union all "
-                     "select i + 1 from n where i < 1100) select 'кітап' || i, 'КІТАП' || i from n");
+            db->Exec(
+                "insert into lx_items (lx_word, lx_word_upper) with recursive n(i) as (select 101 union all "
+                "select i + 1 from n where i < 1100) select 'кітап' || i, 'КІТАП' || i from n");
         }
         Kept = FileBytes(DatabasePath());
         MemoryBefore = sqlite3_memory_used();
         Reference = Run(nullptr);
         ASSERT_FALSE(HasFailure());
         // The run without faults, as the dictionary has it.
-        const std::pair<const char*, int> expected[] = {
+        const std::pair<const char*, int> expected[] = {// clang-format off
             {"", 1000}, {"Сұраныс бойынша 1 100 сөздік табылды", 1000}, {"Сұраныс бойынша 111 сөздік табылды", 111},
             {"Сұраныс бойынша 1 сөздік табылды", 1}, {"Сұраныс бойынша 212 сөздік табылды", 212}};
+        // clang-format on
         for (int i = 0; i < StepCount; ++i) {
             SCOPED_TRACE(i);
             const TShown& shown = Reference[i].Shown;
@@ -247,7 +251,8 @@ protected:
         s.Active = data.Active();
         if (!s.Active) return s;
         s.RecNo = data.RecNo();
-        if (data::TField* word = data.FindField(u"lx_word"); word && !data.IsEmpty()) s.Current = Utf8(word->AsString());
+        if (data::TField* word = data.FindField(u"lx_word"); word && !data.IsEmpty())
+            s.Current = Utf8(word->AsString());
         const data::TBookmark mark = data.GetBookmark();
         data.DisableControls();
         for (int i = 0; i < data.FieldCount(); ++i) {
@@ -295,9 +300,8 @@ protected:
         EXPECT_EQ(sqlite3_memory_used(), MemoryBefore) << "SQLite memory left behind";
         EXPECT_EQ(fi::Changes(), changes) << "a file was written";
         EXPECT_TRUE(FileBytes(DatabasePath()) == Kept) << "the database file changed";
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(FolderPath()),
-                                std::filesystem::directory_iterator()),
-                  1)
+        EXPECT_EQ(
+            std::distance(std::filesystem::directory_iterator(FolderPath()), std::filesystem::directory_iterator()), 1)
             << "a file was left beside the database";
         return results;
     }
@@ -308,8 +312,8 @@ protected:
         EXPECT_TRUE(Box.OkOnly);
         const std::string text = Box.Text.toStdString();
         const auto& expected = Fault.Messages;
-        EXPECT_TRUE(!expected.empty() && (text == CountFailed ||
-                                          std::find(expected.begin(), expected.end(), text) != expected.end()))
+        EXPECT_TRUE(!expected.empty() &&
+                    (text == CountFailed || std::find(expected.begin(), expected.end(), text) != expected.end()))
             << "a box saying \"" << text << "\"";
         ++Messages[text];
     }
@@ -347,8 +351,7 @@ protected:
                 else countFailed.Panel1 = before.Panel1;
                 const TShown nothing = i == 0 ? TShown{} : before;
                 EXPECT_TRUE(r.Shown == countFailed || r.Shown == nothing)
-                    << "shown: " << r.Shown << "\nafter a failed count: " << countFailed
-                    << "\nas before: " << nothing;
+                    << "shown: " << r.Shown << "\nafter a failed count: " << countFailed << "\nas before: " << nothing;
             }
             before = r.Shown;
         }
@@ -361,8 +364,7 @@ protected:
         SCOPED_TRACE(std::string(Fault.Name) + (Persistent ? ", from then on" : ", once"));
         for (long n = 1;; n += Stride) {
             SCOPED_TRACE("failing call " + std::to_string(n));
-            const std::vector<TStepResult> results =
-                Run([&] { fi::Arm(Fault.Call, Fault.Code, n, Persistent); });
+            const std::vector<TStepResult> results = Run([&] { fi::Arm(Fault.Call, Fault.Code, n, Persistent); });
             long injected = 0;
             for (const TStepResult& r : results) injected += r.Injected;
             Check(results, Fault);

@@ -40,7 +40,8 @@ int OnProgress(void* Database) {
     auto* db = static_cast<sqlite3*>(Database);
     for (sqlite3_stmt* s = sqlite3_next_stmt(db, nullptr); s; s = sqlite3_next_stmt(db, s)) {
         const char* sql = sqlite3_sql(s);
-        if (sqlite3_stmt_busy(s) && sql && std::strncmp(sql, gSaboteur->Statement.c_str(), gSaboteur->Statement.size()) == 0) {
+        if (sqlite3_stmt_busy(s) && sql &&
+            std::strncmp(sql, gSaboteur->Statement.c_str(), gSaboteur->Statement.size()) == 0) {
             gSaboteur->Done = true;
             gSaboteur->Act();
             break;
@@ -114,9 +115,7 @@ protected:
     // child fails it.
     void RunInChild(Moment M, Change C) {
         SCOPED_TRACE(std::string(Name(C)) + " during " + Name(M));
-        EXPECT_EXIT(
-            { ExitWithFailures([&] { Run(M, C); }); },
-            ::testing::ExitedWithCode(0), "");
+        EXPECT_EXIT({ ExitWithFailures([&] { Run(M, C); }); }, ::testing::ExitedWithCode(0), "");
     }
 
     void Run(Moment M, Change C) {
@@ -132,7 +131,8 @@ protected:
             }
         };
         sqlite3_auto_extension(reinterpret_cast<void (*)()>(&WatchConnection));
-        Saboteur saboteur{M == Moment::StartCount || M == Moment::SearchCount ? "select count(*)" : "select id", change};
+        Saboteur saboteur{M == Moment::StartCount || M == Moment::SearchCount ? "select count(*)" : "select id",
+                          change};
         if (M == Moment::StartRows || M == Moment::StartCount) gSaboteur = &saboteur;
         Start();
         gSaboteur = nullptr;
@@ -200,8 +200,8 @@ protected:
 
     void ExpectOneFailure(const std::vector<String>& Boxes) {
         static const std::set<String> Known = {u"database disk image is malformed.",
-                                               u"database file changed while it was read.",
-                                               u"no such table: lx_items.", u"file is not a database."};
+                                               u"database file changed while it was read.", u"no such table: lx_items.",
+                                               u"file is not a database."};
         ASSERT_EQ(Boxes.size(), 1u);
         EXPECT_TRUE(Known.count(Boxes[0])) << Utf8(Boxes[0]);
     }
@@ -234,22 +234,21 @@ TEST_F(FileChangeTest, CopiedOverInPlaceAtEachMoment) {
 // A dictionary in WAL mode whose WAL holds a commit that a writer keeps
 // open, cut while the window is idle.
 TEST_F(FileChangeTest, WalDictionaryCutWhileIdle) {
-    EXPECT_EXIT(
-        ExitWithFailures([&] {
-            MakeDictionary(kRows);
-            auto writer = OpenDb();
-            writer->Exec("pragma journal_mode = wal");
-            writer->Exec("pragma wal_autocheckpoint = 0");
-            AddWords(*writer, "ән", "ӘН", 5);
-            const std::string original = FileBytes(DatabasePath());
-            Start();
-            EXPECT_EQ(StartBoxes, std::vector<String>{});
-            EXPECT_EQ(Panel(0), Utf8(app::TotalWordsText(kRows + 5)));
-            fs::resize_file(DatabasePath(), 4096);
-            const std::vector<String> boxes = Search(u"кітап", 1);
-            ExpectOneFailure(boxes);
-            WriteBytes(DatabasePath(), original);
-            ExpectFinds(u"ән", 5, "ән1");
-        }),
-        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(ExitWithFailures([&] {
+                    MakeDictionary(kRows);
+                    auto writer = OpenDb();
+                    writer->Exec("pragma journal_mode = wal");
+                    writer->Exec("pragma wal_autocheckpoint = 0");
+                    AddWords(*writer, "ән", "ӘН", 5);
+                    const std::string original = FileBytes(DatabasePath());
+                    Start();
+                    EXPECT_EQ(StartBoxes, std::vector<String>{});
+                    EXPECT_EQ(Panel(0), Utf8(app::TotalWordsText(kRows + 5)));
+                    fs::resize_file(DatabasePath(), 4096);
+                    const std::vector<String> boxes = Search(u"кітап", 1);
+                    ExpectOneFailure(boxes);
+                    WriteBytes(DatabasePath(), original);
+                    ExpectFinds(u"ән", 5, "ән1");
+                }),
+                ::testing::ExitedWithCode(0), "");
 }

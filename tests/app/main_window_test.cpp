@@ -58,9 +58,11 @@ constexpr const char16_t* Startup = u"select id, lx_word, lx_text, lx_title from
 }  // namespace
 
 TEST_F(MainWindowTest, HasTwelveComponentsInDesignOrder) {
+    // clang-format off
     const char16_t* names[] = {u"Label1",         u"DBGrid1",   u"StatusBar1",    u"BitBtn1",
                                u"Edit1",          u"RadioGroup1", u"DBMemo1",     u"SQLConnection1",
                                u"SQLQuery1",      u"DataSource1", u"DataSetProvider1", u"ClientDataSet1"};
+    // clang-format on
     ASSERT_EQ(Form->ComponentCount(), 12);
     for (int i = 0; i < 12; ++i) EXPECT_EQ(Form->Components(i)->Name(), names[i]) << i;
 }
@@ -176,8 +178,10 @@ TEST_F(MainWindowTest, ResizeLaysOutGridMemoAndColumns) {
 TEST_F(MainWindowTest, OddGridWidthsRoundHalfToEven) {
     ShowAndActivate();
     struct Case {
+        // clang-format off
         int outerWidth, gridWidth, column0, column1;
     } cases[] = {{701, 651, 326, 256}, {703, 653, 326, 256}, {613, 563, 282, 212}, {615, 565, 282, 212}};
+    // clang-format on
     for (const auto& c : cases) {
         Form->SetOuterSize(c.outerWidth, 500);
         EXPECT_EQ(Form->DBGrid1->Width(), c.gridWidth);

@@ -222,10 +222,12 @@ TEST_F(ReliabilityTest, TenMegabyteTextShownWholeInTheMemo) {
 TEST_F(ReliabilityTest, DecimalColumnHoldingText) {
     {
         auto db = OpenDb();
-        db->Exec("create table lx_items (id INTEGER PRIMARY KEY, lx_word VARCHAR(100), lx_text TEXT, "
-                 "lx_title DECIMAL(10,2), lx_word_upper VARCHAR(100))");
-        AddRows(*db, "('кітап', 'Мәтін кітап', 'Орфографиялық сөздік', 'КІТАП'), "
-                     "('сан1', 'Мәтін сан1', 12.5, 'САН1'), ('сан2', 'Мәтін сан2', 7.25, 'САН2')");
+        db->Exec(
+            "create table lx_items (id INTEGER PRIMARY KEY, lx_word VARCHAR(100), lx_text TEXT, "
+            "lx_title DECIMAL(10,2), lx_word_upper VARCHAR(100))");
+        AddRows(*db,
+                "('кітап', 'Мәтін кітап', 'Орфографиялық сөздік', 'КІТАП'), "
+                "('сан1', 'Мәтін сан1', 12.5, 'САН1'), ('сан2', 'Мәтін сан2', 7.25, 'САН2')");
     }
     KeepFile();
     Start();
@@ -303,6 +305,7 @@ TEST_F(ReliabilityTest, SpecialCharactersAtEachEndOfTheSearchText) {
         int found;            // -1: the search fails
         const char16_t* box;  // its message
     } cases[] = {
+        // clang-format off
         {"percent", u"%қ%", 0, 4404, nullptr},    {"percent", u"%қ%", 1, 4404, nullptr},
         {"percent", u"%қ%", 2, 1, nullptr},       {"underscore", u"_қ_", 0, 4404, nullptr},
         {"underscore", u"_қ_", 1, 4404, nullptr}, {"underscore", u"_қ_", 2, 1, nullptr},
@@ -322,6 +325,7 @@ TEST_F(ReliabilityTest, SpecialCharactersAtEachEndOfTheSearchText) {
         {"surrogate and apostrophe", high + u"' or 1=1 --", 0, 0, nullptr},
         {"surrogate and apostrophe", high + u"' or 1=1 --", 2, 0, nullptr},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " in mode " + std::to_string(c.mode));
         const std::string panel1 = Panel(1);

@@ -288,9 +288,7 @@ TEST_F(Links, FieldDataLinkFollowsItsField) {
     TFieldDataLink link;
     link.SetControl(&memo);
     std::vector<std::string> shown;
-    link.OnDataChange = [&](TFieldDataLink& l) {
-        shown.push_back(l.Field() ? U8(l.Field()->AsString()) : "<none>");
-    };
+    link.OnDataChange = [&](TFieldDataLink& l) { shown.push_back(l.Field() ? U8(l.Field()->AsString()) : "<none>"); };
     link.SetFieldName(u"Memo");
     link.SetDataSource(src.get());
     EXPECT_EQ(link.Field(), nullptr);

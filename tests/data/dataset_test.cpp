@@ -380,9 +380,12 @@ TEST_F(Window, EditingRunsItsEventsInOrder) {
     ds->Open();
     auto grid = Link(3);
     std::vector<std::string> events;
-    for (auto [slot, name] : {std::pair{&ds->BeforeEdit, "BeforeEdit"}, {&ds->AfterEdit, "AfterEdit"},
-                              {&ds->BeforePost, "BeforePost"}, {&ds->AfterPost, "AfterPost"},
-                              {&ds->BeforeCancel, "BeforeCancel"}, {&ds->AfterCancel, "AfterCancel"}})
+    for (auto [slot, name] : {std::pair{&ds->BeforeEdit, "BeforeEdit"},
+                              {&ds->AfterEdit, "AfterEdit"},
+                              {&ds->BeforePost, "BeforePost"},
+                              {&ds->AfterPost, "AfterPost"},
+                              {&ds->BeforeCancel, "BeforeCancel"},
+                              {&ds->AfterCancel, "AfterCancel"}})
         *slot = [&events, name = std::string(name)](TDataSet& d) {
             events.push_back(name + "@" + std::to_string(d.State()));
         };
@@ -540,9 +543,9 @@ TEST(Connection, TellsClientsInRegistrationOrder) {
     conn.Open();
     conn.Open();  // no change, nothing happens
     conn.Close();
-    EXPECT_EQ(log, (std::vector<std::string>{"BeforeConnect", "DoConnect", "ds:on", "other:on", "AfterConnect",
-                                             "BeforeDisconnect", "ds:off", "other:off", "DoDisconnect",
-                                             "AfterDisconnect"}));
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"BeforeConnect", "DoConnect", "ds:on", "other:on", "AfterConnect",
+                                        "BeforeDisconnect", "ds:off", "other:off", "DoDisconnect", "AfterDisconnect"}));
     EXPECT_EQ(link.Events, (std::vector<std::string>{"deConnectChange", "deConnectChange"}));
     conn.UnRegisterClient(ds.get());
     EXPECT_EQ(conn.DataSetCount(), 0);

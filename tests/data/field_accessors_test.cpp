@@ -3,8 +3,8 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <map>
 
 #include "data/blob_fields.h"
@@ -122,6 +122,7 @@ TEST(DecimalValues, TextToBcdAndBack) {
         int Precision, Places;
         bool Negative;
     } cases[] = {
+        // clang-format off
         {"12.50", "12.5", 4, 2, false},  // the scale of the text is kept, trailing zeros drop in text
         {" -0.001 ", "-0.001", 3, 3, true},
         {"007", "7", 1, 0, false},
@@ -130,6 +131,7 @@ TEST(DecimalValues, TextToBcdAndBack) {
         {"1.5E-3", "0.0015", 4, 4, false},
         {"+123456789012345678901234567890.5", "123456789012345678901234567890.5", 31, 1, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.In);
         TBcd b = StrToBcd(rtl::Utf8ToString(c.In));
@@ -156,9 +158,11 @@ TEST(DecimalValues, CurrencyRoundsToFourPlacesWithinItsRange) {
     const struct {
         const char* Bcd;
         std::int64_t Scaled;
+        // clang-format off
     } cases[] = {{"1.00005", 10001},  {"-1.00005", -10001}, {"1.00004999", 10000},
                  {"3", 30000},        {"0.5", 5000},        {"-922337203685477.5808", INT64_MIN},
                  {"922337203685477.5807", INT64_MAX}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Bcd);
         EXPECT_EQ(BcdToCurrency(StrToBcd(rtl::Utf8ToString(c.Bcd))).Scaled, c.Scaled);
@@ -173,8 +177,7 @@ TEST(DecimalValues, CurrencyRoundsToFourPlacesWithinItsRange) {
     EXPECT_EQ(ErrorOf<rtl::EConvertError>([] { BcdToCurrency(StrToBcd(u"99999999999999999999")); }),
               "'99999999999999999999' is not a valid currency value");
     EXPECT_EQ(DoubleToCurrency(-2.71828).Scaled, -27183);
-    EXPECT_EQ(ErrorOf<rtl::EConvertError>([] { DoubleToCurrency(1e300); }),
-              "'1E300' is not a valid currency value");
+    EXPECT_EQ(ErrorOf<rtl::EConvertError>([] { DoubleToCurrency(1e300); }), "'1E300' is not a valid currency value");
     EXPECT_EQ(Text(DoubleToBcd(1.25e-7)), "0.000000125");
 }
 
@@ -183,11 +186,13 @@ TEST(ExtendedValues, TenByteFormatBothWays) {
         long double Value;
         TExtendedBytes Bytes;  // significand low byte first, then sign and exponent
     } cases[] = {
+        // clang-format off
         {0.0L, {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00}},
         {-0.0L, {0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x80}},
         {1.0L, {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F}},
         {-2.5L, {0, 0, 0, 0, 0, 0, 0, 0xA0, 0x00, 0xC0}},
         {0.75L, {0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFE, 0x3F}},
+        // clang-format on
         {1024.0L + 1.0L / 1024, {0, 0, 0, 0, 0, 0x08, 0, 0x80, 0x09, 0x40}},
         {std::numeric_limits<long double>::infinity(), {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x7F}},
         {-std::numeric_limits<long double>::infinity(), {0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0xFF}},
@@ -237,8 +242,9 @@ TEST(DateTimeValues, TimestampsAndDateTimesConvertBothWays) {
     }
     for (const TSQLTimeStamp& bad : {Stamp(2023, 13, 1), Stamp(2023, 2, 29), Stamp(2023, 1, 1, 24),
                                      Stamp(2023, 1, 1, 0, 60), Stamp(2023, 1, 1, 0, 0, 0, 1000), Stamp(0, 0, 0)})
-        EXPECT_NE(ErrorOf<rtl::EConvertError>([&] { SQLTimeStampToDateTime(bad); }).find("is not a valid date and time"),
-                  std::string::npos);
+        EXPECT_NE(
+            ErrorOf<rtl::EConvertError>([&] { SQLTimeStampToDateTime(bad); }).find("is not a valid date and time"),
+            std::string::npos);
     EXPECT_EQ(SQLTimeStampToDateTime(Stamp(2000, 2, 29)), 36585);  // a leap day of a century divisible by 400
 }
 
@@ -246,6 +252,7 @@ TEST(DateTimeValues, TimestampsAndDateTimesConvertBothWays) {
 
 class Accessors : public ::testing::Test {
 protected:
+    // clang-format off
     TRawDataSet ds{{{u"I", ftInteger},     {u"L", ftLargeint},      {u"W", ftLongWord},    {u"F", ftFloat},
                     {u"C", ftCurrency},    {u"BCD", ftBCD},          {u"FMT", ftFMTBcd},    {u"Sg", ftSingle},
                     {u"X", ftExtended},    {u"S", ftString, 40},     {u"WS", ftWideString, 40},
@@ -253,6 +260,7 @@ protected:
                     {u"TSO", ftTimeStampOffset}, {u"Bool", ftBoolean}, {u"By", ftBytes, 4}, {u"VB", ftVarBytes, 3},
                     {u"Blob", ftBlob},     {u"Memo", ftWideMemo},    {u"V", ftVariant},     {u"Sm", ftSmallint}}};
 };
+// clang-format on
 
 // Classes without a form fail with the message of this layer, naming the
 // field and the type asked for; so do the setters.
@@ -289,10 +297,12 @@ TEST_F(Accessors, FormsAClassDoesNotOfferFailWithTheTypeName) {
 
 namespace {
 
+// clang-format off
 // The nine typed forms, in the order of the table's cells.
 enum TForm { fmDateTime, fmCurrency, fmBCD, fmExtended, fmGuid, fmTimeStamp, fmTimeStampOffset, fmSingle, fmByteArray };
 const char* const kFormNames[] = {"DateTime", "Currency",           "BCD",    "Extended", "Guid",
                                   "SQLTimeStamp", "SQLTimeStampOffset", "Single", "ByteArray"};
+// clang-format on
 
 std::string StampText(const TSQLTimeStamp& T) {
     return U8(rtl::Format(u"%.4d-%.2d-%.2d %.2d:%.2d:%.2d.%.3d",
@@ -307,22 +317,22 @@ std::string Hex(const rtl::TBytes& Bytes) {
 // What a getter gives, as text.
 std::string Read(TField& F, TForm Form) {
     switch (Form) {
-    case fmDateTime: return U8(rtl::FloatToStr(F.AsDateTime()));
-    case fmCurrency: return U8(CurrencyToStr(F.AsCurrency()));
-    case fmBCD: return U8(BcdToStr(F.AsBCD()));
-    case fmExtended: return U8(rtl::FloatToStr(static_cast<double>(F.AsExtended())));
-    case fmGuid: return U8(GUIDToString(F.AsGuid()));
-    case fmTimeStamp: return StampText(F.AsSQLTimeStamp());
-    case fmTimeStampOffset: {
-        const TSQLTimeStampOffset t = F.AsSQLTimeStampOffset();
-        return StampText(t.TimeStamp) + (t.TimeZoneHour < 0 ? " -" : " +") +
-               U8(rtl::Format(u"%.2d:%.2d", {std::abs(t.TimeZoneHour), std::abs(t.TimeZoneMinute)}));
-    }
-    case fmSingle: return U8(rtl::FloatToStr(F.AsSingle()));
-    case fmByteArray: {
-        const rtl::Variant v = F.AsByteArray();
-        return v.IsNull() ? "null" : Hex(v.AsBytes());
-    }
+        case fmDateTime: return U8(rtl::FloatToStr(F.AsDateTime()));
+        case fmCurrency: return U8(CurrencyToStr(F.AsCurrency()));
+        case fmBCD: return U8(BcdToStr(F.AsBCD()));
+        case fmExtended: return U8(rtl::FloatToStr(static_cast<double>(F.AsExtended())));
+        case fmGuid: return U8(GUIDToString(F.AsGuid()));
+        case fmTimeStamp: return StampText(F.AsSQLTimeStamp());
+        case fmTimeStampOffset: {
+            const TSQLTimeStampOffset t = F.AsSQLTimeStampOffset();
+            return StampText(t.TimeStamp) + (t.TimeZoneHour < 0 ? " -" : " +") +
+                   U8(rtl::Format(u"%.2d:%.2d", {std::abs(t.TimeZoneHour), std::abs(t.TimeZoneMinute)}));
+        }
+        case fmSingle: return U8(rtl::FloatToStr(F.AsSingle()));
+        case fmByteArray: {
+            const rtl::Variant v = F.AsByteArray();
+            return v.IsNull() ? "null" : Hex(v.AsBytes());
+        }
     }
     return {};
 }
@@ -333,15 +343,15 @@ const TGUID kGuid{1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
 void Write(TField& F, TForm Form) {
     const TSQLTimeStamp noon = Stamp(2023, 3, 15, 12);
     switch (Form) {
-    case fmDateTime: F.SetAsDateTime(45000.5); break;
-    case fmCurrency: F.SetAsCurrency(TCurrency{25000}); break;
-    case fmBCD: F.SetAsBCD(StrToBcd(u"2.5")); break;
-    case fmExtended: F.SetAsExtended(2.5L); break;
-    case fmGuid: F.SetAsGuid(kGuid); break;
-    case fmTimeStamp: F.SetAsSQLTimeStamp(noon); break;
-    case fmTimeStampOffset: F.SetAsSQLTimeStampOffset({noon, 1, 0}); break;
-    case fmSingle: F.SetAsSingle(2.5f); break;
-    case fmByteArray: F.SetAsByteArray(rtl::Variant(rtl::TBytes{'a', 'b'})); break;
+        case fmDateTime: F.SetAsDateTime(45000.5); break;
+        case fmCurrency: F.SetAsCurrency(TCurrency{25000}); break;
+        case fmBCD: F.SetAsBCD(StrToBcd(u"2.5")); break;
+        case fmExtended: F.SetAsExtended(2.5L); break;
+        case fmGuid: F.SetAsGuid(kGuid); break;
+        case fmTimeStamp: F.SetAsSQLTimeStamp(noon); break;
+        case fmTimeStampOffset: F.SetAsSQLTimeStampOffset({noon, 1, 0}); break;
+        case fmSingle: F.SetAsSingle(2.5f); break;
+        case fmByteArray: F.SetAsByteArray(rtl::Variant(rtl::TBytes{'a', 'b'})); break;
     }
 }
 
@@ -349,15 +359,15 @@ void Write(TField& F, TForm Form) {
 enum TSeed { sdNone, sdText, sdGuidText, sdInteger, sdFloat, sdBoolean, sdStamp, sdZonedStamp, sdBytes };
 void Seed(TField& F, TSeed Seed) {
     switch (Seed) {
-    case sdNone: break;
-    case sdText: F.SetAsString(u"2.5"); break;
-    case sdGuidText: F.SetAsString(u"{01234567-89AB-CDEF-0102-030405060708}"); break;
-    case sdInteger: F.SetAsInteger(7); break;
-    case sdFloat: F.SetAsFloat(2.5); break;
-    case sdBoolean: F.SetAsBoolean(true); break;
-    case sdStamp: F.SetAsSQLTimeStamp(Stamp(2023, 3, 15, 12)); break;
-    case sdZonedStamp: F.SetAsSQLTimeStampOffset({Stamp(2023, 3, 15, 12), 5, 30}); break;
-    case sdBytes: F.SetAsBytes({'a', 'b'}); break;
+        case sdNone: break;
+        case sdText: F.SetAsString(u"2.5"); break;
+        case sdGuidText: F.SetAsString(u"{01234567-89AB-CDEF-0102-030405060708}"); break;
+        case sdInteger: F.SetAsInteger(7); break;
+        case sdFloat: F.SetAsFloat(2.5); break;
+        case sdBoolean: F.SetAsBoolean(true); break;
+        case sdStamp: F.SetAsSQLTimeStamp(Stamp(2023, 3, 15, 12)); break;
+        case sdZonedStamp: F.SetAsSQLTimeStampOffset({Stamp(2023, 3, 15, 12), 5, 30}); break;
+        case sdBytes: F.SetAsBytes({'a', 'b'}); break;
     }
 }
 
@@ -407,6 +417,7 @@ const std::array<const char*, 9> kBytesGet{X, X, X, X, X, X, X, X, "61 62"};
 const std::array<const char*, 9> kBytesSet{X, X, X, X, X, X, X, X, "61 62"};
 
 const TFormRow kFormRows[] = {
+    // clang-format off
     {u"S", ftString, &TStringField::ClassInfo, 40, sdText, kTextGet, kTextSet},
     {u"WS", ftWideString, &TWideStringField::ClassInfo, 40, sdText, kTextGet, kTextSet},
     {u"G", ftGuid, &TGuidField::ClassInfo, 38, sdGuidText,
@@ -458,6 +469,7 @@ const TFormRow kFormRows[] = {
     {u"Nested", ftUnknown, &TDataSetField::ClassInfo, 0, sdNone, kNone, kNone},
     {u"Ref", ftUnknown, &TReferenceField::ClassInfo, 0, sdNone, kNone, kNone},
 };
+// clang-format on
 
 // One dataset column per row (the structured classes have none), and the
 // field of each row: the dataset's, or a free-standing one.
@@ -492,7 +504,8 @@ TEST_F(FormTable, EveryClassGivesEachTypedFormOrTheAccessError) {
             Seed(f, r.SeedWith);
             std::string got;
             const std::string error = DbErrorOf([&] { got = Read(f, static_cast<TForm>(form)); });
-            EXPECT_EQ(error == "<no error>" ? got : error, Expected(r.Get[form], f.FieldName(), static_cast<TForm>(form)));
+            EXPECT_EQ(error == "<no error>" ? got : error,
+                      Expected(r.Get[form], f.FieldName(), static_cast<TForm>(form)));
         }
     }
 }
@@ -512,8 +525,10 @@ TEST_F(FormTable, EveryClassTakesEachTypedFormOrTheAccessError) {
 
 // A null value reads as the form's zero wherever the class has the form.
 TEST_F(FormTable, NullReadsAsTheZeroOfEachForm) {
+    // clang-format off
     const char* const zeros[] = {"0", "0", "0", "0", "{00000000-0000-0000-0000-000000000000}",
                                  "0000-00-00 00:00:00.000", "0000-00-00 00:00:00.000 +00:00", "0", "null"};
+    // clang-format on
     for (const TFormRow& r : kFormRows) {
         if (r.Type == ftUnknown) continue;
         TField& f = FieldOf(r);
@@ -534,8 +549,10 @@ TEST_F(Accessors, NumberFieldsTakeEveryNumericForm) {
     const struct {
         const char16_t* Name;
         bool Integer;  // stores whole numbers, rounded half away from zero
+        // clang-format off
     } cases[] = {{u"I", true},   {u"L", true},    {u"W", true},  {u"Sm", true}, {u"F", false},
                  {u"C", false},  {u"BCD", false}, {u"FMT", false}, {u"Sg", false}, {u"X", false}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.Name));
         TField* f = ds.F(c.Name);
@@ -573,11 +590,15 @@ TEST_F(Accessors, RoundingBeyondAnIntegerRangeIsAnInvalidValue) {
         {u"F", -2.5, [](TField& f) { return std::to_string(f.AsInteger()); }, "-3"},
         {u"F", 1e30, [](TField& f) { return std::to_string(f.AsLargeInt()); }, "Invalid value for field 'F'"},
         {u"F", nan, [](TField& f) { return std::to_string(f.AsLargeInt()); }, "Invalid value for field 'F'"},
+        // clang-format off
         {u"I", 1e30, nullptr, "Invalid value for field 'I'"},
         {u"I", nan, nullptr, "Invalid value for field 'I'"},
+        // clang-format on
         {u"I", -2147483648.4, [](TField& f) { return std::to_string(f.AsInteger()); }, "-2147483648"},
+        // clang-format off
         {u"BCD", 1e20, nullptr, "Invalid value for field 'BCD'"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.Field) + " " + std::to_string(c.Value));
         TField* f = ds.F(c.Field);
@@ -711,7 +732,8 @@ TEST_F(Accessors, DateTimeAndTimestampFieldsConvertIntoEachOther) {
         // Only the offset field keeps an offset; the others keep the local time.
         f->SetAsSQLTimeStampOffset(zoned);
         EXPECT_EQ(f->AsSQLTimeStamp(), when);
-        const TSQLTimeStampOffset expected = f->DataType() == ftTimeStampOffset ? zoned : TSQLTimeStampOffset{when, 0, 0};
+        const TSQLTimeStampOffset expected =
+            f->DataType() == ftTimeStampOffset ? zoned : TSQLTimeStampOffset{when, 0, 0};
         EXPECT_EQ(f->AsSQLTimeStampOffset(), expected);
     }
     ds.F(u"TSO")->SetAsDateTime(value);
@@ -766,7 +788,8 @@ TEST_F(Accessors, WideMemoTextOfEveryByteCount) {
     const struct {
         rtl::TBytes Bytes;
         rtl::String Text;
-    } cases[] = {{{'a', 0, 'b'}, u"ab"}, {{'a', 0, 'b', 0}, u"ab"}, {{0x9A, 0x04}, u"\u049A"}, {{'z'}, u"z"}, {{}, u""}};
+    } cases[] = {
+        {{'a', 0, 'b'}, u"ab"}, {{'a', 0, 'b', 0}, u"ab"}, {{0x9A, 0x04}, u"\u049A"}, {{'z'}, u"z"}, {{}, u""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Bytes.size());
         memo->SetAsBytes(c.Bytes);
@@ -804,9 +827,11 @@ TEST_F(Accessors, WideTextIsTheEditingTextAndSetsLikeText) {
 // --- copying, assigning, constraints, characters and lookups ---
 
 TEST_F(Accessors, CopyDataMovesExactlyTheNativeValue) {
+    // clang-format off
     // Four bytes for an integer: the guard bytes after them stay.
     const std::uint8_t source[6] = {1, 2, 3, 4, 5, 6};
     std::uint8_t dest[6] = {9, 9, 9, 9, 9, 9};
+    // clang-format on
     ds.F(u"I")->CopyData(source, dest);
     EXPECT_EQ(rtl::TBytes(dest, dest + 6), (rtl::TBytes{1, 2, 3, 4, 9, 9}));
     // The array form is sized to the data size (2 x 40 + 2 for the wide string).
@@ -858,9 +883,11 @@ TEST(FieldConstraints, CustomImportedOrDefaultExpressionMakeConstraints) {
     const struct {
         void (TField::*Set)(rtl::StringView);
         bool Constrains;
+        // clang-format off
     } cases[] = {{&TField::SetCustomConstraint, true},        {&TField::SetImportedConstraint, true},
                  {&TField::SetDefaultExpression, true},       {&TField::SetConstraintErrorMessage, false},
                  {&TField::SetAttributeSet, false},           {&TField::SetOrigin, false}};
+    // clang-format on
     for (const auto& c : cases) {
         TIntegerField f(nullptr);
         EXPECT_FALSE(f.HasConstraints());

@@ -123,8 +123,7 @@ TEST(FieldTypes, DefinitionOfEveryTypeCreatesAWorkingField) {
     }
     // The types without a class get no field and cannot be created one.
     TFieldDefs defs(&ds);
-    EXPECT_EQ(DbErrorOf([&] { defs.Add(u"C", ftCursor)->CreateField(nullptr); }),
-              "Field 'C' is of an unknown type");
+    EXPECT_EQ(DbErrorOf([&] { defs.Add(u"C", ftCursor)->CreateField(nullptr); }), "Field 'C' is of an unknown type");
 }
 
 TEST(DatabaseErrors, MessagePrefixFollowsTheComponentsNames) {
@@ -240,8 +239,10 @@ TEST(IntegerFields, EachStoredWidthKeepsItsOwnRange) {
     ds.Open();
     const struct {
         const char16_t* Name;
+        // clang-format off
         std::int32_t Stored, Min, Max;
     } cases[] = {{u"S", -2, -32768, 32767}, {u"W", 65535, 0, 65535}, {u"H", -128, -128, 127}, {u"B", 255, 0, 255}};
+    // clang-format on
     ds.Edit();
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.Name));
@@ -302,15 +303,18 @@ TEST(WideMemoField, AsIntegerConvertsItsTextLikeACountColumn) {
 }
 
 TEST_F(PeopleFields, WidthsLabelsAndAlignment) {
-    TMemoryDataSet wide(nullptr, {{u"W", ftWideString, 50}, {u"S", ftString, 7}, {u"I", ftInteger},
-                                  {u"L", ftLargeint}, {u"M", ftWideMemo}});
+    TMemoryDataSet wide(
+        nullptr,
+        {{u"W", ftWideString, 50}, {u"S", ftString, 7}, {u"I", ftInteger}, {u"L", ftLargeint}, {u"M", ftWideMemo}});
     wide.Open();
     const struct {
         const char16_t* Name;
         int Width;
         TAlignment Align;
+        // clang-format off
     } cases[] = {{u"W", 50, taLeftJustify}, {u"S", 7, taLeftJustify}, {u"I", 10, taRightJustify},
                  {u"L", 15, taRightJustify}, {u"M", 10, taLeftJustify}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.Name));
         EXPECT_EQ(wide.FieldByName(c.Name)->DisplayWidth(), c.Width);
@@ -403,8 +407,10 @@ TEST(FieldDefs, UniqueNameNumbersARepeatedName) {
         const char16_t* Name;
         const char* Unique;
     } cases[] = {
+        // clang-format off
         {u"ID", "ID"}, {u"id", "id_1"}, {u"ID", "ID_2"}, {u"Id_1", "Id_1_1"}, {u"Name", "Name"}, {u"", ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Unique);
         const rtl::String unique = defs.UniqueName(c.Name);
@@ -430,12 +436,14 @@ TEST(FieldDefs, PropertiesPassBetweenDefinitionsAndFields) {
         bool InternalCalc;
         bool FixedChar;  // string fields only
     } cases[] = {
+        // clang-format off
         {ftString, 12, {faRequired}, false, false},
         {ftString, 4, {faFixed, faReadonly}, false, true},
         {ftFixedChar, 6, {}, false, true},
         {ftWideString, 30, {faReadonly}, true, false},
         {ftInteger, 0, {faRequired, faReadonly}, false, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(FieldTypeNames[c.Type]) + " " + std::to_string(c.Size));
         TFieldDefs defs(&ds);
@@ -509,12 +517,14 @@ TEST(Fields, CollectionRulesAndLifeCycles) {
 // Fields without a text of their own show their class or type in parentheses,
 // in capitals when they hold a value.
 TEST(FieldClassDescriptions, ShownByDisplayText) {
-    TMemoryDataSet ds(nullptr, {{u"I", ftInterface}, {u"B", ftBlob}, {u"M", ftMemo}, {u"W", ftWideMemo},
-                                {u"G", ftGraphic}});
+    TMemoryDataSet ds(nullptr,
+                      {{u"I", ftInterface}, {u"B", ftBlob}, {u"M", ftMemo}, {u"W", ftWideMemo}, {u"G", ftGraphic}});
     ds.Rows = {std::vector<rtl::Variant>(5, rtl::Variant(u"x")), std::vector<rtl::Variant>(5, rtl::Variant::Null())};
     ds.Open();
+    // clang-format off
     const char* withValue[] = {"(INTERFACE)", "(BLOB)", "(MEMO)", "(WIDEMEMO)", "(GRAPHIC)"};
     const char* null[] = {"(Interface)", "(Blob)", "(Memo)", "(WideMemo)", "(Graphic)"};
+    // clang-format on
     for (int i = 0; i < 5; ++i) EXPECT_EQ(U8(ds.Fields()[i]->DisplayText()), withValue[i]);
     ds.Next();
     for (int i = 0; i < 5; ++i) EXPECT_EQ(U8(ds.Fields()[i]->DisplayText()), null[i]);

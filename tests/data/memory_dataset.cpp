@@ -57,26 +57,26 @@ void TMemoryDataSet::InternalClose() {
 TGetResult TMemoryDataSet::GetRecord(TRecordBuffer Buffer, TGetMode GetMode, bool) {
     const int n = static_cast<int>(Rows.size());
     switch (GetMode) {
-    case gmNext:
-        if (FCursor >= n - 1) {
-            FCursor = n;
-            return grEOF;
-        }
-        if (FCursor + 1 == FailAtRow) DatabaseError(u"fetch failed", this);
-        ++FCursor;
-        break;
-    case gmPrior:
-        if (FCursor <= 0) {
-            FCursor = -1;
-            return grBOF;
-        }
-        if (FCursor - 1 == FailAtRow) DatabaseError(u"fetch failed", this);
-        --FCursor;
-        break;
-    case gmCurrent:
-        if (FCursor >= n) return grEOF;
-        if (FCursor < 0) return grBOF;
-        break;
+        case gmNext:
+            if (FCursor >= n - 1) {
+                FCursor = n;
+                return grEOF;
+            }
+            if (FCursor + 1 == FailAtRow) DatabaseError(u"fetch failed", this);
+            ++FCursor;
+            break;
+        case gmPrior:
+            if (FCursor <= 0) {
+                FCursor = -1;
+                return grBOF;
+            }
+            if (FCursor - 1 == FailAtRow) DatabaseError(u"fetch failed", this);
+            --FCursor;
+            break;
+        case gmCurrent:
+            if (FCursor >= n) return grEOF;
+            if (FCursor < 0) return grBOF;
+            break;
     }
     ++Fetches;
     Info(Buffer) = {FCursor, bfCurrent};
@@ -156,35 +156,35 @@ bool TMemoryDataSet::GetFieldData(TField* Field, void* Buffer) {
     if (v.IsClear()) return false;
     if (!Buffer) return true;
     switch (Field->DataType()) {
-    case ftSmallint:
-    case ftWord:
-    case ftShortint:
-    case ftByte: {
-        std::int64_t i = v.AsInt64();
-        std::memcpy(Buffer, &i, static_cast<std::size_t>(Field->DataSize()));  // the low bytes
-        break;
-    }
-    case ftInteger: {
-        std::int32_t i = v.AsInteger();
-        std::memcpy(Buffer, &i, 4);
-        break;
-    }
-    case ftLargeint: {
-        std::int64_t i = v.AsInt64();
-        std::memcpy(Buffer, &i, 8);
-        break;
-    }
-    case ftWideString: {
-        const rtl::String& s = v.AsString();
-        std::memcpy(Buffer, s.c_str(), (s.size() + 1) * sizeof(char16_t));
-        break;
-    }
-    case ftString: {
-        std::string s = rtl::StringToUtf8(v.AsString());
-        std::memcpy(Buffer, s.c_str(), s.size() + 1);
-        break;
-    }
-    default: break;  // blobs: only whether a value exists
+        case ftSmallint:
+        case ftWord:
+        case ftShortint:
+        case ftByte: {
+            std::int64_t i = v.AsInt64();
+            std::memcpy(Buffer, &i, static_cast<std::size_t>(Field->DataSize()));  // the low bytes
+            break;
+        }
+        case ftInteger: {
+            std::int32_t i = v.AsInteger();
+            std::memcpy(Buffer, &i, 4);
+            break;
+        }
+        case ftLargeint: {
+            std::int64_t i = v.AsInt64();
+            std::memcpy(Buffer, &i, 8);
+            break;
+        }
+        case ftWideString: {
+            const rtl::String& s = v.AsString();
+            std::memcpy(Buffer, s.c_str(), (s.size() + 1) * sizeof(char16_t));
+            break;
+        }
+        case ftString: {
+            std::string s = rtl::StringToUtf8(v.AsString());
+            std::memcpy(Buffer, s.c_str(), s.size() + 1);
+            break;
+        }
+        default: break;  // blobs: only whether a value exists
     }
     return true;
 }
@@ -201,24 +201,24 @@ void TMemoryDataSet::SetFieldData(TField* Field, const void* Buffer) {
             slot = rtl::Variant(std::int32_t(Stored));
         };
         switch (Field->DataType()) {
-        case ftSmallint: narrow(std::int16_t{}); break;
-        case ftWord: narrow(std::uint16_t{}); break;
-        case ftShortint: narrow(std::int8_t{}); break;
-        case ftByte: narrow(std::uint8_t{}); break;
-        case ftInteger: {
-            std::int32_t i;
-            std::memcpy(&i, Buffer, 4);
-            slot = rtl::Variant(i);
-            break;
-        }
-        case ftLargeint: {
-            std::int64_t i;
-            std::memcpy(&i, Buffer, 8);
-            slot = rtl::Variant(i);
-            break;
-        }
-        case ftWideString: slot = rtl::Variant(rtl::String(static_cast<const char16_t*>(Buffer))); break;
-        default: break;
+            case ftSmallint: narrow(std::int16_t{}); break;
+            case ftWord: narrow(std::uint16_t{}); break;
+            case ftShortint: narrow(std::int8_t{}); break;
+            case ftByte: narrow(std::uint8_t{}); break;
+            case ftInteger: {
+                std::int32_t i;
+                std::memcpy(&i, Buffer, 4);
+                slot = rtl::Variant(i);
+                break;
+            }
+            case ftLargeint: {
+                std::int64_t i;
+                std::memcpy(&i, Buffer, 8);
+                slot = rtl::Variant(i);
+                break;
+            }
+            case ftWideString: slot = rtl::Variant(rtl::String(static_cast<const char16_t*>(Buffer))); break;
+            default: break;
         }
     }
     DataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(Field));
@@ -246,8 +246,8 @@ std::unique_ptr<rtl::TStream> TMemoryDataSet::CreateBlobStream(TField* Field, TB
 std::unique_ptr<TMemoryDataSet> MakePeople(int RowCount, bool UniDirectional) {
     auto ds = std::make_unique<TMemoryDataSet>(
         nullptr,
-        std::vector<Column>{{u"ID", ftInteger}, {u"Name", ftWideString, 20}, {u"Big", ftLargeint},
-                            {u"Memo", ftWideMemo}},
+        std::vector<Column>{
+            {u"ID", ftInteger}, {u"Name", ftWideString, 20}, {u"Big", ftLargeint}, {u"Memo", ftWideMemo}},
         UniDirectional);
     ds->SetName(u"MemData");
     for (int i = 0; i < RowCount; ++i)

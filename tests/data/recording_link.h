@@ -38,11 +38,14 @@ protected:
     void ActiveChanged() override { Add("ActiveChanged"); }
     void DataEvent(data::TDataEvent Event, std::intptr_t Info) override {
         static const char* const names[] = {
+            // clang-format off
             "deFieldChange",     "deRecordChange",   "deDataSetChange", "deDataSetScroll",   "deLayoutChange",
             "deUpdateRecord",    "deUpdateState",    "deCheckBrowseMode", "dePropertyChange", "deFieldListChange",
             "deFocusControl",    "deParentScroll",   "deConnectChange", "deReconcileError", "deDisabledStateChange"};
+        // clang-format on
         std::string e = names[Event];
-        if (Event == data::deDataSetScroll || Event == data::deDisabledStateChange) e += "(" + std::to_string(Info) + ")";
+        if (Event == data::deDataSetScroll || Event == data::deDisabledStateChange)
+            e += "(" + std::to_string(Info) + ")";
         if (Event != data::deCheckBrowseMode) Events.push_back(e);  // every move starts with one
         if (FShared) FShared->push_back(FTag + ":" + names[Event]);
         data::TDataLink::DataEvent(Event, Info);

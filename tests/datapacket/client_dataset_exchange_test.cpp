@@ -8,8 +8,8 @@
 #include <cstring>
 #include <deque>
 #include <functional>
-#include <string>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "data/data_links.h"
@@ -50,8 +50,8 @@ public:
     Variant ParamsBack;
 
 protected:
-    Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options,
-                               rtl::StringView, Variant& Params) override {
+    Variant InternalGetRecords(std::int32_t Count, std::int32_t& RecsOut, TGetRecordOptions Options, rtl::StringView,
+                               Variant& Params) override {
         Requests.push_back({Count, Options, Params});
         RecsOut = 0;
         if (Count == 0 && Options.Contains(grReset)) return {};

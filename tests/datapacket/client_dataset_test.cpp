@@ -18,8 +18,8 @@ namespace {
 constexpr const char16_t* Startup = u"select id, lx_word, lx_text, lx_title from lx_items limit 1000";
 
 String Between(int From, int To) {
-    return u"select id, lx_word, lx_text, lx_title from lx_items where id between " + rtl::IntToStr(From) +
-           u" and " + rtl::IntToStr(To) + u" limit 1000";
+    return u"select id, lx_word, lx_text, lx_title from lx_items where id between " + rtl::IntToStr(From) + u" and " +
+           rtl::IntToStr(To) + u" limit 1000";
 }
 
 class ClientDataSetTest : public ChainTest {};
@@ -109,10 +109,12 @@ TEST_F(ClientDataSetTest, RefreshTakesTheNewStatementsRowsKeepingTheRowNumber) {
         int recNo;     // the active row afterwards, 0 for none
         std::int64_t id;
     } cases[] = {
+        // clang-format off
         {101, 120, 7, 107},  // 20 new rows: row 7 of the new result
         {201, 203, 3, 203},  // 3 rows: the last one
         {900, 899, 0, 0},    // none
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.from);
         if (!Conn->Connected()) OpenQuery(Between(1, 20), 300);
@@ -388,8 +390,9 @@ TEST_F(ClientDataSetTest, ColumnsReDescribedByARefreshKeepTheirFirstLayout) {
     Client->Open();
     SetSql(u"select id from lx_items");
     const String message = MessageOf([&] { Client->Refresh(); });
-    EXPECT_EQ(message, u"Field 'id' is now of type LargeInt; its rows cannot be sent in the WideString column the "
-                       u"packet describes");
+    EXPECT_EQ(message,
+              u"Field 'id' is now of type LargeInt; its rows cannot be sent in the WideString column the "
+              u"packet describes");
     EXPECT_EQ(Client->RecordCount(), 10);
     EXPECT_EQ(Text(u"lx_word"), u"кітап1");
 

@@ -85,6 +85,7 @@ rtl::TBytes GoldenPacket() {
 }
 
 const rtl::TBytes GoldenBytes = {
+    // clang-format off
     // header: magic, version 1, 0, first byte 24, 3 columns, 2 rows, flags 3, rows at 127
     0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 24, 0, 0, 0, 3, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0x7F, 0,
     // "ID": class 1, 8 bytes; attributes 0; no parameters
@@ -103,6 +104,7 @@ const rtl::TBytes GoldenBytes = {
     // row 2: status, flags (column 2 null), -2, "x"
     0, 0x04, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 'x', 0,
 };
+// clang-format on
 
 std::uint32_t U32At(const rtl::TBytes& P, std::size_t Offset) {
     std::uint32_t v;
@@ -204,10 +206,10 @@ TEST(PacketWriter, EmptyPacketPointsPastThePacketParameters) {
     rtl::TBytes packet;
     EXPECT_OK(w->GetDataPacket(packet));
     ASSERT_EQ(size, packet.size());
-    EXPECT_EQ(0u, U32At(packet, 14));                   // rows
-    EXPECT_EQ(3u, U32At(packet, 18));                   // metadata, row offset
-    EXPECT_EQ(packet.size(), U16At(packet, 22));        // rows would start at the end
-    EXPECT_EQ(1u, U16At(packet, packet.size() - 15));   // one packet parameter before LCID
+    EXPECT_EQ(0u, U32At(packet, 14));                  // rows
+    EXPECT_EQ(3u, U32At(packet, 18));                  // metadata, row offset
+    EXPECT_EQ(packet.size(), U16At(packet, 22));       // rows would start at the end
+    EXPECT_EQ(1u, U16At(packet, packet.size() - 15));  // one packet parameter before LCID
 }
 
 TEST(PacketWriter, RowsOnlyPacketAfterResetStartsRowsAt24) {
@@ -218,8 +220,8 @@ TEST(PacketWriter, RowsOnlyPacketAfterResetStartsRowsAt24) {
     EXPECT_EQ(1u, U32At(packet, 14));
     EXPECT_EQ(dsfHasRowOffset, U32At(packet, 18));
     EXPECT_EQ(24u, U16At(packet, 22));
-    EXPECT_EQ(0x0, packet[24]);     // status
-    EXPECT_EQ(0x14, packet[25]);    // columns 2 and 3 null
+    EXPECT_EQ(0x0, packet[24]);   // status
+    EXPECT_EQ(0x14, packet[25]);  // columns 2 and 3 null
     EXPECT_EQ(7, packet[26]);
 
     // A rows-only packet with no rows still says where rows would start.
@@ -237,10 +239,8 @@ TEST(PacketWriter, FlagBytesPerFourColumns) {
         EXPECT_OK(w->Init(1, columns, descs.data()));
         PutRowStart(*w);
         for (int j = 0; j < columns; ++j) {
-            if (j == columns - 1)
-                PutNull(*w);
-            else
-                EXPECT_OK(w->PutField(fldIsValue, 1, "\x05"));
+            if (j == columns - 1) PutNull(*w);
+            else EXPECT_OK(w->PutField(fldIsValue, 1, "\x05"));
         }
         rtl::TBytes packet;
         EXPECT_OK(w->GetDataPacket(packet));
@@ -301,10 +301,10 @@ TEST(PacketWriter, RefusedCalls) {
     EXPECT_EQ(DBERR_NULLFIELDNAME, w->AddColumnDesc(Column("", Int32Type)));
     EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "WIDTH", Int32Type, 4, "\0\0\0"));  // no column yet
     EXPECT_OK(w->AddColumnDesc(Column("A", Int32Type)));
-    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "X", Int32Type, 4, nullptr));  // would close a nested level
+    EXPECT_EQ(DBERR_NA, w->AddAttribute(dsAttrField, "X", Int32Type, 4, nullptr));         // would close a nested level
     EXPECT_EQ(DBERR_INVALIDPARAM, w->AddAttribute(dsAttrField, "X", Int32Type, 2, "\1"));  // shorter than its type
     EXPECT_OK(w->AddColumnDesc(Column("B", TextType)));
-    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("C", Int32Type)));  // all columns described
+    EXPECT_EQ(DBERR_NA, w->AddColumnDesc(Column("C", Int32Type)));      // all columns described
     EXPECT_EQ(DBERR_INVALIDPARAM, w->PutField(fldIsNull, 0, nullptr));  // a row starts with its status
     PutRowStart(*w);
     EXPECT_OK(w->PutField(fldIsValue, 4, "\1\0\0\0"));
@@ -354,10 +354,12 @@ TEST(RecordStore, GoldenPacketReadsBack) {
         std::int32_t Units1;
         std::uint32_t Len, Offset, NullOffset;
     } const expected[] = {
+        // clang-format off
         {"ID", fldINT64, 0, 8, 8, 0, 20},
         {"WORD", fldUNICODE, 0, 6, 8, 8, 21},
         {"TEXT", fldBLOB, fldstWIDEMEMO, 10, 4, 16, 22},
     };
+    // clang-format on
     for (std::size_t j = 0; j < 3; ++j) {
         SCOPED_TRACE(expected[j].Name);
         const DSFLDDesc& f = s.Fields[j];
@@ -472,8 +474,10 @@ TEST(RecordStore, LogicalTypesAndSlotLengths) {
         {MakeFieldType(dsfldDATETIMEOFFSET, 20), 0, fldDATETIMEOFFSET, 20},
         {MakeFieldType(dsfldBCD, 18), 32, fldBCD, 18},
         {MakeFieldType(dsfldFMTBCD, 5), 5, fldFMTBCD, 5},
+        // clang-format off
         {TextType, 10, fldZSTRING, 11},
         {TextType, 0, fldZSTRING, 2},
+        // clang-format on
         {MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType), 600, fldUNICODE, 602},
         {WideType, 0, fldUNICODE, 3},
         {MakeFieldType(dsfldBYTES, 1, dsVaryingFldType), 5, fldVARBYTES, 7},
@@ -518,8 +522,10 @@ TEST(RecordStore, SlotsOfUpTo65531Bytes) {
         {MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType), 65530, DBERR_INVALIDFLDTYPE},
         {MakeFieldType(dsfldBYTES, 2, dsVaryingFldType), 65529, DBERR_NONE},
         {MakeFieldType(dsfldBYTES, 2, dsVaryingFldType), 65530, DBERR_INVALIDFLDTYPE},
+        // clang-format off
         {TextParamType, 65530, DBERR_NONE}, {TextParamType, 65531, DBERR_INVALIDFLDTYPE},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "type 0x" << std::hex << c.Type << std::dec << ", width " << c.Width);
         auto w = CreateDSWriter();
@@ -637,6 +643,7 @@ TEST(PacketValues, WriterTakesOnlyDecimalSizesTheStoreOpens) {
         DBResult Column, Packet;
         std::uint32_t Slot;
     } const cases[] = {
+        // clang-format off
         {"precision 6 in 5 bytes", 5, 6, DBERR_NONE, DBERR_NONE, 5},
         {"precision 6 in 6 bytes", 6, 6, DBERR_NONE, DBERR_INVALIDFLDTYPE, 0},
         {"precision 5 in 4 bytes: a digit short", 4, 5, DBERR_NONE, DBERR_INVALIDFLDTYPE, 0},
@@ -646,6 +653,7 @@ TEST(PacketValues, WriterTakesOnlyDecimalSizesTheStoreOpens) {
         {"longer than the record", 35, 0, DBERR_INVALIDFLDTYPE, DBERR_NONE, 0},
         {"no room for the sign", 1, 0, DBERR_INVALIDFLDTYPE, DBERR_NONE, 0},
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
         for (bool withRow : {false, true}) {
@@ -769,6 +777,7 @@ TEST(RecordStore, OnlyBlobsAreLeftUnfetched) {
 TEST(TypeMaps, PacketClassOfEveryFieldType) {
     using namespace data;
     const std::pair<TFieldType, std::uint32_t> cases[] = {
+        // clang-format off
         {ftSmallint, dsfldINT},       {ftInteger, dsfldINT},         {ftAutoInc, dsfldINT},
         {ftLargeint, dsfldINT},       {ftShortint, dsfldINT},        {ftWord, dsfldUINT},
         {ftLongWord, dsfldUINT},      {ftByte, dsfldUINT},           {ftBoolean, dsfldBOOL},
@@ -787,6 +796,7 @@ TEST(TypeMaps, PacketClassOfEveryFieldType) {
         {ftUnknown, dsfldUNKNOWN},    {ftCursor, dsfldUNKNOWN},      {ftVariant, dsfldUNKNOWN},
         {ftInterface, dsfldUNKNOWN},  {ftObject, dsfldUNKNOWN},      {ftStream, dsfldUNKNOWN},
     };
+    // clang-format on
     for (const auto& [type, packetClass] : cases) {
         SCOPED_TRACE(static_cast<int>(type));
         EXPECT_EQ(packetClass, PacketTypeMap(type));
@@ -801,6 +811,7 @@ TEST(TypeMaps, SubtypeNames) {
         bool Fixed, NestedADT;
         const char* Name;  // null: no "SUBTYPE"
     } const cases[] = {
+        // clang-format off
         {ftString, false, false, nullptr},  {ftString, true, false, "FixedChar"},
         {ftWideString, false, false, nullptr}, {ftWideString, true, false, "FixedChar"},
         {ftCurrency, false, false, "Money"}, {ftVarBytes, false, false, "Binary"},
@@ -814,6 +825,7 @@ TEST(TypeMaps, SubtypeNames) {
         {ftWideMemo, false, false, "WideText"}, {ftInteger, true, true, nullptr},
         {ftLargeint, false, false, nullptr},
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Type));
         const char* name = SubtypeName(c.Type, c.Fixed, c.NestedADT);
@@ -824,11 +836,13 @@ TEST(TypeMaps, SubtypeNames) {
 // Each "SUBTYPE" name the store knows, written in lower case, gives its code.
 TEST(TypeMaps, SubtypeCodesReadFromPackets) {
     const std::pair<const char*, std::uint32_t> names[] = {
+        // clang-format off
         {"money", 21},     {"text", 22},      {"binary", 23},    {"formatted", 24},   {"ole", 25},
         {"graphics", 26},  {"dbaseole", 27},  {"typedbinary", 28}, {"autoinc", 29},   {"accessole", 30},
         {"fixedchar", 31}, {"widetext", 32},  {"hmemo", 33},     {"hbinary", 34},     {"adtnestedtable", 35},
         {"bfile", 36},     {"adtdate", 37},   {"guid", 38},      {"reference", 70},   {"oratimestamp", 255},
     };
+    // clang-format on
     const auto n = static_cast<std::uint16_t>(std::size(names));
     auto w = CreateDSWriter();
     EXPECT_OK(w->Init_Sequential(1, n));
@@ -852,6 +866,7 @@ TEST(TypeMaps, FieldTypeOfEveryLogicalType) {
         std::uint32_t Logical, SubType;
         TFieldType Type;
     } const cases[] = {
+        // clang-format off
         {fldUNKNOWN, 0, ftUnknown},         {fldZSTRING, 0, ftString},        {fldZSTRING, fldstGUID, ftGuid},
         {fldDATE, 0, ftDate},               {fldBLOB, 0, ftBlob},             {fldBLOB, fldstMEMO, ftMemo},
         {fldBLOB, fldstBINARY, ftBlob},     {fldBLOB, fldstFMTMEMO, ftFmtMemo}, {fldBLOB, fldstOLEOBJ, ftParadoxOle},
@@ -872,6 +887,7 @@ TEST(TypeMaps, FieldTypeOfEveryLogicalType) {
         {fldINT8, 0, ftShortint},           {fldUINT8, 0, ftByte},            {fldDATETIMEOFFSET, 0, ftTimeStampOffset},
         {fldUNICODE, 0, ftWideString},      {fldBOOL8, 0, ftUnknown},         {fldBOOL32, 0, ftUnknown},
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << "logical type " << c.Logical << ", subtype " << c.SubType);
         EXPECT_EQ(c.Type, DataTypeMap(c.Logical, c.SubType));
@@ -889,6 +905,7 @@ TEST(Cursor, MovementRules) {
         DBResult Result;
         std::uint32_t Lands;  // the sequence number when Result is DBERR_NONE
     } const cases[] = {
+        // clang-format off
         {0, Relative, 1, DBERR_NONE, 1},          {0, Relative, 3, DBERR_NONE, 3},
         {0, Relative, 4, DBERR_EOF, 0},           {0, Relative, -1, DBERR_BOF, 0},
         {0, Relative, 0, DBERR_BOF, 0},           {-1, Relative, -1, DBERR_NONE, 3},
@@ -900,6 +917,7 @@ TEST(Cursor, MovementRules) {
         {2, SeqNo, 0, DBERR_BOF, 0},              {2, SeqNo, -5, DBERR_BOF, 0},
         {2, SeqNo, 4, DBERR_EOF, 0},              {0, SeqNo, 3, DBERR_NONE, 3},
     };
+    // clang-format on
     TOpenStore s(GoldenPacket());
     rtl::TBytes more = RowsOnlyPacket({3});
     EXPECT_OK(s.Base->AppendData(&more, true));
@@ -907,8 +925,8 @@ TEST(Cursor, MovementRules) {
     EXPECT_OK(s.Cursor->GetRecordCount(count));
     ASSERT_EQ(3, count);
     for (const TCase& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "from " << c.From << (c.Op == Relative ? " relative " : " seqno ")
-                                          << c.Arg);
+        SCOPED_TRACE(::testing::Message()
+                     << "from " << c.From << (c.Op == Relative ? " relative " : " seqno ") << c.Arg);
         const DBResult start = c.From == 0    ? s.Cursor->MoveToBOF()
                                : c.From == -1 ? s.Cursor->MoveToEOF()
                                               : s.Cursor->MoveToSeqNo(c.From);
@@ -1201,6 +1219,7 @@ TEST(PacketReader, MalformedPacketsEndInCodes) {
         std::vector<std::uint8_t> Bytes;  // written over the golden packet at Offset
         DBResult Expected;
     } const cases[] = {
+        // clang-format off
         {"wrong magic: the XML form, not built", 0, {'<', '?', 'x', 'm'}, DBERR_DATAPACKETMISMATCH},
         {"version 4", 4, {4, 0}, DBERR_DATAPACKETMISMATCH},
         {"second version field 4", 6, {4, 0}, DBERR_DATAPACKETMISMATCH},
@@ -1231,6 +1250,7 @@ TEST(PacketReader, MalformedPacketsEndInCodes) {
         {"blob length past the end", 144, {0xFF, 0xFF, 0xFF, 0x7F}, DBERR_DATAPACKETMISMATCH},
         {"packet parameter with a 3-byte prefix", 119, {3, 0, 0x41, 0}, DBERR_INVALIDPARAM},
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
         rtl::TBytes packet = GoldenPacket();
@@ -1254,12 +1274,15 @@ TEST(PacketReader, FuzzerFindings) {
         const char* What;
         rtl::TBytes Packet;
     } const cases[] = {
+        // clang-format off
         {"no columns: an empty column list is a valid one",
          {0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 0x18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0, 0,
           0, 0, 0, 0x3C, 0, 0, 0x18, 0, 0, 0x96, 0x19, 0xE0, 0xBD, 1, 0x5F, 0},
         },
         {"no columns, 121 rows of a status byte each: records of no bytes",
-         {
+            // clang-format on
+            {
+                // clang-format off
           0x96, 0x19, 0xE0, 0xBD, 0x01, 0x00, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00, 0x00, 0x79, 0x00,
           0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x18, 0x00, 0x00, 0x00, 0x03, 0x00, 0x03, 0x00, 0x04, 0x30,
           0x2A, 0x4B, 0x04, 0x3B, 0x04, 0x43, 0x04, 0x4B, 0x04, 0x00, 0x10, 0x01, 0x00, 0x00, 0x00, 0x7E,
@@ -1275,6 +1298,7 @@ TEST(PacketReader, FuzzerFindings) {
          },
         },
     };
+    // clang-format on
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.What);
         auto base = CreateDSBase();

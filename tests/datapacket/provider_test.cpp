@@ -76,10 +76,12 @@ TEST_F(ProviderTest, StartupRequestSendsMetadataAndEveryRowThenResetsTheQuery) {
         const char* name;
         std::uint32_t type, subType;
         std::int32_t width;
+        // clang-format off
     } expected[] = {{"id", fldINT64, 0, -1},
                     {"lx_word", fldUNICODE, 0, 80},
                     {"lx_text", fldBLOB, fldstWIDEMEMO, -1},
                     {"lx_title", fldUNICODE, 0, 200}};
+    // clang-format on
     for (std::size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(expected[i].name);
         EXPECT_STREQ(descs[i].szName, expected[i].name);
@@ -229,7 +231,7 @@ TEST_F(ProviderTest, EmptyMemoTravelsAsNullAndWideStringsByteCounted) {
 
 TEST_F(ProviderTest, LongFieldNamesAreCutInTheDescriptorAndSentWhole) {
     const String names[] = {u"abcdefghijklmnopqrstuvwxyz012345",  // 32 bytes
-                            u"сөздің_жазылуы_туралы_мәлімет"};     // Cyrillic, 52 bytes
+                            u"сөздің_жазылуы_туралы_мәлімет"};    // Cyrillic, 52 bytes
     OpenQuery(u"select 1", 0);
     for (const String& name : names) {
         SCOPED_TRACE(rtl::StringToUtf8(name));
@@ -422,14 +424,13 @@ TEST(ProviderColumns, AttributesAndParametersFollowTheSourceFields) {
     using testing_data::TMemoryDataSet;
     rtl::TComponent owner(nullptr);
     const String longName = u"abcdefghijklmnopqrstuvwxyz012345";  // 32 bytes
-    auto* source = new TMemoryDataSet(&owner,
-                                      {{u"Req", data::ftInteger},
-                                       {u"RO", data::ftWideString, 10},
-                                       {u"Hid", data::ftLargeint},
-                                       {longName, data::ftWideMemo}});
+    auto* source = new TMemoryDataSet(&owner, {{u"Req", data::ftInteger},
+                                               {u"RO", data::ftWideString, 10},
+                                               {u"Hid", data::ftLargeint},
+                                               {longName, data::ftWideMemo}});
     source->SetName(u"Source");
-    source->Rows.push_back({rtl::Variant(std::int32_t(1)), rtl::Variant(u"a"), rtl::Variant(std::int64_t(2)),
-                            rtl::Variant(u"m")});
+    source->Rows.push_back(
+        {rtl::Variant(std::int32_t(1)), rtl::Variant(u"a"), rtl::Variant(std::int64_t(2)), rtl::Variant(u"m")});
     source->Open();
     source->FieldByName(u"Req")->SetRequired(true);
     source->FieldByName(u"Req")->SetProviderFlags({data::pfInUpdate, data::pfInWhere, data::pfInKey});
@@ -453,6 +454,7 @@ TEST(ProviderColumns, AttributesAndParametersFollowTheSourceFields) {
         std::uint16_t attributes;
         std::vector<std::pair<std::string, std::uint32_t>> params;
     } expected[] = {
+        // clang-format off
         {"Req", fldAttrREQUIRED, {{"PROVFLAGS", int32 | delta}}},
         {"RO", fldAttrREADONLY, {{"ORIGIN", text | delta}, {"WIDTH", int32}}},
         {"Hid", fldAttrHIDDEN | fldAttrREADONLY, {{"PROVFLAGS", int32 | delta}}},
@@ -460,6 +462,7 @@ TEST(ProviderColumns, AttributesAndParametersFollowTheSourceFields) {
          0,
          {{"FIELDNAME", text | delta}, {"SUBTYPE", text}}},
     };
+    // clang-format on
     for (std::size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(expected[i].name);
         EXPECT_EQ(columns[i].Name, expected[i].name);
@@ -500,12 +503,14 @@ TEST_F(ProviderTest, OptionsTravelAsPacketParameters) {
         bool clientHas;
         TDataSetOption clientOption;
     } cases[] = {
+        // clang-format off
         {poReadOnly, "READONLY", false, doDisableEdits},
         {poDisableEdits, "DISABLE_EDITS", true, doDisableEdits},
         {poDisableInserts, "DISABLE_INSERTS", true, doDisableInserts},
         {poDisableDeletes, "DISABLE_DELETES", true, doDisableDeletes},
         {poNoReset, "NO_RESET_CALL", true, doNoResetCall},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Provider->SetOptions({poUseQuoteChar, c.option});
@@ -620,7 +625,9 @@ TEST(ProviderRequests, EventsRunInOrderAndTheSourceParametersComeBack) {
     client->SetProviderName(u"Provider");
     client->Params() = source->List;
     client->Params().FindParam(u"In")->Value = rtl::Variant(std::int32_t(4));
-    auto in = [](data::TParams& List) { return List.FindParam(u"In") ? Shown(List.FindParam(u"In")->Value) : "absent"; };
+    auto in = [](data::TParams& List) {
+        return List.FindParam(u"In") ? Shown(List.FindParam(u"In")->Value) : "absent";
+    };
     client->BeforeGetRecords = [&](TCustomClientDataSet&, rtl::Variant& OwnerData) {
         calls.push_back("client before " + Shown(OwnerData));
         OwnerData = rtl::Variant(u"c");
@@ -632,7 +639,8 @@ TEST(ProviderRequests, EventsRunInOrderAndTheSourceParametersComeBack) {
         OwnerData = rtl::Variant(u"p");
     };
     provider->AfterGetRecords = [&](TCustomProvider&, rtl::Variant& OwnerData) {
-        calls.push_back("provider after " + Shown(OwnerData) + " opens=" + rtl::StringToUtf8(rtl::IntToStr(source->Opens)));
+        calls.push_back("provider after " + Shown(OwnerData) +
+                        " opens=" + rtl::StringToUtf8(rtl::IntToStr(source->Opens)));
         OwnerData = rtl::Variant(u"q");
     };
     client->AfterGetRecords = [&](TCustomClientDataSet&, rtl::Variant& OwnerData) {
@@ -773,8 +781,10 @@ TEST(ProviderServerCalls, ServerAroundADataSetOwnsItsProvider) {
 // binary packet, and the provider stays usable.
 TEST_F(ProviderTest, XmlFormIsRefused) {
     OpenQuery(Startup, 3);
+    // clang-format off
     const TGetRecordOptions cases[] = {{grMetaData, grXML}, {grMetaData, grXMLUTF8}, {grReset, grXML},
                                        {grReset, grXMLUTF8}};
+    // clang-format on
     std::int32_t recsOut = 0;
     for (const TGetRecordOptions& options : cases) {
         SCOPED_TRACE(GetRecordOptionsToInt(options));
@@ -802,13 +812,13 @@ TEST_F(ProviderTest, XmlFormIsRefused) {
 TEST(ProviderColumns, ValuesAndNullsOfEachReadRoutineRoundTrip) {
     rtl::TComponent owner(nullptr);
     auto* source = new testing_data::TMemoryDataSet(
-        &owner, {{u"S", data::ftSmallint}, {u"I", data::ftInteger}, {u"A", data::ftString, 5},
-                 {u"W", data::ftWideString, 5}});
-    source->Rows = {{rtl::Variant(std::int32_t(-7)), rtl::Variant(std::int32_t(70000)), rtl::Variant(u"abcde"),
-                     rtl::Variant(u"сөзде")},
-                    {rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null()},
-                    {rtl::Variant(std::int32_t(0)), rtl::Variant(std::int32_t(0)), rtl::Variant(u""),
-                     rtl::Variant(u"ab")}};
+        &owner,
+        {{u"S", data::ftSmallint}, {u"I", data::ftInteger}, {u"A", data::ftString, 5}, {u"W", data::ftWideString, 5}});
+    source->Rows = {
+        {rtl::Variant(std::int32_t(-7)), rtl::Variant(std::int32_t(70000)), rtl::Variant(u"abcde"),
+         rtl::Variant(u"сөзде")},
+        {rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null()},
+        {rtl::Variant(std::int32_t(0)), rtl::Variant(std::int32_t(0)), rtl::Variant(u""), rtl::Variant(u"ab")}};
     auto* provider = new TDataSetProvider(&owner);
     provider->SetName(u"Provider");
     provider->SetDataSet(source);

@@ -14,9 +14,7 @@ namespace {
 // Records its own destruction and the notifications it receives.
 class Probe : public TComponent {
 public:
-    Probe(TComponent* owner, String name, std::vector<String>* log) : TComponent(owner), FLog(log) {
-        SetName(name);
-    }
+    Probe(TComponent* owner, String name, std::vector<String>* log) : TComponent(owner), FLog(log) { SetName(name); }
     ~Probe() override { FLog->push_back(u"free " + Name()); }
 
     TComponent* Watched = nullptr;
@@ -76,8 +74,8 @@ TEST(Component, RemovalIsNotifiedToWatchersAndSiblings) {
     outsider.FreeNotification(source);
 
     form.RemoveComponent(source).reset();
-    EXPECT_EQ(grid->Watched, nullptr);      // told through the owner
-    EXPECT_EQ(outsider.Watched, nullptr);   // told through its free notification
+    EXPECT_EQ(grid->Watched, nullptr);     // told through the owner
+    EXPECT_EQ(outsider.Watched, nullptr);  // told through its free notification
     EXPECT_EQ(form.ComponentCount(), 1);
 }
 

@@ -34,7 +34,11 @@ TEST(IntegerText, ConvertsBothWays) {
         String text;
         std::int64_t value;
     } cases[] = {
-        {u"1234", 1234}, {u" -17 ", -17}, {u"+5", 5}, {u"$ff", 255}, {u"0x10", 16},
+        {u"1234", 1234},
+        {u" -17 ", -17},
+        {u"+5", 5},
+        {u"$ff", 255},
+        {u"0x10", 16},
         {u"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
         {u"-9223372036854775808", std::numeric_limits<std::int64_t>::min()},
     };

@@ -30,8 +30,10 @@ protected:
 }  // namespace
 
 TEST_F(IniFileTest, ReadsSectionsNamesAndValuesIgnoringCase) {
-    Write("\xEF\xBB\xBF; a comment\r\n[Installed Drivers]\r\nSqlite=1\r\n\r\n[Sqlite]\r\n  DriverUnit = Data.DbxSqlite \r\n"
-          "# another comment\nVendorLib=a=b\nFlag\n[Сөздік]\nСөз=мән\n");
+    Write(
+        "\xEF\xBB\xBF; a comment\r\n[Installed Drivers]\r\nSqlite=1\r\n\r\n[Sqlite]\r\n  DriverUnit = Data.DbxSqlite "
+        "\r\n"
+        "# another comment\nVendorLib=a=b\nFlag\n[Сөздік]\nСөз=мән\n");
     const TMemIniFile ini(Name());
     TStringList sections;
     ini.ReadSections(sections);

@@ -14,7 +14,7 @@ TEST(Utf8, RoundTripsKazakhAndAstralText) {
 
 TEST(Utf8, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(Utf8ToString("a\xC3"), u"a\uFFFD");
-    EXPECT_EQ(Utf8ToString("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");  // overlong
+    EXPECT_EQ(Utf8ToString("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");        // overlong
     EXPECT_EQ(StringToUtf8(String(1, char16_t(0xD800))), "\xEF\xBF\xBD");  // lone surrogate
 }
 
@@ -29,10 +29,10 @@ TEST(CaseMapping, KeepsLengthAndLeavesOtherUnitsAlone) {
     struct Case {
         String in, out;
     } cases[] = {
-        {u"kitap", u"KITAP"},                 // Latin i never becomes a dotted capital
+        {u"kitap", u"KITAP"},  // Latin i never becomes a dotted capital
         {u"кітап", u"КІТАП"},
-        {u"  а'%_1 ", u"  А'%_1 "},          // spaces, quotes, wildcards, digits stay
-        {u"straße", u"STRAßE"},               // ß has no one-unit capital
+        {u"  а'%_1 ", u"  А'%_1 "},  // spaces, quotes, wildcards, digits stay
+        {u"straße", u"STRAßE"},      // ß has no one-unit capital
         {String(u"x\xD83D\xDE00"), String(u"X\xD83D\xDE00")},
         {u"", u""},
     };
@@ -56,6 +56,4 @@ TEST(TextComparison, IgnoresLetterCaseAcrossScripts) {
     EXPECT_EQ(TextHash(u"Қазақ"), TextHash(u"ҚАЗАҚ"));
 }
 
-TEST(TextComparison, TrimsBlanks) {
-    EXPECT_EQ(Trim(u" \r\n a b \t"), u"a b");
-}
+TEST(TextComparison, TrimsBlanks) { EXPECT_EQ(Trim(u" \r\n a b \t"), u"a b"); }

@@ -17,8 +17,12 @@ TEST(TryFinally, CleanupRunsOnceAfterTheBodyWhetherItReturnsOrThrows) {
     EXPECT_EQ(log, (std::vector<std::string>{"body", "cleanup"}));
 
     log.clear();
-    EXPECT_THROW(TryFinally([&] { log.push_back("body"); throw std::runtime_error("body"); },
-                            [&] { log.push_back("cleanup"); }),
+    EXPECT_THROW(TryFinally(
+                     [&] {
+                         log.push_back("body");
+                         throw std::runtime_error("body");
+                     },
+                     [&] { log.push_back("cleanup"); }),
                  std::runtime_error);
     EXPECT_EQ(log, (std::vector<std::string>{"body", "cleanup"}));
 }

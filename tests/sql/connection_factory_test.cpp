@@ -159,8 +159,9 @@ TEST(ConnectionFactory, TheProcessFactoryIsOneMemoryFactoryHoldingTheSqliteDefau
 
     const TDBXError e = CatchDBXError([] { TDBXConnectionFactory::SetConnectionFactory(nullptr); });
     EXPECT_EQ(e.ErrorCode(), 29);
-    EXPECT_EQ(e.Message(), u"Cannot set this singleton instance more than once or after it has been retrieved one or "
-                           u"more times");
+    EXPECT_EQ(e.Message(),
+              u"Cannot set this singleton instance more than once or after it has been retrieved one or "
+              u"more times");
 }
 
 TEST(ConnectionFactory, ConnectionsGetTheDriverDefaultsTheCallerDidNotGive) {
@@ -183,13 +184,12 @@ TEST(ConnectionFactory, WithoutADriverNameTheDriverIsUnknown) {
     TDBXProperties properties;
     properties.SetValue(u"Database", u":memory:");
     properties.SetValue(u"ConnectionName", u"NotKnown");
-    const TDBXError e =
-        CatchDBXError([&] { TDBXConnectionFactory::GetConnectionFactory().GetConnection(properties); });
+    const TDBXError e = CatchDBXError([&] { TDBXConnectionFactory::GetConnectionFactory().GetConnection(properties); });
     EXPECT_EQ(e.ErrorCode(), 22);
     EXPECT_EQ(e.Message(), u"Unknown driver:  ");
 
-    const TDBXError named = CatchDBXError(
-        [&] { TDBXConnectionFactory::GetConnectionFactory().GetConnection(u"NotKnown", u"", u""); });
+    const TDBXError named =
+        CatchDBXError([&] { TDBXConnectionFactory::GetConnectionFactory().GetConnection(u"NotKnown", u"", u""); });
     EXPECT_EQ(named.ErrorCode(), 29);
     EXPECT_EQ(named.Message(), u"Invalid argument:  NotKnown");
 }
@@ -265,7 +265,8 @@ TEST(IniFileConnectionFactory, ReadsDriversAndNamedConnections) {
     WriteFile(dir.Path() / "dbxconnections.ini",
               "[Dict]\nDriverName=Sqlite\nDatabase=" + database + "\nFailIfMissing= False \n");
     TDBXConnectionFactory::GetConnectionFactory();
-    auto factory = TDBXConnectionFactory::OpenConnectionFactory(dir.File("dbxdrivers.ini"), dir.File("dbxconnections.ini"));
+    auto factory =
+        TDBXConnectionFactory::OpenConnectionFactory(dir.File("dbxdrivers.ini"), dir.File("dbxconnections.ini"));
     ASSERT_NE(factory, nullptr);
     TDBXProperties* driver = factory->GetDriverProperties(u"SQLITE");
     ASSERT_NE(driver, nullptr);
@@ -321,7 +322,8 @@ TEST(IniFileConnectionFactory, FilesAreLookedForBesideTheExecutable) {
 TEST(IniFileConnectionFactory, AnAutoUnloadingDriverLivesOnlyAsLongAsItsConnections) {
     TempDir dir;
     FakeRegistration registration(u"SqliteAuto", &TDBXSqliteDriver::Create);
-    WriteFile(dir.Path() / "dbxdrivers.ini", "[Installed Drivers]\nSqliteAuto=1\n[SqliteAuto]\nAutoUnloadDriver=True\n");
+    WriteFile(dir.Path() / "dbxdrivers.ini",
+              "[Installed Drivers]\nSqliteAuto=1\n[SqliteAuto]\nAutoUnloadDriver=True\n");
     TDBXIniFileConnectionFactory factory(dir.File("dbxdrivers.ini"), dir.File("dbxconnections.ini"));
     factory.Open();
     EXPECT_EQ(Registry().FindDriver(u"SqliteAuto"), nullptr);  // loaded for its defaults, then released

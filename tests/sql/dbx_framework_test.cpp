@@ -107,8 +107,9 @@ TEST(DBXError, CodeTextsAndTheEmptyMessageRule) {
         {17, u"Duplicate transaction id"},
         {18, u"Error Code:  18"},
         {19, u"Transaction active"},
-        {22, u"Driver could not be properly initialized.  Client library may be missing, not installed properly, of "
-             u"the wrong version, or the driver may be missing from the system path."},
+        {22,
+         u"Driver could not be properly initialized.  Client library may be missing, not installed properly, of "
+         u"the wrong version, or the driver may be missing from the system path."},
         {29, u"Invalid argument"},
         {30, u"Error Code:  30"},
         {31, u"Unrecognized command type."},
@@ -175,7 +176,7 @@ TEST(DBXValueType, AFrozenDescriptionRefusesChangesButItsWritableCloneDoesNot) {
     EXPECT_EQ(e.Message(), u"w type cannot be modified");
     EXPECT_THROW(type.SetName(u"v"), TDBXError);
     EXPECT_THROW(type.SetHidden(true), TDBXError);
-    type.SetHidden(false);  // no change of flags: allowed
+    type.SetHidden(false);         // no change of flags: allowed
     type.SetDisplayName(u"Word");  // not guarded
     EXPECT_EQ(type.GetSize(), 40);
 
@@ -237,23 +238,40 @@ TEST(DBXValue, EveryListedTypeGetsItsClassAndTheOthersFailWithCode3) {
     };
 #define KALIMDAR_IS(Class) [](TDBXValue* v) { return dynamic_cast<Class*>(v) != nullptr; }
     const Case cases[] = {
-        {1, 0, KALIMDAR_IS(TDBXAnsiStringBuilderValue)}, {2, 0, KALIMDAR_IS(TDBXDateValue)},
-        {3, 22, KALIMDAR_IS(TDBXAnsiMemoValue)},         {3, 33, KALIMDAR_IS(TDBXAnsiMemoValue)},
-        {3, 32, KALIMDAR_IS(TDBXWideMemoValue)},         {3, 23, KALIMDAR_IS(TDBXStreamValue)},
-        {3, 0, KALIMDAR_IS(TDBXStreamValue)},            {4, 0, KALIMDAR_IS(TDBXBooleanValue)},
-        {5, 0, KALIMDAR_IS(TDBXInt16Value)},             {6, 0, KALIMDAR_IS(TDBXInt32Value)},
-        {7, 0, KALIMDAR_IS(TDBXDoubleValue)},            {8, 0, KALIMDAR_IS(TDBXBcdValue)},
-        {9, 32, KALIMDAR_IS(TDBXWideMemoValue)},         {10, 0, KALIMDAR_IS(TDBXTimeValue)},
-        {11, 0, KALIMDAR_IS(TDBXTimeStampValue)},        {12, 0, KALIMDAR_IS(TDBXUInt16Value)},
-        {15, 22, KALIMDAR_IS(TDBXAnsiMemoValue)},        {17, 0, KALIMDAR_IS(TDBXCursorValue)},
-        {18, 0, KALIMDAR_IS(TDBXInt64Value)},            {20, 0, KALIMDAR_IS(TDBXStreamValue)},
-        {21, 32, KALIMDAR_IS(TDBXWideMemoValue)},        {23, 0, KALIMDAR_IS(TDBXReaderValue)},
-        {24, 0, KALIMDAR_IS(TDBXTimeStampValue)},        {25, 0, KALIMDAR_IS(TDBXBcdValue)},
-        {26, 0, KALIMDAR_IS(TDBXWideStringBuilderValue)}, {27, 0, KALIMDAR_IS(TDBXSingleValue)},
-        {28, 0, KALIMDAR_IS(TDBXInt8Value)},             {29, 0, KALIMDAR_IS(TDBXUInt8Value)},
-        {33, 0, KALIMDAR_IS(TDBXStreamValue)},           {34, 0, KALIMDAR_IS(TDBXConnectionValue)},
-        {35, 0, KALIMDAR_IS(TDBXStreamValue)},           {36, 0, KALIMDAR_IS(TDBXTimeStampOffsetValue)},
-        {37, 0, KALIMDAR_IS(TDBXJSONValue)},             {38, 0, KALIMDAR_IS(TDBXCallbackValue)},
+        {1, 0, KALIMDAR_IS(TDBXAnsiStringBuilderValue)},
+        {2, 0, KALIMDAR_IS(TDBXDateValue)},
+        {3, 22, KALIMDAR_IS(TDBXAnsiMemoValue)},
+        {3, 33, KALIMDAR_IS(TDBXAnsiMemoValue)},
+        {3, 32, KALIMDAR_IS(TDBXWideMemoValue)},
+        {3, 23, KALIMDAR_IS(TDBXStreamValue)},
+        {3, 0, KALIMDAR_IS(TDBXStreamValue)},
+        {4, 0, KALIMDAR_IS(TDBXBooleanValue)},
+        {5, 0, KALIMDAR_IS(TDBXInt16Value)},
+        {6, 0, KALIMDAR_IS(TDBXInt32Value)},
+        {7, 0, KALIMDAR_IS(TDBXDoubleValue)},
+        {8, 0, KALIMDAR_IS(TDBXBcdValue)},
+        {9, 32, KALIMDAR_IS(TDBXWideMemoValue)},
+        {10, 0, KALIMDAR_IS(TDBXTimeValue)},
+        {11, 0, KALIMDAR_IS(TDBXTimeStampValue)},
+        {12, 0, KALIMDAR_IS(TDBXUInt16Value)},
+        {15, 22, KALIMDAR_IS(TDBXAnsiMemoValue)},
+        {17, 0, KALIMDAR_IS(TDBXCursorValue)},
+        {18, 0, KALIMDAR_IS(TDBXInt64Value)},
+        {20, 0, KALIMDAR_IS(TDBXStreamValue)},
+        {21, 32, KALIMDAR_IS(TDBXWideMemoValue)},
+        {23, 0, KALIMDAR_IS(TDBXReaderValue)},
+        {24, 0, KALIMDAR_IS(TDBXTimeStampValue)},
+        {25, 0, KALIMDAR_IS(TDBXBcdValue)},
+        {26, 0, KALIMDAR_IS(TDBXWideStringBuilderValue)},
+        {27, 0, KALIMDAR_IS(TDBXSingleValue)},
+        {28, 0, KALIMDAR_IS(TDBXInt8Value)},
+        {29, 0, KALIMDAR_IS(TDBXUInt8Value)},
+        {33, 0, KALIMDAR_IS(TDBXStreamValue)},
+        {34, 0, KALIMDAR_IS(TDBXConnectionValue)},
+        {35, 0, KALIMDAR_IS(TDBXStreamValue)},
+        {36, 0, KALIMDAR_IS(TDBXTimeStampOffsetValue)},
+        {37, 0, KALIMDAR_IS(TDBXJSONValue)},
+        {38, 0, KALIMDAR_IS(TDBXCallbackValue)},
     };
 #undef KALIMDAR_IS
     for (const Case& c : cases) {
@@ -311,6 +329,7 @@ TEST(DBXValue, WideMemoDropsOnlyATwoByteTerminator) {
         std::size_t kept;
     };
     const Case cases[] = {
+        // clang-format off
         {{'a', 0, 'b', 0, 0, 0}, u"ab", 4},         // terminator dropped
         {{'a', 0, 'b', 0}, u"ab", 4},               // nothing to drop
         {{'a', 0, 0, 0x04}, u"a\u0400", 4},          // a zero byte before the last: kept
@@ -318,6 +337,7 @@ TEST(DBXValue, WideMemoDropsOnlyATwoByteTerminator) {
         {{0, 0}, u"", 0},                           // only a terminator
         {{0x1A, 0x04, 0x30, 0x04}, u"\u041A\u0430", 4},  // Cyrillic
     };
+    // clang-format on
     for (const Case& c : cases) {
         row.Bytes = c.bytes;
         row.NextGeneration();
@@ -511,7 +531,8 @@ TEST(DBXValueByteReader, CopiesValuesAsADriversByteReaderWould) {
     std::vector<std::uint8_t> room(16, 0xFF);
     bytes.GetWideString(0, room, 0, isNull);
     EXPECT_FALSE(isNull);
-    EXPECT_EQ(room, (std::vector<std::uint8_t>{0x21, 4, 0xE9, 4, 0x37, 4, 0x34, 4, 0x56, 4, 0x3A, 4, 0, 0, 0xFF, 0xFF}));
+    EXPECT_EQ(room,
+              (std::vector<std::uint8_t>{0x21, 4, 0xE9, 4, 0x37, 4, 0x34, 4, 0x56, 4, 0x3A, 4, 0, 0, 0xFF, 0xFF}));
     std::vector<std::uint8_t> cut(4, 0xFF);
     bytes.GetWideString(0, cut, 0, isNull);
     EXPECT_EQ(cut, (std::vector<std::uint8_t>{0x21, 4, 0xE9, 4}));

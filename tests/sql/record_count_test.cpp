@@ -110,11 +110,13 @@ TEST_F(RecordCountTest, OwnChangesThatAreNoRowChanges) {
         String change;
         Counted expected;
     } cases[] = {
+        // clang-format off
         {"LIKE made case-sensitive", u"pragma case_sensitive_like = 1", {1, u""}},
         {"a temporary table in front", u"create temp table t (a INTEGER, b VARCHAR(10))", {0, u""}},
         {"the table renamed", u"alter table t rename to t2", {-1, kNotSupported}},
         {"the table dropped", u"drop table t", {-1, kNotSupported}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ReadToTheEnd(u"select a from t where b like 'x%'"), 2);
@@ -183,11 +185,8 @@ TEST_F(RecordCountTest, CountStatementThatCannotRunIsNotAnsweredByTheRead) {
     Execute(*db, u"insert into [p\"q] values (1, 1), (2, 1)");
     db.reset();
     const String statements[] = {
-        u"select a from t/**/where a > 1",
-        u"select a from t--c\nwhere a > 1",
-        u"select a from t\fwhere a > 1",
-        u"select a from `x``y` where b = 1",
-        u"select a from [p\"q] where b = 1",
+        u"select a from t/**/where a > 1",   u"select a from t--c\nwhere a > 1",  u"select a from t\fwhere a > 1",
+        u"select a from `x``y` where b = 1", u"select a from [p\"q] where b = 1",
     };
     for (const String& sql : statements) {
         SCOPED_TRACE(rtl::StringToUtf8(sql));

@@ -26,12 +26,13 @@ inline void MakeDictionary(const String& Path, int Rows) {
             u"create table lx_items (id INTEGER PRIMARY KEY, lx_word VARCHAR(40) NOT NULL, lx_text TEXT, "
             u"lx_title VARCHAR(100), lx_word_upper VARCHAR(40))");
     if (Rows == 0) return;
-    Execute(*connection, u"insert into lx_items (id, lx_word, lx_text, lx_title, lx_word_upper) "
-                         u"with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
-                             rtl::IntToStr(Rows) +
-                             u") select i, case when i <= 1500 then 'кітап' else 'ән' end || i, "
-                             u"'Мәтін ' || i, 'Орфографиялық сөздік', "
-                             u"case when i <= 1500 then 'КІТАП' else 'ӘН' end || i from n");
+    Execute(*connection,
+            u"insert into lx_items (id, lx_word, lx_text, lx_title, lx_word_upper) "
+            u"with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
+                rtl::IntToStr(Rows) +
+                u") select i, case when i <= 1500 then 'кітап' else 'ән' end || i, "
+                u"'Мәтін ' || i, 'Орфографиялық сөздік', "
+                u"case when i <= 1500 then 'КІТАП' else 'ӘН' end || i from n");
 }
 
 using testing_support::MessageOf;

@@ -2,8 +2,8 @@
 
 #include "data/connection.h"
 #include "data/db_error.h"
-#include "rtl/files.h"
 #include "rtl/exceptions.h"
+#include "rtl/files.h"
 #include "sql_components_support.h"
 
 using namespace sql;
@@ -158,8 +158,7 @@ TEST_F(SqlConnectionTest, TheCertificateEventReachesTheDriverConnection) {
         Accept = false;
     };
     Connection->SetConnected(true);
-    const std::any* event =
-        Connection->DBXConnection()->GetConnectionProperties().GetEvent(u"ValidatePeerCertificate");
+    const std::any* event = Connection->DBXConnection()->GetConnectionProperties().GetEvent(u"ValidatePeerCertificate");
     ASSERT_NE(event, nullptr);
     const auto* validate = std::any_cast<TValidatePeerCertificateEvent>(event);
     ASSERT_NE(validate, nullptr);

@@ -188,13 +188,13 @@ TEST_F(SqlQueryTest, SearchCountsBelowAtAndAboveTheLimit) {
 // the derived count counts: the count statement must run (or refuse).
 TEST_F(SqlQueryTest, CountRunsItsStatementWhereTheReadCannotStandForIt) {
     const String statements[] = {
-        u"select id, ' where id < 3' from lx_items where id < 5",         // an expression, " where " in a literal
-        u"select count(*) from lx_items where id < 5",                    // one row, counting four
-        u"select lx_title from lx_items group by lx_title",               // grouping
+        u"select id, ' where id < 3' from lx_items where id < 5",  // an expression, " where " in a literal
+        u"select count(*) from lx_items where id < 5",             // one row, counting four
+        u"select lx_title from lx_items group by lx_title",        // grouping
         u"select a.id from lx_items a join lx_items b on a.id = b.id where a.id < 5",
-        u"select id from lx_items where id < 100 limit 10 offset 95",     // an offset
+        u"select id from lx_items where id < 100 limit 10 offset 95",  // an offset
         u"select id from lx_items where id < 3 union select id from lx_items where id > 2498",
-        u"select id from lx_items where id < 5 limit 4",                  // the read stopped at the limit
+        u"select id from lx_items where id < 5 limit 4",  // the read stopped at the limit
     };
     for (const String& sql : statements) {
         SCOPED_TRACE(rtl::StringToUtf8(sql));
@@ -219,6 +219,7 @@ TEST_F(SqlQueryTest, CountFiltersWhateverSeparatesTheKeywords) {
         int rows, count;
         std::vector<String> counted;  // the count statements run
     } cases[] = {
+        // clang-format off
         {u"select id from lx_items\nwhere id < 5", 4, 4, {}},
         {u"select id from lx_items /* where id < 3 */ where id < 5", 4, 4, {}},
         {u"select id from lx_items -- where id < 3\nwhere id < 5 -- order by id", 4, 4, {}},
@@ -226,13 +227,17 @@ TEST_F(SqlQueryTest, CountFiltersWhateverSeparatesTheKeywords) {
          {u"select count(*) from \"lx_items\" where id < 1500\r\nlimit 1000"}},
         {u"select id from lx_items\twhere(id > 100)\torder\n\tby id desc limit 1000", 1000, 2400,
          {u"select count(*) from \"lx_items\" where(id > 100)"}},
+        // clang-format on
         // A subquery's WHERE and ORDER BY are its own.
         {u"select id from lx_items where id in (select id from lx_items where id > 100 order by id limit 1500) "
          u"order by id limit 1000",
-         1000, 1500,
+         1000,
+         1500,
          {u"select count(*) from \"lx_items\" where id in (select id from lx_items where id > 100 order by id "
           u"limit 1500)"}},
-        {u"select id, (select max(id) from lx_items where id < 3) from lx_items where id < 5", 4, 4,
+        {u"select id, (select max(id) from lx_items where id < 3) from lx_items where id < 5",
+         4,
+         4,
          {u"select count(*) from \"lx_items\" where id < 5"}},
     };
     for (const auto& c : cases) {
@@ -257,8 +262,9 @@ TEST_F(SqlQueryTest, CountAfterTheDatabaseChangedRunsItsStatement) {
     while (!Query->Eof()) Query->Next();
     {
         auto other = Connect(Database);
-        Execute(*other, u"insert into lx_items (id, lx_word, lx_text, lx_title, lx_word_upper) "
-                        u"values (9001, 'кітап1599', 'т', 'с', 'КІТАП1599')");
+        Execute(*other,
+                u"insert into lx_items (id, lx_word, lx_text, lx_title, lx_word_upper) "
+                u"values (9001, 'кітап1599', 'т', 'с', 'КІТАП1599')");
     }
     Statements.clear();
     EXPECT_EQ(Query->RecordCount(), 13);
@@ -322,15 +328,17 @@ TEST_F(SqlQueryTest, DerivedCountStatements) {
         {u"select a from t order by a", u"select count(*) from \"t\"", 3},
         {u"select a from t where b = 1 order by a", u"select count(*) from \"t\" where b = 1", 2},
         // Literals holding the searched words neither refuse nor cut the count.
-        {u"select a from t where 'x where y' <> '' and b = 2", u"select count(*) from \"t\" where 'x where y' <> '' and b = 2", 1},
+        {u"select a from t where 'x where y' <> '' and b = 2",
+         u"select count(*) from \"t\" where 'x where y' <> '' and b = 2", 1},
         {u"select ' where ' from t where b = 2", u"select count(*) from \"t\" where b = 2", 1},
         {u"select a from t where ' distinct ' <> b", u"select count(*) from \"t\" where ' distinct ' <> b", 3},
-        {u"select a from t where ' order by ' <> b order by a", u"select count(*) from \"t\" where ' order by ' <> b", 3},
+        {u"select a from t where ' order by ' <> b order by a", u"select count(*) from \"t\" where ' order by ' <> b",
+         3},
         // Nor do keywords in comments; any whitespace separates them.
         {u"select a from t -- where b = 2\r\nwhere b = 1 -- order by a\r\n",
          u"select count(*) from \"t\" where b = 1 -- order by a", 2},  // the final line break trimmed
-        {u"select /* distinct */ a from t\r\n\twhere b = 1\r\n\torder by a",
-         u"select count(*) from \"t\" where b = 1", 2},
+        {u"select /* distinct */ a from t\r\n\twhere b = 1\r\n\torder by a", u"select count(*) from \"t\" where b = 1",
+         2},
     };
     for (const auto& c : cases) {
         Query->SQL().SetText(c.sql);
@@ -394,7 +402,7 @@ TEST_F(SqlQueryTest, WideMemoReadsWholeTextAndLongStringsAreCut) {
     Execute(*db, u"insert into w values ('әбвгд', 'Қазақ тілі ' || hex(zeroblob(20000)), 'ұзын')");
     Query->SQL().SetText(u"select s, m, l from w");
     Query->Open();
-    EXPECT_EQ(Query->Fields()[0]->AsString(), u"әбв");  // three characters and a terminator fit
+    EXPECT_EQ(Query->Fields()[0]->AsString(), u"әбв");              // three characters and a terminator fit
     EXPECT_EQ(Query->Fields()[2]->DataType(), data::ftWideString);  // a length beyond 16 bits
     EXPECT_EQ(Query->Fields()[2]->Size(), 40000);
     EXPECT_EQ(Query->Fields()[2]->AsString(), u"ұзын");

@@ -46,7 +46,7 @@ private:
 
 // Properties naming the SQLite driver and Database; FailIfMissing only when given.
 inline std::unique_ptr<sql::TDBXProperties> SqliteProperties(const String& Database,
-                                                              const String& FailIfMissing = u"False") {
+                                                             const String& FailIfMissing = u"False") {
     auto properties = std::make_unique<sql::TDBXProperties>();
     properties->SetValue(u"DriverName", u"Sqlite");
     properties->SetValue(u"Database", Database);

@@ -29,8 +29,7 @@ TEST(SqlTokenizer, TableNameAfterFrom) {
         {u"select a from", idMixCase, u""},
         {u"", idMixCase, u""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(GetTableNameFromSQLEx(c.sql, c.option), c.table) << rtl::StringToUtf8(c.sql);
+    for (const auto& c : cases) EXPECT_EQ(GetTableNameFromSQLEx(c.sql, c.option), c.table) << rtl::StringToUtf8(c.sql);
 }
 
 TEST(SqlTokenizer, ClassesTokensBySection) {
@@ -39,11 +38,13 @@ TEST(SqlTokenizer, ClassesTokensBySection) {
         TSQLToken token;
         String text;
     } expected[] = {
+        // clang-format off
         {stSelect, u"select"}, {stDistinct, u"distinct"}, {stFieldName, u"a"}, {stUnknown, u","},
         {stValue, u"x''y"},    {stUnknown, u","},         {stNumber, u"12"},   {stFrom, u"from"},
         {stTableName, u"t"},   {stWhere, u"where"},       {stFieldName, u"b"}, {stIsNotNull, u"is"},
         {stOrderBy, u"order"}, {stFieldName, u"a"},       {stDescending, u"desc"}, {stEnd, u""},
     };
+    // clang-format on
     std::size_t pos = 0;
     TSQLToken section = stUnknown;
     String token;
@@ -73,7 +74,7 @@ TEST(SqlTokenizer, SearchesSkipQuotedText) {
         {u" where ", u"select ' where ' from t where b = 1", 23},
         {u" where ", u"select \" where \", [ where ], ` where ` from t", StringView::npos},
         {u" where ", u"x like '% where %'", StringView::npos},
-        {u" where ", u"'it''s where' where x", 13},       // a doubled quote does not end the literal
+        {u" where ", u"'it''s where' where x", 13},  // a doubled quote does not end the literal
         {u" order by ", u"a ' order by ' order by b", 14},
         {u" where ", u"select 'unclosed where ", StringView::npos},
     };
@@ -95,6 +96,7 @@ TEST(SqlTokenizer, PlainSelectShapes) {
         std::size_t where, orderBy;
         std::optional<std::int64_t> limit;
     } accepted[] = {
+        // clang-format off
         {u"select id, lx_word, lx_text, lx_title from lx_items\r\n where lx_word_upper  like '%А%'\r\nlimit 1000\r\n",
          54, none, 1000},
         {u"select id, lx_word, lx_text, lx_title from lx_items limit 1000", none, none, 1000},
@@ -103,6 +105,7 @@ TEST(SqlTokenizer, PlainSelectShapes) {
         {u"select a from t where a in (select b from u limit 2 offset 1)", 16, none, std::nullopt},
         {u"select a from t -- where b\n where c /* limit */ = 1", 28, none, std::nullopt},
     };
+    // clang-format on
     for (const auto& c : accepted) {
         SCOPED_TRACE(rtl::StringToUtf8(c.sql));
         const std::optional<TPlainSelect> shape = ParsePlainSelect(c.sql);
@@ -144,6 +147,7 @@ TEST(SqlTokenizer, CountStatementDerivedFromTheText) {
         String sql, count;
         std::size_t where, orderBy;
     } cases[] = {
+        // clang-format off
         {u"select id, lx_word from lx_items limit 1000", u"select count(*) from \"lx_items\"", none, none},
         // The search's three lines: the count keeps them as they are.
         {u"select id from lx_items\r\n where a  like '%X%'\r\nlimit 1000\r\n",
@@ -182,6 +186,7 @@ TEST(SqlTokenizer, CountStatementDerivedFromTheText) {
         {u"select a from t /* where b = 1", u"select count(*) from \"t\"", none, none},
         {u"select a from t where b = 'x order by a", u"select count(*) from \"t\" where b = 'x order by a", 16, none},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(rtl::StringToUtf8(c.sql));
         const std::optional<TCountDerivation> count = DeriveCountStatement(c.sql, u"\"", idMixCase);

@@ -81,11 +81,13 @@ TEST(SqliteConnection, FailIfMissingChoosesBetweenStrictAndCreatingOpens) {
     struct Case {
         const char16_t* line;  // the FailIfMissing line, or null for none
         bool creates;
+        // clang-format off
     };
     const Case cases[] = {{u"FailIfMissing=True", false},  {u"FailIfMissing=true", false},
                           {u"FailIfMissing=TRUE", false},  {nullptr, false},
                           {u"FailIfMissing=False", true},  {u"FailIfMissing=", true},
                           {u"FailIfMissing=yes", true}};
+    // clang-format on
     int n = 0;
     for (const Case& c : cases) {
         TempDir dir;
@@ -185,7 +187,8 @@ TEST(SqliteConnection, ReadOnlyAndUnreadableFilesGiveTheLibrarysError) {
         Execute(*connection, u"insert into t values (1)");
     }
     using std::filesystem::perms;
-    std::filesystem::permissions(dir.Path() / "readonly.db", perms::owner_read | perms::group_read | perms::others_read);
+    std::filesystem::permissions(dir.Path() / "readonly.db",
+                                 perms::owner_read | perms::group_read | perms::others_read);
     std::filesystem::permissions(dir.Path() / "unreadable.db", perms::none);
 
     ExpectAsUnprivilegedUser([&] {
@@ -322,9 +325,11 @@ TEST(SqliteCommand, NotesWhatItsStatementReadsUntilTheSchemaChanges) {
         std::vector<String> tables;
         bool repeatable;
     } cases[] = {
+        // clang-format off
         {u"select a from t where a in (select b from u) and abs(a) > 0", {u"t", u"u"}, true},
         {u"select a from t where random() > 0", {u"t"}, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(rtl::StringToUtf8(c.text));
         auto command = connection->CreateCommand();

@@ -85,8 +85,8 @@ TEST_F(SqliteReaderTest, DescribesColumnsFromTableMetadataAndTheFirstRow) {
     Execute(*Connection, u"create table u (w VARCHAR(40), n REAL, b BLOB, k INTEGER PRIMARY KEY AUTOINCREMENT)");
     Execute(*Connection, u"insert into u values (null, 1.5, x'0102', 1)");
     EXPECT_EQ(DescribeQuery(u"select w, n, b, k from u"),
-              (std::vector<Description>{Memo(u"w", 1), {u"n", 7, 0, 8, 0, 1}, {u"b", 3, 23, 0, 1, 1},
-                                        {u"k", 18, 0, 8, 0, 8}}));
+              (std::vector<Description>{
+                  Memo(u"w", 1), {u"n", 7, 0, 8, 0, 1}, {u"b", 3, 23, 0, 1, 1}, {u"k", 18, 0, 8, 0, 8}}));
 }
 
 TEST_F(SqliteReaderTest, ExpressionsAndAliasesOnBothPaths) {
@@ -267,8 +267,8 @@ TEST_F(SqliteReaderTest, LongValuesAreCutToTheBuffer) {
     std::vector<std::uint8_t> backing(16, 0xEE);
     bytes.GetWideString(0, std::span(backing).first(10), 0, isNull);
     EXPECT_FALSE(isNull);
-    EXPECT_EQ(backing, (std::vector<std::uint8_t>{'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
-                                                  0xEE}));
+    EXPECT_EQ(backing,
+              (std::vector<std::uint8_t>{'a', 0, 'b', 0, 'c', 0, 'd', 0, 'e', 0, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
     std::vector<std::uint8_t> whole(18, 0xEE);
     bytes.GetWideString(0, whole, 0, isNull);
     EXPECT_EQ(whole[16], 0);  // with its terminator

@@ -6,8 +6,8 @@
 #include <QTest>
 #include <stdexcept>
 
-#include "modal_box_catcher.h"
 #include "data/connection.h"
+#include "modal_box_catcher.h"
 #include "rtl/exceptions.h"
 
 using namespace toolkit;
@@ -34,9 +34,9 @@ TEST(ExceptionDisplayText, AppendsFullStopAfterCharactersAboveIt) {
     } cases[] = {
         {u"no such table: lx_items", u"no such table: lx_items."},
         {u"Done.", u"Done."},
-        {u"Why?", u"Why?."},         // "?" (0x3F) is above "."
-        {u"Stop!", u"Stop!"},        // "!" (0x21) is below "."
-        {u"(x)", u"(x)"},            // ")" (0x29) is below "."
+        {u"Why?", u"Why?."},   // "?" (0x3F) is above "."
+        {u"Stop!", u"Stop!"},  // "!" (0x21) is below "."
+        {u"(x)", u"(x)"},      // ")" (0x29) is below "."
         {u"count 1", u"count 1."},
         {u"қате", u"қате."},
         {u"", u""},

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QFontInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
 #include <QTest>
@@ -187,17 +187,19 @@ TEST(RadioGroup, ArrowKeysMoveTheChoiceInItemOrder) {
 TEST(Captions, AreDrawnOnlyWhereTheyShowWhole) {
     struct Case {
         const char* name;
-        QRect label;     // the label's bounds; its caption sits at the top
-        QRect cover;     // a memo's bounds, if any
-        bool coverFirst; // the memo created before the label, so under it
+        QRect label;      // the label's bounds; its caption sits at the top
+        QRect cover;      // a memo's bounds, if any
+        bool coverFirst;  // the memo created before the label, so under it
         bool shown;
     } cases[] = {
+        // clang-format off
         {"alone", {8, 200, 120, 19}, {}, false, true},
         {"too narrow for the caption", {8, 200, 20, 19}, {}, false, false},
         {"strip of its top uncovered", {8, 200, 120, 19}, {8, 205, 200, 100}, false, false},
         {"only its blank bottom covered", {8, 200, 120, 40}, {8, 235, 200, 100}, false, true},
         {"covered by a control under it", {8, 200, 120, 19}, {8, 205, 200, 100}, true, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TForm form(nullptr);

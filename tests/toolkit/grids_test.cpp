@@ -100,9 +100,7 @@ TEST_F(GridTest, VisibleRowCountCountsRowsThatFitWhole) {
     } cases[] = {
         {21 + 5 * 21 - 1, 1, 5},  // the fifth row's line is cut off
         {21 + 5 * 21 - 2, 1, 4},  // the fifth row itself is cut off
-        {20 + 5 * 20, 0, 5},
-        {20 + 5 * 20 - 1, 0, 4},
-        {15, 1, 0},
+        {20 + 5 * 20, 0, 5},     {20 + 5 * 20 - 1, 0, 4}, {15, 1, 0},
     };
     for (const Case& c : cases) {
         Grid->SetGridLineWidth(c.lineWidth);
@@ -121,8 +119,10 @@ TEST_F(GridTest, CellRectAndMouseCoordSkipHiddenColumns) {
     EXPECT_TRUE(Grid->CellRect(1, 1).Empty());
     EXPECT_EQ(Grid->CellRect(2, 2), (TRect{51, 42, 101, 62}));
     struct Case {
+        // clang-format off
         int x, y, col, row;
     } cases[] = {{0, 0, 0, 0}, {50, 20, 0, 0}, {51, 21, 2, 1}, {101, 62, 2, 2}, {102, 63, 3, 3}, {160, 5, -1, 0}};
+    // clang-format on
     for (const Case& c : cases) {
         const TGridCoord cell = Grid->MouseCoord(c.x, c.y);
         EXPECT_EQ(cell.X, c.col) << c.x << "," << c.y;
@@ -221,8 +221,8 @@ TEST_F(GridTest, ScrollBarReportsRequestsAndKeepsTheOwnersPosition) {
     bar->setSliderPosition(70);
     bar->setSliderDown(false);
     ASSERT_FALSE(Grid->Requests.empty());
-    const auto released = std::find_if(Grid->Requests.begin(), Grid->Requests.end(),
-                                       [](const auto& r) { return r.first == scPosition; });
+    const auto released =
+        std::find_if(Grid->Requests.begin(), Grid->Requests.end(), [](const auto& r) { return r.first == scPosition; });
     ASSERT_NE(released, Grid->Requests.end());
     EXPECT_EQ(released->second, 70);
     EXPECT_EQ(bar->value(), 40);
@@ -243,9 +243,11 @@ TEST_F(GridTest, HorizontalBarScrollsByColumns) {
     struct Step {
         QAbstractSlider::SliderAction action;
         int leftCol;
+        // clang-format off
     } steps[] = {{QAbstractSlider::SliderSingleStepAdd, 2}, {QAbstractSlider::SliderPageStepAdd, 6},
                  {QAbstractSlider::SliderSingleStepAdd, 6}, {QAbstractSlider::SliderPageStepSub, 2},
                  {QAbstractSlider::SliderSingleStepSub, 1}, {QAbstractSlider::SliderToMaximum, 6}};
+    // clang-format on
     for (const Step& s : steps) {
         bar->triggerAction(s.action);
         EXPECT_EQ(Grid->LeftCol(), s.leftCol) << s.action;
@@ -297,10 +299,12 @@ TEST_F(GridTest, KeysBringTheCurrentColumnIntoView) {
     Grid->SetOptions(Grid->Options() + TGridOptions{goTabs});
     struct Step {
         Qt::Key key;
+        // clang-format off
         int col, leftCol;
     } steps[] = {{Qt::Key_Right, 2, 1}, {Qt::Key_Right, 3, 1}, {Qt::Key_Right, 4, 1},   {Qt::Key_Right, 5, 2},
                  {Qt::Key_Tab, 6, 3},   {Qt::Key_End, 9, 6},   {Qt::Key_Left, 8, 6},    {Qt::Key_Left, 7, 6},
                  {Qt::Key_Left, 6, 6},  {Qt::Key_Left, 5, 5},  {Qt::Key_Backtab, 4, 4}, {Qt::Key_Home, 1, 1}};
+    // clang-format on
     for (const Step& s : steps) {
         Key(s.key);
         EXPECT_EQ(Grid->Col(), s.col) << s.key;
@@ -347,8 +351,10 @@ TEST_F(GridTest, VerticalBarScrollsByRows) {
     struct Step {
         QAbstractSlider::SliderAction action;
         int topRow;
+        // clang-format off
     } steps[] = {{QAbstractSlider::SliderPageStepAdd, 9}, {QAbstractSlider::SliderSingleStepAdd, 10},
                  {QAbstractSlider::SliderToMaximum, 22}, {QAbstractSlider::SliderSingleStepAdd, 22}};
+    // clang-format on
     for (const Step& s : steps) {
         bar->triggerAction(s.action);
         EXPECT_EQ(Grid->TopRow(), s.topRow) << s.action;

@@ -22,8 +22,8 @@ namespace {
 // that reach it.
 class TKeyRecordingMemo : public TMemo {
 public:
-    using TMemo::TMemo;
     using TMemo::Editor;
+    using TMemo::TMemo;
     std::vector<int> KeysDown;
     rtl::String Chars;
 
@@ -38,10 +38,12 @@ TEST(MemoKeysTest, CharactersOtherThanLettersAndDigitsComeWithoutAKeyCode) {
     const struct {
         Qt::Key Key;
         char16_t Char;
+        // clang-format off
     } characters[] = {{Qt::Key_ParenLeft, u'('}, {Qt::Key_Apostrophe, u'\''}, {Qt::Key_Ampersand, u'&'},
                       {Qt::Key_Percent, u'%'},   {Qt::Key_Exclam, u'!'},      {Qt::Key_QuoteDbl, u'"'},
                       {Qt::Key_Dollar, u'$'},    {Qt::Key_NumberSign, u'#'},  {Qt::Key_Minus, u'-'},
                       {Qt::Key_Period, u'.'}};
+    // clang-format on
     TForm form(nullptr);
     form.SetClientSize(300, 200);
     auto* memo = new TKeyRecordingMemo(&form);
@@ -57,8 +59,7 @@ TEST(MemoKeysTest, CharactersOtherThanLettersAndDigitsComeWithoutAKeyCode) {
     for (const auto& c : characters) {
         for (const Qt::KeyboardModifiers mods : {Qt::KeyboardModifiers{}, Qt::KeyboardModifiers{Qt::ShiftModifier},
                                                  Qt::KeyboardModifiers{Qt::ControlModifier}}) {
-            SCOPED_TRACE(std::string(1, static_cast<char>(c.Char)) + " with modifiers " +
-                         std::to_string(mods.toInt()));
+            SCOPED_TRACE(std::string(1, static_cast<char>(c.Char)) + " with modifiers " + std::to_string(mods.toInt()));
             memo->KeysDown.clear();
             memo->Chars.clear();
             QTest::keyClick(memo->Editor(), c.Key, mods);

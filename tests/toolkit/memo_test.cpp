@@ -18,8 +18,8 @@ namespace {
 // A memo that records what it is told and drops the keys a test names.
 class TRecordingMemo : public TMemo {
 public:
-    using TMemo::TMemo;
     using TMemo::Editor;
+    using TMemo::TMemo;
 
     std::vector<int> KeysDown;
     String Chars;

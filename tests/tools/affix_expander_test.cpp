@@ -59,6 +59,7 @@ TEST(AffixExpander, AppliesStripAddConditionsAndCrossProducts) {
         const char16_t* flags;
         Forms forms;
     } cases[] = {
+        // clang-format off
         {u"бала", u"A", {u"бала", u"балалар"}},                      // set matches, negated set does not
         {u"көл", u"A", {u"көл", u"көллер"}},                         // negated set matches
         {u"жау", u"A", {u"жау", u"жаулар", u"жады"}},                // strip "у", two-position condition
@@ -78,6 +79,7 @@ TEST(AffixExpander, AppliesStripAddConditionsAndCrossProducts) {
         {u"бала", u"", {u"бала"}},
         {u"ата", u"M", {u"ата", u"атам"}},                           // malformed rule left out
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(rtl::StringToUtf8(rtl::String(c.word) + u"/" + c.flags));
         EXPECT_EQ(Expand(rules, c.word, c.flags), c.forms);
@@ -92,8 +94,8 @@ TEST(AffixExpander, FullStripLetsTheStripTakeTheWholeWord) {
 }
 
 TEST(AffixExpander, ReadsLongAndNumericFlags) {
-    const AffixRules longFlags = AffixRules::Parse(
-        "FLAG long\nSFX Aa Y 1\nSFX Aa 0 лар .\nSFX Ab Y 1\nSFX Ab 0 ға .\n");
+    const AffixRules longFlags =
+        AffixRules::Parse("FLAG long\nSFX Aa Y 1\nSFX Aa 0 лар .\nSFX Ab Y 1\nSFX Ab 0 ға .\n");
     EXPECT_EQ(longFlags.ParseFlags(u"AaAb").size(), 2u);
     EXPECT_EQ(Expand(longFlags, u"бала", u"Ab"), (Forms{u"бала", u"балаға"}));
     EXPECT_EQ(Expand(longFlags, u"бала", u"AbAa"), (Forms{u"бала", u"балаға", u"балалар"}));
@@ -112,14 +114,14 @@ TEST(AffixExpander, RejectsMalformedOrUnsupportedAffixFiles) {
         const char16_t* where;
     } cases[] = {
         {"SET KOI8-R\n", u"x.aff, line 1:"},
-        {"SET UTF-8\nSFX A Y 2\nSFX A 0 x .\n", u"x.aff, line 4:"},     // fewer rules than the count
-        {"SFX A Y 1\nSFX B 0 x .\n", u"x.aff, line 2:"},               // rule of another group
+        {"SET UTF-8\nSFX A Y 2\nSFX A 0 x .\n", u"x.aff, line 4:"},  // fewer rules than the count
+        {"SFX A Y 1\nSFX B 0 x .\n", u"x.aff, line 2:"},             // rule of another group
         {"SFX A Y 1\nPFX A 0 x .\n", u"x.aff, line 2:"},
-        {"SFX A Y 1\nSFX A 0 x [аб\n", u"x.aff, line 2:"},             // unterminated set
+        {"SFX A Y 1\nSFX A 0 x [аб\n", u"x.aff, line 2:"},  // unterminated set
         {"SFX A Y 1\nSFX A 0 x а]\n", u"x.aff, line 2:"},
-        {"SFX A X 1\n", u"x.aff, line 1:"},                            // cross product not Y/N
+        {"SFX A X 1\n", u"x.aff, line 1:"},  // cross product not Y/N
         {"SFX A Y many\n", u"x.aff, line 1:"},
-        {"SFX AB Y 1\nSFX AB 0 x .\n", u"x.aff, line 1:"},             // two flags where one belongs
+        {"SFX AB Y 1\nSFX AB 0 x .\n", u"x.aff, line 1:"},  // two flags where one belongs
         {"AF 2\nAF AB\nAF C\n", u"x.aff, line 1:"},
         {"FLAG weird\n", u"x.aff, line 1:"},
     };
@@ -136,7 +138,8 @@ TEST(AffixExpander, LoadsWordListsFromFiles) {
     {
         std::ofstream(dir / "t.aff", std::ios::binary) << TinyAff;
         std::ofstream(dir / "t.dic", std::ios::binary)
-            << "\xEF\xBB\xBF" "5\r\nбала/AP\r\nжәне\r\n\r\nжау/A po:noun\r\na\\/b/A\r\nсу/Z,";
+            << "\xEF\xBB\xBF"
+               "5\r\nбала/AP\r\nжәне\r\n\r\nжау/A po:noun\r\na\\/b/A\r\nсу/Z,";
     }
     const rtl::String base = rtl::Utf8ToString(dir.string()) + u"/";
     const AffixRules rules = AffixRules::LoadFromFile(base + u"t.aff");
@@ -147,8 +150,8 @@ TEST(AffixExpander, LoadsWordListsFromFiles) {
     EXPECT_EQ(words[0].Flags, rules.ParseFlags(u"AP"));
     EXPECT_EQ(words[1].Word, u"және");
     EXPECT_TRUE(words[1].Flags.empty());
-    EXPECT_EQ(words[2].Word, u"жау");               // morphological fields dropped
-    EXPECT_EQ(words[3].Word, u"a/b");               // escaped slash
+    EXPECT_EQ(words[2].Word, u"жау");  // morphological fields dropped
+    EXPECT_EQ(words[3].Word, u"a/b");  // escaped slash
     EXPECT_EQ(words[4].Word, u"су");
     EXPECT_EQ(words[4].Flags.size(), 2u);
     EXPECT_EQ(rules.Expand(words[2].Word, words[2].Flags), (Forms{u"жау", u"жаулар", u"жады"}));

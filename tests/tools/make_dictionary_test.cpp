@@ -26,7 +26,9 @@ constexpr std::string_view TinyAff =
     "PFX P Y 1\n"
     "PFX P 0 қайта .\n";
 // Nine forms: бала gives four, әліпби and іні two each, қыз one.
-constexpr std::string_view TinyDic = "\xEF\xBB\xBF" "4\r\nбала/AP\r\nәліпби/A\r\nқыз\r\nіні/A\r\n";
+constexpr std::string_view TinyDic =
+    "\xEF\xBB\xBF"
+    "4\r\nбала/AP\r\nәліпби/A\r\nқыз\r\nіні/A\r\n";
 
 struct RunResult {
     int ExitCode = -1;
@@ -150,8 +152,9 @@ TEST_F(MakeDictionary, WritesOneRowPerWordWithTheDeclaredColumns) {
     EXPECT_EQ(rows[2][4], u"қыз");
 
     // The search's own statement finds a Kazakh word by its capitals.
-    EXPECT_EQ(Query(db, "select id, lx_word, lx_text, lx_title from lx_items\r\n"
-                        " where lx_word_upper  like '%ІН%'\r\nlimit 1000\r\n")
+    EXPECT_EQ(Query(db,
+                    "select id, lx_word, lx_text, lx_title from lx_items\r\n"
+                    " where lx_word_upper  like '%ІН%'\r\nlimit 1000\r\n")
                   .size(),
               1u);
 }
@@ -162,6 +165,7 @@ TEST_F(MakeDictionary, WritesTheRequestedNumberOfFormRows) {
         std::size_t count;
         std::vector<rtl::String> firstWords;
     } cases[] = {
+        // clang-format off
         {"0", 0, {}},
         // The first five forms of the list, in the alphabet's order.
         {"5", 5, {u"әліпби", u"бала", u"балалар", u"қайтабала", u"қайтабалалар"}},
@@ -172,6 +176,7 @@ TEST_F(MakeDictionary, WritesTheRequestedNumberOfFormRows) {
                     u"балалар", u"балалар", u"қайтабала", u"қайтабала", u"қайтабалалар", u"қайтабалалар", u"қыз",
                     u"қыз", u"іні", u"іні", u"інілер", u"інілер"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rows);
         const std::string out = "rows_" + std::string(c.rows) + ".db";
@@ -211,9 +216,8 @@ TEST_F(MakeDictionary, LeavesOutWordsLongerThanTheColumn) {
     for (int i = 0; i < 100; ++i) word100 += "ә";
     const std::string word101 = word100 + "ә";
     Write("long.dic", "2\n" + word100 + "\n" + word101 + "\n");
-    const RunResult run = Run({"--dic", (Dir / "long.dic").string(), "--aff", (Dir / "tiny.aff").string(),
-                               "--out", "long.db"},
-                              false);
+    const RunResult run =
+        Run({"--dic", (Dir / "long.dic").string(), "--aff", (Dir / "tiny.aff").string(), "--out", "long.db"}, false);
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     EXPECT_NE(run.Err.find("longer than 100"), std::string::npos) << run.Err;
     EXPECT_EQ(Query(Dir / "long.db", "select length(lx_word), length(lx_word_upper) from lx_items"),
@@ -225,6 +229,7 @@ TEST_F(MakeDictionary, ReportsErrorsWithExitCodeOne) {
         std::vector<std::string> args;
         const char* message;
     } cases[] = {
+        // clang-format off
         {{"--dic", "missing.dic", "--aff", "tiny.aff", "--out", "a.db"}, "Cannot open file \"missing.dic\""},
         {{"--dic", "tiny.dic", "--aff", "missing.aff", "--out", "a.db"}, "Cannot open file \"missing.aff\""},
         {{"--dic", "tiny.dic", "--aff", "tiny.aff", "--out", "no/such/folder/a.db"}, "Cannot create"},
@@ -233,6 +238,7 @@ TEST_F(MakeDictionary, ReportsErrorsWithExitCodeOne) {
         {{"--dic", "tiny.dic", "--aff", "tiny.aff", "--out"}, "needs a value"},
         {{"--dic", "tiny.dic", "--aff", "tiny.aff", "--bogus"}, "unknown argument"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         const RunResult run = Run(c.args, false);
@@ -264,8 +270,20 @@ TEST_F(MakeDictionary, WritesItsRowsInTheOrderOfTheAlphabet) {
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
     Rows words;
     for (const auto& row : Query(Dir / "lx_items.db", "select lx_word from lx_items")) words.push_back({row[0]});
-    EXPECT_EQ(words, (Rows{{u"Абай"}, {u"абат"}, {u"әке"}, {u"ғалым"}, {u"ет"}, {u"ёлка"}, {u"Қала"}, {u"қала"},
-                           {u"Ұлы"}, {u"ұн"}, {u"үй"}, {u"һиджра"}, {u"ірі"}, {u"яһуди"}}));
+    EXPECT_EQ(words, (Rows{{u"Абай"},
+                           {u"абат"},
+                           {u"әке"},
+                           {u"ғалым"},
+                           {u"ет"},
+                           {u"ёлка"},
+                           {u"Қала"},
+                           {u"қала"},
+                           {u"Ұлы"},
+                           {u"ұн"},
+                           {u"үй"},
+                           {u"һиджра"},
+                           {u"ірі"},
+                           {u"яһуди"}}));
 }
 
 TEST_F(MakeDictionary, NoIndexLeavesTheTableWithoutOne) {

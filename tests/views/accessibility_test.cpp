@@ -64,8 +64,8 @@ protected:
         Grid = new views::TDBGrid(Form.get());
         Grid->SetParent(Form.get());
         Grid->SetBounds(10, 10, 400, 200);
-        Grid->SetOptions({views::dgTitles, views::dgIndicator, views::dgColLines, views::dgRowLines,
-                          views::dgRowSelect, views::dgAlwaysShowSelection});
+        Grid->SetOptions({views::dgTitles, views::dgIndicator, views::dgColLines, views::dgRowLines, views::dgRowSelect,
+                          views::dgAlwaysShowSelection});
         Grid->AddColumn(u"Word").SetTitleCaption(u"Сөз");
         Grid->AddColumn(u"ID").SetVisible(false);
         Grid->AddColumn(u"Dict").SetTitleCaption(u"Сөздік");

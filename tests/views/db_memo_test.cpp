@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include "data/data_links.h"
-#include "exception_message.h"
 #include "data/db_error.h"
 #include "data/fields.h"
+#include "exception_message.h"
 #include "memory_dataset.h"
 #include "modal_box_catcher.h"
 #include "toolkit/forms.h"
@@ -91,10 +91,9 @@ TEST_F(DBMemoTest, LoadsTheCurrentRowsFullTextOnEveryMove) {
         String text;
     } steps[] = {
         {[] {}, u"бірінші\r\nжол"},  // LF shown as its own line
-        {[&] { Data->Next(); }, u""},            // null
-        {[&] { Data->Next(); }, u""},            // empty
-        {[&] { Data->Next(); }, kLongText},
-        {[&] { Data->MoveBy(-3); }, u"бірінші\r\nжол"},
+        {[&] { Data->Next(); }, u""},              // null
+        {[&] { Data->Next(); }, u""},              // empty
+        {[&] { Data->Next(); }, kLongText}, {[&] { Data->MoveBy(-3); }, u"бірінші\r\nжол"},
         {[&] { Data->Last(); }, kLongText},
     };
     for (std::size_t i = 0; i < std::size(steps); ++i) {
@@ -266,9 +265,7 @@ TEST_F(DBMemoTest, LeavingTheMemoWritesItsChangeToTheField) {
 TEST_F(DBMemoTest, AFailedWriteBackIsShownAndKeepsTheFocusInTheMemo) {
     Memo->SetDataField(u"Word");
     Data->Open();
-    Data->FieldByName(u"Word")->OnSetText = [](data::TField&, const String&) {
-        throw rtl::Exception(u"Сөз жарамсыз");
-    };
+    Data->FieldByName(u"Word")->OnSetText = [](data::TField&, const String&) { throw rtl::Exception(u"Сөз жарамсыз"); };
     ShowWithMemoFocused();
     QTest::keyClick(Editor(), Qt::Key_End, Qt::ControlModifier);
     Type(QStringLiteral("!"));

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractScrollArea>
-#include <QFontMetrics>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QScreen>
 #include <QScrollBar>
@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "data/data_links.h"
+#include "data/field_defs.h"
 #include "data/fields.h"
 #include "data/number_fields.h"
 #include "data/string_fields.h"
-#include "data/field_defs.h"
 #include "exception_message.h"
 #include "memory_dataset.h"
 #include "modal_box_catcher.h"
@@ -210,7 +210,8 @@ TEST_F(GridRules, FieldCountAndFieldsCountTheSameColumns) {
     Grid->Columns(1).SetVisible(false);
     Open();
     std::vector<std::string> names;
-    for (int i = 0; i < Grid->FieldCount(); ++i) names.push_back(Grid->Fields(i) ? U8(Grid->Fields(i)->FieldName()) : "-");
+    for (int i = 0; i < Grid->FieldCount(); ++i)
+        names.push_back(Grid->Fields(i) ? U8(Grid->Fields(i)->FieldName()) : "-");
     EXPECT_EQ(names, (std::vector<std::string>{"ID", "Name", "-", "Memo"}));
     Key(Qt::Key_End);
     ASSERT_NE(Grid->SelectedField(), nullptr);
@@ -513,8 +514,10 @@ TEST_F(GridRules, ScrollWithoutIndicatorAndWithColumnZeroHiddenKeepsTheTitles) {
     auto onScreen = [&] {
         QApplication::processEvents();
         const QPoint origin = Viewport()->mapTo(Form->Window(), QPoint(0, 0));
-        return Form->Window()->screen()->grabWindow(Form->Window()->winId(), origin.x(), origin.y(),
-                                                    Viewport()->width(), Viewport()->height()).toImage();
+        return Form->Window()
+            ->screen()
+            ->grabWindow(Form->Window()->winId(), origin.x(), origin.y(), Viewport()->width(), Viewport()->height())
+            .toImage();
     };
     for (int i = 0; i < 4; ++i) Key(Qt::Key_Down);
     onScreen();

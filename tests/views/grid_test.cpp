@@ -20,9 +20,9 @@
 #include "data/db_error.h"
 #include "data/fields.h"
 #include "exception_message.h"
-#include "rtl/format.h"
 #include "memory_dataset.h"
 #include "modal_box_catcher.h"
+#include "rtl/format.h"
 #include "toolkit/forms.h"
 #include "toolkit/std_controls.h"
 
@@ -45,10 +45,11 @@ protected:
     }
 };
 
-const views::TDBGridOptions kWindowOptions{
+const views::TDBGridOptions kWindowOptions{// clang-format off
     views::dgTitles, views::dgIndicator,     views::dgColumnResize, views::dgColLines,
     views::dgRowLines, views::dgTabs,        views::dgRowSelect,    views::dgConfirmDelete,
     views::dgCancelOnExit, views::dgTitleClick, views::dgTitleHotTrack};
+// clang-format on
 
 // A window with "DBGrid1" (the main window's options, columns ID, Name and
 // Memo) bound through "DataSource1" to a dataset of people, and a button
@@ -214,8 +215,10 @@ TEST_F(DBGridTest, ShiftedPixelsMatchAFullRepaint) {
     auto onScreen = [&] {
         QApplication::processEvents();
         const QPoint origin = Viewport()->mapTo(Form->Window(), QPoint(0, 0));
-        return Form->Window()->screen()->grabWindow(Form->Window()->winId(), origin.x(), origin.y(),
-                                                    Viewport()->width(), Viewport()->height()).toImage();
+        return Form->Window()
+            ->screen()
+            ->grabWindow(Form->Window()->winId(), origin.x(), origin.y(), Viewport()->width(), Viewport()->height())
+            .toImage();
     };
     for (int i = 0; i < 5; ++i) Key(Qt::Key_Down);
     const QImage before = onScreen();
@@ -265,8 +268,8 @@ TEST_F(DBGridTest, ScrollingByOneRowPaintsOneRowAndTheIndicatorAtOnce) {
         const String name = Painted[{rows - 1, u"Name"}];
         EXPECT_EQ(name, u"Name" + rtl::IntToStr(recNo));
         const int top = Grid->CellRect(0, rows - 1).Top;
-        EXPECT_TRUE(QRect(0, top, Viewport()->width(), Viewport()->height() - top)
-                        .contains(recorder.Region.boundingRect()));
+        EXPECT_TRUE(
+            QRect(0, top, Viewport()->width(), Viewport()->height() - top).contains(recorder.Region.boundingRect()));
         EXPECT_TRUE(recorder.Region.contains(QRect(0, top, Grid->ColWidths(0), Viewport()->height() - top)))
             << "the indicator";
     }
@@ -324,6 +327,7 @@ TEST_F(DBGridTest, CtrlUpAndDownGoToTheEdgesOfTheWindow) {
         Qt::KeyboardModifiers modifiers;
         int recNo, row;
     } steps[] = {
+        // clang-format off
         {Qt::Key_Down, {}, 8, 2},
         {Qt::Key_Down, {}, 9, 3},
         {Qt::Key_Up, Qt::ControlModifier, 7, 1},
@@ -334,6 +338,7 @@ TEST_F(DBGridTest, CtrlUpAndDownGoToTheEdgesOfTheWindow) {
         {Qt::Key_PageDown, Qt::ControlModifier, 12, 6},
         {Qt::Key_Down, Qt::ControlModifier, 12, 6},  // already on the last row
     };
+    // clang-format on
     for (const Step& s : steps) {
         Key(s.key, s.modifiers);
         const bool ctrl = s.modifiers.testFlag(Qt::ControlModifier);
@@ -377,8 +382,10 @@ TEST_F(DBGridTest, TabMovesBetweenColumnsAndRecordsAndStaysInTheGrid) {
     Open();
     struct Step {
         bool back;
+        // clang-format off
         int column, recNo;
     } steps[] = {{false, 1, 1}, {false, 2, 1}, {false, 0, 2}, {true, 2, 1}, {true, 1, 1}};
+    // clang-format on
     for (const Step& s : steps) {
         Key(s.back ? Qt::Key_Backtab : Qt::Key_Tab);
         EXPECT_TRUE(Grid->Focused());
@@ -651,8 +658,10 @@ TEST_F(DBGridTest, ScrollBarOfADatasetWithoutSequenceNumbers) {
     EXPECT_EQ(bar->maximum(), 4);
     EXPECT_EQ(bar->value(), 0);
     const struct {
+        // clang-format off
         int thumb, recNo, barValue;
     } steps[] = {{3, 7, 2}, {3, 13, 2}, {1, 7, 2}, {2, 7, 2}, {4, 50, 4}, {1, 44, 2}, {0, 1, 0}};
+    // clang-format on
     for (const auto& s : steps) {
         SCOPED_TRACE(::testing::Message() << "thumb at " << s.thumb << " from " << Data->RecNo());
         ReleaseThumbAt(s.thumb);
@@ -793,10 +802,12 @@ TEST_F(DBGridTest, WithoutRowSelectTheCurrentColumnIsScrolledIntoView) {
     Open();
     struct Step {
         Qt::Key key;
+        // clang-format off
         int column, leftCol;
     } steps[] = {{Qt::Key_End, 2, 2},     {Qt::Key_Home, 0, 1},    {Qt::Key_Tab, 1, 1},
                  {Qt::Key_Tab, 2, 2},     {Qt::Key_Backtab, 1, 2}, {Qt::Key_Backtab, 0, 1},
                  {Qt::Key_Right, 1, 1},   {Qt::Key_Right, 2, 2}};
+    // clang-format on
     for (const Step& s : steps) {
         Key(s.key);
         EXPECT_EQ(Grid->SelectedIndex(), s.column) << s.key;

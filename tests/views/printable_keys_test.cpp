@@ -23,15 +23,18 @@ struct Character {
     const char* Text;
 };
 constexpr Character kCharacters[] = {
+    // clang-format off
     {Qt::Key_ParenLeft, "("}, {Qt::Key_Apostrophe, "'"}, {Qt::Key_Ampersand, "&"},  {Qt::Key_Percent, "%"},
     {Qt::Key_Exclam, "!"},    {Qt::Key_QuoteDbl, "\""},  {Qt::Key_Dollar, "$"},     {Qt::Key_NumberSign, "#"},
     {Qt::Key_Minus, "-"},     {Qt::Key_Period, "."},
 };
+// clang-format on
 
-const views::TDBGridOptions kWindowOptions{
+const views::TDBGridOptions kWindowOptions{// clang-format off
     views::dgTitles,       views::dgIndicator,  views::dgColumnResize,  views::dgColLines,
     views::dgRowLines,     views::dgTabs,       views::dgRowSelect,     views::dgConfirmDelete,
     views::dgCancelOnExit, views::dgTitleClick, views::dgTitleHotTrack};
+// clang-format on
 
 // Moves the dataset to record Number, from wherever it is.
 void GoTo(data::TDataSet& Data, int Number) {
@@ -48,8 +51,8 @@ TEST(PrintableKeysTest, CharactersNeitherMoveNorEditTheGridsDataset) {
         views::TDBGridOptions Options;
     } optionSets[] = {
         {"the main window's options", kWindowOptions},
-        {"editing options", kWindowOptions - views::TDBGridOptions{views::dgRowSelect} +
-                                views::TDBGridOptions{views::dgEditing}},
+        {"editing options",
+         kWindowOptions - views::TDBGridOptions{views::dgRowSelect} + views::TDBGridOptions{views::dgEditing}},
     };
     for (const auto& set : optionSets) {
         SCOPED_TRACE(set.Name);
