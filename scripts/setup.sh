@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build ccache pkg-config
+  g++ cmake ninja-build ccache pkg-config clang-format
   clang libclang-rt-14-dev
   qt6-base-dev libgl-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -7,6 +7,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen
 
+# The tree keeps the format in .clang-format (scripts/check_format.sh --fix
+# applies it).
+"$root/scripts/check_format.sh"
+
 # Warnings are errors in the suite's builds (not in scripts/run.sh's).
 "$root/scripts/build.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALIMDAR_WERROR=ON
 ctest --test-dir "$root/build" --output-on-failure -j2
