@@ -4,32 +4,35 @@
 Usage: plot_search.py BENCH_OUTPUT OUT.png
 
 One line per side (the window's search, the naive and the best plain SQLite
-program) and per
-case (contains "а": many rows; contains "щщщ": none), at the medians the
-table gives. Drawn with ImageMagick's convert, which setup installs.
+program) and per case (on the dictionaries without an index, contains "а":
+many rows, and contains "щщщ": none; on the dictionaries with the index on
+lx_word_upper, equals "абай"), at the medians the table gives. Drawn with
+ImageMagick's convert, which setup installs.
 """
 import re
 import subprocess
 import sys
 
-CASES = [("0", "many", "contains «а» (many rows)"), ("0", "none", "contains «щщщ» (no row)")]
+# (indexed file, mode, pattern, legend)
+CASES = [(False, "0", "many", "contains «а» (many rows)"), (False, "0", "none", "contains «щщщ» (no row)"),
+         (True, "2", "few", "equals «абай», indexed file")]
+DASHES = ["", "stroke-dasharray 6 4 ", "stroke-dasharray 2 3 "]
 SIDES = [("naive", "#c0392b", "naive plain SQLite program"), ("best", "#7d3c98", "best plain SQLite program"),
          ("chain", "#2471a3", "Kalimdar, whole search")]
 
 
 def read_table(path):
-    """The medians of the dictionaries without an index: the contains
-    searches it draws are scans either way."""
-    medians = {}  # (rows, mode, pattern, side) -> ms
-    row = re.compile(r"^\| (\d+) \| (\S+) \| (\S+) \| [^|]+ \| ([\d.]+) \| ([\d.]+) \| ([\d.]+) \|")
+    """The medians, by file (with or without the index), mode and pattern."""
+    medians = {}  # (rows, indexed, mode, pattern, side) -> ms
+    row = re.compile(r"^\| (\d+)( indexed)? \| (\S+) \| (\S+) \| [^|]+ \| ([\d.]+) \| ([\d.]+) \| ([\d.]+) \|")
     with open(path, encoding="utf-8") as f:
         for line in f:
             m = row.match(line)
             if m:
-                rows, mode, pattern = int(m.group(1)), m.group(2), m.group(3)
-                medians[(rows, mode, pattern, "chain")] = float(m.group(4))
-                medians[(rows, mode, pattern, "best")] = float(m.group(5))
-                medians[(rows, mode, pattern, "naive")] = float(m.group(6))
+                key = (int(m.group(1)), m.group(2) is not None, m.group(3), m.group(4))
+                medians[key + ("chain",)] = float(m.group(5))
+                medians[key + ("best",)] = float(m.group(6))
+                medians[key + ("naive",)] = float(m.group(7))
     return medians
 
 
@@ -42,7 +45,7 @@ def main():
         sys.exit("plot_search.py: the table holds fewer than two dictionary sizes")
     width, height, left, right, top, bottom = 760, 460, 80, 250, 50, 60
     plot_w, plot_h = width - left - right, height - top - bottom
-    top_ms = max(v for k, v in medians.items() if (k[1], k[2]) in {(c[0], c[1]) for c in CASES})
+    top_ms = max(v for k, v in medians.items() if k[1:4] in {c[:3] for c in CASES})
     step = 100 if top_ms > 400 else 50 if top_ms > 150 else 20
     y_max = (int(top_ms / step) + 1) * step
 
@@ -64,10 +67,10 @@ def main():
     text.append((10, top - 20, "ms per search (median)", "#333333"))
     legend_y = top + 10
     for side, colour, side_name in SIDES:
-        for index, (mode, pattern, case_name) in enumerate(CASES):
-            points = [(x(r), y(medians[(r, mode, pattern, side)])) for r in sizes
-                      if (r, mode, pattern, side) in medians]
-            dash = "stroke-dasharray 6 4 " if index == 1 else ""
+        for index, (indexed, mode, pattern, case_name) in enumerate(CASES):
+            points = [(x(r), y(medians[(r, indexed, mode, pattern, side)])) for r in sizes
+                      if (r, indexed, mode, pattern, side) in medians]
+            dash = DASHES[index]
             path = " ".join(f"{px:.1f},{py:.1f}" for px, py in points)
             draw += ["-stroke", colour, "-strokewidth", "2", "-fill", "none", "-draw", f"{dash}polyline {path}"]
             for px, py in points:
