@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/dataset.h"
+#include "datapacket/packed_params.h"
 
 namespace datapacket {
 
@@ -20,14 +21,6 @@ class TCustomProvider;
 
 enum TDataSetOption { doDisableInserts, doDisableDeletes, doDisableEdits, doNoResetCall };
 using TDataSetOptions = rtl::Set<TDataSetOption>;
-
-// A parameter list travels to a provider and back packed into a variant of
-// bytes; a list without parameters packs to Null.
-rtl::Variant PackageParams(const data::TParams& Params);
-// Replaces Dest with the list Source holds; Null or unassigned leave Dest as
-// it is. Raises EDBClient "Invalid parameter list" for bytes that do not hold
-// a packed list.
-void UnpackParams(const rtl::Variant& Source, data::TParams& Dest);
 
 class TCustomClientDataSet : public data::TDataSet {
 public:
