@@ -736,13 +736,11 @@ TLocalAppServer::TLocalAppServer(TCustomProvider& AProvider) : FProvider(&AProvi
 TLocalAppServer::TLocalAppServer(TDataSet& ADataSet) {
     auto provider = std::make_unique<TDataSetProvider>(nullptr);
     provider->SetDataSet(&ADataSet);
-    FProvider = provider.release();
-    FProviderCreated = true;
+    FProvider = provider.get();
+    FCreatedProvider = std::move(provider);
 }
 
-TLocalAppServer::~TLocalAppServer() {
-    if (FProviderCreated) delete FProvider;
-}
+TLocalAppServer::~TLocalAppServer() = default;
 
 // Each call ignores ProviderName: this object serves exactly one provider.
 

@@ -320,11 +320,12 @@ public:
                              rtl::Variant& OwnerData) noexcept override;
     TCustomProvider& Provider() const { return *FProvider; }
     // True when the provider is this object's own.
-    bool ProviderCreated() const { return FProviderCreated; }
+    bool ProviderCreated() const { return FCreatedProvider != nullptr; }
 
 private:
+    // The provider made around a bare dataset; empty when serving another's.
+    std::unique_ptr<TCustomProvider> FCreatedProvider;
     TCustomProvider* FProvider;
-    bool FProviderCreated = false;
 };
 
 }  // namespace datapacket
