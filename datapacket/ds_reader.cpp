@@ -44,44 +44,6 @@ private:
     std::size_t FPos;
 };
 
-std::uint32_t LogicalType(std::uint32_t Type) {
-    const std::uint32_t size = FieldSizeOf(Type);
-    const bool varying = (Type & dsVaryingFldType) != 0;
-    switch (FieldClassOf(Type)) {
-        case dsfldINT:
-            return size == 1   ? fldINT8
-                   : size == 2 ? fldINT16
-                   : size == 4 ? fldINT32
-                   : size == 8 ? fldINT64
-                               : fldUNKNOWN;
-        case dsfldUINT:
-            return size == 1   ? fldUINT8
-                   : size == 2 ? fldUINT16
-                   : size == 4 ? fldUINT32
-                   : size == 8 ? fldUINT64
-                               : fldUNKNOWN;
-        case dsfldBOOL: return size == 1 ? fldBOOL8 : size == 2 ? fldBOOL : size == 4 ? fldBOOL32 : fldUNKNOWN;
-        case dsfldFLOATIEEE:
-            return size == 8 ? fldFLOAT : size == 10 ? fldFLOATIEEE : size == 4 ? fldSINGLE : fldUNKNOWN;
-        case dsfldSINGLE: return size == 4 ? fldSINGLE : fldUNKNOWN;
-        case dsfldBCD: return fldBCD;
-        case dsfldDATE: return fldDATE;
-        case dsfldTIME: return fldTIME;
-        case dsfldTIMESTAMP: return fldTIMESTAMP;
-        case dsfldZSTRING: return fldZSTRING;
-        case dsfldUNICODE: return fldUNICODE;
-        case dsfldBYTES:
-        case 16: return !varying ? fldBYTES : size == 4 ? fldBLOB : fldVARBYTES;
-        case dsfldADT: return fldADT;
-        case dsfldARRAY: return fldARRAY;
-        case dsfldEMBEDDEDTBL: return fldTABLE;
-        case dsfldDATETIME: return fldDATETIME;
-        case dsfldFMTBCD: return fldFMTBCD;
-        case dsfldDATETIMEOFFSET: return fldDATETIMEOFFSET;
-        default: return fldUNKNOWN;
-    }
-}
-
 struct TSubtypeName {
     const char* Name;
     std::uint32_t Code;
@@ -215,6 +177,44 @@ DBResult ReadValue(TBlock& B, std::uint32_t Type, const DSFLDDesc& Field, std::u
 }
 
 }  // namespace
+
+std::uint32_t LogicalType(std::uint32_t Type) {
+    const std::uint32_t size = FieldSizeOf(Type);
+    const bool varying = (Type & dsVaryingFldType) != 0;
+    switch (FieldClassOf(Type)) {
+        case dsfldINT:
+            return size == 1   ? fldINT8
+                   : size == 2 ? fldINT16
+                   : size == 4 ? fldINT32
+                   : size == 8 ? fldINT64
+                               : fldUNKNOWN;
+        case dsfldUINT:
+            return size == 1   ? fldUINT8
+                   : size == 2 ? fldUINT16
+                   : size == 4 ? fldUINT32
+                   : size == 8 ? fldUINT64
+                               : fldUNKNOWN;
+        case dsfldBOOL: return size == 1 ? fldBOOL8 : size == 2 ? fldBOOL : size == 4 ? fldBOOL32 : fldUNKNOWN;
+        case dsfldFLOATIEEE:
+            return size == 8 ? fldFLOAT : size == 10 ? fldFLOATIEEE : size == 4 ? fldSINGLE : fldUNKNOWN;
+        case dsfldSINGLE: return size == 4 ? fldSINGLE : fldUNKNOWN;
+        case dsfldBCD: return fldBCD;
+        case dsfldDATE: return fldDATE;
+        case dsfldTIME: return fldTIME;
+        case dsfldTIMESTAMP: return fldTIMESTAMP;
+        case dsfldZSTRING: return fldZSTRING;
+        case dsfldUNICODE: return fldUNICODE;
+        case dsfldBYTES:
+        case 16: return !varying ? fldBYTES : size == 4 ? fldBLOB : fldVARBYTES;
+        case dsfldADT: return fldADT;
+        case dsfldARRAY: return fldARRAY;
+        case dsfldEMBEDDEDTBL: return fldTABLE;
+        case dsfldDATETIME: return fldDATETIME;
+        case dsfldFMTBCD: return fldFMTBCD;
+        case dsfldDATETIMEOFFSET: return fldDATETIMEOFFSET;
+        default: return fldUNKNOWN;
+    }
+}
 
 DBResult OptParamInt32(const TDSOptParam& Param, std::int32_t& V) {
     std::int64_t wide;

@@ -19,6 +19,10 @@ struct TStoredOptParam {
     TDSOptParam Param;
 };
 
+// The engine logical type (fld...) a column of packet type Type is read as,
+// fldUNKNOWN for a class and size the reader does not take.
+std::uint32_t LogicalType(std::uint32_t Type);
+
 // Parameter names compare without regard to letter case.
 bool SameParamName(std::string_view A, std::string_view B);
 

@@ -251,8 +251,7 @@ void TDSWriter::BuildCodecs() {
         const std::uint32_t type = FColumns[j].iFieldType;
         c.Size = FieldSizeOf(type);
         c.Varying = (type & dsVaryingFldType) != 0;
-        const std::uint32_t fieldClass = FieldClassOf(type);
-        c.Blob = c.Varying && c.Size == 4 && (fieldClass == dsfldBYTES || fieldClass == 16);
+        c.Blob = LogicalType(type) == fldBLOB;  // what the reader keeps in its blob heap
         c.FlagByte = 1 + static_cast<std::uint32_t>(j / 4);
         c.NullBit = static_cast<std::uint8_t>(BLANK_NULL << (2 * (j % 4)));
         c.NotChangedBit = static_cast<std::uint8_t>(BLANK_NOTCHANGED << (2 * (j % 4)));
