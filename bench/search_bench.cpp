@@ -14,8 +14,9 @@
 // on one connection with the settings the chain's connection has (SQLite's
 // defaults), preparing their statements anew as a program must for a new
 // text. Before timing, each case checks that every side gives the same rows
-// (as a set) and the same count. Repetitions of all cases are interleaved at
-// random; the closing table gives each side's median and the ratios.
+// (as a set) and the same count. Each repetition runs the cases in a random
+// order and a case's sides back to back; the closing table gives each side's
+// median and, for each ratio, the median of its ratios within repetitions.
 //
 // It also times the start-up (the window created, its first rows shown and
 // the total counted) against a bare window of the same size plus the plain
@@ -23,7 +24,8 @@
 // memory of a bare window with the window's after start-up and ten searches,
 // each in a process of its own.
 //
-//   ./bin/search_bench [--rows=250000,1500000] [--repetitions=7] [google benchmark flags]
+//   ./bin/search_bench [--rows=250000,1500000] [--repetitions=15] [--filter=REGEX] [--sides=chain,...]
+// REGEX picks cases by name ("250000 indexed/mode2/few", "1500000/start-up").
 // The dictionaries are made once by the sample tool into
 // $TMPDIR/kalimdar-search-bench/<rows>[-indexed]/lx_items.db and reused.
 
@@ -37,10 +39,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <optional>
+#include <random>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -255,62 +261,82 @@ struct TSide {
 };
 std::map<TFile, TSide> Sides;
 
-// Seconds of each repetition, by case name and side: the chain, the chain
-// reading through a memory map, the plain program as it reads naively (the
-// limited select, then the count statement) and in one statement.
+// The sides a case is timed on: the chain, the chain reading through a
+// memory map, the plain program as it reads naively (the limited select,
+// then the count statement) and in one statement. A start-up case has the
+// chain and, as its naive side, the bare window plus the plain start-up.
 enum TSideKind { skChain, skMapped, skNaive, skOne };
+
+// One case: a search pattern on a file, or the file's start-up.
+struct TCase {
+    TFile File;
+    const TPattern* Pattern;  // nullptr for the start-up
+    std::string Name() const {
+        return File.Name() + (Pattern ? "/mode" + std::to_string(Pattern->Mode) + "/" + Pattern->Kind : "/start-up");
+    }
+    std::vector<TSideKind> Kinds() const {
+        return Pattern ? std::vector{skChain, skMapped, skNaive, skOne} : std::vector{skChain, skNaive};
+    }
+};
+
+// Seconds of each repetition, by case name and side; the same index in
+// every side's list is the same repetition, timed back to back.
 std::map<std::string, std::vector<double>> Times[4];
 std::map<std::string, std::int64_t> Matches;
 
-std::string CaseName(const TFile& File, const TPattern& P) {
-    return File.Name() + "/mode" + std::to_string(P.Mode) + "/" + P.Kind;
-}
-
-void BM_Search(benchmark::State& State, TFile File, TPattern P, TSideKind Kind) {
-    TSide& side = Sides.at(File);
-    for (auto _ : State) {
-        const auto start = std::chrono::steady_clock::now();
-        switch (Kind) {
-            case skChain: side.Chain->Search(P); break;
-            case skMapped: side.Mapped->Search(P); break;
-            case skNaive: benchmark::DoNotOptimize(side.Plain->Search(P)); break;
-            case skOne: benchmark::DoNotOptimize(side.Plain->SearchInOneStatement(P)); break;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        State.SetIterationTime(seconds);
-        Times[Kind][CaseName(File, P)].push_back(seconds);
-    }
-}
-
 // Start-up: the window created, its first 1000 rows shown and the total
-// counted, against a bare window of the same size shown and painted plus the
+// counted; or a bare window of the same size shown and painted plus the
 // plain program's start-up statement and count on a connection of its own.
-void BM_StartupChain(benchmark::State& State, TFile File) {
-    const auto folder = DictionaryFolder(File);
-    for (auto _ : State) {
-        const auto start = std::chrono::steady_clock::now();
-        auto chain = std::make_unique<TChain>(folder);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        State.SetIterationTime(seconds);
-        Times[skChain][File.Name() + "/start-up"].push_back(seconds);
-    }
+void StartupChain(const TFile& File) { TChain chain(DictionaryFolder(File)); }
+
+void StartupBare(const TFile& File) {
+    QWidget window;
+    window.resize(665, 439);
+    window.show();
+    window.repaint();
+    QApplication::processEvents();
+    TPlain plain(DictionaryFolder(File) / "lx_items.db");
+    benchmark::DoNotOptimize(plain.Startup());
 }
 
-void BM_StartupBare(benchmark::State& State, TFile File) {
-    const auto folder = DictionaryFolder(File);
-    for (auto _ : State) {
-        const auto start = std::chrono::steady_clock::now();
-        QWidget window;
-        window.resize(665, 439);
-        window.show();
-        window.repaint();
-        QApplication::processEvents();
-        TPlain plain(folder / "lx_items.db");
-        benchmark::DoNotOptimize(plain.Startup());
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        State.SetIterationTime(seconds);
-        Times[skNaive][File.Name() + "/start-up"].push_back(seconds);
+// Seconds one side takes on one case.
+double TimeOnce(const TCase& Case, TSideKind Kind) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!Case.Pattern) {
+        if (Kind == skChain) StartupChain(Case.File);
+        else StartupBare(Case.File);
+    } else {
+        TSide& side = Sides.at(Case.File);
+        const TPattern& p = *Case.Pattern;
+        switch (Kind) {
+            case skChain: side.Chain->Search(p); break;
+            case skMapped: side.Mapped->Search(p); break;
+            case skNaive: benchmark::DoNotOptimize(side.Plain->Search(p)); break;
+            case skOne: benchmark::DoNotOptimize(side.Plain->SearchInOneStatement(p)); break;
+        }
     }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Each repetition takes the cases in a new random order and, within a
+// case, its sides back to back in a new random order, so that the
+// machine's slow and fast spells, which last seconds here, fall on all
+// sides of a case alike.
+void RunRepetitions(const std::vector<TCase>& Cases, int Repetitions, const std::vector<TSideKind>& Sides) {
+    std::mt19937 random(20261211);
+    std::vector<const TCase*> order;
+    for (const TCase& c : Cases) order.push_back(&c);
+    for (int r = 0; r < Repetitions; ++r) {
+        std::shuffle(order.begin(), order.end(), random);
+        for (const TCase* c : order) {
+            std::vector<TSideKind> kinds = c->Kinds();
+            std::erase_if(kinds, [&](TSideKind K) { return std::find(Sides.begin(), Sides.end(), K) == Sides.end(); });
+            std::shuffle(kinds.begin(), kinds.end(), random);
+            for (TSideKind kind : kinds) Times[kind][c->Name()].push_back(TimeOnce(*c, kind));
+        }
+        std::fprintf(stderr, "\rrepetition %d of %d", r + 1, Repetitions);
+    }
+    std::fprintf(stderr, "\n");
 }
 
 // Anonymous resident memory of this process now, in KiB (RssAnon).
@@ -367,36 +393,51 @@ void ReportMemory(const char* Self, std::int64_t Rows) {
         static_cast<long long>(Rows), peaks[0] / 1024.0, peaks[1] / 1024.0, (peaks[1] - peaks[0]) / 1024.0);
 }
 
-std::vector<std::int64_t> ParseRows(int& argc, char** argv) {
-    std::vector<std::int64_t> rows{250000, 1500000};
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg.rfind("--rows=", 0) != 0) continue;
-        rows.clear();
-        std::string list = arg.substr(7);
-        for (std::size_t at = 0; at <= list.size();) {
-            const std::size_t comma = std::min(list.find(',', at), list.size());
-            rows.push_back(std::stoll(list.substr(at, comma - at)));
-            at = comma + 1;
-        }
-        std::copy(argv + i + 1, argv + argc, argv + i);
-        --argc;
-        --i;
-    }
-    return rows;
-}
+struct TOptions {
+    std::vector<std::int64_t> Rows{250000, 1500000};
+    int Repetitions = 15;
+    std::regex Filter{""};  // cases whose name it finds are run
+    bool Filtered = false;  // the memory comparison runs only without a filter
+    std::vector<TSideKind> Sides{skChain, skMapped, skNaive, skOne};  // the sides timed
+    std::string MemoryRun;
+};
 
-int ParseRepetitions(int& argc, char** argv) {
-    int repetitions = 7;
+TOptions ParseOptions(int argc, char** argv) {
+    TOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg.rfind("--repetitions=", 0) != 0) continue;
-        repetitions = std::stoi(arg.substr(14));
-        std::copy(argv + i + 1, argv + argc, argv + i);
-        --argc;
-        --i;
+        const auto value = [&](const char* Name) {
+            return arg.rfind(Name, 0) == 0 ? std::optional(arg.substr(std::strlen(Name))) : std::nullopt;
+        };
+        if (auto list = value("--rows=")) {
+            options.Rows.clear();
+            for (std::size_t at = 0; at <= list->size();) {
+                const std::size_t comma = std::min(list->find(',', at), list->size());
+                options.Rows.push_back(std::stoll(list->substr(at, comma - at)));
+                at = comma + 1;
+            }
+        } else if (auto n = value("--repetitions=")) {
+            options.Repetitions = std::max(1, std::stoi(*n));
+        } else if (auto filter = value("--filter=")) {
+            options.Filter = std::regex(*filter);
+            options.Filtered = true;
+        } else if (auto list = value("--sides=")) {
+            // For a profiler: time only these sides, e.g. --sides=chain.
+            const char* names[] = {"chain", "mapped", "naive", "one"};
+            options.Sides.clear();
+            for (int kind = skChain; kind <= skOne; ++kind)
+                if (std::regex_search(*list, std::regex("(^|,)" + std::string(names[kind]) + "(,|$)")))
+                    options.Sides.push_back(static_cast<TSideKind>(kind));
+            options.Filtered = true;
+        } else if (auto side = value("--memory-run=")) {
+            options.MemoryRun = *side;
+        } else {
+            Fail("unknown option " + arg +
+                 "; the options are --rows=N,N..., --repetitions=N, --filter=REGEX (on case names such as "
+                 "\"250000 indexed/mode2/few\" or \"1500000/start-up\") and --sides=chain,mapped,naive,one");
+        }
     }
-    return repetitions;
+    return options;
 }
 
 double Median(std::vector<double> V) {
@@ -404,99 +445,104 @@ double Median(std::vector<double> V) {
     return V[V.size() / 2];
 }
 
-}  // namespace
+// The median of the ratios of two sides' times in the same repetitions.
+double PairedRatio(const std::vector<double>& A, const std::vector<double>& B) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < std::min(A.size(), B.size()); ++i) ratios.push_back(A[i] / B[i]);
+    return Median(ratios);
+}
 
-std::string Ratio(double A, double B) {
+// Every side must agree on a case before any is timed; the rows may come in
+// another order from an index.
+void CheckSidesAgree(const TCase& Case) {
+    TSide& side = Sides.at(Case.File);
+    const TPattern& p = *Case.Pattern;
+    side.Chain->Search(p);
+    TPlain::TResult chain = side.Chain->Result();
+    TPlain::TResult plain = side.Plain->Search(p);
+    side.Mapped->Search(p);
+    TPlain::TResult mapped = side.Mapped->Result();
+    TPlain::TResult one = side.Plain->SearchInOneStatement(p);
+    one.Ids.resize(std::min<std::size_t>(one.Ids.size(), 1000));
+    for (auto* r : {&chain, &plain, &mapped, &one}) std::sort(r->Ids.begin(), r->Ids.end());
+    for (const auto* r : {&chain, &mapped, &one})
+        if (r->Ids != plain.Ids || r->Count != plain.Count)
+            Fail(Case.Name() + ": the sides disagree (" + std::to_string(r->Ids.size()) + " rows, count " +
+                 std::to_string(r->Count) + " against " + std::to_string(plain.Ids.size()) + " rows, count " +
+                 std::to_string(plain.Count) + ")");
+    Matches[Case.Name()] = plain.Count;
+}
+
+// A median in ms, or "-" where a side was not timed.
+std::string Ms(const std::vector<double>& Times) {
+    if (Times.empty()) return "-";
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f", A / B);
+    std::snprintf(text, sizeof text, "%.1f", Median(Times) * 1e3);
     return text;
 }
 
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::vector<std::int64_t> sizes = ParseRows(argc, argv);
-    const int repetitions = ParseRepetitions(argc, argv);
-    std::string memoryRun;
-    for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]).rfind("--memory-run=", 0) == 0) memoryRun = std::string(argv[i]).substr(13);
-    toolkit::TApplication application(argc, argv);
-    application.SetTitle(u"Kalimdar");
-    if (!memoryRun.empty()) return MemoryRun(memoryRun, sizes.back());
-    const auto timed = [&](benchmark::internal::Benchmark* B) {
-        B->UseManualTime()
-            ->Iterations(1)
-            ->Repetitions(repetitions)
-            ->Unit(benchmark::kMillisecond)
-            ->ReportAggregatesOnly(true);
-    };
-    for (std::int64_t rows : sizes) {
-        for (bool indexed : {false, true}) {
-            const TFile file{rows, indexed};
-            timed(benchmark::RegisterBenchmark(("chain/" + file.Name() + "/start-up").c_str(), BM_StartupChain, file));
-            timed(benchmark::RegisterBenchmark(("plain/" + file.Name() + "/start-up").c_str(), BM_StartupBare, file));
-            const auto folder = DictionaryFolder(file);
-            TSide& side = Sides[file];
-            side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
-            side.Chain = std::make_unique<TChain>(folder);
-            side.Mapped = std::make_unique<TChain>(folder, true);
-            for (const TPattern& p : Patterns) {
-                // Every side must agree before any is timed; the rows may come
-                // in another order from an index.
-                side.Chain->Search(p);
-                TPlain::TResult chain = side.Chain->Result();
-                TPlain::TResult plain = side.Plain->Search(p);
-                side.Mapped->Search(p);
-                TPlain::TResult mapped = side.Mapped->Result();
-                TPlain::TResult one = side.Plain->SearchInOneStatement(p);
-                one.Ids.resize(std::min<std::size_t>(one.Ids.size(), 1000));
-                for (auto* r : {&chain, &plain, &mapped, &one}) std::sort(r->Ids.begin(), r->Ids.end());
-                for (const auto* r : {&chain, &mapped, &one})
-                    if (r->Ids != plain.Ids || r->Count != plain.Count)
-                        Fail(CaseName(file, p) + ": the sides disagree (" + std::to_string(r->Ids.size()) +
-                             " rows, count " + std::to_string(r->Count) + " against " +
-                             std::to_string(plain.Ids.size()) + " rows, count " + std::to_string(plain.Count) + ")");
-                Matches[CaseName(file, p)] = plain.Count;
-                const char* names[] = {"chain/", "mapped/", "plain/", "one-statement/"};
-                for (TSideKind kind : {skChain, skMapped, skNaive, skOne})
-                    timed(benchmark::RegisterBenchmark((names[kind] + CaseName(file, p)).c_str(), BM_Search, file, p,
-                                                       kind));
-            }
-        }
-    }
-    // Repetitions of all cases interleave at random, so that a slow spell of
-    // the machine does not fall on one side only.
-    std::vector<char*> args(argv, argv + argc);
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+std::string Ratio(const std::vector<double>& A, const std::vector<double>& B) {
+    if (A.empty() || B.empty()) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", PairedRatio(A, B));
+    return text;
+}
 
-    // Medians in ms; best plain is the faster of the naive program and the
-    // one statement. The start-up rows compare against the bare window plus
-    // the plain start-up.
+// Medians in ms; best plain is whichever plain program has the smaller
+// median, and each ratio is the median of the ratios within repetitions.
+void PrintTable(const std::vector<TCase>& Cases) {
     std::printf(
         "\n| File | Mode | Pattern | Matches | Chain ms | Best plain ms | Naive plain ms | Chain / best plain "
         "| Chain / naive plain | Chain / chain with a memory map |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto& [name, chainTimes] : Times[skChain]) {
-        const std::vector<double>& naiveTimes = Times[skNaive][name];
-        if (chainTimes.empty() || naiveTimes.empty()) continue;
-        const double chain = Median(chainTimes), naive = Median(naiveTimes);
-        const std::vector<double>& oneTimes = Times[skOne][name];
-        const std::vector<double>& mappedTimes = Times[skMapped][name];
-        const double best = oneTimes.empty() ? naive : std::min(naive, Median(oneTimes));
-        const auto first = name.find('/'), second = name.find('/', first + 1);
-        const bool startup = second == std::string::npos;
-        std::printf("| %s | %s | %s | %s | %.1f | %.1f | %.1f | %s | %s | %s |\n", name.substr(0, first).c_str(),
-                    startup ? "-" : name.substr(first + 5, second - first - 5).c_str(),
-                    startup ? "start-up" : name.substr(second + 1).c_str(),
-                    startup ? "1000 shown" : std::to_string(Matches[name]).c_str(), chain * 1e3, best * 1e3,
-                    naive * 1e3, Ratio(chain, best).c_str(), Ratio(chain, naive).c_str(),
-                    mappedTimes.empty() ? "-" : Ratio(chain, Median(mappedTimes)).c_str());
+    for (const TCase& c : Cases) {
+        const std::string name = c.Name();
+        const std::vector<double>& chain = Times[skChain][name];
+        const std::vector<double>& naive = Times[skNaive][name];
+        const std::vector<double>& one = Times[skOne][name];
+        const std::vector<double>& mapped = Times[skMapped][name];
+        const std::vector<double>& best = naive.empty() || (!one.empty() && Median(one) < Median(naive)) ? one : naive;
+        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", c.File.Name().c_str(),
+                    c.Pattern ? std::to_string(c.Pattern->Mode).c_str() : "-", c.Pattern ? c.Pattern->Kind : "start-up",
+                    c.Pattern ? std::to_string(Matches[name]).c_str() : "1000 shown", Ms(chain).c_str(),
+                    Ms(best).c_str(), Ms(naive).c_str(), Ratio(chain, best).c_str(), Ratio(chain, naive).c_str(),
+                    Ratio(chain, mapped).c_str());
     }
-    for (std::int64_t rows : sizes) ReportMemory(argv[0], rows);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const TOptions options = ParseOptions(argc, argv);
+    int qtArgc = 1;
+    toolkit::TApplication application(qtArgc, argv);
+    application.SetTitle(u"Kalimdar");
+    if (!options.MemoryRun.empty()) return MemoryRun(options.MemoryRun, options.Rows.back());
+    std::vector<TCase> cases;
+    for (std::int64_t rows : options.Rows)
+        for (bool indexed : {true, false}) {
+            const TFile file{rows, indexed};
+            for (const TPattern& p : Patterns) cases.push_back({file, &p});
+            cases.push_back({file, nullptr});
+        }
+    std::erase_if(cases, [&](const TCase& C) { return !std::regex_search(C.Name(), options.Filter); });
+    if (cases.empty()) Fail("no case matches the filter");
+    for (const TCase& c : cases) {
+        const auto folder = DictionaryFolder(c.File);
+        if (!c.Pattern) continue;
+        TSide& side = Sides[c.File];
+        if (!side.Plain) {
+            side.Plain = std::make_unique<TPlain>(folder / "lx_items.db");
+            side.Chain = std::make_unique<TChain>(folder);
+            side.Mapped = std::make_unique<TChain>(folder, true);
+        }
+        CheckSidesAgree(c);
+    }
+    RunRepetitions(cases, options.Repetitions, options.Sides);
+    PrintTable(cases);
+    if (!options.Filtered)
+        for (std::int64_t rows : options.Rows) ReportMemory(argv[0], rows);
     Sides.clear();
     toolkit::Application().SetExeName(u"");
     return 0;

@@ -10,6 +10,6 @@ out="${2:-$root/docs/search_time.png}"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 "$build/bin/search_bench" --rows=250000,750000,1500000 --repetitions=5 \
-    --benchmark_filter='/mode0/(many|none)/|/mode2/few/' >"${out%.png}.txt"
+    --filter='/mode0/(many|none)$|/mode2/few$' >"${out%.png}.txt"
 python3 "$root/scripts/plot_search.py" "${out%.png}.txt" "$out"
 echo "$out"
