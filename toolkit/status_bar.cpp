@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QHash>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QWidget>
@@ -30,12 +31,15 @@ public:
     QRect PanelTextArea(int Index) const { return PanelCell(Index).adjusted(3, 0, -3, 0); }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* Event) override {
         QPainter painter(this);
-        painter.fillRect(rect(), palette().button());
+        painter.fillRect(Event->rect(), palette().button());
         if (!Bar) return;
         for (int i = 0; i < Bar->PanelCount(); ++i) {
             const QRect cell = PanelCell(i);
+            // A changed panel repaints alone; laying out the others' text again
+            // would be work for pixels that stay as they are.
+            if (!Event->rect().intersects(cell)) continue;
             // A sunken frame: dark top and left edges, light bottom and right.
             painter.setPen(palette().mid().color());
             painter.drawLine(cell.topLeft(), cell.topRight());
@@ -211,8 +215,10 @@ const String& TStatusBar::PanelText(int Index) const { return At(Index).Text; }
 void TStatusBar::SetPanelText(int Index, const String& Text) {
     At(Index);
     const QString old = ToQString(FPanels[Index].Text);
-    FPanels[Index].Text = Text;
-    Widget()->update();
+    if (FPanels[Index].Text != Text) {
+        FPanels[Index].Text = Text;
+        Widget()->update(static_cast<StatusBarWidget*>(Widget())->PanelCell(Index));
+    }
     // Announced even when the text is the same: a search that finds as many
     // entries as the last one is still heard.
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Widget());

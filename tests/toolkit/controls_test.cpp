@@ -146,6 +146,47 @@ TEST(StatusBar, LastPanelReachesTheRightEdge) {
     EXPECT_THROW(bar->SetPanelText(2, u"x"), rtl::EListError);
 }
 
+// Records the regions a widget is asked to paint.
+class PaintRecorder : public QObject {
+public:
+    explicit PaintRecorder(QWidget* Widget) { Widget->installEventFilter(this); }
+    QRegion Painted;
+    bool eventFilter(QObject*, QEvent* Event) override {
+        if (Event->type() == QEvent::Paint) Painted += static_cast<QPaintEvent*>(Event)->region();
+        return false;
+    }
+};
+
+TEST(StatusBar, ANewTextRepaintsItsPanelOnlyAndTheSameTextNothing) {
+    TForm form(nullptr);
+    form.SetClientSize(665, 439);
+    auto* bar = Place<TStatusBar>(form, QRect(0, 420, 665, 19));
+    bar->SetAlign(TAlign::alBottom);
+    bar->AddPanel(250);
+    bar->AddPanel(50);
+    bar->SetPanelText(0, u"Базада барлығы 54 063 сөз бар");
+    form.Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.Window()));
+    QApplication::processEvents();
+    const QImage before = bar->Widget()->grab().toImage();
+    PaintRecorder recorder(bar->Widget());
+
+    bar->SetPanelText(1, u"Сұраныс бойынша 19 сөздік табылды");
+    QApplication::processEvents();
+    ASSERT_FALSE(recorder.Painted.isEmpty());
+    EXPECT_GE(recorder.Painted.boundingRect().left(), bar->PanelLeft(1));
+    // What is on screen is what a whole repaint draws: the first panel as it
+    // was, the second with its new text.
+    const QImage after = bar->Widget()->grab().toImage();
+    EXPECT_EQ(after.copy(0, 0, 250, 19), before.copy(0, 0, 250, 19));
+    EXPECT_NE(after.copy(250, 0, 415, 19), before.copy(250, 0, 415, 19));
+
+    recorder.Painted = QRegion();
+    bar->SetPanelText(1, u"Сұраныс бойынша 19 сөздік табылды");
+    QApplication::processEvents();
+    EXPECT_TRUE(recorder.Painted.isEmpty());
+}
+
 TEST(RadioGroup, ItemsAndItemIndex) {
     TForm form(nullptr);
     auto* group = new TRadioGroup(&form);
