@@ -132,6 +132,13 @@ public:
     [[noreturn]] void Error(int ErrorCode, StringView Message);
     // Passes a record at level 5 to the trace hook; nothing without one.
     void Trace(int TraceFlag, StringView Message);
+    // The same for a literal, whose length is known when it is compiled: the
+    // driver traces every library call it makes, and with no hook listening
+    // that must cost no more than the test.
+    template <std::size_t N>
+    void Trace(int TraceFlag, const char16_t (&Message)[N]) {
+        if (FOnTrace) Trace(TraceFlag, StringView(Message, N - 1));
+    }
     bool IsTracing() const { return static_cast<bool>(FOnTrace); }
 
     const TDBXErrorEvent& OnError() const { return FOnError; }

@@ -62,6 +62,10 @@ protected:
 
 private:
     void Trace(StringView Message) const;
+    template <std::size_t N>
+    void Trace(const char16_t (&Message)[N]) const {
+        FDBXContext->Trace(TDBXTraceFlags::Vendor, Message);
+    }
     // Steps the statement once: SQLITE_ROW or SQLITE_DONE. A failed step
     // resets the statement, so the command can run again, and raises the
     // step's error.

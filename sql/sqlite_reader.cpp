@@ -135,8 +135,6 @@ void SetupTextInfo(TDBXValueType& Description, StringView DeclaredType) {
 TDBXSqliteByteReader::TDBXSqliteByteReader(TDBXContextPtr Context, sqlite3_stmt* StatementHandle)
     : TDBXByteReader(std::move(Context)), FStatementHandle(StatementHandle) {}
 
-void TDBXSqliteByteReader::Trace(StringView Message) const { FDBXContext->Trace(TDBXTraceFlags::Vendor, Message); }
-
 bool TDBXSqliteByteReader::HasValue(int Ordinal, bool& IsNull) {
     Trace(u"sqlite3_column_type");
     IsNull = sqlite3_column_type(FStatementHandle, Ordinal) == SQLITE_NULL;
@@ -216,8 +214,6 @@ std::int64_t TDBXSqliteByteReader::GetBytes(int Ordinal, std::int64_t Offset, st
 
 TDBXSqliteRow::TDBXSqliteRow(TDBXContextPtr Context, sqlite3_stmt* StatementHandle, TDBXSqliteConnection& Connection)
     : TDBXRow(std::move(Context)), FSqliteConnection(Connection), FStatementHandle(StatementHandle) {}
-
-void TDBXSqliteRow::Trace(StringView Message) const { FDBXContext->Trace(TDBXTraceFlags::Vendor, Message); }
 
 bool TDBXSqliteRow::HasValue(int Column, bool& IsNull) {
     Trace(u"sqlite3_column_type");

@@ -45,7 +45,10 @@ public:
 private:
     // The column's storage class, setting IsNull; false for a null.
     bool HasValue(int Ordinal, bool& IsNull);
-    void Trace(StringView Message) const;
+    template <std::size_t N>
+    void Trace(const char16_t (&Message)[N]) const {
+        FDBXContext->Trace(TDBXTraceFlags::Vendor, Message);
+    }
 
     sqlite3_stmt* FStatementHandle;
 };
@@ -95,7 +98,10 @@ private:
     bool HasValue(int Column, bool& IsNull);
     int ColumnInt(TDBXWritableValue& DbxValue, bool& IsNull, bool& Present);
     void Check(int ResultCode);
-    void Trace(StringView Message) const;
+    template <std::size_t N>
+    void Trace(const char16_t (&Message)[N]) const {
+        FDBXContext->Trace(TDBXTraceFlags::Vendor, Message);
+    }
 
     TDBXSqliteConnection& FSqliteConnection;
     sqlite3_stmt* FStatementHandle;

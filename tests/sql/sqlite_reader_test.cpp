@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
+
 #include "rtl/exceptions.h"
 #include "sql/sqlite_reader.h"
 #include "sql_test_support.h"
@@ -188,6 +190,39 @@ TEST(SqliteColumnMapping, DeclaredTypeAndStorageClassTables) {
     const TDBXError e = CatchDBXError([&] { SetupTypeInfo(t, 9, nullptr); });
     EXPECT_EQ(e.ErrorCode(), 1);
     EXPECT_EQ(e.Message(), u"Internal: Type 9 is not currently supported");
+}
+
+TEST_F(SqliteReaderTest, EveryByteReaderCallIsTracedByTheLibraryCallsItMakes) {
+    Execute(*Connection, u"insert into t values (1, 'a', 'b')");
+    auto log = std::make_shared<std::vector<String>>();
+    Connection->SetTraceInfoEvent([log](const TDBXTraceInfo& info) { log->push_back(info.FTraceMessage); });
+    auto reader = Query(u"select id, w, x from t");
+    ASSERT_TRUE(reader->Next());
+    TDBXByteReader& bytes = reader->GetByteReader();
+    std::vector<std::uint8_t> buffer(64);
+    bool isNull = false;
+    std::int64_t length = 0;
+    struct Case {
+        const char* Name;
+        std::function<void()> Read;
+        std::vector<String> Calls;
+    } cases[] = {
+        {"GetInt64", [&] { bytes.GetInt64(0, buffer, 0, isNull); }, {u"sqlite3_column_type", u"sqlite3_column_int64"}},
+        {"GetWideString",
+         [&] { bytes.GetWideString(1, buffer, 0, isNull); },
+         {u"sqlite3_column_type", u"sqlite3_column_text16", u"sqlite3_column_bytes16"}},
+        {"GetByteLength",
+         [&] { bytes.GetByteLength(2, length, isNull); },
+         {u"sqlite3_column_type", u"sqlite3_column_bytes16"}},
+        {"GetBytes",
+         [&] { bytes.GetBytes(2, 0, buffer, 0, 2, isNull); },
+         {u"sqlite3_column_type", u"sqlite3_column_bytes16", u"sqlite3_column_blob"}},
+    };
+    for (const Case& c : cases) {
+        log->clear();
+        c.Read();
+        EXPECT_EQ(*log, c.Calls) << c.Name;
+    }
 }
 
 TEST_F(SqliteReaderTest, ReaderStatesBeforeOnAndAfterTheRows) {
