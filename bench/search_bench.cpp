@@ -24,8 +24,9 @@
 // memory of a bare window with the window's after start-up and ten searches,
 // each in a process of its own.
 //
-//   ./bin/search_bench [--rows=250000,1500000] [--repetitions=15] [--filter=REGEX] [--sides=chain,...]
-// REGEX picks cases by name ("250000 indexed/mode2/few", "1500000/start-up").
+//   ./bin/search_bench [--rows=250000,1500000] [--repetitions=15] [--filter=REGEX] [--sides=chain,...] [--samples]
+// REGEX picks cases by name ("250000 indexed/mode2/few", "1500000/start-up");
+// --samples also prints every repetition's times.
 // The dictionaries are made once by the sample tool into
 // $TMPDIR/kalimdar-search-bench/<rows>[-indexed]/lx_items.db and reused.
 
@@ -398,6 +399,7 @@ struct TOptions {
     int Repetitions = 15;
     std::regex Filter{""};  // cases whose name it finds are run
     bool Filtered = false;  // the memory comparison runs only without a filter
+    bool Samples = false;   // also print every repetition's times
     std::vector<TSideKind> Sides{skChain, skMapped, skNaive, skOne};  // the sides timed
     std::string MemoryRun;
 };
@@ -429,12 +431,14 @@ TOptions ParseOptions(int argc, char** argv) {
                 if (std::regex_search(*list, std::regex("(^|,)" + std::string(names[kind]) + "(,|$)")))
                     options.Sides.push_back(static_cast<TSideKind>(kind));
             options.Filtered = true;
+        } else if (arg == "--samples") {
+            options.Samples = true;
         } else if (auto side = value("--memory-run=")) {
             options.MemoryRun = *side;
         } else {
             Fail("unknown option " + arg +
                  "; the options are --rows=N,N..., --repetitions=N, --filter=REGEX (on case names such as "
-                 "\"250000 indexed/mode2/few\" or \"1500000/start-up\") and --sides=chain,mapped,naive,one");
+                 "\"250000 indexed/mode2/few\" or \"1500000/start-up\") --sides=chain,mapped,naive,one and --samples");
         }
     }
     return options;
@@ -510,6 +514,20 @@ void PrintTable(const std::vector<TCase>& Cases) {
     }
 }
 
+// Every repetition's milliseconds, one line per case and side, in the order
+// they were taken, for a look at how the machine varies.
+void PrintSamples(const std::vector<TCase>& Cases) {
+    const char* names[] = {"chain", "mapped", "naive", "one"};
+    for (const TCase& c : Cases)
+        for (int kind = skChain; kind <= skOne; ++kind) {
+            const std::vector<double>& times = Times[kind][c.Name()];
+            if (times.empty()) continue;
+            std::printf("%s %s:", c.Name().c_str(), names[kind]);
+            for (double t : times) std::printf(" %.1f", t * 1e3);
+            std::printf("\n");
+        }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -541,6 +559,7 @@ int main(int argc, char** argv) {
     }
     RunRepetitions(cases, options.Repetitions, options.Sides);
     PrintTable(cases);
+    if (options.Samples) PrintSamples(cases);
     if (!options.Filtered)
         for (std::int64_t rows : options.Rows) ReportMemory(argv[0], rows);
     Sides.clear();
