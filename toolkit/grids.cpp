@@ -139,15 +139,27 @@ void TCanvas::FillPixels(const TRect& R, TColor Color) {
 int TCanvas::TextHeight(const String&) const { return FontTextHeight(FFont); }
 int TCanvas::TextWidth(const String& Text) const { return FontTextWidth(FFont, Text); }
 
+void TCanvas::SetFont(const TFont& Value) {
+    if (Value.Name != FFont.Name || Value.PixelHeight != FFont.PixelHeight) FResolved.reset();
+    FFont = Value;
+}
+
+const QFont& TCanvas::ResolvedFont() {
+    if (!FResolved) {
+        FResolved = ToQFont(FFont);
+        FAscent = QFontMetrics(*FResolved).ascent();
+    }
+    return *FResolved;
+}
+
 void TCanvas::TextRect(const TRect& R, int X, int Y, const String& Text) {
     FillRect(R);
     if (R.Empty() || Text.empty()) return;
     FPainter.save();
     FPainter.setClipRect(ToQRect(R), Qt::IntersectClip);
-    const QFont font = ToQFont(FFont);
-    FPainter.setFont(font);
+    FPainter.setFont(ResolvedFont());
     FPainter.setPen(ToQColor(FFont.Color, FWidget));
-    FPainter.drawText(X, Y + QFontMetrics(font).ascent(), ToQString(Text));
+    FPainter.drawText(X, Y + FAscent, ToQString(Text));
     FPainter.restore();
 }
 
@@ -440,7 +452,10 @@ void TCustomGrid::SetFixedColor(TColor Value) {
 
 TFont TCustomGrid::Font() const {
     const QFont font = Widget()->font();
-    return {FromQString(font.family()), QFontInfo(font).pixelSize(), clWindowText};
+    // A font given in pixels, as every font here is, has that height; asking
+    // the font database is for one given in points.
+    const int pixels = font.pixelSize();
+    return {FromQString(font.family()), pixels > 0 ? pixels : QFontInfo(font).pixelSize(), clWindowText};
 }
 
 void TCustomGrid::SetFont(const TFont& Value) { Widget()->setFont(ToQFont(Value)); }

@@ -5,9 +5,11 @@
 // the wheel and the vertical scroll bar; one that drives the vertical bar
 // itself leaves it out of ScrollBars and sets it with SetVertScrollBar.
 
+#include <QFont>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "rtl/exceptions.h"
@@ -77,7 +79,7 @@ public:
     TColor BrushColor() const { return FBrushColor; }
     void SetBrushColor(TColor Value) { FBrushColor = Value; }
     const TFont& Font() const { return FFont; }
-    void SetFont(const TFont& Value) { FFont = Value; }
+    void SetFont(const TFont& Value);
     void SetFontColor(TColor Value) { FFont.Color = Value; }
 
     void FillRect(const TRect& R);
@@ -93,10 +95,17 @@ public:
     void FillPixels(const TRect& R, TColor Color);
 
 private:
+    // The Qt font of FFont and its ascent, made when text is first drawn in
+    // it: a grid draws every cell in one or two fonts, and resolving a font
+    // costs far more than drawing a short text.
+    const QFont& ResolvedFont();
+
     QPainter& FPainter;
     const QWidget& FWidget;
     TColor FBrushColor = clWindow;
     TFont FFont;
+    std::optional<QFont> FResolved;
+    int FAscent = 0;
 };
 
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };

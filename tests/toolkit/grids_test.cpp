@@ -5,6 +5,8 @@
 #include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QScrollBar>
 #include <QTest>
 #include <set>
@@ -365,4 +367,41 @@ TEST_F(GridTest, VerticalBarScrollsByRows) {
     EXPECT_EQ(bar->value(), 2);
     Grid->SetScrollBars(TScrollStyle::ssHorizontal);
     EXPECT_FALSE(bar->isVisible());
+}
+
+namespace {
+
+// The height of what was drawn in Image: rows holding a pixel other than white.
+int InkHeight(const QImage& Image) {
+    int top = Image.height(), bottom = -1;
+    for (int y = 0; y < Image.height(); ++y)
+        for (int x = 0; x < Image.width(); ++x)
+            if (Image.pixel(x, y) != qRgb(255, 255, 255)) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    return bottom < top ? 0 : bottom - top + 1;
+}
+
+}  // namespace
+
+TEST(Canvas, TextIsDrawnInTheFontSetLast) {
+    QWidget widget;
+    const auto draw = [&](std::initializer_list<int> Heights) {
+        QImage image(120, 60, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        TCanvas canvas(painter, widget);
+        canvas.SetBrushColor(clWhite);
+        for (int height : Heights) {
+            canvas.SetFont({u"", height, clBlack});
+            canvas.TextRect({0, 0, 120, 60}, 2, 2, u"Ш");
+        }
+        return InkHeight(image);
+    };
+    const int small = draw({10}), large = draw({40});
+    ASSERT_GT(large, 2 * small);
+    // A canvas that drew in one font and then another draws in the second.
+    EXPECT_EQ(draw({10, 40}), large);
+    EXPECT_EQ(draw({40, 10}), small);
 }
