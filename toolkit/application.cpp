@@ -7,7 +7,7 @@
 #include "data/connection.h"
 #include "rtl/exceptions.h"
 #include "rtl/files.h"
-#include "toolkit/flat_scroll_bar_style.h"
+#include "toolkit/flat_style.h"
 #include "toolkit/forms.h"
 #include "toolkit/qt_text.h"
 
@@ -36,8 +36,8 @@ public:
 
 TApplication::TApplication(int& argc, char** argv) : TComponent(nullptr) {
     if (!QApplication::instance()) FApp = std::make_unique<GuardedApplication>(argc, argv);
-    if (!dynamic_cast<TFlatScrollBarStyle*>(QApplication::style()))
-        QApplication::setStyle(new TFlatScrollBarStyle(QApplication::style()->name()));  // the application owns it
+    if (!dynamic_cast<TFlatStyle*>(QApplication::style()))
+        QApplication::setStyle(new TFlatStyle(QApplication::style()->name()));  // the application owns it
     // The main form's close ends the loop; other windows closing do not.
     QApplication::setQuitOnLastWindowClosed(false);
     gApplication = this;

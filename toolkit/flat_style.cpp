@@ -1,15 +1,15 @@
-#include "toolkit/flat_scroll_bar_style.h"
+#include "toolkit/flat_style.h"
 
 #include <QPainter>
 #include <QStyleOptionSlider>
 
 namespace toolkit {
 
-TFlatScrollBarStyle::TFlatScrollBarStyle(const QString& BaseStyleName)
+TFlatStyle::TFlatStyle(const QString& BaseStyleName)
     : QProxyStyle(BaseStyleName), FFlat(baseStyle()->name().compare(u"fusion", Qt::CaseInsensitive) == 0) {}
 
-void TFlatScrollBarStyle::drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option,
-                                             QPainter* Painter, const QWidget* Widget) const {
+void TFlatStyle::drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option, QPainter* Painter,
+                                    const QWidget* Widget) const {
     const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(Option);
     if (!FFlat || Control != CC_ScrollBar || !bar) {
         QProxyStyle::drawComplexControl(Control, Option, Painter, Widget);
@@ -57,6 +57,25 @@ void TFlatScrollBarStyle::drawComplexControl(ComplexControl Control, const QStyl
         proxy()->drawPrimitive(element, &arrow, Painter, Widget);
     }
     Painter->restore();
+}
+
+void TFlatStyle::drawPrimitive(PrimitiveElement Element, const QStyleOption* Option, QPainter* Painter,
+                               const QWidget* Widget) const {
+    // Fusion's own frame for one too small to have an inside, on a scaled
+    // screen (where its stroke falls half a pixel outside), and inside a
+    // combo box's list, where it is a menu.
+    const QRect& r = Option->rect;
+    if (!FFlat || Element != PE_Frame || r.width() < 2 || r.height() < 2 ||
+        Painter->device()->devicePixelRatio() != 1 || (Widget && Widget->inherits("QComboBoxPrivateContainer"))) {
+        QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+        return;
+    }
+    // Fusion's outline colour, a little lighter, on the outermost pixels.
+    const QColor colour = Option->palette.window().color().darker(140).lighter(108);
+    Painter->fillRect(r.left(), r.top(), r.width(), 1, colour);
+    Painter->fillRect(r.left(), r.bottom(), r.width(), 1, colour);
+    Painter->fillRect(r.left(), r.top(), 1, r.height(), colour);
+    Painter->fillRect(r.right(), r.top(), 1, r.height(), colour);
 }
 
 }  // namespace toolkit

@@ -1,17 +1,19 @@
-#include "toolkit/flat_scroll_bar_style.h"
+#include "toolkit/flat_style.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPalette>
 #include <QScrollBar>
 #include <QSet>
 #include <QStyleFactory>
+#include <QStyleOptionFrame>
 #include <QStyleOptionSlider>
 #include <memory>
 
-using toolkit::TFlatScrollBarStyle;
+using toolkit::TFlatStyle;
 
 namespace {
 
@@ -54,7 +56,7 @@ QSet<QRgb> Colours(const QImage& Image, const QRect& Part) {
 
 }  // namespace
 
-TEST(FlatScrollBarStyle, TheApplicationPaintsFusionScrollBarsFlat) {
+TEST(FlatStyle, TheApplicationPaintsFusionScrollBarsFlat) {
     // Fusion's own handle is a gradient, which Qt's raster engine fills on
     // the global thread pool once it is tall enough.
     std::unique_ptr<QStyle> fusion(QStyleFactory::create(u"Fusion"_qs));
@@ -62,7 +64,7 @@ TEST(FlatScrollBarStyle, TheApplicationPaintsFusionScrollBarsFlat) {
     const TPainted gradient = PaintedScrollBar(*fusion);
     EXPECT_GT(Colours(gradient.Image, gradient.Handle).size(), 1);
 
-    TFlatScrollBarStyle flat(u"Fusion"_qs);
+    TFlatStyle flat(u"Fusion"_qs);
     const TPainted painted = PaintedScrollBar(flat);
     ASSERT_EQ(painted.Handle, gradient.Handle);  // the same layout
     const QSet<QRgb> handle = Colours(painted.Image, painted.Handle);
@@ -74,12 +76,39 @@ TEST(FlatScrollBarStyle, TheApplicationPaintsFusionScrollBarsFlat) {
     EXPECT_NE(*groove.begin(), QColor(Qt::magenta).rgb());
 
     // The application's style is this one, around the style Qt picked.
-    EXPECT_NE(dynamic_cast<TFlatScrollBarStyle*>(QApplication::style()), nullptr);
+    EXPECT_NE(dynamic_cast<TFlatStyle*>(QApplication::style()), nullptr);
 }
 
-TEST(FlatScrollBarStyle, LeavesOtherStylesAlone) {
+TEST(FlatStyle, LeavesOtherStylesAlone) {
     std::unique_ptr<QStyle> windows(QStyleFactory::create(u"Windows"_qs));
     ASSERT_TRUE(windows);
-    TFlatScrollBarStyle wrapped(u"Windows"_qs);
+    TFlatStyle wrapped(u"Windows"_qs);
     EXPECT_EQ(PaintedScrollBar(wrapped).Image, PaintedScrollBar(*windows).Image);
+}
+
+TEST(FlatStyle, DrawsFusionsPlainFramePixelForPixel) {
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(u"Fusion"_qs));
+    ASSERT_TRUE(fusion);
+    TFlatStyle flat(u"Fusion"_qs);
+    QPalette dark = fusion->standardPalette();
+    dark.setColor(QPalette::Window, QColor(0x35, 0x35, 0x35));
+    for (const QPalette& palette : {fusion->standardPalette(), dark})
+        for (int scale : {1, 2})
+            for (const QRect& rect :
+                 {QRect(0, 0, 615, 160), QRect(3, 5, 40, 2), QRect(7, 1, 2, 2), QRect(7, 1, 1, 1)}) {
+                const auto painted = [&](QStyle& Style) {
+                    QImage image(650 * scale, 170 * scale, QImage::Format_ARGB32_Premultiplied);
+                    image.setDevicePixelRatio(scale);
+                    image.fill(Qt::magenta);
+                    QPainter painter(&image);
+                    QStyleOptionFrame option;
+                    option.rect = rect;
+                    option.palette = palette;
+                    option.state = QStyle::State_Enabled | QStyle::State_Sunken;
+                    option.lineWidth = 1;
+                    Style.drawPrimitive(QStyle::PE_Frame, &option, &painter);
+                    return image;
+                };
+                EXPECT_EQ(painted(flat), painted(*fusion)) << rect.width() << "x" << rect.height() << " at " << scale;
+            }
 }
