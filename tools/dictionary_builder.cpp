@@ -110,6 +110,29 @@ bool AlphabeticallyBefore(rtl::StringView A, rtl::StringView B) {
     return A < B;
 }
 
+// A word spelt with Latin letters where Kazakh has Cyrillic ones that look
+// the same: the hunspell list has names such as "Бейiмбет" with a Latin i and
+// "Aманжол" with a Latin A, which nobody finds by typing them and which sort
+// before every Cyrillic word. In a word with a Cyrillic letter those Latin
+// letters become the Cyrillic ones; a word with none stays as it is.
+rtl::String WithCyrillicLookAlikes(rtl::String Word) {
+    // clang-format off
+    static constexpr std::pair<char16_t, char16_t> LookAlikes[] = {
+        {u'A', u'А'}, {u'B', u'В'}, {u'C', u'С'}, {u'E', u'Е'}, {u'H', u'Н'}, {u'I', u'І'}, {u'K', u'К'},
+        {u'M', u'М'}, {u'O', u'О'}, {u'P', u'Р'}, {u'T', u'Т'}, {u'X', u'Х'}, {u'a', u'а'}, {u'c', u'с'},
+        {u'e', u'е'}, {u'i', u'і'}, {u'o', u'о'}, {u'p', u'р'}, {u'x', u'х'}, {u'y', u'у'},
+    };
+    // clang-format on
+    if (std::none_of(Word.begin(), Word.end(), [](char16_t C) { return C >= 0x0400 && C <= 0x04FF; })) return Word;
+    for (char16_t& c : Word)
+        for (const auto& [latin, cyrillic] : LookAlikes)
+            if (c == latin) {
+                c = cyrillic;
+                break;
+            }
+    return Word;
+}
+
 // The entry text of a headword: the word, then its inflected forms.
 rtl::String EntryText(const std::vector<rtl::String>& Forms) {
     rtl::String text = Forms.front();
@@ -209,7 +232,9 @@ DictionaryBuildResult BuildDictionaryDatabase(const DictionaryBuildOptions& Opti
             rtl::Format(u"\"%s\" already exists; use --force to replace it", {Options.OutFileName}));
 
     const AffixRules rules = AffixRules::LoadFromFile(Options.AffFileName);
-    const std::vector<DictionaryWord> words = LoadDictionary(Options.DicFileName, rules);
+    std::vector<DictionaryWord> words = LoadDictionary(Options.DicFileName, rules);
+    // Before the forms are made: the affix rules match Cyrillic endings.
+    for (DictionaryWord& word : words) word.Word = WithCyrillicLookAlikes(std::move(word.Word));
 
     fs::path partial = out;
     partial += ".partial";

@@ -286,6 +286,15 @@ TEST_F(MakeDictionary, WritesItsRowsInTheOrderOfTheAlphabet) {
                            {u"яһуди"}}));
 }
 
+TEST_F(MakeDictionary, LatinLookAlikesInACyrillicWordBecomeCyrillic) {
+    // A Latin i in "Бейiмбет", a Latin A in "Aманжол", Latin throughout in "IBM".
+    Write("mixed.dic", "3\nБейiмбет\nAманжол\nIBM\n");
+    const RunResult run = Run({"--dic", (Dir / "mixed.dic").string(), "--aff", (Dir / "tiny.aff").string()}, false);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    EXPECT_EQ(Query(Dir / "lx_items.db", "select lx_word, lx_word_upper from lx_items"),
+              (Rows{{u"IBM", u"IBM"}, {u"Аманжол", u"АМАНЖОЛ"}, {u"Бейімбет", u"БЕЙІМБЕТ"}}));
+}
+
 TEST_F(MakeDictionary, NoIndexLeavesTheTableWithoutOne) {
     const RunResult run = Run({"--no-index", "--out", "plain.db"});
     ASSERT_EQ(run.ExitCode, 0) << run.Err;
