@@ -128,22 +128,17 @@ TEST_F(ControlsTest, EnterInEditDoesNotClickTheButton) {
     EXPECT_EQ(clicks, 0);
 }
 
-TEST(StatusBar, LastPanelReachesTheRightEdge) {
-    TForm form(nullptr);
-    form.SetClientSize(665, 439);
-    auto* bar = Place<TStatusBar>(form, QRect(0, 420, 665, 19));
+namespace {
+
+// The main window's status bar: two panels along the bottom of a window of
+// the main window's size.
+TStatusBar* MainWindowBar(TForm& Form) {
+    Form.SetClientSize(665, 439);
+    auto* bar = Place<TStatusBar>(Form, QRect(0, 420, 665, 19));
     bar->SetAlign(TAlign::alBottom);
     bar->AddPanel(250);
     bar->AddPanel(50);
-    bar->SetPanelText(1, u"Сұраныс бойынша 1 500 сөздік табылды");
-    EXPECT_EQ(bar->PanelShownWidth(0), 250);
-    EXPECT_EQ(bar->PanelShownWidth(1), 415);
-    form.SetClientSize(800, 500);
-    EXPECT_EQ(bar->Top(), 481);
-    EXPECT_EQ(bar->Width(), 800);
-    EXPECT_EQ(bar->PanelShownWidth(1), 550);
-    EXPECT_EQ(bar->PanelText(1), u"Сұраныс бойынша 1 500 сөздік табылды");
-    EXPECT_THROW(bar->SetPanelText(2, u"x"), rtl::EListError);
+    return bar;
 }
 
 // Records the regions a widget is asked to paint.
@@ -157,13 +152,25 @@ public:
     }
 };
 
+}  // namespace
+
+TEST(StatusBar, LastPanelReachesTheRightEdge) {
+    TForm form(nullptr);
+    TStatusBar* bar = MainWindowBar(form);
+    bar->SetPanelText(1, u"Сұраныс бойынша 1 500 сөздік табылды");
+    EXPECT_EQ(bar->PanelShownWidth(0), 250);
+    EXPECT_EQ(bar->PanelShownWidth(1), 415);
+    form.SetClientSize(800, 500);
+    EXPECT_EQ(bar->Top(), 481);
+    EXPECT_EQ(bar->Width(), 800);
+    EXPECT_EQ(bar->PanelShownWidth(1), 550);
+    EXPECT_EQ(bar->PanelText(1), u"Сұраныс бойынша 1 500 сөздік табылды");
+    EXPECT_THROW(bar->SetPanelText(2, u"x"), rtl::EListError);
+}
+
 TEST(StatusBar, ANewTextRepaintsItsPanelOnlyAndTheSameTextNothing) {
     TForm form(nullptr);
-    form.SetClientSize(665, 439);
-    auto* bar = Place<TStatusBar>(form, QRect(0, 420, 665, 19));
-    bar->SetAlign(TAlign::alBottom);
-    bar->AddPanel(250);
-    bar->AddPanel(50);
+    TStatusBar* bar = MainWindowBar(form);
     bar->SetPanelText(0, u"Базада барлығы 54 063 сөз бар");
     form.Show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.Window()));
