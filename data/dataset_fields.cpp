@@ -189,19 +189,9 @@ int TypeFamily(TFieldType T) {
         case ftTimeStamp:
         case ftOraTimeStamp:
         case ftTimeStampOffset: return 4;
-        case ftBlob:
-        case ftMemo:
-        case ftGraphic:
-        case ftFmtMemo:
-        case ftParadoxOle:
-        case ftDBaseOle:
-        case ftTypedBinary:
-        case ftOraBlob:
-        case ftOraClob:
-        case ftWideMemo: return 5;
         case ftBytes:
         case ftVarBytes: return 6;
-        default: return 100 + T;
+        default: return IsBlobType(T) ? 5 : 100 + T;
     }
 }
 }  // namespace

@@ -265,4 +265,9 @@ TGUID StringToGUID(rtl::StringView Text) {
     return g;
 }
 
+bool IsBlobType(TFieldType Type) {
+    const TFieldClass fieldClass = Type >= 0 && Type < FieldTypeCount ? DefaultFieldClasses[Type] : nullptr;
+    return fieldClass && fieldClass->IsBlob();
+}
+
 }  // namespace data

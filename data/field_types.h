@@ -129,4 +129,8 @@ using TFieldClass = const TFieldClassInfo*;
 // ftStream, ftObject).
 extern const TFieldClass DefaultFieldClasses[FieldTypeCount];
 
+// Whether values of Type are blobs (memos, binaries, graphics): its default
+// field class is a blob class.
+bool IsBlobType(TFieldType Type);
+
 }  // namespace data

@@ -208,7 +208,7 @@ void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& G
             Info.Size = Field.Size() * 2;
             break;
         default:
-            if (IsBlobFieldType(Field.DataType())) {
+            if (data::IsBlobType(Field.DataType())) {
                 Info.PutProc = &TDataPacketWriter::PutBlobField;
                 break;
             }
@@ -268,7 +268,7 @@ void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
         case ftSingle: typeCode = MakeFieldType(cls, 4); break;
         case ftTimeStampOffset: typeCode = MakeFieldType(cls, 20); break;
         default:
-            if (IsBlobFieldType(type)) {
+            if (data::IsBlobType(type)) {
                 typeCode = MakeFieldType(cls, 4, dsVaryingFldType);
                 width = std::max(field.Size(), 0);
             } else {

@@ -6,24 +6,8 @@ namespace datapacket {
 
 using namespace data;
 
-bool IsBlobFieldType(TFieldType FieldType) {
-    switch (FieldType) {
-        case ftBlob:
-        case ftMemo:
-        case ftGraphic:
-        case ftFmtMemo:
-        case ftParadoxOle:
-        case ftDBaseOle:
-        case ftTypedBinary:
-        case ftOraBlob:
-        case ftOraClob:
-        case ftWideMemo: return true;
-        default: return false;
-    }
-}
-
 std::uint32_t PacketTypeMap(TFieldType FieldType) {
-    if (IsBlobFieldType(FieldType)) return dsfldBYTES;
+    if (IsBlobType(FieldType)) return dsfldBYTES;
     switch (FieldType) {
         case ftSmallint:
         case ftInteger:

@@ -10,9 +10,6 @@
 
 namespace datapacket {
 
-// The types whose values are blobs (memos included).
-bool IsBlobFieldType(data::TFieldType FieldType);
-
 // The packet field class of each field type (dsfldUNKNOWN for none).
 std::uint32_t PacketTypeMap(data::TFieldType FieldType);
 

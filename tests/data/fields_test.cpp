@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 
 #include "data/blob_fields.h"
 #include "data/bytes_fields.h"
@@ -643,4 +644,13 @@ TEST(BlobFields, NullTestPassesNoBuffer) {
     ds.Next();
     EXPECT_TRUE(ds.Fields()[0]->IsNull());
     EXPECT_EQ(ds.BlobBuffers, (std::vector<bool>{false, false}));
+}
+
+TEST(FieldTypes, TheBlobTypesAreTheTenWithABlobFieldClass) {
+    const std::set<TFieldType> blobs{ftBlob,     ftMemo,        ftGraphic, ftFmtMemo, ftParadoxOle,
+                                     ftDBaseOle, ftTypedBinary, ftOraBlob, ftOraClob, ftWideMemo};
+    for (int t = 0; t < FieldTypeCount; ++t)
+        EXPECT_EQ(IsBlobType(static_cast<TFieldType>(t)), blobs.count(static_cast<TFieldType>(t)) == 1)
+            << rtl::StringToUtf8(FieldTypeNames[t]);
+    EXPECT_FALSE(IsBlobType(static_cast<TFieldType>(FieldTypeCount)));
 }

@@ -800,7 +800,7 @@ TEST(TypeMaps, PacketClassOfEveryFieldType) {
     for (const auto& [type, packetClass] : cases) {
         SCOPED_TRACE(static_cast<int>(type));
         EXPECT_EQ(packetClass, PacketTypeMap(type));
-        EXPECT_EQ(packetClass == dsfldBYTES && type != ftBytes && type != ftVarBytes, IsBlobFieldType(type));
+        EXPECT_EQ(packetClass == dsfldBYTES && type != ftBytes && type != ftVarBytes, data::IsBlobType(type));
     }
 }
 
