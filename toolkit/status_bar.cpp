@@ -185,6 +185,9 @@ QAccessibleInterface* StatusBarFactory(const QString&, QObject* Object) {
     return view ? new StatusBarAccessible(view) : nullptr;
 }
 
+// The widget a status bar paints with.
+StatusBarWidget& ViewOf(const TStatusBar& Bar) { return *static_cast<StatusBarWidget*>(Bar.Widget()); }
+
 }  // namespace
 
 TStatusBar::TStatusBar(TComponent* AOwner) : TControl(AOwner, std::make_unique<StatusBarWidget>()) {
@@ -193,10 +196,10 @@ TStatusBar::TStatusBar(TComponent* AOwner) : TControl(AOwner, std::make_unique<S
         return true;
     }();
     (void)installed;
-    static_cast<StatusBarWidget*>(Widget())->Bar = this;
+    ViewOf(*this).Bar = this;
 }
 
-TStatusBar::~TStatusBar() { static_cast<StatusBarWidget*>(Widget())->Bar = nullptr; }
+TStatusBar::~TStatusBar() { ViewOf(*this).Bar = nullptr; }
 
 int TStatusBar::AddPanel(int Width) {
     FPanels.push_back({Width, String()});
@@ -217,7 +220,7 @@ void TStatusBar::SetPanelText(int Index, const String& Text) {
     const QString old = ToQString(FPanels[Index].Text);
     if (FPanels[Index].Text != Text) {
         FPanels[Index].Text = Text;
-        Widget()->update(static_cast<StatusBarWidget*>(Widget())->PanelCell(Index));
+        Widget()->update(ViewOf(*this).PanelCell(Index));
     }
     // Announced even when the text is the same: a search that finds as many
     // entries as the last one is still heard.
