@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
@@ -192,6 +193,56 @@ TEST(StatusBar, ANewTextRepaintsItsPanelOnlyAndTheSameTextNothing) {
     bar->SetPanelText(1, u"Сұраныс бойынша 19 сөздік табылды");
     QApplication::processEvents();
     EXPECT_TRUE(recorder.Painted.isEmpty());
+}
+
+// Each panel sits in a sunken frame: its top and left edges in the palette's
+// mid colour, its bottom and right edges (and so the two far corners) light,
+// exactly as a one-pixel pen draws them, in the light and the dark palette.
+TEST(StatusBar, PanelsHaveASunkenFrame) {
+    const QPalette saved = QApplication::palette();
+    for (const bool dark : {false, true}) {
+        QPalette palette = saved;
+        if (dark) {
+            palette.setColor(QPalette::Mid, QColor(20, 20, 20));
+            palette.setColor(QPalette::Light, QColor(90, 90, 90));
+            palette.setColor(QPalette::Button, QColor(50, 50, 50));
+        }
+        QApplication::setPalette(palette);
+        TForm form(nullptr);
+        TStatusBar* bar = MainWindowBar(form);
+        bar->SetPanelText(0, u"Базада барлығы 54 063 сөз бар");
+        QWidget* view = bar->Widget();
+        const QImage drawn = view->grab().toImage();
+
+        QImage expected(drawn.size(), drawn.format());
+        expected.setDevicePixelRatio(drawn.devicePixelRatio());
+        expected.fill(view->palette().button().color());
+        {
+            QPainter painter(&expected);
+            for (int i = 0; i < bar->PanelCount(); ++i) {
+                const QRect cell(bar->PanelLeft(i), 1, bar->PanelShownWidth(i) - 3, view->height() - 2);
+                painter.setPen(view->palette().mid().color());
+                painter.drawLine(cell.topLeft(), cell.topRight());
+                painter.drawLine(cell.topLeft(), cell.bottomLeft());
+                painter.setPen(view->palette().light().color());
+                painter.drawLine(cell.bottomLeft(), cell.bottomRight());
+                painter.drawLine(cell.topRight(), cell.bottomRight());
+            }
+        }
+        // The text lies inside the frames; everything else must match.
+        const auto inText = [&](int X, int Y) {
+            for (int i = 0; i < bar->PanelCount(); ++i)
+                if (QRect(bar->PanelLeft(i) + 1, 2, bar->PanelShownWidth(i) - 5, view->height() - 4).contains(X, Y))
+                    return true;
+            return false;
+        };
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                if (inText(x, y)) continue;
+                ASSERT_EQ(drawn.pixel(x, y), expected.pixel(x, y)) << x << "," << y << (dark ? " dark" : " light");
+            }
+    }
+    QApplication::setPalette(saved);
 }
 
 TEST(RadioGroup, ItemsAndItemIndex) {
