@@ -123,10 +123,12 @@ DBResult TDSCursor::MoveRelative(std::int32_t Offset) {
     if (!FBase) return DBERR_NA;
     std::lock_guard guard(FBase->Lock());
     if (Offset == 0) return Current();
-    // From a crack the move starts just outside the records.
+    // From a crack the move starts just outside the records; so does a move
+    // from a record the store no longer holds (emptied and filled again).
+    const DBResult now = Current();
     std::int64_t start = FPosition;
-    if (FStatus == DBERR_BOF) start = 0;
-    if (FStatus == DBERR_EOF) start = std::int64_t{FBase->RecordCount()} + 1;
+    if (now == DBERR_BOF) start = 0;
+    if (now == DBERR_EOF) start = std::int64_t{FBase->RecordCount()} + 1;
     return Settle(start + Offset);
 }
 

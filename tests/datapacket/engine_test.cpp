@@ -954,6 +954,31 @@ TEST(Cursor, EmptyStoreHasOnlyCracks) {
     EXPECT_EQ(DBERR_BOF, s.Cursor->MoveRelative(-1));
 }
 
+// A cursor left on a record when the store is emptied stands past the end,
+// and moves from there: back onto the last of the new records, or onto the
+// beginning when there are none.
+TEST(Cursor, MovesFromPastTheEndAfterItsRecordIsGone) {
+    TOpenStore s(GoldenPacket());
+    rtl::TBytes more = RowsOnlyPacket({3, 4, 5, 6, 7});
+    EXPECT_OK(s.Base->AppendData(&more, true));
+    EXPECT_OK(s.Cursor->MoveToSeqNo(6));
+    EXPECT_OK(s.Base->Reset());
+    EXPECT_EQ(DBERR_EOF, s.Cursor->MoveRelative(0));
+    EXPECT_EQ(DBERR_BOF, s.Cursor->MoveRelative(-1));
+
+    rtl::TBytes two = RowsOnlyPacket({8, 9});
+    EXPECT_OK(s.Base->AppendData(&two, true));
+    EXPECT_OK(s.Cursor->MoveToSeqNo(2));
+    EXPECT_OK(s.Base->Reset());
+    rtl::TBytes rows = RowsOnlyPacket({10});
+    EXPECT_OK(s.Base->AppendData(&rows, true));
+    EXPECT_EQ(DBERR_EOF, s.Cursor->MoveRelative(0));
+    EXPECT_OK(s.Cursor->MoveRelative(-1));
+    std::uint32_t seq = 0;
+    EXPECT_OK(s.Cursor->GetSequenceNumber(seq));
+    EXPECT_EQ(1u, seq);
+}
+
 TEST(Cursor, BookmarksKeepPositionsAndFindRecordsAfterReset) {
     TOpenStore s(GoldenPacket());
     CURProps props;
