@@ -565,8 +565,11 @@ void TCustomSQLDataSet::PSReset() {
     TDataSet::PSReset();
     // At the beginning the dataset is not closed and opened again: it stands
     // on the first row of the run it just made, and a second run would
-    // only compute the same rows once more.
+    // only compute the same rows once more. A count taken before the reset
+    // is dropped all the same, as a new run would drop it: the database may
+    // have changed since, and a count is asked for after the rows are read.
     if (Active() && !Bof()) First();  // a forward-only dataset closes and opens again
+    else FRecords = -1;
 }
 
 // ---- record count

@@ -102,6 +102,20 @@ TEST_F(RecordCountTest, CommitByAnotherConnectionDuringTheRead) {
     EXPECT_EQ(Count(), (Counted{4, u""}));
 }
 
+// A reset of a query standing on its first row runs nothing, but a count
+// asked for after it is the database's as it is then, not one taken before.
+TEST_F(RecordCountTest, CountTakenBeforeAResetIsNotGivenAfterIt) {
+    Query->SQL().SetText(u"select a from t where a < 100 limit 1000");
+    Query->Open();
+    EXPECT_EQ(Count(), (Counted{3, u""}));
+    OwnExecute(u"insert into t values (4, 'x4')");
+    EXPECT_EQ(Count(), (Counted{3, u""}));  // the dataset's own count, until something resets it
+    Query->PSReset();
+    ASSERT_TRUE(Query->Bof());
+    EXPECT_EQ(Count(), (Counted{4, u""}));
+    EXPECT_EQ(CountStatements().size(), 1u);
+}
+
 // Changes through the query's own connection that change no row but what
 // the count statement would find.
 TEST_F(RecordCountTest, OwnChangesThatAreNoRowChanges) {
