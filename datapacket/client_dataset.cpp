@@ -436,6 +436,17 @@ bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
         if (!isBlank) EngineToText(*Field, FScratch.data(), Buffer);
         return !isBlank;
     }
+    if (IsDateTimeType(Field->DataType()) && slot == DateTimePacketSize(Field->DataType()) &&
+        dataSize == sizeof(TDateTime)) {
+        // The store keeps the packet's form; the field reads a TDateTime.
+        std::uint8_t packed[8] = {};
+        Check(FDSCursor->GetField(record, column, packed, isBlank));
+        if (!isBlank) {
+            const TDateTime value = PacketToDateTime(Field->DataType(), packed);
+            std::memcpy(Buffer, &value, sizeof value);
+        }
+        return !isBlank;
+    }
     if (slot <= dataSize) {
         Check(FDSCursor->GetField(record, column, Buffer, isBlank));
         return !isBlank;

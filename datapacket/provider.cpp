@@ -185,9 +185,6 @@ void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& G
         case ftFloat:
         case ftCurrency:
         case ftBCD:
-        case ftDate:
-        case ftTime:
-        case ftDateTime:
         case ftBytes:
         case ftAutoInc:
         case ftLargeint:
@@ -199,6 +196,9 @@ void TDataPacketWriter::InitFieldProc(TField& Field, TPutFieldInfo& Info, int& G
         case ftExtended:
         case ftTimeStampOffset:
         case ftSingle: Info.PutProc = &TDataPacketWriter::PutField; break;
+        case ftDate:
+        case ftTime:
+        case ftDateTime: Info.PutProc = &TDataPacketWriter::PutDateTimeField; break;
         case ftVarBytes:
             Info.PutProc = &TDataPacketWriter::PutVarBytesField;
             Info.Size -= 2;
@@ -264,6 +264,9 @@ void TDataPacketWriter::AddColumn(TPutFieldInfo& Info) {
             typeCode = MakeFieldType(cls, static_cast<std::uint32_t>(BcdValueSize(width)));
             break;
         }
+        case ftDate:
+        case ftTime:
+        case ftDateTime: typeCode = MakeFieldType(cls, DateTimePacketSize(type)); break;
         case ftTimeStamp: typeCode = MakeFieldType(cls, 16); break;
         case ftSingle: typeCode = MakeFieldType(cls, 4); break;
         case ftTimeStampOffset: typeCode = MakeFieldType(cls, 20); break;
@@ -429,6 +432,17 @@ std::uint8_t* TDataPacketWriter::ReadValue(TPutFieldInfo& Info, int Least) {
 void TDataPacketWriter::PutField(TPutFieldInfo& Info) {
     if (const std::uint8_t* value = ReadValue(Info, std::max(Info.Size, 1)))
         PutValue(value, static_cast<std::uint32_t>(Info.Size));
+}
+
+// The dataset's TDateTime in the packet's form for the column's type.
+void TDataPacketWriter::PutDateTimeField(TPutFieldInfo& Info) {
+    const std::uint8_t* value = ReadValue(Info, sizeof(TDateTime));
+    if (!value) return;
+    TDateTime dateTime = 0;
+    std::memcpy(&dateTime, value, sizeof dateTime);
+    std::uint8_t packed[8] = {};
+    DateTimeToPacket(Info.ColumnType, dateTime, packed);
+    PutValue(packed, DateTimePacketSize(Info.ColumnType));
 }
 
 void TDataPacketWriter::PutStringField(TPutFieldInfo& Info) {

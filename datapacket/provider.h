@@ -221,6 +221,7 @@ private:
     std::int32_t XMLMode() const;
 
     void PutField(TPutFieldInfo& Info);
+    void PutDateTimeField(TPutFieldInfo& Info);
     void PutStringField(TPutFieldInfo& Info);
     void PutWideStringField(TPutFieldInfo& Info);
     void PutVarBytesField(TPutFieldInfo& Info);

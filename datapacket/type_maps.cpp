@@ -1,6 +1,11 @@
 #include "datapacket/type_maps.h"
 
+#include <cmath>
+
+#include "datapacket/ds_bytes.h"
 #include "datapacket/ds_intf.h"
+#include "rtl/exceptions.h"
+#include "rtl/format.h"
 
 namespace datapacket {
 
@@ -122,6 +127,74 @@ TFieldType DataTypeMap(std::uint32_t LogicalType, std::uint32_t SubType) {
         case fldUINT8: return ftByte;
         case fldDATETIMEOFFSET: return ftTimeStampOffset;
         default: return ftUnknown;
+    }
+}
+
+// ---- date and time values
+
+namespace {
+
+constexpr std::int64_t DateDelta = 693594;  // the day count of 30 December 1899
+constexpr std::int64_t MSecsPerDay = 86400000;
+
+// A TDateTime as its calendar day (from the day count's origin) and the
+// milliseconds into that day. A negative TDateTime counts its days back
+// but its time forward: -1.25 is 29 December 1899, 6:00.
+struct TDayAndTime {
+    std::int64_t Day;
+    std::int64_t Milliseconds;
+};
+
+TDayAndTime Split(TDateTime Value) {
+    // Beyond the years a day count of 32 bits holds (and not a number at all).
+    if (!std::isfinite(Value) || std::fabs(Value) > 3e6)
+        throw rtl::EConvertError(rtl::Format(u"'%s' is not a valid date and time", {rtl::FloatToStr(Value)}));
+    const double whole = std::trunc(Value);
+    TDayAndTime result{static_cast<std::int64_t>(whole) + DateDelta,
+                       std::llround(std::fabs(Value - whole) * MSecsPerDay)};
+    if (result.Milliseconds >= MSecsPerDay) {  // rounded up to the next midnight
+        result.Milliseconds -= MSecsPerDay;
+        ++result.Day;
+    }
+    return result;
+}
+
+TDateTime Join(std::int64_t Day, std::int64_t Milliseconds) {
+    const auto days = static_cast<double>(Day - DateDelta);
+    const double time = static_cast<double>(Milliseconds) / MSecsPerDay;
+    return days < 0 ? days - time : days + time;
+}
+
+}  // namespace
+
+bool IsDateTimeType(TFieldType FieldType) {
+    return FieldType == ftDate || FieldType == ftTime || FieldType == ftDateTime;
+}
+
+std::uint32_t DateTimePacketSize(TFieldType FieldType) { return FieldType == ftDateTime ? 8 : 4; }
+
+void DateTimeToPacket(TFieldType FieldType, TDateTime Value, std::uint8_t* Out) {
+    const TDayAndTime split = Split(Value);
+    switch (FieldType) {
+        case ftDate: PutLE(Out, static_cast<std::int32_t>(split.Day)); break;
+        case ftTime: PutLE(Out, static_cast<std::int32_t>(split.Milliseconds)); break;
+        default: PutLE(Out, static_cast<double>(split.Day * MSecsPerDay + split.Milliseconds));
+    }
+}
+
+TDateTime PacketToDateTime(TFieldType FieldType, const std::uint8_t* In) {
+    switch (FieldType) {
+        case ftDate: return Join(GetLE<std::int32_t>(In), 0);
+        case ftTime: return Join(DateDelta, GetLE<std::int32_t>(In));
+        default: {
+            const double milliseconds = GetLE<double>(In);
+            // A number no date has (from a packet made elsewhere) is not
+            // split into a day and a time, whose integers it would overflow.
+            if (!std::isfinite(milliseconds) || std::fabs(milliseconds) > 1e15)
+                return milliseconds / MSecsPerDay - DateDelta;
+            const double day = std::floor(milliseconds / MSecsPerDay);
+            return Join(static_cast<std::int64_t>(day), std::llround(milliseconds - day * MSecsPerDay));
+        }
     }
 }
 

@@ -174,6 +174,14 @@ bool TMemoryDataSet::GetFieldData(TField* Field, void* Buffer) {
             std::memcpy(Buffer, &i, 8);
             break;
         }
+        case ftFloat:
+        case ftDate:
+        case ftTime:
+        case ftDateTime: {  // a double, for a date or time a TDateTime
+            const double d = v.AsDouble();
+            std::memcpy(Buffer, &d, 8);
+            break;
+        }
         case ftWideString: {
             const rtl::String& s = v.AsString();
             std::memcpy(Buffer, s.c_str(), (s.size() + 1) * sizeof(char16_t));

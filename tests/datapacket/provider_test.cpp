@@ -2,10 +2,14 @@
 // the program makes, what each packet holds, the resets of the query, the
 // provider-support calls it relies on and its failures.
 
+#include <cmath>
+
 #include "chain_fixture.h"
 
 #include "data/dataset.h"
+#include "datapacket/ds_bytes.h"
 #include "datapacket/ds_errors.h"
+#include "datapacket/type_maps.h"
 #include "memory_dataset.h"
 #include "rtl/exceptions.h"
 
@@ -837,6 +841,66 @@ TEST(ProviderColumns, ValuesAndNullsOfEachReadRoutineRoundTrip) {
         got.push_back(row);
     }
     EXPECT_EQ(got, expected);
+}
+
+// Dates and times travel in the packet's forms (a day count from 1 January
+// of year 1, milliseconds since midnight, milliseconds from the same
+// origin) and arrive as the TDateTime they left as, before 1899 too.
+TEST(ProviderColumns, DatesAndTimesTravelInThePacketsFormAndArriveAsTheyLeft) {
+    struct TCase {
+        data::TFieldType Type;
+        data::TDateTime Value;
+        double Packed;         // the packet's number
+        data::TDateTime Back;  // what the packet's number reads as
+    } const cases[] = {
+        // clang-format off
+        {data::ftDate, 0.0, 693594, 0.0},            {data::ftDate, 45636.0, 739230, 45636.0},
+        {data::ftDate, -1.0, 693593, -1.0},          {data::ftTime, 0.5, 43200000, 0.5},
+        {data::ftTime, 0.0, 0, 0.0},
+        {data::ftTime, 0.999999999999, 0, 0.0},      // rounds to the next midnight
+        {data::ftDateTime, 45636.75, 739230 * 86400000.0 + 64800000, 45636.75},
+        {data::ftDateTime, -1.25, 693593 * 86400000.0 + 21600000, -1.25},
+        {data::ftDateTime, 0.0, 693594 * 86400000.0, 0.0},
+        // clang-format on
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "type " << c.Type << " value " << c.Value);
+        std::uint8_t packed[8] = {};
+        DateTimeToPacket(c.Type, c.Value, packed);
+        const double number = c.Type == data::ftDateTime ? GetLE<double>(packed) : GetLE<std::int32_t>(packed);
+        EXPECT_EQ(number, c.Packed);
+        EXPECT_DOUBLE_EQ(PacketToDateTime(c.Type, packed), c.Back);
+    }
+    std::uint8_t packed[8] = {};
+    for (const double impossible : {std::nan(""), 1e300, -4e6})
+        EXPECT_THROW(DateTimeToPacket(data::ftDateTime, impossible, packed), rtl::EConvertError) << impossible;
+
+    rtl::TComponent owner(nullptr);
+    auto* source = new testing_data::TMemoryDataSet(
+        &owner, {{u"D", data::ftDate}, {u"T", data::ftTime}, {u"DT", data::ftDateTime}});
+    source->Rows = {{rtl::Variant(45636.0), rtl::Variant(0.5), rtl::Variant(45636.75)},
+                    {rtl::Variant(-1.0), rtl::Variant(0.25), rtl::Variant(-1.25)},
+                    {rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null()}};
+    auto* provider = new TDataSetProvider(&owner);
+    provider->SetName(u"Provider");
+    provider->SetDataSet(source);
+    auto* client = new TClientDataSet(&owner);
+    client->SetProviderName(u"Provider");
+    client->Open();
+    std::vector<std::vector<double>> got;
+    for (client->First(); !client->Eof(); client->Next()) {
+        std::vector<double> row;
+        for (const char16_t* name : {u"D", u"T", u"DT"}) {
+            data::TField* field = client->FieldByName(name);
+            row.push_back(field->IsNull() ? -999 : field->AsDateTime());
+        }
+        got.push_back(row);
+    }
+    EXPECT_EQ(got,
+              (std::vector<std::vector<double>>{{45636.0, 0.5, 45636.75}, {-1.0, 0.25, -1.25}, {-999, -999, -999}}));
+    EXPECT_EQ(client->FieldByName(u"D")->DataType(), data::ftDate);
+    EXPECT_EQ(client->FieldByName(u"T")->DataType(), data::ftTime);
+    EXPECT_EQ(client->FieldByName(u"DT")->DataType(), data::ftDateTime);
 }
 
 namespace {
