@@ -267,6 +267,7 @@ void TCustomClientDataSet::InternalInitFieldDefs() {
     FieldDefs().Clear();
     FColumnOfFieldNo.assign(1, 0);
     FSlotLength.assign(1, 0);
+    FDefinitionNos.clear();
     int fieldNo = 1;
     for (const DSFLDDesc& desc : descs) {
         if (desc.iFldAttr & fldAttrLINK) {
@@ -308,6 +309,7 @@ void TCustomClientDataSet::InternalInitFieldDefs() {
             default: break;
         }
         TFieldDef* def = FieldDefs().Add(name, type, size);
+        FDefinitionNos.push_back(fieldNo);
         def->SetFieldNo(fieldNo++);
         def->SetPrecision(precision);
         TFieldAttributes attributes;
@@ -403,10 +405,21 @@ TRecordBuffer TCustomClientDataSet::RecordBufferOfState() {
     }
 }
 
+std::size_t TCustomClientDataSet::DefinitionNo(const TField* Field) const {
+    int fieldNo = Field->FieldNo();
+    // A data field is numbered by its definition's place in the list; a
+    // field calculated in the store by its definition's own number.
+    if (Field->FieldKind() == fkData) {
+        const int index = fieldNo - FieldNoOfs();
+        if (index < 0 || index >= static_cast<int>(FDefinitionNos.size())) return 0;
+        fieldNo = FDefinitionNos[static_cast<std::size_t>(index)];
+    }
+    return fieldNo >= 1 && fieldNo < static_cast<int>(FColumnOfFieldNo.size()) ? static_cast<std::size_t>(fieldNo) : 0;
+}
+
 std::uint32_t TCustomClientDataSet::ColumnOf(const TField* Field) const {
-    const int fieldNo = Field->FieldNo();
-    if (fieldNo < 1 || fieldNo >= static_cast<int>(FColumnOfFieldNo.size())) return 0;
-    return FColumnOfFieldNo[static_cast<std::size_t>(fieldNo)];
+    const std::size_t definition = DefinitionNo(Field);
+    return definition ? FColumnOfFieldNo[definition] : 0;
 }
 
 bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
@@ -426,7 +439,7 @@ bool TCustomClientDataSet::GetFieldData(TField* Field, void* Buffer) {
         Check(FDSCursor->GetField(record, column, nullptr, isBlank));
         return !isBlank;
     }
-    const std::size_t slot = FSlotLength[static_cast<std::size_t>(Field->FieldNo())];
+    const std::size_t slot = FSlotLength[DefinitionNo(Field)];
     const std::size_t dataSize = static_cast<std::size_t>(std::max(Field->DataSize(), 0));
     if (Field->DataType() == ftWideString) {
         // The slot holds a byte count and the UTF-16 bytes; the field reads

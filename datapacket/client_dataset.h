@@ -117,7 +117,10 @@ protected:
 private:
     // The record buffer of the current state, or null when there is none.
     data::TRecordBuffer RecordBufferOfState();
-    // The engine column of a field number (0 for none).
+    // The number of a field's definition (0 for none), by which the column
+    // maps below are kept.
+    std::size_t DefinitionNo(const data::TField* Field) const;
+    // The engine column of a field (0 for none).
     std::uint32_t ColumnOf(const data::TField* Field) const;
     bool PacketFlag(const char* Name);
     void CheckFieldProps();
@@ -150,9 +153,13 @@ private:
     std::uint32_t FBookmarkOfs = 0;
     std::uint32_t FRecBufSize = 0;
     data::TRecordBufferPool FRecordBuffers;
-    // Per field number, the engine column and its slot length.
+    // Per definition number, the engine column and its slot length; and
+    // per definition, in their order, the definition's number. A link
+    // column takes a number but has no definition, so a number and a place
+    // among the definitions part after one.
     std::vector<std::uint32_t> FColumnOfFieldNo;
     std::vector<std::uint32_t> FSlotLength;
+    std::vector<int> FDefinitionNos;
     rtl::TBytes FScratch;
 
     // Data given without a provider: the packets the store was filled from,

@@ -308,6 +308,42 @@ TEST_F(ClientExchangeTest, DataFromAProviderAreNotKeptAcrossAClose) {
     EXPECT_EQ(Provider->Requests[1].Count, 0);
 }
 
+// A link column takes a field number but gets no definition and no field;
+// the fields after it, a data field and one the store calculates, read
+// their own columns.
+TEST_F(ClientExchangeTest, FieldsAfterALinkColumnReadTheirOwnColumns) {
+    TDSDataPacketFldDesc link = Column("master", MakeFieldType(dsfldINT, 4));
+    link.iAttributes = fldAttrLINK;
+    auto writer = CreateDSWriter();
+    Ok(writer->Init_Sequential(1, 4));
+    Ok(writer->AddColumnDesc(Column("id", MakeFieldType(dsfldINT, 4))));
+    Ok(writer->AddColumnDesc(link));
+    Ok(writer->AddColumnDesc(Column("word", MakeFieldType(dsfldUNICODE, 2, dsVaryingFldType))));
+    const std::int32_t width = 20, calculated = 1;
+    Ok(writer->AddAttribute(dsAttrField, "WIDTH", MakeFieldType(dsfldINT, 4), 4, &width));
+    Ok(writer->AddColumnDesc(Column("score", MakeFieldType(dsfldINT, 4))));
+    Ok(writer->AddAttribute(dsAttrField, "CALCULATED", MakeFieldType(dsfldINT, 4), 4, &calculated));
+    const std::uint8_t status = dsRecUnmodified;
+    const std::int32_t id = 7, master = 99, score = 70;
+    const String word = u"w7";
+    Ok(writer->PutField(fldIsValue, 1, &status));
+    Ok(writer->PutField(fldIsValue, 4, &id));
+    Ok(writer->PutField(fldIsValue, 4, &master));
+    Ok(writer->PutField(fldIsValue, static_cast<std::uint32_t>(word.size() * 2), word.data()));
+    Ok(writer->PutField(fldIsValue, 4, &score));
+    rtl::TBytes packet;
+    Ok(writer->GetDataPacket(packet));
+
+    Client->SetProviderName(u"");
+    Client->SetData(Variant(std::move(packet)));
+    ASSERT_EQ(Client->FieldDefs().Count(), 3);
+    EXPECT_EQ(Client->FieldDefs().Items(1)->FieldNo(), 3);  // the link column's number is used up
+    EXPECT_EQ(Client->FieldCount(), 3);
+    EXPECT_EQ(Client->FieldByName(u"id")->AsInteger(), 7);
+    EXPECT_EQ(Client->FieldByName(u"word")->AsString(), u"w7");
+    EXPECT_EQ(Client->FieldByName(u"score")->AsInteger(), 70);
+}
+
 // Calculated fields are worked out for each record the dataset reads, in
 // the record being read, and hold nothing the handler did not set; the
 // store's calculated column is read like a data column.
