@@ -17,9 +17,12 @@ TCustomConnection::~TCustomConnection() {
 }
 
 void TCustomConnection::SetConnected(bool Value) {
+    // While the owner is read from the form a connection is only noted, to
+    // be made once loading completes; a disconnection is made at once (and
+    // drops a noted connection).
     if (ComponentState().Contains(rtl::csLoading)) {
-        if (Value) FStreamedConnected = true;
-        return;
+        FStreamedConnected = Value;
+        if (Value) return;
     }
     if (Value == GetConnected()) return;
     const bool destroying = ComponentState().Contains(rtl::csDestroying);

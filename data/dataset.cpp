@@ -47,9 +47,12 @@ void TRecordBufferPool::Free(TRecordBuffer& Buffer) {
 // --- opening and closing ---
 
 void TDataSet::SetActive(bool Value) {
+    // While the owner is read from the form an open is only noted, to be
+    // made once loading completes; a close is made at once (and drops a
+    // noted open).
     if (ComponentState().Contains(rtl::csLoading)) {
         FStreamedActive = Value;
-        return;
+        if (Value) return;
     }
     if (Active() == Value) return;
     if (Value) {
@@ -713,7 +716,7 @@ void TDataSet::Append() {
 
 void TDataSet::Post() {
     UpdateRecord();
-    if (FState != dsEdit && FState != dsInsert) return;
+    if (!IsEditMode(FState)) return;
     DataEvent(deCheckBrowseMode, 0);
     DoBeforePost();
     CheckOperation(&TDataSet::InternalPost, OnPostError);

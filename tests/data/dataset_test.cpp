@@ -358,6 +358,20 @@ TEST_F(Window, StreamedActiveOpensWhenLoadingCompletes) {
     EXPECT_TRUE(ds->Active());
 }
 
+// A close while the owner is read from the form is not put off: an open
+// dataset closes at once, and an open noted before it is dropped.
+TEST_F(Window, CloseWhileLoadingClosesAtOnce) {
+    Make(2);
+    ds->Open();
+    ds->BeginLoading();
+    ds->Close();
+    EXPECT_FALSE(ds->Active());
+    ds->Open();
+    ds->Close();
+    ds->EndLoading();
+    EXPECT_FALSE(ds->Active());
+}
+
 TEST_F(Window, BlockReadTellsOnlyNonVisualLinks) {
     Make(10);
     ds->Open();
@@ -488,7 +502,26 @@ struct THookedDataSet : TMemoryDataSet {
     }
     TLookupListClass GetLookupListClass(const TField*) override { return &NewCountingLookupList; }
 };
+
+// A dataset that can be put in the key-entry state, and counts its posts.
+struct TKeyedDataSet : TMemoryDataSet {
+    TKeyedDataSet() : TMemoryDataSet(nullptr, {{u"ID", ftInteger}}) { Rows = {{rtl::Variant(std::int32_t{5})}}; }
+    void EnterKeyEntry() { SetState(dsSetKey); }
+    void InternalPost() override { ++Posts; }
+    int Posts = 0;
+};
 }  // namespace
+
+// Key entry is an edit mode: leaving it for browsing posts it, as it does
+// an edit.
+TEST(DataSetStates, KeyEntryIsPostedOnTheWayBackToBrowsing) {
+    TKeyedDataSet ds;
+    ds.Open();
+    ds.EnterKeyEntry();
+    ds.CheckBrowseMode();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.Posts, 1);
+}
 
 // The dataset decides the name a field binds by and its lookup list class.
 TEST(DataSetHooks, FullNameAndLookupListClassComeFromTheDataset) {
@@ -591,6 +624,23 @@ TEST(Connection, ConnectedReadFromTheFormConnectsWhenLoadingCompletes) {
     conn.EndLoading();
     EXPECT_TRUE(conn.Connected());
     EXPECT_EQ(log, std::vector<std::string>{"DoConnect"});
+}
+
+// A disconnection while the owner is read from the form is made at once,
+// and drops a connection noted before it.
+TEST(Connection, DisconnectingWhileLoadingDisconnectsAtOnce) {
+    std::vector<std::string> log;
+    TTestConnection conn(nullptr);
+    conn.Log = &log;
+    conn.Open();
+    conn.BeginLoading();
+    conn.Close();
+    EXPECT_FALSE(conn.Connected());
+    conn.Open();
+    conn.Close();
+    conn.EndLoading();
+    EXPECT_FALSE(conn.Connected());
+    EXPECT_EQ(log, (std::vector<std::string>{"DoConnect", "DoDisconnect"}));
 }
 
 }  // namespace
