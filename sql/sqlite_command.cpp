@@ -71,7 +71,8 @@ int TDBXSqliteCommand::Step() {
     if (!sqlite3_stmt_busy(statement)) {
         const bool pagesForgotten = FPagesRequestedAtPrepare == FSqliteConnection.PagesRequested();
         FPagesRequestedAtPrepare.reset();
-        if (!pagesForgotten) FSqliteConnection.ForgetPagesOfAChangedFile();
+        if (pagesForgotten) FSqliteConnection.ForgetPagesIfTheFileChanged();
+        else FSqliteConnection.ForgetPagesOfAChangedFile();
     }
     if (FChangesSettings) FSqliteConnection.NoteChange();
     Trace(u"sqlite3_step");

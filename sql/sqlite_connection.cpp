@@ -219,6 +219,10 @@ void TDBXSqliteConnection::ForgetPagesOfAChangedFile() {
     FOwnChangesSeen = {sqlite3_total_changes64(db), FChangeCount};
 }
 
+void TDBXSqliteConnection::ForgetPagesIfTheFileChanged() {
+    if (!FFileSeen || *FFileSeen != FileIdentity()) ForgetPagesOfAChangedFile();
+}
+
 void TDBXSqliteConnection::CheckFileUnchanged() {
     sqlite3* db = FConnectionHandle.get();
     if (!db || !FFileSeen || *FFileSeen == FileIdentity()) return;

@@ -65,6 +65,12 @@ public:
     // one can, or after a read came back short, and compiles statements
     // against the schema it read last.
     void ForgetPagesOfAChangedFile();
+    // The same, but only when the file is no longer the one last seen: for a
+    // statement about to start reading that was compiled just before, with
+    // the pages dropped then and none read since. Another connection may have
+    // written the file in between, which the read must not take for a change
+    // under it.
+    void ForgetPagesIfTheFileChanged();
     // The pages this connection's statements have asked the library's cache
     // for so far: unchanged between two moments, no statement read anything
     // in between.

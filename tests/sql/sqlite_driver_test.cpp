@@ -383,6 +383,24 @@ TEST(SqliteCommand, AFileCopiedOverBetweenThePrepareAndTheFirstStepIsReadAfresh)
     EXPECT_EQ(reader->GetValue(0).GetAsString(), u"new");
 }
 
+// Another connection's commit between the prepare and the first step is no
+// change under the read: the read sees the new row and ends without error.
+TEST(SqliteCommand, ACommitByAnotherConnectionBeforeTheFirstStepIsReadAsItIs) {
+    TempDir dir;
+    auto writer = Connect(dir.File("w.db"));
+    Execute(*writer, u"create table t (w TEXT)");
+    Execute(*writer, u"insert into t values ('a'), ('b')");
+    auto connection = Connect(dir.File("w.db"));
+    auto command = connection->CreateCommand();
+    command->SetText(u"select w from t");
+    command->Prepare();
+    Execute(*writer, u"insert into t values ('c')");
+    auto reader = command->ExecuteQuery();
+    int rows = 0;
+    while (reader->Next()) ++rows;
+    EXPECT_EQ(rows, 3);
+}
+
 TEST(SqliteCommand, TheMorphicCommandKeepsItsDriverCommandUntilTheTypeChanges) {
     auto connection = Connect(u":memory:");
     auto owned = connection->CreateCommand();
