@@ -811,6 +811,21 @@ TEST_F(ProviderTest, XmlFormIsRefused) {
     EXPECT_EQ(U32At(rows.AsBytes(), 0), PacketMagic);
 }
 
+namespace {
+
+// A client dataset opened on Source's rows through a provider, both owned by Owner.
+TClientDataSet* OpenThroughAProvider(rtl::TComponent& Owner, data::TDataSet& Source) {
+    auto* provider = new TDataSetProvider(&Owner);
+    provider->SetName(u"Provider");
+    provider->SetDataSet(&Source);
+    auto* client = new TClientDataSet(&Owner);
+    client->SetProviderName(u"Provider");
+    client->Open();
+    return client;
+}
+
+}  // namespace
+
 // Each fixed, 8-bit and wide value and its null arrive at the client as
 // they left the source.
 TEST(ProviderColumns, ValuesAndNullsOfEachReadRoutineRoundTrip) {
@@ -823,12 +838,7 @@ TEST(ProviderColumns, ValuesAndNullsOfEachReadRoutineRoundTrip) {
          rtl::Variant(u"сөзде")},
         {rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null()},
         {rtl::Variant(std::int32_t(0)), rtl::Variant(std::int32_t(0)), rtl::Variant(u""), rtl::Variant(u"ab")}};
-    auto* provider = new TDataSetProvider(&owner);
-    provider->SetName(u"Provider");
-    provider->SetDataSet(source);
-    auto* client = new TClientDataSet(&owner);
-    client->SetProviderName(u"Provider");
-    client->Open();
+    TClientDataSet* client = OpenThroughAProvider(owner, *source);
     const std::vector<std::vector<std::string>> expected = {
         {"-7", "70000", "abcde", "сөзде"}, {"null", "null", "null", "null"}, {"0", "0", "", "ab"}};
     std::vector<std::vector<std::string>> got;
@@ -881,12 +891,7 @@ TEST(ProviderColumns, DatesAndTimesTravelInThePacketsFormAndArriveAsTheyLeft) {
     source->Rows = {{rtl::Variant(45636.0), rtl::Variant(0.5), rtl::Variant(45636.75)},
                     {rtl::Variant(-1.0), rtl::Variant(0.25), rtl::Variant(-1.25)},
                     {rtl::Variant::Null(), rtl::Variant::Null(), rtl::Variant::Null()}};
-    auto* provider = new TDataSetProvider(&owner);
-    provider->SetName(u"Provider");
-    provider->SetDataSet(source);
-    auto* client = new TClientDataSet(&owner);
-    client->SetProviderName(u"Provider");
-    client->Open();
+    TClientDataSet* client = OpenThroughAProvider(owner, *source);
     std::vector<std::vector<double>> got;
     for (client->First(); !client->Eof(); client->Next()) {
         std::vector<double> row;
