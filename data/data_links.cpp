@@ -269,13 +269,19 @@ void TFieldDataLink::SetFieldName(rtl::StringView Value) {
 
 void TFieldDataLink::UpdateField() {
     if (Active() && !FFieldName.empty()) {
-        FField = nullptr;
         TDataSet* ds = DataSet();
         if (FControl) {
             TField* field = ds->FindField(FFieldName);
-            if (!field) DatabaseErrorFmt(SFieldNotFound, {FFieldName}, FControl);
+            if (!field) {
+                // The control is told it has no field before the name is
+                // refused, so that it shows nothing of the one it had.
+                SetField(nullptr);
+                DatabaseErrorFmt(SFieldNotFound, {FFieldName}, FControl);
+            }
+            FField = nullptr;  // the same field found again is still announced
             SetField(field);
         } else {
+            FField = nullptr;
             SetField(ds->FieldByName(FFieldName));
         }
     } else {

@@ -331,6 +331,11 @@ TEST_F(DBMemoTest, AFieldTheDatasetLacksFailsWhenTheLinkBecomesActive) {
     EXPECT_EQ(MessageOf([&] { Memo->SetDataField(u"y"); }), u"DBMemo1: Field 'y' not found");
     Memo->SetDataField(u"Word");
     EXPECT_EQ(Memo->Text(), u"кітап");
+    // A refused name leaves the memo without a field and without the text
+    // of the one it had.
+    EXPECT_EQ(MessageOf([&] { Memo->SetDataField(u"z"); }), u"DBMemo1: Field 'z' not found");
+    EXPECT_EQ(Memo->Field(), nullptr);
+    EXPECT_EQ(Memo->Text(), u"");
 }
 
 TEST_F(DBMemoTest, ANonBlobFieldShowsItsValueOrTheTextOfItsHandler) {
