@@ -631,7 +631,9 @@ void TCustomDBGrid::DrawTitle(TCanvas& Canvas, int DataCol, int TitleRow, const 
     }
     const int pressed = AState.Contains(gdPressed) ? 1 : 0;
     TFont font = column->Title().Font();
-    font.Color = clBtnText;
+    // Text in the default colour is drawn in the button face's own text
+    // colour; a colour given to the title's font is kept.
+    if (font.Color == clWindowText) font.Color = clBtnText;
     Canvas.SetFont(font);
     const String caption = column->Title().Caption();
     // A parent's caption is placed over all its children and clipped to each cell.

@@ -302,6 +302,26 @@ TEST_F(DBGridTest, AChangeOfOneColumnRepaintsThatColumnAndAppliesItsWidth) {
     EXPECT_EQ(Grid->ColWidths(2), Grid->Columns(1).DefaultWidth());
 }
 
+// A title draws its caption in the colour given to its font.
+TEST_F(DBGridTest, ATitleFontsColourIsTheCaptionsColour) {
+    Open();
+    const auto redInTitles = [&] {
+        const QImage image = Paint();
+        int red = 0;
+        for (int y = 0; y < TitlePitch(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red += c.red() > 160 && c.green() < 90 && c.blue() < 90;
+            }
+        return red;
+    };
+    EXPECT_EQ(redInTitles(), 0);
+    toolkit::TFont font = Grid->Columns(1).Title().Font();
+    font.Color = 0xFF0000;  // red
+    Grid->Columns(1).Title().SetFont(font);
+    EXPECT_GT(redInTitles(), 10);
+}
+
 TEST_F(DBGridTest, PageKeysMoveByTheVisibleRows) {
     SetClientHeight(TitlePitch() + 6 * RowPitch());
     Open();
